@@ -1,0 +1,61 @@
+#include "core/regular_file_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
+#include <cerrno>
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 maxSize) {
+    if (path.isEmpty()) return FileError{FileError::Kind::NotFound, {}};
+
+    // O_NONBLOCK: opening a FIFO must not wait for a writer. It has no effect on regular files.
+    FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.get() < 0) return readErrorFromErrno(errno);
+
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) return readErrorFromErrno(errno);
+    if (S_ISDIR(status.st_mode)) return FileError{FileError::Kind::IsDirectory, {}};
+    if (!S_ISREG(status.st_mode)) return FileError{FileError::Kind::NotRegularFile, {}};
+    if (status.st_size > maxSize) return FileError{FileError::Kind::TooLarge, {}};
+
+    // The file may change while it is read; read until the end, whatever its size is now.
+    // One spare byte lets the final read that reports the end happen without growing.
+    QByteArray content(status.st_size + 1, Qt::Uninitialized);
+    qint64 used = 0;
+    for (;;) {
+        if (used == content.size()) {
+            if (used > maxSize) return FileError{FileError::Kind::TooLarge, {}};
+            content.resize(used + qMax<qint64>(used / 2, 64 * 1024));
+        }
+        const ssize_t n = ::read(file.get(), content.data() + used, content.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return readErrorFromErrno(errno);
+        }
+        if (n == 0) break;
+        used += n;
+    }
+    if (used > maxSize) return FileError{FileError::Kind::TooLarge, {}};
+    content.truncate(used);
+    return content;
+}

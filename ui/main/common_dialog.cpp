@@ -1,0 +1,14 @@
+#include "ui/main/common_dialog.h"
+
+#include "ui/main/file_dialog_service.h"
+
+CommonDialog::CommonDialog(FileDialogService &dialogs, QObject *parent)
+    : QObject(parent), dialogs_(dialogs) {}
+
+std::optional<QString> CommonDialog::showOpen(QWidget *parent) {
+    return dialogs_.openFileName(parent, fileName_);
+}
+
+std::optional<QString> CommonDialog::showSave(QWidget *parent) {
+    return dialogs_.saveFileName(parent, fileName_);
+}

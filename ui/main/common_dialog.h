@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class FileDialogService;
+class QWidget;
+
+// The one file dialog component that the Open and the Save command share. It remembers the last
+// file name that a command kept, and the next dialog, Open or Save, starts with it.
+class CommonDialog : public QObject {
+    Q_OBJECT
+
+public:
+    CommonDialog(FileDialogService &dialogs, QObject *parent);
+
+    // The chosen full path, or nullopt when the user cancelled. The choice is not kept until the
+    // command that asked for it calls setFileName().
+    std::optional<QString> showOpen(QWidget *parent);
+    std::optional<QString> showSave(QWidget *parent);
+
+    QString fileName() const { return fileName_; }
+    void setFileName(const QString &path) { fileName_ = path; }
+
+private:
+    FileDialogService &dialogs_;
+    QString fileName_;
+};

@@ -1,0 +1,30 @@
+#include "ui/main/save_command.h"
+
+#include "core/text_writer.h"
+#include "ui/main/application_title.h"
+#include "ui/main/busy_cursor.h"
+#include "ui/main/command_context.h"
+#include "ui/main/common_dialog.h"
+#include "ui/main/file_error_text.h"
+#include "ui/main/message_service.h"
+#include "ui/main/text_area.h"
+
+void saveCommand(const CommandContext &context) {
+    const std::optional<QString> path = context.dialog.showSave(&context.window);
+    if (!path) return;
+
+    std::optional<FileError> error;
+    {
+        BusyCursor busy;
+        error = TextWriter::write(*path, context.text.bytes(), context.text.encoding());
+    }
+    if (error) {
+        context.messages.show(
+            &context.window, MessageService::Icon::Warning, applicationTitle(),
+            QStringLiteral("无法保存文件：") + *path + u'\n' + fileErrorText(*error));
+        return;
+    }
+    context.dialog.setFileName(*path);
+    context.messages.show(&context.window, MessageService::Icon::None, applicationTitle(),
+                          QStringLiteral("压缩完成：）"));
+}

@@ -1,0 +1,102 @@
+#include "ui/main/text_area.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+
+namespace {
+
+// Scintilla colours are 0x00BBGGRR.
+constexpr long kBlue = 0x00FF0000;
+
+long scintillaColour(const QColor &colour) {
+    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
+}
+
+}  // namespace
+
+TextArea::TextArea(QWidget *parent) : QsciScintillaBase(parent) {
+    applyViewSettings();
+    setDocument({});
+}
+
+void TextArea::applyViewSettings() {
+    for (unsigned long margin = 0; margin < 5; ++margin)
+        SendScintilla(SCI_SETMARGINWIDTHN, margin, 0L);
+    SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
+    SendScintilla(SCI_SETPASTECONVERTENDINGS, 0L);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    const QFont windowFont = font();
+    SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, windowFont.family().toUtf8().constData());
+    SendScintilla(SCI_STYLESETSIZEFRACTIONAL, STYLE_DEFAULT,
+                  static_cast<long>(windowFont.pointSizeF() * int{SC_FONT_SIZE_MULTIPLIER}));
+    SendScintilla(SCI_STYLESETFORE, STYLE_DEFAULT, kBlue);
+    SendScintilla(SCI_STYLESETBACK, STYLE_DEFAULT,
+                  scintillaColour(palette().color(QPalette::Base)));
+    SendScintilla(SCI_STYLECLEARALL);
+    SendScintilla(SCI_SETCARETFORE, scintillaColour(palette().color(QPalette::Text)));
+}
+
+void TextArea::applyDocumentSettings() {
+    SendScintilla(SCI_SETCODEPAGE, static_cast<long>(SC_CP_UTF8));
+    // Enter starts a new line the way the loader ends every line.
+    SendScintilla(SCI_SETEOLMODE, static_cast<long>(SC_EOL_CRLF));
+}
+
+void TextArea::setDocument(TextBuffer buffer) {
+    // A fresh document frees the old one before the new text is allocated, and has no style
+    // bytes: this area is never styled, and they would double its memory.
+    const long document =
+        SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE));
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, reinterpret_cast<void *>(document));
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, reinterpret_cast<void *>(document));
+    applyDocumentSettings();
+
+    // The text goes in with one call: Scintilla's cost per insertion grows with the document.
+    // Without undo collection and change notifications it is not copied on the way in.
+    const long eventMask = SendScintilla(SCI_GETMODEVENTMASK);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+    SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(buffer.bytes.size() + 1));
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(buffer.bytes.size()),
+                  buffer.bytes.constData());
+    buffer.bytes = {};
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    SendScintilla(SCI_SETSAVEPOINT);
+    SendScintilla(SCI_SETMODEVENTMASK, eventMask);
+    SendScintilla(SCI_GOTOPOS, 0L);
+    encoding_ = buffer.encoding;
+}
+
+QByteArrayView TextArea::bytes() const {
+    const auto length = SendScintilla(SCI_GETLENGTH);
+    const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return QByteArrayView(data, length);
+}
+
+bool TextArea::focusNextPrevChild(bool next) {
+    return QWidget::focusNextPrevChild(next);
+}
+
+void TextArea::contextMenuEvent(QContextMenuEvent *event) {
+    const bool editable = !SendScintilla(SCI_GETREADONLY);
+    const bool hasSelection = !SendScintilla(SCI_GETSELECTIONEMPTY);
+
+    QMenu menu(this);
+    const auto add = [&](const QString &text, unsigned int message, bool enabled) {
+        QAction *action = menu.addAction(text, this, [this, message] { SendScintilla(message); });
+        action->setEnabled(enabled);
+    };
+    add(QStringLiteral("撤销"), SCI_UNDO, editable && SendScintilla(SCI_CANUNDO));
+    add(QStringLiteral("重做"), SCI_REDO, editable && SendScintilla(SCI_CANREDO));
+    menu.addSeparator();
+    add(QStringLiteral("剪切"), SCI_CUT, editable && hasSelection);
+    add(QStringLiteral("复制"), SCI_COPY, hasSelection);
+    add(QStringLiteral("粘贴"), SCI_PASTE, editable && SendScintilla(SCI_CANPASTE));
+    add(QStringLiteral("删除"), SCI_CLEAR, editable && hasSelection);
+    menu.addSeparator();
+    add(QStringLiteral("全选"), SCI_SELECTALL, SendScintilla(SCI_GETLENGTH) > 0);
+    menu.exec(event->globalPos());
+}
