@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/file_encoding.h"
+#include "scripted_services.h"
+#include "ui/main/form1.h"
+#include "ui/main/text_area.h"
+
+// A real main window with scripted dialogs and recorded message boxes.
+struct Form1Harness {
+    ScriptedFileDialogs dialogs;
+    RecordingMessages messages;
+    Form1 form{dialogs, messages};
+
+    TextArea &text() const { return *form.findChild<TextArea *>(QStringLiteral("Text1")); }
+    QByteArray textBytes() const { return text().bytes().toByteArray(); }
+
+    void click(const char *button) {
+        form.findChild<QPushButton *>(QLatin1String(button))->click();
+    }
+    // Clicks "打开网页文件" and answers the dialog with path, or cancels it for nullopt.
+    void open(const std::optional<QString> &path) {
+        dialogs.answers.append(path);
+        click("Command1");
+    }
+    // Clicks "压缩并保存为" and answers the dialog with path, or cancels it for nullopt.
+    void save(const std::optional<QString> &path) {
+        dialogs.answers.append(path);
+        click("Command2");
+    }
+    // Puts text into the text area as if it had been loaded in the given encoding.
+    void setText(const QByteArray &bytes, FileEncoding encoding = FileEncoding::Utf8) {
+        text().setDocument({bytes, encoding});
+    }
+    // The text area's document as it is stored on disk.
+    QByteArray encodedText() const {
+        QByteArray stored;
+        encodeDocument(text().bytes(), text().encoding(), [&](QByteArrayView piece) {
+            stored.append(piece);
+            return true;
+        });
+        return stored;
+    }
+};
+
+inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write");
+    return path;
+}
+
+inline QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

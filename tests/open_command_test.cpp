@@ -1,0 +1,206 @@
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#include <QRandomGenerator>
+
+#include "byte_samples.h"
+#include "core/line_trim_loader.h"
+#include "form1_harness.h"
+#include "unprivileged.h"
+
+class OpenCommandTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void trimsEveryLine_data();
+    void trimsEveryLine();
+    void readsBothEncodings_data();
+    void readsBothEncodings();
+    void keepsEveryByteOfGeneratedPages_data();
+    void keepsEveryByteOfGeneratedPages();
+    void secondOpenReplacesFirst();
+    void cancelKeepsText();
+    void startsWithEmptyUndoAndCaretAtStart();
+    void failureKeepsEverything_data();
+    void failureKeepsEverything();
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Space ␣, tab ⇥, CR ␍ and LF ␊ in the row names.
+void OpenCommandTest::trimsEveryLine_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("empty file") << QByteArray() << QByteArray();
+    QTest::newRow("a␍␊b") << QByteArray("a\r\nb") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("a␍␊b␍␊") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("lone CR ends a line") << QByteArray("a\rb") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("a␍␍␊b") << QByteArray("a\r\r\nb") << QByteArray("a\r\n\r\nb\r\n");
+    QTest::newRow("one empty line") << QByteArray("\r\n") << QByteArray("\r\n");
+    QTest::newRow("spaces inside stay")
+        << QByteArray("   <p>  x  </p>   \r\n") << QByteArray("<p>  x  </p>\r\n");
+    QTest::newRow("line of spaces becomes empty, empty lines stay")
+        << QByteArray("a\r\n     \r\n\r\nb") << QByteArray("a\r\n\r\n\r\nb\r\n");
+    QTest::newRow("tab shields spaces") << QByteArray("\t  x  \r\n") << QByteArray("\t  x\r\n");
+    QTest::newRow("LF alone is no line end")
+        << QByteArray("  a\n  b  \n") << QByteArray("a\n  b  \n\r\n");
+    QTest::newRow("only spaces") << QByteArray("   ") << QByteArray("\r\n");
+    QTest::newRow("ideographic space is no space")
+        << QByteArray(" \xe3\x80\x80x\xe3\x80\x80 ") << QByteArray("\xe3\x80\x80x\xe3\x80\x80\r\n");
+    QTest::newRow("no-break space is no space")
+        << QByteArray("\xc2\xa0 x \xc2\xa0") << QByteArray("\xc2\xa0 x \xc2\xa0\r\n");
+    QTest::newRow("NUL and 0x1A are kept")
+        << QByteArray(" a\0b\x1a \r", 7) << QByteArray("a\0b\x1a\r\n", 6);
+}
+
+void OpenCommandTest::trimsEveryLine() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, text);
+    Form1Harness window;
+    window.open(writeFile(dir_, QStringLiteral("page.htm"), file));
+    QCOMPARE(window.textBytes(), text);
+    QVERIFY(window.messages.shown.isEmpty());
+}
+
+void OpenCommandTest::readsBothEncodings_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<FileEncoding>("encoding");
+
+    QTest::newRow("UTF-8 Chinese")
+        << QByteArray("  <p>中文</p>  ") << QByteArray("<p>中文</p>\r\n") << FileEncoding::Utf8;
+    QTest::newRow("GB18030 Chinese") << QByteArray("  <p>\xd6\xd0\xce\xc4</p>  ")
+                                     << QByteArray("<p>中文</p>\r\n") << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 four-byte character")
+        << QByteArray("\x81\x30\x81\x30 ") << QByteArray("\xc2\x80\r\n") << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 with stray bytes kept raw")
+        << QByteArray("\x80\xd6\xd0\xff") << QByteArray("\x80中\xff\r\n") << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 character cut off by a line end")
+        << QByteArray("\xd6\r\n\xd0") << QByteArray("\xd6\r\n\xd0\r\n") << FileEncoding::Gb18030;
+    QTest::newRow("stray byte in UTF-8 makes the file GB18030")
+        << QByteArray("\xe4\xb8\xad\x80") << QByteArray("\xe4\xb8\xad\x80\r\n")
+        << FileEncoding::Gb18030;
+}
+
+void OpenCommandTest::readsBothEncodings() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, text);
+    QFETCH(FileEncoding, encoding);
+    Form1Harness window;
+    window.open(writeFile(dir_, QStringLiteral("page.htm"), file));
+    if (encoding == FileEncoding::Utf8) QCOMPARE(window.textBytes(), text);
+    QCOMPARE(window.text().encoding(), encoding);
+    QCOMPARE(window.encodedText(), referenceTrim(file));
+    // The display of a GB18030 page is its UTF-8 text; where the bytes are valid GB18030 that
+    // is exactly the text expected.
+    if (encoding == FileEncoding::Gb18030 && QByteArrayView(text).isValidUtf8())
+        QCOMPARE(window.textBytes(), text);
+}
+
+void OpenCommandTest::keepsEveryByteOfGeneratedPages_data() {
+    QTest::addColumn<bool>("gb18030");
+    QTest::newRow("UTF-8 pieces") << false;
+    QTest::newRow("GB18030 pieces") << true;
+}
+
+void OpenCommandTest::keepsEveryByteOfGeneratedPages() {
+    QFETCH(bool, gb18030);
+    QRandomGenerator random(gb18030 ? 18030 : 8);
+    Form1Harness window;
+    for (int round = 0; round < 300; ++round) {
+        const QByteArray file = randomPageBytes(random, gb18030);
+        window.open(writeFile(dir_, QStringLiteral("generated.htm"), file));
+        QVERIFY2(window.encodedText() == referenceTrim(file), file.toHex(' ').constData());
+    }
+    QVERIFY(window.messages.shown.isEmpty());
+}
+
+void OpenCommandTest::secondOpenReplacesFirst() {
+    Form1Harness window;
+    window.open(writeFile(dir_, QStringLiteral("first.htm"), "  first  \r\n"));
+    const QString second = writeFile(dir_, QStringLiteral("second.htm"), "second");
+    window.open(second);
+    QCOMPARE(window.textBytes(), QByteArray("second\r\n"));
+    window.open(std::nullopt);
+    QCOMPARE(window.dialogs.startPaths.last(), second);
+}
+
+void OpenCommandTest::cancelKeepsText() {
+    Form1Harness window;
+    const QString page = writeFile(dir_, QStringLiteral("page.htm"), " kept ");
+    window.open(page);
+    window.open(std::nullopt);
+    QCOMPARE(window.textBytes(), QByteArray("kept\r\n"));
+    QVERIFY(window.messages.shown.isEmpty());
+    window.open(std::nullopt);
+    QCOMPARE(window.dialogs.startPaths, QStringList({QString(), page, page}));
+}
+
+void OpenCommandTest::startsWithEmptyUndoAndCaretAtStart() {
+    Form1Harness window;
+    window.setText("typed before\r\n");
+    window.text().SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 5L);
+    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, 1UL, "x");
+    window.open(writeFile(dir_, QStringLiteral("page.htm"), "a\r\nb\r\n"));
+    QVERIFY(!window.text().SendScintilla(QsciScintillaBase::SCI_CANUNDO));
+    QCOMPARE(window.text().SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 0);
+    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, 1UL, "y");
+    QCOMPARE(window.textBytes(), QByteArray("ya\r\nb\r\n"));
+    window.text().SendScintilla(QsciScintillaBase::SCI_UNDO);
+    QCOMPARE(window.textBytes(), QByteArray("a\r\nb\r\n"));
+}
+
+void OpenCommandTest::failureKeepsEverything_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("asOrdinaryUser");
+
+    const QString file = writeFile(dir_, QStringLiteral("plain.txt"), "x");
+    const QString fifo = dir_.filePath(QStringLiteral("fifo"));
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0666);
+    const QString locked = writeFile(dir_, QStringLiteral("locked.htm"), "secret");
+    ::chmod(QFile::encodeName(locked).constData(), 0);
+    const QString huge = dir_.filePath(QStringLiteral("huge.htm"));
+    QFile(huge).open(QIODevice::WriteOnly);
+    QFile(huge).resize(LineTrimLoader::kMaxDocumentSize + 1);  // sparse: costs no disk
+
+    QTest::newRow("missing file") << dir_.filePath(QStringLiteral("missing.htm"))
+                                  << QStringLiteral("文件不存在") << false;
+    QTest::newRow("path through a file")
+        << file + QStringLiteral("/page.htm") << QStringLiteral("文件不存在") << false;
+    QTest::newRow("folder") << dir_.path() << QStringLiteral("这是一个文件夹") << false;
+    QTest::newRow("FIFO") << fifo << QStringLiteral("不是普通文件") << false;
+    QTest::newRow("endless device")
+        << QStringLiteral("/dev/zero") << QStringLiteral("不是普通文件") << false;
+    QTest::newRow("no read permission") << locked << QStringLiteral("没有读取权限") << true;
+    QTest::newRow("too large") << huge << QStringLiteral("文件太大") << false;
+}
+
+void OpenCommandTest::failureKeepsEverything() {
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    QFETCH(bool, asOrdinaryUser);
+    ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+
+    Form1Harness window;
+    const QString page = writeFile(dir_, QStringLiteral("good.htm"), " good ");
+    window.open(page);
+    {
+        std::optional<Unprivileged> user;
+        if (asOrdinaryUser) user.emplace();
+        window.open(path);
+    }
+    QCOMPARE(window.textBytes(), QByteArray("good\r\n"));
+    QCOMPARE(window.messages.shown.size(), 1);
+    const auto &box = window.messages.shown.first();
+    QCOMPARE(box.icon, MessageService::Icon::Warning);
+    QCOMPARE(box.title, QStringLiteral("Zerediz"));
+    QCOMPARE(box.text, QStringLiteral("无法打开文件：") + path + u'\n' + reason);
+    window.open(std::nullopt);
+    QCOMPARE(window.dialogs.startPaths.last(), page);
+}
+
+QTEST_MAIN(OpenCommandTest)
+#include "open_command_test.moc"
