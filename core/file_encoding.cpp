@@ -39,54 +39,13 @@ std::optional<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
     return utf8;
 }
 
-// How many bytes the GB18030 character at gb[i] claims: 1, 2 or 4. A byte that starts no valid
-// sequence counts as one.
-qsizetype gb18030SequenceLength(QByteArrayView gb, qsizetype i) {
-    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(gb[k]); };
-    const auto lead = at(i);
-    if (lead < 0x81 || lead == 0xFF || i + 1 >= gb.size()) return 1;
-    const auto second = at(i + 1);
-    if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE)) return 2;
-    if (second >= 0x30 && second <= 0x39 && i + 3 < gb.size() && at(i + 2) >= 0x81 &&
-        at(i + 2) <= 0xFE && at(i + 3) >= 0x30 && at(i + 3) <= 0x39)
-        return 4;
-    return 1;
-}
-
-// The slow way, for the rare file whose bulk conversion does not come back exactly: each character
-// is converted on its own and kept as raw bytes unless it comes back to the same bytes.
-QByteArray decodeGb18030CharByChar(QByteArrayView gb) {
-    IconvConverter toUtf8("UTF-8", "GB18030");
-    IconvConverter toGb("GB18030", "UTF-8");
-    std::vector<char> buffer(64);
-    QByteArray utf8;
-    utf8.reserve(gb.size() + gb.size() / 2);
-    for (qsizetype i = 0; i < gb.size();) {
-        const qsizetype length = gb18030SequenceLength(gb, i);
-        const QByteArrayView sequence = gb.sliced(i, length);
-        QByteArray decoded;
-        QByteArray back;
-        const auto collect = [](QByteArray &into) {
-            return [&into](QByteArrayView piece) {
-                into.append(piece);
-                return true;
-            };
-        };
-        if (length > 1 && toUtf8.convert(sequence, buffer, collect(decoded)) &&
-            toGb.convert(decoded, buffer, collect(back)) && back == sequence)
-            utf8.append(decoded);
-        else
-            utf8.append(sequence);
-        i += length;
-    }
-    return utf8;
-}
-
+// Every GB18030 sequence that glibc decodes encodes back to the same bytes, and a byte it
+// rejects is kept as it is, so this check does not fail on this system. It stays as the
+// guarantee that a page is never saved differently from how it was read, whatever the converter.
 std::optional<QByteArray> decodeGb18030Exactly(QByteArrayView gb) {
-    if (auto utf8 = decodeGb18030AtOnce(gb); utf8 && encodesBackTo(*utf8, gb)) return utf8;
-    QByteArray utf8 = decodeGb18030CharByChar(gb);
-    if (encodesBackTo(utf8, gb)) return utf8;
-    return std::nullopt;
+    auto utf8 = decodeGb18030AtOnce(gb);
+    if (!utf8 || !encodesBackTo(*utf8, gb)) return std::nullopt;
+    return utf8;
 }
 
 }  // namespace
