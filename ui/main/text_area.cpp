@@ -26,6 +26,11 @@ void TextArea::applyViewSettings() {
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 0L);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The square between the two scroll bars would otherwise show the window behind it.
+    auto *corner = new QWidget(this);
+    corner->setAutoFillBackground(true);
+    corner->setBackgroundRole(QPalette::Button);
+    setCornerWidget(corner);
 
     const QFont windowFont = font();
     SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, windowFont.family().toUtf8().constData());
