@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/application_setup.h"
 #include "ui/main/form1.h"
 #include "ui/main/qt_file_dialog_service.h"
 #include "ui/main/qt_message_service.h"
@@ -27,8 +28,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zerediz"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zerediz"));
+    setUpApplication(app);
 
     QtFileDialogService dialogs;
     QtMessageService messages;

@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "ui/main/about_command.h"
 #include "ui/main/application_title.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/open_command.h"
@@ -81,4 +82,5 @@ void Form1::setUpWindow() {
 void Form1::wire() {
     connect(command1_, &QPushButton::clicked, this, [this] { openCommand(commands_); });
     connect(command2_, &QPushButton::clicked, this, [this] { saveCommand(commands_); });
+    connect(guanyu_, &QAction::triggered, this, [this] { aboutCommand(*this, form2_); });
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "ui/main/command_context.h"
 
 class CommonDialog;
 class FileDialogService;
+class Form2;
 class MessageService;
 class QPushButton;
 class TextArea;
@@ -29,4 +31,5 @@ private:
     QPushButton *command2_ = nullptr;
     QAction *guanyu_ = nullptr;
     CommandContext commands_;
+    QPointer<Form2> form2_;
 };

@@ -1,0 +1,28 @@
+#include "app/application_setup.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include "app/chinese_environment.h"
+
+namespace {
+
+// A web page squeezed from both sides, drawn for both sizes a window icon is shown in.
+QIcon applicationIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/zerediz-32.xpm"));
+    icon.addFile(QStringLiteral(":/icons/zerediz-16.xpm"));
+    return icon;
+}
+
+}  // namespace
+
+void setUpApplication(QApplication &app) {
+    // No display name: X11 would append it to every window title, and the About window's title
+    // is "关于" alone.
+    QApplication::setApplicationName(QStringLiteral("zerediz"));
+    // Lets the desktop match the windows to the installed zerediz.desktop entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("zerediz"));
+    QApplication::setWindowIcon(applicationIcon());
+    setUpChineseEnvironment(app);
+}

@@ -1,0 +1,38 @@
+#include "app/chinese_environment.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+
+// Linux systems know no face called 宋体 (SimSun) and fontconfig has no alias for it, so it would
+// fall back to a sans face or show boxes. AR PL UMing is a Song face, as 宋体 is.
+void mapSongFontNames() {
+    const QStringList songFaces{QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW")};
+    for (const QString &name : {QStringLiteral("宋体"), QStringLiteral("SimSun")})
+        QFont::insertSubstitutions(name, songFaces);
+}
+
+void installQtTranslations(QCoreApplication &app, const QLocale &locale) {
+    auto *translator = new QTranslator(&app);
+    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        qWarning("zerediz: Qt's Chinese translations are missing (package qt6-translations-l10n)");
+        delete translator;
+    }
+}
+
+}  // namespace
+
+void setUpChineseEnvironment(QCoreApplication &app) {
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
+    // Dates and sizes in the file dialogs follow the language of the rest of the interface.
+    QLocale::setDefault(chinese);
+    installQtTranslations(app, chinese);
+    mapSongFontNames();
+}

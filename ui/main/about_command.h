@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QPointer>
+
+class Form2;
+class QWidget;
+
+// Swaps the main window for the About window, which is created if none is open. Going back from
+// the About window runs backCommand().
+void aboutCommand(QWidget &form1, QPointer<Form2> &form2);
+
+// Shows the main window again. The About window closes and deletes itself; forgetting it here
+// makes the next aboutCommand() create a new one even before the old one is gone.
+void backCommand(QWidget &form1, QPointer<Form2> &form2);
