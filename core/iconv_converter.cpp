@@ -1,6 +1,78 @@
 #include "core/iconv_converter.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+
+#include "core/byte_block.h"
+
+namespace {
+
+// The output of one conversion: a buffer that is handed to the sink whenever it is full.
+class Output {
+public:
+    Output(std::span<char> buffer, const IconvConverter::Sink &sink)
+        : buffer_(buffer), sink_(sink), next_(buffer.data()), left_(buffer.size()) {}
+
+    char **next() { return &next_; }
+    size_t *left() { return &left_; }
+
+    bool flush() {
+        const bool go = sink_(QByteArrayView(buffer_.data(), next_ - buffer_.data()));
+        next_ = buffer_.data();
+        left_ = buffer_.size();
+        return go;
+    }
+
+    bool append(const char *from, const char *to) {
+        while (from < to) {
+            if (left_ == 0 && !flush()) return false;
+            const size_t n = std::min(left_, static_cast<size_t>(to - from));
+            std::memcpy(next_, from, n);
+            next_ += n;
+            left_ -= n;
+            from += n;
+        }
+        return true;
+    }
+
+private:
+    std::span<char> buffer_;
+    const IconvConverter::Sink &sink_;
+    char *next_;
+    size_t left_;
+};
+
+// The first byte below 0x30 after p, or end. Neither UTF-8 nor GB18030 uses such a byte inside a
+// character of more than one byte, so a character always ends before it.
+const char *nextBoundary(const char *p, const char *end) {
+    return std::find_if(p + 1, end, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
+}
+
+// Converts all of [in, end) with iconv, passing each byte it rejects through unchanged.
+bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output) {
+    char *next = const_cast<char *>(in);
+    size_t left = end - in;
+    while (left > 0) {
+        if (iconv(cd, &next, &left, output.next(), output.left()) != static_cast<size_t>(-1)) break;
+        switch (errno) {
+            case E2BIG:
+                if (!output.flush()) return false;
+                break;
+            case EILSEQ:
+            case EINVAL:
+                if (!output.append(next, next + 1)) return false;
+                ++next;
+                --left;
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 IconvConverter::IconvConverter(const char *toEncoding, const char *fromEncoding)
     : cd_(iconv_open(toEncoding, fromEncoding)) {}
@@ -13,34 +85,20 @@ bool IconvConverter::convert(QByteArrayView input, std::span<char> buffer, const
     // Room for the longest character any encoding produces, so that E2BIG always makes progress.
     if (!isValid() || buffer.size() < 16) return false;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    Output output(buffer, sink);
 
-    char *in = const_cast<char *>(input.data());
-    size_t inLeft = input.size();
-    char *out = buffer.data();
-    size_t outLeft = buffer.size();
-    const auto flush = [&] {
-        const bool go = sink(QByteArrayView(buffer.data(), out - buffer.data()));
-        out = buffer.data();
-        outLeft = buffer.size();
-        return go;
-    };
-
-    while (inLeft > 0) {
-        if (iconv(cd_, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) break;
-        switch (errno) {
-            case E2BIG:
-                if (!flush()) return false;
-                break;
-            case EILSEQ:
-            case EINVAL:
-                if (outLeft == 0 && !flush()) return false;
-                *out++ = *in++;
-                --outLeft;
-                --inLeft;
-                break;
-            default:
-                return false;
-        }
+    // iconv costs much per character, and most of a page is ASCII, which both encodings keep as it
+    // is. So ASCII is copied, and iconv gets only the stretches from a byte that is not ASCII to
+    // the next byte that no character of more than one byte contains. A rejected byte is passed
+    // through and the conversion goes on behind it, so cutting there changes nothing.
+    const char *p = input.data();
+    const char *const end = p + input.size();
+    while (p < end) {
+        const char *const other = byte_block::skipAscii(p, end);
+        if (!output.append(p, other)) return false;
+        if (other == end) break;
+        p = nextBoundary(other, end);
+        if (!convertPiece(cd_, other, p, output)) return false;
     }
-    return flush();
+    return output.flush();
 }

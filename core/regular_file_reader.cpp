@@ -6,6 +6,8 @@
 #include <QFile>
 #include <cerrno>
 
+#include "core/huge_pages.h"
+
 namespace {
 
 class FileDescriptor {
@@ -41,6 +43,7 @@ std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 
     // The file may change while it is read; read until the end, whatever its size is now.
     // One spare byte lets the final read that reports the end happen without growing.
     QByteArray content(status.st_size + 1, Qt::Uninitialized);
+    adviseHugePages(content.data(), content.size());
     qint64 used = 0;
     for (;;) {
         if (used == content.size()) {

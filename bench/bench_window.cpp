@@ -1,0 +1,47 @@
+#include "bench_window.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <stdexcept>
+
+#include "ui/main/text_area.h"
+
+namespace {
+
+template <typename Child>
+Child *requireChild(const QObject &parent, const char *name) {
+    auto *child = parent.findChild<Child *>(QString::fromLatin1(name));
+    if (!child) throw std::runtime_error(std::string("the main window has no ") + name);
+    return child;
+}
+
+}  // namespace
+
+BenchWindow::BenchWindow()
+    : form_(dialogs_, messages_),
+      text_(requireChild<TextArea>(form_, "Text1")),
+      command1_(requireChild<QPushButton>(form_, "Command1")),
+      command2_(requireChild<QPushButton>(form_, "Command2")) {
+    form_.show();
+    QCoreApplication::processEvents();
+}
+
+void BenchWindow::click(QPushButton &button, const QString &path) {
+    messages_.shown.clear();
+    dialogs_.answers = {path};
+    button.click();
+    // Whatever the command posted (repaints, layout of the new text) belongs to its cost.
+    QCoreApplication::processEvents();
+}
+
+void BenchWindow::open(const QString &path) {
+    click(*command1_, path);
+    if (!messages_.shown.isEmpty())
+        throw std::runtime_error("open failed: " + messages_.shown.last().text.toStdString());
+}
+
+void BenchWindow::save(const QString &path) {
+    click(*command2_, path);
+    if (messages_.shown.size() != 1 || messages_.shown.last().icon != MessageService::Icon::None)
+        throw std::runtime_error("save failed: " + messages_.shown.value(0).text.toStdString());
+}

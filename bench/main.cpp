@@ -1,0 +1,150 @@
+// Measures how fast the main window opens and saves big pages and how much memory it needs, beside
+// what the text area and the system need at least. Usage: zerediz_bench OUTPUT.json
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+#include "bench_window.h"
+#include "measurements.h"
+#include "page_generator.h"
+#include "peak_memory.h"
+#include "report.h"
+#include "timing.h"
+#include "ui/main/text_area.h"
+
+namespace {
+
+constexpr qsizetype kMiB = 1 << 20;
+// Enough runs for a steady median; the whole bench stays within a few minutes on two cores.
+constexpr int kFastRuns = 15;
+constexpr int kSlowRuns = 9;
+
+// The page files, in a folder that is removed again at the end.
+struct Pages {
+    QTemporaryDir folder;
+    QString small, medium, large, gb18030, empty;
+
+    QString path(const char *name) const { return folder.filePath(QString::fromLatin1(name)); }
+};
+
+void progress(const char *step) {
+    std::fprintf(stderr, "bench: %s\n", step);
+}
+
+qint64 writePage(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        throw std::runtime_error("cannot write " + path.toStdString());
+    return bytes.size();
+}
+
+// Writes the pages, and measures the trim on the large one while it is in memory anyway.
+void preparePages(Pages &pages, Measurements &measured) {
+    if (!pages.folder.isValid()) throw std::runtime_error("no temporary folder");
+    pages.small = pages.path("page-1mib.htm");
+    pages.medium = pages.path("page-10mib.htm");
+    pages.large = pages.path("page-100mib.htm");
+    pages.gb18030 = pages.path("page-100mib-gb18030.htm");
+    pages.empty = pages.path("empty.htm");
+    progress("generating pages");
+    measured.smallSize = writePage(pages.small, generatePage(kMiB));
+    measured.mediumSize = writePage(pages.medium, generatePage(10 * kMiB));
+    const QByteArray large = generatePage(100 * kMiB);
+    measured.largeSize = writePage(pages.large, large);
+    measured.gb18030Size = writePage(pages.gb18030, toGb18030(large));
+    writePage(pages.empty, {});
+
+    progress("trim and memcpy");
+    measured.trim = trimSeconds(large, kFastRuns);
+    measured.memcpy = memcpySeconds(large, kFastRuns);
+}
+
+// Opens path in the window and returns a copy of the document it made.
+QByteArray documentOf(BenchWindow &window, const QString &path) {
+    window.open(path);
+    return window.text().bytes().toByteArray();
+}
+
+void measureOpen(const Pages &pages, BenchWindow &window, Measurements &measured) {
+    progress("open, 1 MiB");
+    measured.openSmall = openSeconds(window, pages.small, pages.empty, kFastRuns);
+
+    const QByteArray mediumDocument = documentOf(window, pages.medium);
+    const QByteArray largeDocument = documentOf(window, pages.large);
+    measured.mediumDocumentSize = mediumDocument.size();
+    measured.documentSize = largeDocument.size();
+    window.open(pages.gb18030);
+    if (window.text().encoding() != FileEncoding::Gb18030)
+        throw std::runtime_error("the GB18030 page was not taken as GB18030");
+
+    progress("open and floor, 10 and 100 MiB, in turn");
+    BareEditor editor(window.text().size());
+    const std::vector<double> medians = interleavedMedians(
+        kSlowRuns, {
+                       [&] { return openOnce(window, pages.medium, pages.empty); },
+                       [&] { return openOnce(window, pages.large, pages.empty); },
+                       [&] { return openOnce(window, pages.gb18030, pages.empty); },
+                       [&] { return editor.fillSeconds(mediumDocument); },
+                       [&] { return editor.fillSeconds(largeDocument); },
+                   });
+    measured.openMedium = medians[0];
+    measured.openLarge = medians[1];
+    measured.openGb18030 = medians[2];
+    measured.floorMedium = medians[3];
+    measured.floorLarge = medians[4];
+}
+
+void measureSave(const Pages &pages, BenchWindow &window, Measurements &measured) {
+    progress("save and write");
+    window.open(pages.large);
+    measured.save = saveSeconds(window, pages.path("saved.htm"), kSlowRuns);
+    const QByteArray document = window.text().bytes().toByteArray();
+    measured.write = writeSeconds(document, pages.path("written.htm"), kSlowRuns);
+}
+
+void measureMemory(const Pages &pages, Measurements &measured) {
+    progress("peak memory");
+    measured.peakResident = peakMemoryOfOpening(pages.large);
+    measured.baselineResident = peakMemoryOfOpening(pages.empty);
+}
+
+int runBench(const QString &jsonPath) {
+    Pages pages;
+    Measurements measured;
+    preparePages(pages, measured);
+    {
+        BenchWindow window;
+        measureOpen(pages, window, measured);
+        measureSave(pages, window, measured);
+    }
+    measureMemory(pages, measured);
+    printReport(measured);
+    if (!writeJson(measured, jsonPath)) throw std::runtime_error("cannot write the JSON file");
+    std::printf("\nwritten: %s\n", qPrintable(QDir::toNativeSeparators(jsonPath)));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+    // No display is needed; a platform chosen by the caller is kept.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    try {
+        if (arguments.size() == 3 && arguments[1] == QLatin1String(kPeakMemoryChildFlag))
+            return runPeakMemoryChild(arguments[2]);
+        if (arguments.size() != 2) {
+            std::fprintf(stderr, "usage: zerediz_bench OUTPUT.json\n");
+            return 2;
+        }
+        return runBench(arguments[1]);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "zerediz_bench: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,102 @@
+#include "measurements.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <cstring>
+#include <stdexcept>
+
+#include "bench_window.h"
+#include "core/line_trim.h"
+#include "timing.h"
+
+namespace {
+
+void writeAll(int fd, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) throw std::runtime_error("write failed");
+        bytes = bytes.sliced(written);
+    }
+}
+
+void writeFile(QByteArrayView bytes, const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + path.toStdString());
+    writeAll(fd, bytes);
+    ::close(fd);
+}
+
+}  // namespace
+
+double trimSeconds(QByteArrayView page, int repetitions) {
+    return medianOf(repetitions, [&] {
+        QByteArray trimmed;  // freed after the timing, as the loader frees it later too
+        return secondsOf([&] { trimmed = trimLines(page); });
+    });
+}
+
+double memcpySeconds(QByteArrayView page, int repetitions) {
+    QByteArray target(page.size(), '\0');
+    const double seconds = medianOf(repetitions, [&] {
+        return secondsOf([&] { std::memcpy(target.data(), page.data(), page.size()); });
+    });
+    if (target != page) throw std::runtime_error("memcpy went wrong");
+    return seconds;
+}
+
+double openOnce(BenchWindow &window, const QString &path, const QString &emptyPath) {
+    window.open(emptyPath);
+    return secondsOf([&] { window.open(path); });
+}
+
+double openSeconds(BenchWindow &window, const QString &path, const QString &emptyPath,
+                   int repetitions) {
+    return medianOf(repetitions, [&] { return openOnce(window, path, emptyPath); });
+}
+
+BareEditor::BareEditor(QSize size) {
+    editor_.resize(size);
+    editor_.show();
+    QCoreApplication::processEvents();
+}
+
+double BareEditor::fillSeconds(QByteArrayView document) {
+    fill({});
+    return secondsOf([&] { fill(document); });
+}
+
+// What the text area must do in any case: a fresh unstyled document, filled in one call with
+// undo collection and change notifications off, and shown.
+void BareEditor::fill(QByteArrayView bytes) {
+    const long document =
+        editor_.SendScintilla(QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
+                              static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
+    send(QsciScintillaBase::SCI_SETDOCPOINTER, reinterpret_cast<void *>(document));
+    send(QsciScintillaBase::SCI_RELEASEDOCUMENT, reinterpret_cast<void *>(document));
+    editor_.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
+                          static_cast<long>(QsciScintillaBase::SC_CP_UTF8));
+    editor_.SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
+    editor_.SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
+    editor_.SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
+                          static_cast<unsigned long>(bytes.size() + 1));
+    editor_.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()),
+                          bytes.data());
+    QCoreApplication::processEvents();
+}
+
+void BareEditor::send(unsigned int message, void *pointer) {
+    editor_.SendScintilla(message, 0UL, pointer);
+}
+
+double saveSeconds(BenchWindow &window, const QString &path, int repetitions) {
+    window.save(path);  // every timed run replaces an existing file, as writeSeconds does
+    return medianOf(repetitions, [&] { return secondsOf([&] { window.save(path); }); });
+}
+
+double writeSeconds(QByteArrayView bytes, const QString &path, int repetitions) {
+    writeFile(bytes, path);
+    return medianOf(repetitions, [&] { return secondsOf([&] { writeFile(bytes, path); }); });
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <Qsci/qsciscintillabase.h>
+#include <QByteArrayView>
+#include <QSize>
+#include <QString>
+
+class BenchWindow;
+
+// Times are in seconds. A function given a number of repetitions returns the median of that many
+// runs; preparation between runs is never timed.
+
+// The core line trim of page, its result freshly allocated as in the loader.
+double trimSeconds(QByteArrayView page, int repetitions);
+
+// A plain memcpy of page into a buffer that is already mapped: the ceiling for any pass that
+// reads every byte and writes most of them.
+double memcpySeconds(QByteArrayView page, int repetitions);
+
+// From the click on Open, with path chosen, to its text standing in the window; one run. Before
+// it the window gets an empty file, so that every run starts from the same small document.
+double openOnce(BenchWindow &window, const QString &path, const QString &emptyPath);
+
+// The same, as the median of repetitions runs.
+double openSeconds(BenchWindow &window, const QString &path, const QString &emptyPath,
+                   int repetitions);
+
+// An editor widget with nothing of the application's own around it, for the least the text area
+// itself needs to show a document.
+class BareEditor {
+public:
+    explicit BareEditor(QSize size);
+
+    // One run: the bytes, already in memory, handed over the fastest way the editor takes them.
+    double fillSeconds(QByteArrayView document);
+
+private:
+    void fill(QByteArrayView bytes);
+    void send(unsigned int message, void *pointer);
+
+    QsciScintillaBase editor_;
+};
+
+// The click on Save with path chosen, for what the window holds now.
+double saveSeconds(BenchWindow &window, const QString &path, int repetitions);
+
+// One plain write() of bytes to a file at path, created or truncated, and closed.
+double writeSeconds(QByteArrayView bytes, const QString &path, int repetitions);

@@ -1,0 +1,140 @@
+#include "page_generator.h"
+
+#include <iconv.h>
+#include <cstdint>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+// A small fixed-seed generator: the same page on every machine and every run.
+class Random {
+public:
+    std::uint32_t below(std::uint32_t bound) {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<std::uint32_t>(state_ % bound);
+    }
+
+private:
+    std::uint64_t state_ = 0x2004'0409'5eed'1234;
+};
+
+const char *const kWords[] = {
+    "销售额",   "北京市", "上海",   "季度报告", "合计",     "产品名称", "数量",   "单价",
+    "备注",     "已完成", "待审核", "客户",     "华东地区", "增长率",   "访问量", "用户",
+    "订单编号", "发货",   "退款",   "网页",     "说明",     "，",       "。",     "（",
+    "）",       "：",     "2004",   "Q3",       "OK",       "&nbsp;",   "42.5%",  "No.",
+};
+
+const char *const kHeader[] = {
+    "<!DOCTYPE html>",
+    "<html>",
+    "  <head>",
+    "    <meta http-equiv=\"Content-Type\" content=\"text/html\">",
+    "    <title>  二〇〇四年销售报表  </title>",
+    "  </head>",
+    "  <body>",
+    "    <div class=\"report\">",
+    "      <table border=\"1\" cellpadding=\"2\">",
+};
+
+const char *const kFooter[] = {
+    "      </table>",
+    "    </div>",
+    "  </body>",
+    "</html>",
+};
+
+constexpr qsizetype kFooterRoom = 128;
+constexpr qsizetype kLongestRow = 1024;
+
+void appendRaw(QByteArray &page, const char *line) {
+    page.append(line);
+    page.append("\r\n");
+}
+
+// A line as careless generators write it: indented, often with spaces left behind at the end.
+void appendLine(QByteArray &page, Random &random, int indent, QByteArrayView content) {
+    page.append(indent + static_cast<int>(random.below(3)) * 2, ' ');
+    page.append(content);
+    page.append(random.below(2) ? static_cast<int>(random.below(9)) : 0, ' ');
+    page.append("\r\n");
+}
+
+QByteArray cellText(Random &random) {
+    QByteArray text;
+    const auto count = 1 + random.below(6);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i > 0 && random.below(4) == 0) text.append(' ');
+        text.append(kWords[random.below(std::size(kWords))]);
+    }
+    return text;
+}
+
+QByteArray cell(Random &random) {
+    QByteArray line = random.below(3) ? "<td>" : "<td align=\"right\">";
+    line.append(random.below(2) ? random.below(4) : 0, ' ');
+    line.append(cellText(random));
+    line.append(random.below(2) ? random.below(4) : 0, ' ');
+    line.append("</td>");
+    return line;
+}
+
+// Now and then what real pages carry besides rows: blank lines, lines of spaces only, and
+// tab-indented comments whose spaces behind the tab stay.
+void appendNoise(QByteArray &page, Random &random, qsizetype row) {
+    switch (random.below(8)) {
+        case 0:
+            page.append("\r\n");
+            break;
+        case 1:
+            page.append(static_cast<int>(4 + random.below(12)), ' ');
+            page.append("\r\n");
+            break;
+        case 2:
+            page.append("\t  <!-- 第 " + QByteArray::number(row) + " 组数据 -->  \r\n");
+            break;
+        default:
+            break;
+    }
+}
+
+void appendRow(QByteArray &page, Random &random, qsizetype row) {
+    appendLine(page, random, 8, row % 2 ? "<tr class=\"odd\">" : "<tr class=\"even\">");
+    const auto cells = 3 + random.below(4);
+    for (std::uint32_t i = 0; i < cells; ++i) appendLine(page, random, 10, cell(random));
+    appendLine(page, random, 8, "</tr>");
+    appendNoise(page, random, row);
+}
+
+}  // namespace
+
+QByteArray generatePage(qsizetype size) {
+    QByteArray page;
+    page.reserve(size);
+    Random random;
+    for (const char *line : kHeader) appendRaw(page, line);
+    for (qsizetype row = 0; page.size() < size - kFooterRoom - kLongestRow; ++row)
+        appendRow(page, random, row);
+    for (const char *line : kFooter) appendRaw(page, line);
+    return page;
+}
+
+QByteArray toGb18030(QByteArrayView utf8) {
+    const iconv_t converter = iconv_open("GB18030", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no GB18030 in iconv");
+    // A character takes at most four bytes in GB18030 and at least one in UTF-8.
+    QByteArray gb(4 * utf8.size(), Qt::Uninitialized);
+    char *in = const_cast<char *>(utf8.data());
+    size_t inLeft = utf8.size();
+    char *out = gb.data();
+    size_t outLeft = gb.size();
+    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1)) throw std::runtime_error("page not convertible");
+    gb.resize(out - gb.constData());
+    gb.squeeze();
+    return gb;
+}

@@ -1,0 +1,98 @@
+#include "report.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Figure {
+    const char *key;
+    double value;
+    const char *target;
+    bool met;
+};
+
+double gigabytesPerSecond(qint64 bytes, double seconds) {
+    return static_cast<double>(bytes) / seconds / 1e9;
+}
+
+double megabytes(qint64 bytes) {
+    return static_cast<double>(bytes) / (1 << 20);
+}
+
+std::vector<Figure> figuresOf(const Measurements &m) {
+    const double trimGbps = gigabytesPerSecond(m.largeSize, m.trim);
+    const double ratios[] = {
+        m.memcpy / m.trim,
+        m.openLarge / m.floorLarge,
+        m.openLarge / m.openMedium,
+        m.openGb18030 / m.openLarge,
+        m.save / m.write,
+        static_cast<double>(m.peakResident) / static_cast<double>(m.largeSize)};
+    return {
+        {"trim_gbps", trimGbps, ">= 1.5", trimGbps >= 1.5},
+        {"trim_vs_memcpy", ratios[0], "high", true},
+        {"open_100mb_s", m.openLarge, "-", true},
+        {"open_vs_floor", ratios[1], "<= 1.25", ratios[1] <= 1.25},
+        {"open_linear_ratio", ratios[2], "<= 12", ratios[2] <= 12},
+        {"open_gb18030_vs_utf8", ratios[3], "<= 2", ratios[3] <= 2},
+        {"save_vs_write", ratios[4], "<= 2", ratios[4] <= 2},
+        {"rss_over_size", ratios[5], "<= 4", ratios[5] <= 4},
+    };
+}
+
+void printFigures(const Measurements &measured) {
+    std::printf("%-22s %10s  %-8s %s\n", "figure", "value", "target", "");
+    for (const Figure &figure : figuresOf(measured))
+        std::printf("%-22s %10.3f  %-8s %s\n", figure.key, figure.value, figure.target,
+                    figure.met ? "met" : "MISSED");
+}
+
+void printTimes(const Measurements &m) {
+    const auto line = [](const char *what, qint64 bytes, double seconds) {
+        std::printf("  %-34s %8.1f MiB %9.4f s %8.3f GB/s\n", what, megabytes(bytes), seconds,
+                    gigabytesPerSecond(bytes, seconds));
+    };
+    line("trim (core line trim)", m.largeSize, m.trim);
+    line("memcpy (ceiling)", m.largeSize, m.memcpy);
+    line("open, UTF-8", m.smallSize, m.openSmall);
+    line("open, UTF-8", m.mediumSize, m.openMedium);
+    line("open, UTF-8", m.largeSize, m.openLarge);
+    line("floor: bare editor, trimmed text", m.mediumDocumentSize, m.floorMedium);
+    line("floor: bare editor, trimmed text", m.documentSize, m.floorLarge);
+    line("open, GB18030", m.gb18030Size, m.openGb18030);
+    line("save (Save command)", m.documentSize, m.save);
+    line("one plain write()", m.documentSize, m.write);
+    std::printf("  %-34s %8.2f (open: %.2f)\n", "floor, 100 MiB over 10 MiB page",
+                m.floorLarge / m.floorMedium, m.openLarge / m.openMedium);
+    std::printf("  %-34s %8.1f MiB, after opening an empty file %.1f MiB\n",
+                "peak resident, opening 100 MiB", megabytes(m.peakResident),
+                megabytes(m.baselineResident));
+}
+
+double rounded(double value) {
+    return std::round(value * 1000) / 1000;
+}
+
+}  // namespace
+
+void printReport(const Measurements &measured) {
+    std::printf("\nMedian times (sizes are file sizes; GB/s counts 10^9 bytes):\n");
+    printTimes(measured);
+    std::printf("\n");
+    printFigures(measured);
+    std::fflush(stdout);
+}
+
+bool writeJson(const Measurements &measured, const QString &path) {
+    QJsonObject object;
+    for (const Figure &figure : figuresOf(measured))
+        object.insert(QString::fromLatin1(figure.key), rounded(figure.value));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return file.write(QJsonDocument(object).toJson()) > 0 && file.flush();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// What one run of the bench measured; times are medians in seconds, sizes in bytes.
+struct Measurements {
+    qint64 smallSize = 0;           // the 1 MiB page
+    qint64 mediumSize = 0;          // the 10 MiB page
+    qint64 largeSize = 0;           // the 100 MiB page, UTF-8
+    qint64 gb18030Size = 0;         // the same page in GB18030
+    qint64 mediumDocumentSize = 0;  // the medium page after the trim
+    qint64 documentSize = 0;        // the large page after the trim
+
+    double trim = 0;
+    double memcpy = 0;
+    double openSmall = 0;
+    double openMedium = 0;
+    double openLarge = 0;
+    double floorMedium = 0;
+    double floorLarge = 0;
+    double openGb18030 = 0;
+    double save = 0;
+    double write = 0;
+
+    qint64 peakResident = 0;      // a process that opened the large page
+    qint64 baselineResident = 0;  // the same process after opening an empty file
+};
+
+// The table for a reader, on standard output.
+void printReport(const Measurements &measured);
+
+// The headline figures as one JSON object; false if the file could not be written.
+bool writeJson(const Measurements &measured, const QString &path);
