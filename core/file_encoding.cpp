@@ -13,18 +13,6 @@ namespace {
 
 constexpr qsizetype kChunkSize = 1 << 20;
 
-bool encodesBackTo(QByteArrayView utf8, QByteArrayView expected) {
-    qsizetype matched = 0;
-    const bool complete = encodeDocument(utf8, FileEncoding::Gb18030, [&](QByteArrayView piece) {
-        if (piece.size() > expected.size() - matched ||
-            std::memcmp(piece.data(), expected.data() + matched, piece.size()) != 0)
-            return false;
-        matched += piece.size();
-        return true;
-    });
-    return complete && matched == expected.size();
-}
-
 // The whole input in one iconv pass. UTF-8 needs at most one and a half times the bytes of
 // GB18030 (a two-byte character becomes at most three bytes), so one buffer always suffices.
 std::optional<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
@@ -44,18 +32,9 @@ std::optional<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
     return utf8;
 }
 
-// Every GB18030 sequence that glibc decodes encodes back to the same bytes, and a byte it
-// rejects is kept as it is, so this check does not fail on this system. It stays as the
-// guarantee that a page is never saved differently from how it was read, whatever the converter.
-std::optional<QByteArray> decodeGb18030Checked(QByteArrayView gb) {
-    auto utf8 = decodeGb18030AtOnce(gb);
-    if (!utf8 || !encodesBackTo(*utf8, gb)) return std::nullopt;
-    return utf8;
-}
-
 // Where a big input is cut in two: just behind the first CR from its middle on, or 0 for no cut.
 // No character of more than one byte contains a CR, in GB18030 or in UTF-8, so both halves
-// convert and check exactly as the whole does.
+// convert exactly as the whole does.
 qsizetype halfwayCut(QByteArrayView gb) {
     constexpr qsizetype kWorthACut = qsizetype{4} << 20;
     if (gb.size() < kWorthACut) return 0;
@@ -64,19 +43,22 @@ qsizetype halfwayCut(QByteArrayView gb) {
     return cr ? cr - gb.data() + 1 : 0;
 }
 
-// iconv is by far the slowest step of opening a big GB18030 page, so the two halves of the page
-// are decoded and checked on two cores at once.
-std::optional<QByteArray> decodeGb18030Exactly(QByteArrayView gb) {
+// glibc decodes every GB18030 sequence to a character that encodes back to the same bytes, and a
+// byte it rejects is kept as it is, where it can never join a neighbour into valid UTF-8; so the
+// document always saves back to exactly the bytes it was read from (the tests go through every
+// sequence). iconv is by far the slowest step of opening a big GB18030 page, so the two halves of
+// the page are decoded on two cores at once.
+std::optional<QByteArray> decodeGb18030(QByteArrayView gb) {
     const qsizetype cut = halfwayCut(gb);
-    if (cut == 0) return decodeGb18030Checked(gb);
+    if (cut == 0) return decodeGb18030AtOnce(gb);
     std::optional<QByteArray> second;
     std::thread worker;
     try {
-        worker = std::thread([&] { second = decodeGb18030Checked(gb.sliced(cut)); });
+        worker = std::thread([&] { second = decodeGb18030AtOnce(gb.sliced(cut)); });
     } catch (const std::system_error &) {
-        return decodeGb18030Checked(gb);  // no thread to be had: one core does it all
+        return decodeGb18030AtOnce(gb);  // no thread to be had: one core does it all
     }
-    std::optional<QByteArray> first = decodeGb18030Checked(gb.first(cut));
+    std::optional<QByteArray> first = decodeGb18030AtOnce(gb.first(cut));
     worker.join();
     if (!first || !second) return std::nullopt;
     first->reserve(first->size() + second->size());
@@ -107,6 +89,8 @@ int utf8SequenceLength(const unsigned char *p, const unsigned char *end) {
     return 0;
 }
 
+}  // namespace
+
 // The same answer as QByteArray::isValidUtf8, faster on text that mixes ASCII with other
 // characters: ASCII is passed over a block at a time, and a run of other characters one
 // character at a time.
@@ -124,11 +108,9 @@ bool isValidUtf8(QByteArrayView bytes) {
     return true;
 }
 
-}  // namespace
-
-std::optional<TextBuffer> decodeFileBytes(QByteArray fileBytes) {
-    if (isValidUtf8(fileBytes)) return TextBuffer{std::move(fileBytes), FileEncoding::Utf8};
-    auto utf8 = decodeGb18030Exactly(fileBytes);
+std::optional<TextBuffer> decodeFileBytes(QByteArray fileBytes, bool validUtf8) {
+    if (validUtf8) return TextBuffer{std::move(fileBytes), FileEncoding::Utf8};
+    auto utf8 = decodeGb18030(fileBytes);
     if (!utf8) return std::nullopt;
     return TextBuffer{std::move(*utf8), FileEncoding::Gb18030};
 }

@@ -10,7 +10,7 @@ struct FileError {
         IsDirectory,
         NotRegularFile,  // a FIFO, device or socket
         TooLarge,        // beyond what the text area handles
-        NotExactlyDecodable,
+        NoConverter,     // the system cannot convert the file's encoding
         NoWritePermission,
         FolderMissing,
         DiskFull,

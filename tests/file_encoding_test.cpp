@@ -10,6 +10,8 @@ private Q_SLOTS:
     void roundTripsAcrossPieces_data();
     void roundTripsAcrossPieces();
     void stoppingSinkStopsConversion();
+    void everyGb18030SequenceComesBack_data();
+    void everyGb18030SequenceComesBack();
 };
 
 void FileEncodingTest::roundTripsAcrossPieces_data() {
@@ -54,6 +56,46 @@ void FileEncodingTest::stoppingSinkStopsConversion() {
         return false;
     }));
     QCOMPARE(pieces, 1);
+}
+
+// Exactness of GB18030 pages rests on the system's converter giving back every sequence it
+// decodes; this goes through all of them (the four-byte ones that stand for characters outside
+// the BMP by a sample of every lead byte), each on a line of its own.
+void FileEncodingTest::everyGb18030SequenceComesBack_data() {
+    QTest::addColumn<QByteArray>("file");
+    QByteArray twoBytes;
+    QByteArray fourBytes;
+    QByteArray beyondBmp;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail)
+            if (trail != 0x7F) twoBytes += QByteArray(1, char(lead)) + char(trail) + "\n";
+        for (int second = 0x30; second <= 0x39; ++second)
+            for (int third = 0x81; third <= 0xFE; ++third)
+                for (int fourth = 0x30; fourth <= 0x39; ++fourth) {
+                    const char bytes[] = {char(lead), char(second), char(third), char(fourth)};
+                    const QByteArray sequence(bytes, 4);
+                    if (lead <= 0x84)
+                        fourBytes += sequence + "\n";
+                    else if (third == 0x81 || third == 0xFE)
+                        beyondBmp += sequence + "\n";
+                }
+    }
+    QTest::newRow("two bytes") << twoBytes;
+    QTest::newRow("four bytes, BMP") << fourBytes;
+    QTest::newRow("four bytes, beyond the BMP and unassigned") << beyondBmp;
+}
+
+void FileEncodingTest::everyGb18030SequenceComesBack() {
+    QFETCH(QByteArray, file);
+    const auto document = decodeFileBytes(file);
+    QVERIFY(document);
+    QCOMPARE(document->encoding, FileEncoding::Gb18030);
+    QByteArray stored;
+    QVERIFY(encodeDocument(document->bytes, FileEncoding::Gb18030, [&](QByteArrayView piece) {
+        stored.append(piece);
+        return true;
+    }));
+    QVERIFY(stored == file);
 }
 
 QTEST_APPLESS_MAIN(FileEncodingTest)

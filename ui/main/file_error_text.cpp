@@ -15,8 +15,8 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("不是普通文件");
         case Kind::TooLarge:
             return QStringLiteral("文件太大");
-        case Kind::NotExactlyDecodable:
-            return QStringLiteral("无法按原样读取这个文件的编码");
+        case Kind::NoConverter:
+            return QStringLiteral("系统无法转换这个文件的编码");
         case Kind::NoWritePermission:
             return QStringLiteral("没有写入权限");
         case Kind::FolderMissing:
