@@ -8,6 +8,7 @@
 #include "core/byte_block.h"
 #include "core/huge_pages.h"
 #include "core/iconv_converter.h"
+#include "core/utf8_check.h"
 
 namespace {
 
@@ -67,46 +68,7 @@ std::optional<QByteArray> decodeGb18030(QByteArrayView gb) {
     return first;
 }
 
-// The length of the well-formed UTF-8 sequence that starts with the non-ASCII byte at p, or 0 if
-// there is none: no overlong forms, no surrogates, nothing above U+10FFFF.
-int utf8SequenceLength(const unsigned char *p, const unsigned char *end) {
-    const unsigned lead = p[0];
-    const auto continues = [&](qsizetype i, unsigned low, unsigned high) {
-        return end - p > i && p[i] >= low && p[i] <= high;
-    };
-    if (lead >= 0xC2 && lead <= 0xDF) return continues(1, 0x80, 0xBF) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : 0xBF;
-        return continues(1, low, high) && continues(2, 0x80, 0xBF) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
-        return continues(1, low, high) && continues(2, 0x80, 0xBF) && continues(3, 0x80, 0xBF) ? 4
-                                                                                               : 0;
-    }
-    return 0;
-}
-
 }  // namespace
-
-// The same answer as QByteArray::isValidUtf8, faster on text that mixes ASCII with other
-// characters: ASCII is passed over a block at a time, and a run of other characters one
-// character at a time.
-bool isValidUtf8(QByteArrayView bytes) {
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    while ((p = byte_block::skipAscii(p, end)) < end) {
-        do {
-            const int length = utf8SequenceLength(reinterpret_cast<const unsigned char *>(p),
-                                                  reinterpret_cast<const unsigned char *>(end));
-            if (length == 0) return false;
-            p += length;
-        } while (p < end && static_cast<unsigned char>(*p) >= 0x80);
-    }
-    return true;
-}
 
 std::optional<TextBuffer> decodeFileBytes(QByteArray fileBytes, bool validUtf8) {
     if (validUtf8) return TextBuffer{std::move(fileBytes), FileEncoding::Utf8};

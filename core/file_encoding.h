@@ -6,12 +6,10 @@
 #include <optional>
 
 #include "core/text_buffer.h"
+#include "core/utf8_check.h"
 
 // Receives the bytes of a file piece by piece; returns false to stop.
 using ByteSink = std::function<bool(QByteArrayView)>;
-
-// Whether bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(QByteArrayView bytes);
 
 // Makes a document of the bytes of a file. Valid UTF-8 is taken as it is; anything else is read as
 // GB18030 (which contains code page 936 and GB2312) and converted to UTF-8, with the bytes that
