@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/application_setup.h"
-#include "scripted_services.h"
+#include "form1_harness.h"
 #include "ui/about/form2.h"
 #include "ui/main/form1.h"
 #include "ui/main/text_area.h"
@@ -53,28 +53,16 @@ QImage argb(const QImage &image) {
 }
 
 // A main window with a loaded file, ready to be swapped for the About window.
-struct MainWindow {
-    ScriptedFileDialogs dialogs;
-    RecordingMessages messages;
+struct MainWindow : Form1Harness {
     QTemporaryDir folder;
-    QString page = folder.filePath(QStringLiteral("page.htm"));
-    Form1 form1{dialogs, messages};
+    QString page = writeFile(folder, QStringLiteral("page.htm"), "   <p>  x  </p>   \r\n  \r\n");
 
     MainWindow() {
-        QFile file(page);
-        if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write the test page");
-        file.write("   <p>  x  </p>   \r\n  \r\n");
-        file.close();
-        form1.show();
-        dialogs.answers.append(page);
-        button(QStringLiteral("Command1"))->click();
+        form.show();
+        open(page);
     }
 
-    QPushButton *button(const QString &name) { return form1.findChild<QPushButton *>(name); }
-    QByteArray text() {
-        return form1.findChild<TextArea *>(QStringLiteral("Text1"))->bytes().toByteArray();
-    }
-    void about() { form1.findChild<QAction *>(QStringLiteral("guanyu"))->trigger(); }
+    void about() { form.findChild<QAction *>(QStringLiteral("guanyu"))->trigger(); }
     Form2 *form2() {
         for (QWidget *widget : QApplication::topLevelWidgets())
             if (auto *form2 = qobject_cast<Form2 *>(widget); form2 && form2->isVisible())
@@ -202,7 +190,7 @@ private slots:
         QFETCH(QString, drawing);
         MainWindow main;
         main.about();
-        QWidget *shown = window == u"Form1" ? static_cast<QWidget *>(&main.form1) : main.form2();
+        QWidget *shown = window == u"Form1" ? static_cast<QWidget *>(&main.form) : main.form2();
         const QIcon icon = shown->windowIcon();
         for (int size : {16, 32}) {
             const QImage image(drawing + u'-' + QString::number(size) + QStringLiteral(".xpm"));
@@ -252,7 +240,7 @@ private slots:
     void goingBack() {
         QFETCH(Back, how);
         MainWindow main;
-        const QByteArray text = main.text();
+        const QByteArray text = main.textBytes();
         QVERIFY(!text.isEmpty());
         main.about();
         QPointer<Form2> form2 = main.form2();
@@ -263,8 +251,8 @@ private slots:
         QCOMPARE(log.entries,
                  (QStringList{QStringLiteral("Form1 shown"), QStringLiteral("Form2 hidden")}));
         QTRY_VERIFY(form2.isNull());
-        QCOMPARE(main.text(), text);
-        main.button(QStringLiteral("Command2"))->click();  // the Save dialog; cancelled
+        QCOMPARE(main.textBytes(), text);
+        main.save(std::nullopt);
         QCOMPARE(main.dialogs.startPaths.last(), main.page);
     }
 
@@ -303,7 +291,7 @@ private slots:
         }
         QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
         // The application only ends from its event loop; a stuck loop fails instead of hanging.
-        QTimer::singleShot(0, &main.form1, [&main] { main.form1.close(); });
+        QTimer::singleShot(0, &main.form, [&main] { main.form.close(); });
         QTimer stuck;
         stuck.setSingleShot(true);
         connect(&stuck, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });

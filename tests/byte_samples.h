@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QRandomGenerator>
 
 // A second, deliberately plain statement of the line trim, byte by byte, to check the real one
@@ -28,52 +29,23 @@ inline QByteArray referenceTrim(const QByteArray &in) {
     return out;
 }
 
-// Pieces that page files are made of, the awkward ones included.
+// Pieces that page files are made of, the awkward ones included. Half of the samples have no
+// bytes that are invalid in their encoding.
 inline QByteArray randomPageBytes(QRandomGenerator &random, bool gb18030) {
-    static const QByteArray utf8Pieces[] = {
-        "\r",
-        "\n",
-        "\r\n",
-        "\r\r\n",
-        " ",
-        "   ",
-        "\t",
-        "<p>",
-        "x",
-        QByteArray(1, '\0'),
-        "\x1a",
-        "\xe4\xb8\xad\xe6\x96\x87",  // 中文
-        "\xe3\x80\x80",              // ideographic space
-        "\xc2\xa0",                  // no-break space
-        "\x80",
-        "\xff",
-        "\xe4\xb8",  // invalid and cut-off UTF-8
-    };
-    static const QByteArray gbPieces[] = {
-        "\r",
-        "\n",
-        "\r\n",
-        "\r\r\n",
-        " ",
-        "   ",
-        "\t",
-        "<p>",
-        "x",
-        QByteArray(1, '\0'),
-        "\x1a",
-        "\xd6\xd0\xce\xc4",  // 中文
-        "\xa1\xa1",          // ideographic space
-        "\x81\x30\x81\x30",  // a four-byte sequence
-        "\x80",
-        "\xff",
-        "\xd6",  // invalid and cut-off GB18030
-    };
-    const QByteArray *pieces = gb18030 ? gbPieces : utf8Pieces;
-    // The last three pieces are the invalid ones; half of the samples go without them.
-    const int all = gb18030 ? std::size(gbPieces) : std::size(utf8Pieces);
-    const int count = random.bounded(2) ? all : all - 3;
+    // The same bytes in both encodings: line ends, spaces, tabs, markup, NUL and 0x1A.
+    static const QByteArrayList common{
+        "\r", "\n", "\r\n", "\r\r\n", " ", "   ", "\t", "<p>", "x", QByteArray(1, '\0'), "\x1a"};
+    // 中文, the ideographic space and a no-break space or a four-byte character.
+    static const QByteArrayList utf8Text{"\xe4\xb8\xad\xe6\x96\x87", "\xe3\x80\x80", "\xc2\xa0"};
+    static const QByteArrayList gbText{"\xd6\xd0\xce\xc4", "\xa1\xa1", "\x81\x30\x81\x30"};
+    // Stray bytes and a character cut off.
+    static const QByteArrayList utf8Invalid{"\x80", "\xff", "\xe4\xb8"};
+    static const QByteArrayList gbInvalid{"\x80", "\xff", "\xd6"};
+
+    QByteArrayList pieces = common + (gb18030 ? gbText : utf8Text);
+    if (random.bounded(2)) pieces += gb18030 ? gbInvalid : utf8Invalid;
     QByteArray bytes;
     const int length = random.bounded(40);
-    for (int i = 0; i < length; ++i) bytes += pieces[random.bounded(count)];
+    for (int i = 0; i < length; ++i) bytes += pieces[random.bounded(pieces.size())];
     return bytes;
 }
