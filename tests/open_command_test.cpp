@@ -18,6 +18,8 @@ private Q_SLOTS:
     void readsBothEncodings();
     void keepsEveryByteOfGeneratedPages_data();
     void keepsEveryByteOfGeneratedPages();
+    void keepsEveryByteOfBigPages_data();
+    void keepsEveryByteOfBigPages();
     void secondOpenReplacesFirst();
     void cancelKeepsText();
     void startsWithEmptyUndoAndCaretAtStart();
@@ -115,6 +117,37 @@ void OpenCommandTest::keepsEveryByteOfGeneratedPages() {
         QVERIFY2(window.encodedText() == referenceTrim(file), file.toHex(' ').constData());
     }
     QVERIFY(window.messages.shown.isEmpty());
+}
+
+// Big pages are handed to the text area in pieces while they are trimmed.
+void OpenCommandTest::keepsEveryByteOfBigPages_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<FileEncoding>("encoding");
+
+    QRandomGenerator random(3);
+    const auto bigPage = [&](bool gb18030) {
+        QByteArray page;
+        while (page.size() < 3 << 20) {
+            const QByteArray sample = randomPageBytes(random, gb18030);
+            if (gb18030 || QByteArrayView(sample).isValidUtf8()) page += sample;
+        }
+        return page;
+    };
+    const QByteArray utf8 = bigPage(false);
+    QTest::newRow("UTF-8") << utf8 << FileEncoding::Utf8;
+    QTest::newRow("UTF-8 but for a stray byte at the end")
+        << utf8 + "\x80" << FileEncoding::Gb18030;
+    QTest::newRow("GB18030") << bigPage(true) << FileEncoding::Gb18030;
+}
+
+void OpenCommandTest::keepsEveryByteOfBigPages() {
+    QFETCH(QByteArray, file);
+    QFETCH(FileEncoding, encoding);
+    Form1Harness window;
+    window.open(writeFile(dir_, QStringLiteral("big.htm"), file));
+    QCOMPARE(window.text().encoding(), encoding);
+    QVERIFY(window.encodedText() == referenceTrim(file));
+    QVERIFY(!window.text().SendScintilla(QsciScintillaBase::SCI_CANUNDO));
 }
 
 void OpenCommandTest::secondOpenReplacesFirst() {
