@@ -19,6 +19,7 @@ build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
+	$(if $(DISPLAY)$(WAYLAND_DISPLAY)$(QT_QPA_PLATFORM),,$(error No display to show Zerediz on; without one, run it as: xvfb-run make run))
 	$(BUILD)/app/zerediz
 
 test: build
