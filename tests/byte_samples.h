@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QRandomGenerator>
+#include <QTest>
 
 // A second, deliberately plain statement of the line trim, byte by byte, to check the real one
 // against on generated input.
@@ -48,4 +49,11 @@ inline QByteArray randomPageBytes(QRandomGenerator &random, bool gb18030) {
     const int length = random.bounded(40);
     for (int i = 0; i < length; ++i) bytes += pieces[random.bounded(pieces.size())];
     return bytes;
+}
+
+// The rows of a test over generated pages: one for each encoding's pieces.
+inline void addGeneratedPageRows() {
+    QTest::addColumn<bool>("gb18030");
+    QTest::newRow("UTF-8 pieces") << false;
+    QTest::newRow("GB18030 pieces") << true;
 }

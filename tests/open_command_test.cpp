@@ -102,9 +102,7 @@ void OpenCommandTest::readsBothEncodings() {
 }
 
 void OpenCommandTest::keepsEveryByteOfGeneratedPages_data() {
-    QTest::addColumn<bool>("gb18030");
-    QTest::newRow("UTF-8 pieces") << false;
-    QTest::newRow("GB18030 pieces") << true;
+    addGeneratedPageRows();
 }
 
 void OpenCommandTest::keepsEveryByteOfGeneratedPages() {

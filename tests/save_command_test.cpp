@@ -90,9 +90,7 @@ void SaveCommandTest::savesLoadedPageUnderItsOwnName() {
 }
 
 void SaveCommandTest::writesExactlyTheTrimmedBytes_data() {
-    QTest::addColumn<bool>("gb18030");
-    QTest::newRow("UTF-8 pieces") << false;
-    QTest::newRow("GB18030 pieces") << true;
+    addGeneratedPageRows();
 }
 
 void SaveCommandTest::writesExactlyTheTrimmedBytes() {
