@@ -1,8 +1,7 @@
 #include "core/file_encoding.h"
 
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <future>
 #include <vector>
 
 #include "core/byte_block.h"
@@ -14,11 +13,31 @@ namespace {
 
 constexpr qsizetype kChunkSize = 1 << 20;
 
-// The whole input in one iconv pass. UTF-8 needs at most one and a half times the bytes of
-// GB18030 (a two-byte character becomes at most three bytes), so one buffer always suffices.
+// glibc decodes each of the four-byte sequences 95 32 90 31, 95 32 90 33, 95 32 97 30,
+// 95 36 B9 37, 96 30 BA 35 and 96 35 B6 30 to the character that the two-byte codes FE 51, FE 52,
+// FE 53, FE 6C, FE 76 and FE 91 stand for, and encodes that character back as the two-byte code.
+// Every two-byte code comes back as itself (the tests go through all of them), so only stretches
+// that may hold a four-byte sequence are checked: a byte from 0x81 up, a digit, a byte from 0x81
+// up and a digit. Two-byte characters never make that pattern, whatever digits stand between
+// them, since no trail byte is a digit. A sequence kept raw cannot join its neighbours into
+// valid UTF-8, because its second and fourth bytes are ASCII.
+bool mayHoldFourByteSequence(QByteArrayView stretch) {
+    const auto high = [&](qsizetype i) { return static_cast<unsigned char>(stretch[i]) >= 0x81; };
+    const auto digit = [&](qsizetype i) {
+        return static_cast<unsigned char>(stretch[i] - '0') <= 9;
+    };
+    for (qsizetype i = 3; i < stretch.size(); ++i) {
+        if (digit(i) && high(i - 1) && digit(i - 2) && high(i - 3)) return true;
+    }
+    return false;
+}
+
+// The whole input in one iconv pass. A two-byte code may stand for a character beyond the BMP,
+// four bytes in UTF-8; nothing grows more than that, so twice the input always suffices. Pages
+// of it that are never written cost address space only.
 std::optional<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
-    IconvConverter toUtf8("UTF-8", "GB18030");
-    QByteArray utf8(gb.size() + gb.size() / 2 + 16, Qt::Uninitialized);
+    IconvConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+    QByteArray utf8(2 * gb.size() + 16, Qt::Uninitialized);
     adviseHugePages(utf8.data(), utf8.size());
     qsizetype length = -1;
     const bool ok =
@@ -44,27 +63,20 @@ qsizetype halfwayCut(QByteArrayView gb) {
     return cr ? cr - gb.data() + 1 : 0;
 }
 
-// glibc decodes every GB18030 sequence to a character that encodes back to the same bytes, and a
-// byte it rejects is kept as it is, where it can never join a neighbour into valid UTF-8; so the
-// document always saves back to exactly the bytes it was read from (the tests go through every
-// sequence). iconv is by far the slowest step of opening a big GB18030 page, so the two halves of
-// the page are decoded on two cores at once.
+// iconv is by far the slowest step of opening a big GB18030 page, so the two halves of the page
+// are decoded on two cores at once.
 std::optional<QByteArray> decodeGb18030(QByteArrayView gb) {
     const qsizetype cut = halfwayCut(gb);
     if (cut == 0) return decodeGb18030AtOnce(gb);
-    std::optional<QByteArray> second;
-    std::thread worker;
-    try {
-        worker = std::thread([&] { second = decodeGb18030AtOnce(gb.sliced(cut)); });
-    } catch (const std::system_error &) {
-        return decodeGb18030AtOnce(gb);  // no thread to be had: one core does it all
-    }
+    // Where no thread can be had, the second half is decoded when get() asks for it.
+    auto second = std::async(std::launch::async | std::launch::deferred,
+                             [gb, cut] { return decodeGb18030AtOnce(gb.sliced(cut)); });
     std::optional<QByteArray> first = decodeGb18030AtOnce(gb.first(cut));
-    worker.join();
-    if (!first || !second) return std::nullopt;
-    first->reserve(first->size() + second->size());
-    adviseHugePages(first->data() + first->size(), second->size());
-    first->append(*second);
+    std::optional<QByteArray> rest = second.get();
+    if (!first || !rest) return std::nullopt;
+    first->reserve(first->size() + rest->size());
+    adviseHugePages(first->data() + first->size(), rest->size());
+    first->append(*rest);
     return first;
 }
 

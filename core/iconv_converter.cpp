@@ -72,13 +72,59 @@ bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output) {
     return true;
 }
 
+// Whether back turns the character decoded from [in, in + length) into those bytes again.
+bool comesBack(iconv_t back, const char *in, size_t length, char *decoded, size_t produced) {
+    char again[16];
+    char *to = again;
+    size_t toLeft = sizeof again;
+    iconv(back, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(back, &decoded, &produced, &to, &toLeft) == static_cast<size_t>(-1)) return false;
+    return static_cast<size_t>(to - again) == length && std::memcmp(again, in, length) == 0;
+}
+
+// Converts [in, end) a character at a time, a character being the fewest bytes that iconv
+// converts. One that back does not turn into the same bytes again is passed through unchanged,
+// as a rejected byte is.
+bool convertCheckedPiece(iconv_t cd, iconv_t back, const char *in, const char *end,
+                         Output &output) {
+    constexpr size_t kLongestCharacter = 4;
+    while (in < end) {
+        char decoded[16];
+        size_t produced = 0;
+        size_t length = 0;
+        const size_t most = std::min(kLongestCharacter, static_cast<size_t>(end - in));
+        for (size_t n = 1; n <= most; ++n) {
+            char *from = const_cast<char *>(in);
+            size_t fromLeft = n;
+            char *to = decoded;
+            size_t toLeft = sizeof decoded;
+            if (iconv(cd, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1)) {
+                length = n;
+                produced = to - decoded;
+                break;
+            }
+            if (errno != EINVAL) break;  // not a character: the first byte goes through as it is
+        }
+        const bool exact = length > 0 && comesBack(back, in, length, decoded, produced);
+        if (length == 0) length = 1;
+        if (!(exact ? output.append(decoded, decoded + produced) : output.append(in, in + length)))
+            return false;
+        in += length;
+    }
+    return true;
+}
+
 }  // namespace
 
-IconvConverter::IconvConverter(const char *toEncoding, const char *fromEncoding)
-    : cd_(iconv_open(toEncoding, fromEncoding)) {}
+IconvConverter::IconvConverter(const char *toEncoding, const char *fromEncoding,
+                               NeedsCheck needsCheck)
+    : cd_(iconv_open(toEncoding, fromEncoding)),
+      back_(needsCheck ? iconv_open(fromEncoding, toEncoding) : kNone),
+      needsCheck_(needsCheck) {}
 
 IconvConverter::~IconvConverter() {
-    if (isValid()) iconv_close(cd_);
+    if (cd_ != kNone) iconv_close(cd_);
+    if (back_ != kNone) iconv_close(back_);
 }
 
 bool IconvConverter::convert(QByteArrayView input, std::span<char> buffer, const Sink &sink) {
@@ -98,7 +144,10 @@ bool IconvConverter::convert(QByteArrayView input, std::span<char> buffer, const
         if (!output.append(p, other)) return false;
         if (other == end) break;
         p = nextBoundary(other, end);
-        if (!convertPiece(cd_, other, p, output)) return false;
+        const bool converted = needsCheck_ && needsCheck_(QByteArrayView(other, p))
+                                   ? convertCheckedPiece(cd_, back_, other, p, output)
+                                   : convertPiece(cd_, other, p, output);
+        if (!converted) return false;
     }
     return output.flush();
 }

@@ -15,17 +15,29 @@ public:
     // Receives converted output; returns false to stop the conversion.
     using Sink = std::function<bool(QByteArrayView)>;
 
-    IconvConverter(const char *toEncoding, const char *fromEncoding);
+    // Tells which stretches of the input may hold a character that the converter does not give
+    // back exactly: one that two byte sequences of the source encoding both stand for, say. Such a
+    // stretch is converted a character at a time, and a character that converting back does not
+    // turn into the same bytes is passed through unchanged, like a rejected byte. Where it passes
+    // through, its bytes must not be able to join their neighbours into another character.
+    using NeedsCheck = bool (*)(QByteArrayView stretch);
+
+    IconvConverter(const char *toEncoding, const char *fromEncoding,
+                   NeedsCheck needsCheck = nullptr);
     ~IconvConverter();
     IconvConverter(const IconvConverter &) = delete;
     IconvConverter &operator=(const IconvConverter &) = delete;
 
-    bool isValid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool isValid() const { return cd_ != kNone && (!needsCheck_ || back_ != kNone); }
 
     // Converts all of input. Output is collected in buffer, which is handed to sink whenever it
     // is full and once at the end. Returns false if the sink stopped it or iconv failed.
     bool convert(QByteArrayView input, std::span<char> buffer, const Sink &sink);
 
 private:
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
     iconv_t cd_;
+    iconv_t back_;
+    NeedsCheck needsCheck_;
 };
