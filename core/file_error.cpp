@@ -22,6 +22,9 @@ FileError readErrorFromErrno(int error) {
         case EFBIG:
         case EOVERFLOW:
             return {FileError::Kind::TooLarge, {}};
+        case ENXIO:  // a socket, or a device without its driver
+        case ENODEV:
+            return {FileError::Kind::NotRegularFile, {}};
         default:
             return {FileError::Kind::Other, systemErrorText(error)};
     }
@@ -39,6 +42,9 @@ FileError writeErrorFromErrno(int error) {
             return {FileError::Kind::NoWritePermission, {}};
         case EISDIR:
             return {FileError::Kind::IsDirectory, {}};
+        case ENXIO:  // a FIFO without a reader, a socket, or a device without its driver
+        case ENODEV:
+            return {FileError::Kind::NotRegularFile, {}};
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
