@@ -2,29 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <QFile>
 #include <cerrno>
 
+#include "core/file_descriptor.h"
 #include "core/huge_pages.h"
-
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
 
 std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 maxSize) {
     if (path.isEmpty()) return FileError{FileError::Kind::NotFound, {}};

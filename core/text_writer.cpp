@@ -4,37 +4,91 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
 
+#include "core/file_descriptor.h"
 #include "core/file_encoding.h"
+#include "core/in_place_writer.h"
 
 namespace {
-
-// QSaveFile reports failures as text only; the errno of the failing call is still set right after
-// it, because the clean-up that follows is made of calls that succeed.
-FileError errorOf(const QSaveFile &file, int error) {
-    if (error != 0) return writeErrorFromErrno(error);
-    return {FileError::Kind::Other, file.errorString()};
-}
 
 // An existing target must take writing as it is: a read-only file stays unchanged even where its
 // folder would let it be replaced. Opening it for writing, without truncating, asks the system
 // exactly that, through links and with the caller's own rights; O_NONBLOCK keeps a FIFO without
 // a reader from blocking. Only regular files are replaced: a device or FIFO must never be swapped
-// for a file.
-std::optional<FileError> checkTargetWritable(const QString &path) {
+// for a file. Answers whether the target exists, or why it cannot be written.
+std::variant<bool, FileError> checkTarget(const QString &path) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0) {
-        struct stat status {};
-        const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-        ::close(fd);
-        if (!regular) return FileError{FileError::Kind::NotRegularFile, {}};
-        return std::nullopt;
+    if (fd < 0) {
+        if (errno == ENOENT) return false;  // a new file; its folder is checked on creation
+        return writeErrorFromErrno(errno);
     }
-    if (errno == ENOENT) return std::nullopt;  // a new file; its folder is checked on creation
-    return writeErrorFromErrno(errno);
+    FileDescriptor target(fd);
+    struct stat status {};
+    if (::fstat(target.get(), &status) != 0) return writeErrorFromErrno(errno);
+    if (!S_ISREG(status.st_mode)) return FileError{FileError::Kind::NotRegularFile, {}};
+    return true;
+}
+
+// Whether a new file can be made in the folder that the file at path, links followed, lies in:
+// the temporary file that replaces it goes there. Asked with the caller's effective rights.
+bool folderTakesNewFiles(const QString &path) {
+    QFileInfo file(path);
+    for (int depth = 0; depth < 40 && file.isSymLink(); ++depth) file.setFile(file.symLinkTarget());
+    return ::faccessat(AT_FDCWD, QFile::encodeName(file.absolutePath()).constData(), W_OK | X_OK,
+                       AT_EACCESS) == 0;
+}
+
+// Where the file is written in place its new length must be known before the first byte.
+std::optional<FileError> overwriteEncoded(const QString &path, QByteArrayView document,
+                                          FileEncoding encoding) {
+    if (encoding == FileEncoding::Utf8) return overwriteInPlace(path, document);
+    QByteArray bytes;
+    if (!encodeDocument(document, encoding, [&](QByteArrayView piece) {
+            bytes.append(piece);
+            return true;
+        }))
+        return FileError{FileError::Kind::NoConverter, {}};
+    return overwriteInPlace(path, bytes);
+}
+
+// QSaveFile tells what failed as text only. Right after its open or commit has failed, errno is
+// still that of the failing call: all that follows it there is freeing memory and, after a failed
+// rename, removing the temporary file, neither of which sets errno when it succeeds.
+FileError saveFileError(const QSaveFile &file, int error) {
+    if (error != 0) return writeErrorFromErrno(error);
+    return {FileError::Kind::Other, file.errorString()};
+}
+
+// Writes a new file beside the target and renames it over the target once every byte is on the
+// disk. The bytes go to the file through checked system calls of our own, none of them held back
+// in a buffer of QSaveFile's, whose commit() would rename the file even when its last write failed.
+std::optional<FileError> replaceAtomically(const QString &path, QByteArrayView document,
+                                           FileEncoding encoding) {
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return saveFileError(file, errno);
+
+    int error = 0;
+    off_t offset = 0;
+    const bool written = encodeDocument(document, encoding, [&](QByteArrayView piece) {
+        error = writeAllAt(file.handle(), piece, offset);
+        offset += piece.size();
+        return error == 0;
+    });
+    // Some file systems report a full disk only when the data reaches it.
+    if (written && ::fdatasync(file.handle()) != 0 && errno != EINVAL) error = errno;
+    if (!written || error != 0) {
+        file.cancelWriting();  // the temporary file is removed, the target never touched
+        if (error == 0) return FileError{FileError::Kind::NoConverter, {}};
+        return writeErrorFromErrno(error);
+    }
+    errno = 0;
+    if (!file.commit()) return saveFileError(file, errno);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -42,25 +96,9 @@ std::optional<FileError> checkTargetWritable(const QString &path) {
 std::optional<FileError> TextWriter::write(const QString &path, QByteArrayView document,
                                            FileEncoding encoding) {
     if (path.isEmpty()) return FileError{FileError::Kind::FolderMissing, {}};
-    if (auto error = checkTargetWritable(path)) return error;
-
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) return errorOf(file, errno);
-
-    int writeError = 0;
-    const bool written = encodeDocument(document, encoding, [&](QByteArrayView piece) {
-        errno = 0;
-        if (file.write(piece.data(), piece.size()) == piece.size()) return true;
-        writeError = errno;
-        return false;
-    });
-    if (!written) {
-        file.cancelWriting();
-        return errorOf(file, writeError);
-    }
-    errno = 0;
-    if (!file.commit()) return errorOf(file, errno);
-    return std::nullopt;
+    const auto target = checkTarget(path);
+    if (const auto *error = std::get_if<FileError>(&target)) return *error;
+    if (std::get<bool>(target) && !folderTakesNewFiles(path))
+        return overwriteEncoded(path, document, encoding);
+    return replaceAtomically(path, document, encoding);
 }

@@ -8,9 +8,11 @@
 #include "core/text_buffer.h"
 
 // Stores a document in a file, exactly as it is, in the encoding it came from; nothing is added.
-// The file is replaced only once everything was written: on failure it keeps its old content and
-// no temporary file is left. Only where its folder takes no new file is a file written in place.
-// A symbolic link is followed and stays a link; an existing file keeps its permission bits.
+// The file is replaced only once everything, the last byte included, is written and on the disk:
+// on failure it keeps its old content and no temporary file is left. Only where its folder takes
+// no new file is a file written in place, with its old content put back on failure (see
+// overwriteInPlace). A symbolic link is followed and stays a link; an existing file keeps its
+// permission bits.
 class TextWriter {
 public:
     static std::optional<FileError> write(const QString &path, QByteArrayView document,

@@ -2,12 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <csignal>
 
 #include "byte_samples.h"
 #include "form1_harness.h"
+#include "tiny_file_system.h"
 #include "unprivileged.h"
 
 namespace {
@@ -15,6 +17,16 @@ namespace {
 QStringList entries(const QString &folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
+}
+
+// Every file and folder below folder, for spotting a temporary file left behind.
+QStringList tree(const QString &folder) {
+    QStringList paths;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) paths.append(it.next());
+    paths.sort();
+    return paths;
 }
 
 mode_t modeOf(const QString &path) {
@@ -156,49 +168,104 @@ void SaveCommandTest::cancelTouchesNothing() {
     QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("page.htm")});
 }
 
+// What stands in the way of a save besides the target itself.
+enum Trouble {
+    kNone = 0,
+    kSizeLimit = 1,       // files may not grow beyond 4096 bytes, as on a full disk
+    kFullFileSystem = 2,  // the folder "mounted" is a file system with 8 KiB left
+    kClosedFolder = 4,    // the target's folder takes no new file: it is written in place
+    kNoReservation = 8,   // the folder "mounted" is a file system that cannot reserve space
+};
+
 void SaveCommandTest::failureKeepsTargetAndText_data() {
     QTest::addColumn<QString>("target");  // relative to the test folder
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("trouble");
+    QTest::addColumn<int>("textSize");  // what the page and its text take on disk
+    QTest::addColumn<bool>("gb18030");
 
-    QTest::newRow("missing folder") << "missing/out.htm" << QStringLiteral("文件夹不存在");
-    QTest::newRow("target is a folder") << "folder" << QStringLiteral("这是一个文件夹");
-    QTest::newRow("path through a file") << "old.htm/out.htm" << QStringLiteral("文件夹不存在");
-    QTest::newRow("disk full") << "old.htm" << QStringLiteral("磁盘空间不足");
-    QTest::newRow("read-only file") << "readonly.htm" << QStringLiteral("没有写入权限");
-    QTest::newRow("device") << "/dev/null" << QStringLiteral("不是普通文件");
+    const auto row = [](const char *name, const char *target, const QString &reason,
+                        int trouble = kNone, int textSize = 100000, bool gb18030 = false) {
+        QTest::newRow(name) << QString::fromUtf8(target) << reason << trouble << textSize
+                            << gb18030;
+    };
+    const QString full = QStringLiteral("磁盘空间不足");
+    row("missing folder", "missing/out.htm", QStringLiteral("文件夹不存在"));
+    row("target is a folder", "folder", QStringLiteral("这是一个文件夹"));
+    row("path through a file", "old.htm/out.htm", QStringLiteral("文件夹不存在"));
+    row("read-only file", "readonly.htm", QStringLiteral("没有写入权限"));
+    row("device", "/dev/null", QStringLiteral("不是普通文件"));
+    row("FIFO without a reader", "fifo", QStringLiteral("不是普通文件"));
+    // Texts smaller than Qt's 16 KiB write buffer as well as larger ones.
+    row("size limit, 100000 bytes", "old.htm", full, kSizeLimit);
+    row("size limit, 5000 bytes", "old.htm", full, kSizeLimit, 5000);
+    row("size limit, 12 KiB GB18030", "old.htm", full, kSizeLimit, 12 << 10, true);
+    row("size limit, 20 KiB", "old.htm", full, kSizeLimit, 20 << 10);
+    row("full file system, 12 KiB", "mounted/old.htm", full, kFullFileSystem, 12 << 10);
+    row("full file system, 12 KiB GB18030", "mounted/old.htm", full, kFullFileSystem, 12 << 10,
+        true);
+    row("full file system, 100000 bytes", "mounted/old.htm", full, kFullFileSystem);
+    row("in place, size limit, 5000 bytes", "old.htm", full, kSizeLimit | kClosedFolder, 5000);
+    row("in place, size limit, 20 KiB GB18030", "old.htm", full, kSizeLimit | kClosedFolder,
+        20 << 10, true);
+    row("in place, full file system", "mounted/old.htm", full, kFullFileSystem | kClosedFolder);
+    row("in place, nothing reserved, size limit", "mounted/old.htm", full,
+        kNoReservation | kSizeLimit | kClosedFolder);
 }
 
 void SaveCommandTest::failureKeepsTargetAndText() {
     QFETCH(QString, target);
     QFETCH(QString, reason);
-    QDir(dir_->path()).mkdir(QStringLiteral("folder"));
+    QFETCH(int, trouble);
+    QFETCH(int, textSize);
+    QFETCH(bool, gb18030);
+    const QDir dir(dir_->path());
+    std::optional<TinyFileSystem> fileSystem;
+    if (trouble & (kFullFileSystem | kNoReservation)) {
+        fileSystem.emplace(dir.filePath(QStringLiteral("mounted")), trouble & kFullFileSystem
+                                                                        ? TinyFileSystem::Tmpfs
+                                                                        : TinyFileSystem::Ramfs);
+        if (!fileSystem->isMounted()) QSKIP("mounting a file system for the test needs root");
+    }
+    dir.mkdir(QStringLiteral("folder"));
+    ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0);
+    setMode(dir.filePath(QStringLiteral("fifo")), 0666);
     const QByteArray oldBytes("old content that must survive\r\n");
+    const QString path = dir.filePath(target);
+    const QString folder = QFileInfo(path).absolutePath();
     setMode(writeFile(*dir_, QStringLiteral("old.htm"), oldBytes), 0666);
     setMode(writeFile(*dir_, QStringLiteral("readonly.htm"), oldBytes), 0444);
-    const QString path = QDir(dir_->path()).filePath(target);
+    if (fileSystem) {
+        setMode(writeFile(*dir_, target, oldBytes), 0666);
+        if (trouble & kFullFileSystem) fileSystem->fillUpTo(8 << 10);
+    }
 
     Form1Harness window;
-    const QByteArray text(100000, 'x');  // larger than the disk-full limit below
-    const QString page = writeFile(*dir_, QStringLiteral("page.htm"), text);
-    window.open(page);
-    const QStringList before = entries(dir_->path());
+    const QByteArray page =
+        gb18030 ? QByteArray("\xd6\xd0").repeated(textSize / 2 - 1) : QByteArray(textSize - 2, 'x');
+    window.open(writeFile(*dir_, QStringLiteral("page.htm"), page));
+    QCOMPARE(window.encodedText().size(), textSize);
+    const QStringList before = tree(dir_->path());
     {
-        std::optional<FileSizeLimit> fullDisk;
-        if (qstrcmp(QTest::currentDataTag(), "disk full") == 0) fullDisk.emplace(4096);
+        std::optional<FileSizeLimit> sizeLimit;
+        if (trouble & kSizeLimit) sizeLimit.emplace(4096);
+        if (trouble & kClosedFolder) setMode(folder, 0555);
         Unprivileged user;
         window.save(path);
     }
-    QCOMPARE(entries(dir_->path()), before);
+    if (trouble & kClosedFolder) setMode(folder, 0777);
+    QCOMPARE(tree(dir_->path()), before);
     QCOMPARE(readFile(dir_->filePath(QStringLiteral("old.htm"))), oldBytes);
     QCOMPARE(readFile(dir_->filePath(QStringLiteral("readonly.htm"))), oldBytes);
-    QCOMPARE(window.textBytes(), text + "\r\n");
+    if (fileSystem) QCOMPARE(readFile(path), oldBytes);
+    QCOMPARE(window.encodedText(), referenceTrim(page));
     QCOMPARE(window.messages.shown.size(), 1);
     const auto &box = window.messages.shown.first();
     QCOMPARE(box.icon, MessageService::Icon::Warning);
     QCOMPARE(box.title, QStringLiteral("Zerediz"));
     QCOMPARE(box.text, QStringLiteral("无法保存文件：") + path + u'\n' + reason);
     window.save(std::nullopt);
-    QCOMPARE(window.dialogs.startPaths.last(), page);
+    QCOMPARE(window.dialogs.startPaths.last(), dir.filePath(QStringLiteral("page.htm")));
 }
 
 void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile() {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <unistd.h>
+#include <QByteArrayView>
+#include <cerrno>
+
+// An open file descriptor that is closed when it goes out of scope, unless close() was called
+// and its answer checked, as a writer must: some file systems report a failed write only there.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return fd_; }
+
+    // Closes the descriptor; 0, or the errno of the close.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+// Writes all of bytes to fd at offset; 0, or the errno of the call that failed.
+inline int writeAllAt(int fd, QByteArrayView bytes, off_t offset) {
+    const char *p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        left -= n;
+        offset += n;
+    }
+    return 0;
+}
