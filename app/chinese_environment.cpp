@@ -25,13 +25,20 @@ void installQtTranslations(QCoreApplication &app, const QLocale &locale) {
         qWarning("zerediz: Qt's Chinese translations are missing (package qt6-translations-l10n)");
         delete translator;
     }
+    // The few texts that Qt's catalogue leaves in English, built in; looked up before Qt's own.
+    auto *extra = new QTranslator(&app);
+    if (extra->load(locale, QStringLiteral("qt_extra"), QStringLiteral("_"),
+                    QStringLiteral(":/translations")))
+        QCoreApplication::installTranslator(extra);
+    else
+        delete extra;
 }
 
 }  // namespace
 
 void setUpChineseEnvironment(QCoreApplication &app) {
     const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
-    // Dates and sizes in the file dialogs follow the language of the rest of the interface.
+    // Numbers, dates and sizes that the windows write follow the language of the interface.
     QLocale::setDefault(chinese);
     installQtTranslations(app, chinese);
     mapSongFontNames();

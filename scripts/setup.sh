@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libqscintilla2-qt6-dev qt6-translations-l10n
+    qt6-base-dev libqscintilla2-qt6-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     fonts-wqy-microhei fonts-arphic-uming
     xvfb xauth imagemagick desktop-file-utils
 )

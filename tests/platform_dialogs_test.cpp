@@ -1,0 +1,124 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+#include "app/application_setup.h"
+#include "form1_harness.h"
+#include "ui/main/qt_file_dialog_service.h"
+#include "ui/main/qt_message_service.h"
+
+namespace {
+
+// Runs check on the dialog that the next call opens, once it is shown, and closes the dialog.
+template <typename Dialog>
+void whenShown(std::function<bool(Dialog &)> check) {
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, check] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog || !check(*dialog)) return;  // not there, or not ready yet: ask again
+        timer->deleteLater();
+        dialog->reject();
+    });
+    timer->start(20);
+}
+
+// Words in Latin letters, but for the unit names of sizes and the names of file formats.
+QStringList englishWords(const QStringList &texts) {
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    static const QStringList allowed{QStringLiteral("KiB"), QStringLiteral("MiB"),
+                                     QStringLiteral("HTML")};
+    QStringList found;
+    for (const QString &text : texts)
+        for (const auto &match : word.globalMatch(text))
+            if (!allowed.contains(match.captured())) found.append(text);
+    return found;
+}
+
+// What the file dialog shows in words: labels, buttons, the type filter, the column titles and
+// each file's size, type and date. Empty until the folder's files are listed with their dates.
+QStringList shownTexts(QFileDialog &dialog) {
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    const QAbstractItemModel *model = view->model();
+    const QModelIndex folder = view->rootIndex();
+    if (model->rowCount(folder) < 2 || model->index(0, 3, folder).data().toString().isEmpty())
+        return {};
+    QStringList texts;
+    for (auto *label : dialog.findChildren<QLabel *>())
+        if (label->isVisible()) texts.append(label->text());
+    for (auto *button : dialog.findChildren<QPushButton *>())
+        if (button->isVisible()) texts.append(button->text());
+    auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    for (int i = 0; i < types->count(); ++i) texts.append(types->itemText(i));
+    for (int column = 0; column < model->columnCount(folder); ++column) {
+        texts.append(model->headerData(column, Qt::Horizontal).toString());
+        for (int row = 0; row < model->rowCount(folder); ++row)
+            if (column > 0) texts.append(model->index(row, column, folder).data().toString());
+    }
+    return texts;
+}
+
+}  // namespace
+
+// The real dialogs, whatever the system's locale is (the suite runs under LANG=C.UTF-8 and
+// under LANG=zh_CN.UTF-8).
+class PlatformDialogsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { setUpApplication(*qApp); }
+    void fileDialogSpeaksChinese_data();
+    void fileDialogSpeaksChinese();
+    void successBoxShowsItsWholeTitle();
+};
+
+void PlatformDialogsTest::fileDialogSpeaksChinese_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("Open") << false;
+    QTest::newRow("Save") << true;
+}
+
+void PlatformDialogsTest::fileDialogSpeaksChinese() {
+    QFETCH(bool, save);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("子文件夹"));
+    const QString page = writeFile(dir, QStringLiteral("网页.htm"), QByteArray(5000, 'x'));
+
+    QStringList texts;
+    whenShown<QFileDialog>([&](QFileDialog &dialog) {
+        texts = shownTexts(dialog);
+        return !texts.isEmpty();
+    });
+    QtFileDialogService dialogs;
+    QCOMPARE(save ? dialogs.saveFileName(nullptr, page) : dialogs.openFileName(nullptr, page),
+             std::nullopt);
+    QVERIFY(texts.contains(QStringLiteral("文件夹")));
+    QCOMPARE(englishWords(texts), QStringList());
+}
+
+void PlatformDialogsTest::successBoxShowsItsWholeTitle() {
+    const QString title = QStringLiteral("Zerediz");
+    int width = 0;
+    int needed = 0;
+    whenShown<QMessageBox>([&](QMessageBox &box) {
+        // A window manager's title bar holds an icon and up to three buttons beside the title.
+        const QFontMetrics metrics(QApplication::font());
+        needed = metrics.horizontalAdvance(title) + 6 * metrics.height();
+        width = box.width();
+        return true;
+    });
+    QtMessageService().show(nullptr, MessageService::Icon::None, title,
+                            QStringLiteral("压缩完成：）"));
+    QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+}
+
+QTEST_MAIN(PlatformDialogsTest)
+#include "platform_dialogs_test.moc"
