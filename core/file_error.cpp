@@ -2,31 +2,79 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
-QString systemErrorText(int error) {
-    char buffer[256];
-    // GNU strerror_r returns the message, which need not be in buffer.
-    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
+namespace {
+
+using Kind = FileError::Kind;
+
+// The errors that mean the same whether the file was to be read or written.
+std::optional<Kind> commonKind(int error) {
+    switch (error) {
+        case EISDIR:
+            return Kind::IsDirectory;
+        case ENXIO:  // a FIFO without a reader, a socket, or a device without its driver
+        case ENODEV:
+            return Kind::NotRegularFile;
+        case EROFS:
+            return Kind::ReadOnlyFileSystem;
+        case ETXTBSY:
+        case EBUSY:
+            return Kind::InUse;
+        case EIO:
+            return Kind::DeviceError;
+        case ENAMETOOLONG:
+            return Kind::NameTooLong;
+        case EINVAL:  // characters such as ':' on a FAT or exFAT stick
+        case EILSEQ:
+            return Kind::InvalidName;
+        case ELOOP:
+            return Kind::LinkLoop;
+        case EMFILE:
+        case ENFILE:
+            return Kind::TooManyOpenFiles;
+        case ENOMEM:
+            return Kind::OutOfMemory;
+        case ENOTCONN:  // sshfs and other FUSE file systems whose connection is gone
+        case ESTALE:
+        case EHOSTDOWN:
+        case EHOSTUNREACH:
+        case ETIMEDOUT:
+            return Kind::Disconnected;
+        default:
+            return std::nullopt;
+    }
+}
+
+FileError errorOfKind(Kind kind) {
+    return {kind, {}};
+}
+
+FileError otherError(int error) {
+    if (const auto kind = commonKind(error)) return errorOfKind(*kind);
+    return {Kind::Other, systemErrorName(error)};
+}
+
+}  // namespace
+
+QString systemErrorName(int error) {
+    if (const char *name = strerrorname_np(error)) return QString::fromLatin1(name);
+    return QString::number(error);
 }
 
 FileError readErrorFromErrno(int error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return {FileError::Kind::NotFound, {}};
+            return errorOfKind(Kind::NotFound);
         case EACCES:
         case EPERM:
-            return {FileError::Kind::NoReadPermission, {}};
-        case EISDIR:
-            return {FileError::Kind::IsDirectory, {}};
+            return errorOfKind(Kind::NoReadPermission);
         case EFBIG:
         case EOVERFLOW:
-            return {FileError::Kind::TooLarge, {}};
-        case ENXIO:  // a socket, or a device without its driver
-        case ENODEV:
-            return {FileError::Kind::NotRegularFile, {}};
+            return errorOfKind(Kind::TooLarge);
         default:
-            return {FileError::Kind::Other, systemErrorText(error)};
+            return otherError(error);
     }
 }
 
@@ -34,22 +82,16 @@ FileError writeErrorFromErrno(int error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
-            return {FileError::Kind::FolderMissing, {}};
+            return errorOfKind(Kind::FolderMissing);
         case EACCES:
         case EPERM:
-        case EROFS:
-        case ETXTBSY:
-            return {FileError::Kind::NoWritePermission, {}};
-        case EISDIR:
-            return {FileError::Kind::IsDirectory, {}};
-        case ENXIO:  // a FIFO without a reader, a socket, or a device without its driver
-        case ENODEV:
-            return {FileError::Kind::NotRegularFile, {}};
+            return errorOfKind(Kind::NoWritePermission);
         case ENOSPC:
+        case EFBIG:  // a file-size limit, or the largest file the file system takes
+            return errorOfKind(Kind::DiskFull);
         case EDQUOT:
-        case EFBIG:
-            return {FileError::Kind::DiskFull, {}};
+            return errorOfKind(Kind::QuotaExceeded);
         default:
-            return {FileError::Kind::Other, systemErrorText(error)};
+            return otherError(error);
     }
 }

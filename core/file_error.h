@@ -14,7 +14,17 @@ struct FileError {
         NoWritePermission,
         FolderMissing,
         DiskFull,
-        Other,  // systemMessage says what the system reported
+        QuotaExceeded,
+        ReadOnlyFileSystem,
+        InUse,  // a running program, or a file the system holds busy
+        DeviceError,
+        NameTooLong,
+        InvalidName,  // a name the file system does not take
+        LinkLoop,
+        TooManyOpenFiles,
+        OutOfMemory,
+        Disconnected,  // a network or user-space file system that went away
+        Other,         // systemMessage names what the system reported
     };
 
     Kind kind = Kind::Other;
@@ -26,8 +36,8 @@ struct FileError {
 // The error for a failed open, read or stat of a file that was to be read.
 FileError readErrorFromErrno(int error);
 
-// The error for a failed create, write, flush or rename of a file that was to be written.
+// The error for a failed create, write, sync or rename of a file that was to be written.
 FileError writeErrorFromErrno(int error);
 
-// The system's own text for an errno value.
-QString systemErrorText(int error);
+// The system's name for an errno value, such as "EIO", or its number where it has none.
+QString systemErrorName(int error);

@@ -206,7 +206,7 @@ void OpenCommandTest::failureKeepsEverything_data() {
     QTest::newRow("endless device")
         << QStringLiteral("/dev/zero") << QStringLiteral("不是普通文件") << false;
     QTest::newRow("no read permission") << locked << QStringLiteral("没有读取权限") << true;
-    QTest::newRow("too large") << huge << QStringLiteral("文件太大") << false;
+    QTest::newRow("too large") << huge << QStringLiteral("文件太大（最大 1 GiB）") << false;
 }
 
 void OpenCommandTest::failureKeepsEverything() {

@@ -1,6 +1,7 @@
 #include "ui/main/file_error_text.h"
 
 #include "core/file_error.h"
+#include "core/line_trim_loader.h"
 
 QString fileErrorText(const FileError &error) {
     using Kind = FileError::Kind;
@@ -14,7 +15,8 @@ QString fileErrorText(const FileError &error) {
         case Kind::NotRegularFile:
             return QStringLiteral("不是普通文件");
         case Kind::TooLarge:
-            return QStringLiteral("文件太大");
+            return QStringLiteral("文件太大（最大 %1 GiB）")
+                .arg(LineTrimLoader::kMaxDocumentSize >> 30);
         case Kind::NoConverter:
             return QStringLiteral("系统无法转换这个文件的编码");
         case Kind::NoWritePermission:
@@ -23,8 +25,28 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("文件夹不存在");
         case Kind::DiskFull:
             return QStringLiteral("磁盘空间不足");
+        case Kind::QuotaExceeded:
+            return QStringLiteral("超出了磁盘配额");
+        case Kind::ReadOnlyFileSystem:
+            return QStringLiteral("磁盘是只读的");
+        case Kind::InUse:
+            return QStringLiteral("文件正在使用中");
+        case Kind::DeviceError:
+            return QStringLiteral("读写磁盘时出错");
+        case Kind::NameTooLong:
+            return QStringLiteral("文件名太长");
+        case Kind::InvalidName:
+            return QStringLiteral("文件名无效");
+        case Kind::LinkLoop:
+            return QStringLiteral("符号链接太多或形成了循环");
+        case Kind::TooManyOpenFiles:
+            return QStringLiteral("打开的文件太多");
+        case Kind::OutOfMemory:
+            return QStringLiteral("内存不足");
+        case Kind::Disconnected:
+            return QStringLiteral("网络或设备已断开");
         case Kind::Other:
             break;
     }
-    return error.systemMessage;
+    return QStringLiteral("系统错误（%1）").arg(error.systemMessage);
 }
