@@ -1,9 +1,14 @@
-// Photographs both windows for the README: the main window as it starts, then the About window
-// that its menu item 关于 brings up. Run it on a real display server (xvfb-run does).
+// Photographs the windows for the README: the main window as it starts, the About window that
+// its menu item 关于 brings up, and the Open dialog on a folder of pages. Run it on a real display
+// server (xvfb-run does).
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/application_setup.h"
@@ -26,6 +31,36 @@ bool photograph(QWidget *window, const QDir &folder, const QString &file) {
     return window->grab().save(folder.filePath(file), "PNG");
 }
 
+// A folder like one a user keeps pages in, with a sub-folder and pages of a few sizes.
+bool fillFolder(const QTemporaryDir &folder) {
+    if (!folder.isValid() || !QDir(folder.path()).mkdir(QStringLiteral("图片"))) return false;
+    const QList<std::pair<QString, int>> pages{{QStringLiteral("index.html"), 23 << 10},
+                                               {QStringLiteral("销售报表.htm"), 1 << 20},
+                                               {QStringLiteral("说明.htm"), 812}};
+    for (const auto &[name, size] : pages) {
+        QFile page(QDir(folder.path()).filePath(name));
+        if (!page.open(QIODevice::WriteOnly) || page.write(QByteArray(size, ' ')) != size)
+            return false;
+    }
+    return true;
+}
+
+// Opens the Open dialog of the main window's file service and photographs it once it has
+// listed the folder.
+bool photographOpenDialog(const QDir &folder, const QString &file) {
+    QTemporaryDir pages;
+    if (!fillFolder(pages)) return false;
+    bool saved = false;
+    QTimer::singleShot(1000, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            saved = dialog->grab().save(folder.filePath(file), "PNG");
+            dialog->reject();
+        }
+    });
+    QtFileDialogService().openFileName(nullptr, pages.filePath(QStringLiteral("说明.htm")));
+    return saved;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -46,5 +81,5 @@ int main(int argc, char *argv[]) {
     form1.findChild<QAction *>(QStringLiteral("guanyu"))->trigger();
     if (!photograph(topLevelNamed(QStringLiteral("Form2")), folder, QStringLiteral("form2.png")))
         return 1;
-    return 0;
+    return photographOpenDialog(folder, QStringLiteral("open-dialog.png")) ? 0 : 1;
 }
