@@ -1,11 +1,12 @@
 # make run   - install what is missing, build, start Zerediz
 # make test  - the same set-up, then every test, headless
 # make bench - the same set-up, then the speed and memory figures (writes build/bench.json)
+# make package - the same set-up, then the Debian package build/zerediz_<version>_amd64.deb
 
 BUILD := build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run test bench format clean
+.PHONY: all setup build run test bench package format clean
 
 all: build
 
@@ -27,6 +28,9 @@ test: build
 
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/zerediz_bench $(BUILD)/bench.json
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
