@@ -1,8 +1,32 @@
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "form1_harness.h"
+#include "ui/main/qt_file_dialog_service.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void setClipboard(const QString &text) {
+    if (text.isEmpty())
+        QGuiApplication::clipboard()->clear();
+    else
+        QGuiApplication::clipboard()->setText(text);
+}
+
+// The menu entries named in names, separated by spaces.
+QStringList entries(const char *names) {
+    return QString::fromUtf8(names).split(u' ', Qt::SkipEmptyParts);
+}
+
+}  // namespace
 
 class Form1Test : public QObject {
     Q_OBJECT
@@ -16,6 +40,14 @@ private Q_SLOTS:
     void hasAboutMenu();
     void tabMovesFocusThroughControls();
     void textAreaIsPlainEditableText();
+    void textAreaTakesTheDrawnFontSize_data();
+    void textAreaTakesTheDrawnFontSize();
+    void contextMenu_data();
+    void contextMenu();
+    void dialogStartsWithLastKeptName_data();
+    void dialogStartsWithLastKeptName();
+    void realFileDialogStartsWithName_data();
+    void realFileDialogStartsWithName();
 
 private:
     std::unique_ptr<Form1Harness> window_;
@@ -116,6 +148,206 @@ void Form1Test::textAreaIsPlainEditableText() {
     QTest::keyClick(&text, Qt::Key_Return);
     QTest::keyClicks(&text, QStringLiteral("b"));
     QCOMPARE(window_->textBytes(), QByteArray("a\r\nb"));
+}
+
+void Form1Test::textAreaTakesTheDrawnFontSize_data() {
+    QTest::addColumn<QFont>("font");
+    QFont points = QApplication::font();
+    points.setPointSizeF(10.5);
+    QFont pixels = QApplication::font();
+    pixels.setPixelSize(17);
+    QTest::newRow("sized in points") << points;
+    QTest::newRow("sized in pixels") << pixels;
+}
+
+void Form1Test::textAreaTakesTheDrawnFontSize() {
+    QFETCH(QFont, font);
+    const QFont applicationFont = QApplication::font();
+    QApplication::setFont(font);
+    TextArea text;
+    QApplication::setFont(applicationFont);
+    const long size = text.SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
+                                         QsciScintillaBase::STYLE_DEFAULT);
+    QVERIFY(size > 0);
+    QCOMPARE(size,
+             long(QFontInfo(font).pointSizeF() * int{QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER}));
+}
+
+void Form1Test::contextMenu_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("selectFrom");
+    QTest::addColumn<int>("selectTo");
+    QTest::addColumn<QString>("edits");  // typed: "!" typed at the end; undone: and undone
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("enabled");
+    QTest::addColumn<QString>("entry");  // the one chosen
+    QTest::addColumn<QByteArray>("textAfter");
+    QTest::addColumn<QByteArray>("selectedAfter");
+    QTest::addColumn<QString>("clipboardAfter");
+
+    const QStringList withSelection = entries("剪切 复制 粘贴 删除 全选");
+    QTest::newRow("empty, nothing to paste: all off")
+        << QByteArray() << 0 << 0 << QString() << QString() << QStringList() << QString()
+        << QByteArray() << QByteArray() << QString();
+    QTest::newRow("粘贴 turns LF and CR into CR LF")
+        << QByteArray() << 0 << 0 << QString() << QStringLiteral("a\nb\rc") << entries("粘贴")
+        << QStringLiteral("粘贴") << QByteArray("a\r\nb\r\nc") << QByteArray()
+        << QStringLiteral("a\nb\rc");
+    QTest::newRow("剪切") << QByteArray("abc") << 0 << 1 << QString() << QStringLiteral("x")
+                          << withSelection << QStringLiteral("剪切") << QByteArray("bc")
+                          << QByteArray() << QStringLiteral("a");
+    QTest::newRow("复制") << QByteArray("abc") << 0 << 1 << QString() << QStringLiteral("x")
+                          << withSelection << QStringLiteral("复制") << QByteArray("abc")
+                          << QByteArray("a") << QStringLiteral("a");
+    QTest::newRow("粘贴 over the selection")
+        << QByteArray("abc") << 0 << 1 << QString() << QStringLiteral("x") << withSelection
+        << QStringLiteral("粘贴") << QByteArray("xbc") << QByteArray() << QStringLiteral("x");
+    QTest::newRow("删除") << QByteArray("abc") << 0 << 1 << QString() << QStringLiteral("x")
+                          << withSelection << QStringLiteral("删除") << QByteArray("bc")
+                          << QByteArray() << QStringLiteral("x");
+    QTest::newRow("全选") << QByteArray("abc") << 1 << 1 << QString() << QString()
+                          << entries("全选") << QStringLiteral("全选") << QByteArray("abc")
+                          << QByteArray("abc") << QString();
+    QTest::newRow("撤销 after typing")
+        << QByteArray("abc") << 1 << 1 << QStringLiteral("typed") << QString()
+        << entries("撤销 全选") << QStringLiteral("撤销") << QByteArray("abc") << QByteArray()
+        << QString();
+    QTest::newRow("重做 after undoing")
+        << QByteArray("abc") << 1 << 1 << QStringLiteral("undone") << QString()
+        << entries("重做 全选") << QStringLiteral("重做") << QByteArray("abc!") << QByteArray()
+        << QString();
+    QTest::newRow("read-only: only 复制 and 全选")
+        << QByteArray("abc") << 0 << 1 << QStringLiteral("typed, read-only") << QStringLiteral("x")
+        << entries("复制 全选") << QString() << QByteArray("abc!") << QByteArray("a")
+        << QStringLiteral("x");
+}
+
+void Form1Test::contextMenu() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, selectFrom);
+    QFETCH(int, selectTo);
+    QFETCH(QString, edits);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, enabled);
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, textAfter);
+    QFETCH(QByteArray, selectedAfter);
+    QFETCH(QString, clipboardAfter);
+    using Base = QsciScintillaBase;
+    TextArea &area = window_->text();
+    window_->setText(text);
+    if (edits.contains(u"typed") || edits.contains(u"undone")) {
+        area.SendScintilla(Base::SCI_DOCUMENTEND);
+        area.SendScintilla(Base::SCI_ADDTEXT, 1UL, "!");
+    }
+    if (edits.contains(u"undone")) area.SendScintilla(Base::SCI_UNDO);
+    area.SendScintilla(Base::SCI_SETSEL, selectFrom, long(selectTo));
+    area.SendScintilla(Base::SCI_SETREADONLY, long(edits.contains(u"read-only")));
+    setClipboard(clipboard);
+
+    QStringList shownEntries;
+    QStringList shownEnabled;
+    // The menu runs its own loop; it is read, used and closed from within.
+    QTimer::singleShot(0, &area, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *chosen = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            shownEntries.append(action->text());
+            if (action->isEnabled()) shownEnabled.append(action->text());
+            if (action->text() == entry) chosen = action;
+        }
+        if (chosen) chosen->trigger();
+        menu->close();
+    });
+    const QPoint point(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, area.viewport()->mapToGlobal(point));
+    QCoreApplication::sendEvent(area.viewport(), &event);
+
+    QCOMPARE(shownEntries, entries("撤销 重做 剪切 复制 粘贴 删除 全选"));
+    QCOMPARE(shownEnabled, enabled);
+    QCOMPARE(window_->textBytes(), textAfter);
+    const long start = area.SendScintilla(Base::SCI_GETSELECTIONSTART);
+    const long end = area.SendScintilla(Base::SCI_GETSELECTIONEND);
+    QCOMPARE(window_->textBytes().mid(start, end - start), selectedAfter);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboardAfter);
+}
+
+void Form1Test::dialogStartsWithLastKeptName_data() {
+    QTest::addColumn<QStringList>("steps");  // "open NAME" or "save NAME"; no name: cancelled
+    QTest::addColumn<QStringList>("startNames");
+
+    QTest::newRow("saved under a new name: the next Open starts with it")
+        << QStringList{u"open page.htm"_s, u"save new.htm"_s, u"open"_s}
+        << QStringList{QString(), u"page.htm"_s, u"new.htm"_s};
+    QTest::newRow("saved under a new name: the next Save starts with it")
+        << QStringList{u"open page.htm"_s, u"save new.htm"_s, u"save"_s}
+        << QStringList{QString(), u"page.htm"_s, u"new.htm"_s};
+    QTest::newRow("opened after a save: Save starts with the opened file")
+        << QStringList{u"save new.htm"_s, u"open page.htm"_s, u"save"_s}
+        << QStringList{QString(), u"new.htm"_s, u"page.htm"_s};
+    QTest::newRow("a failed Save keeps the name")
+        << QStringList{u"open page.htm"_s, u"save missing/new.htm"_s, u"open"_s}
+        << QStringList{QString(), u"page.htm"_s, u"page.htm"_s};
+}
+
+void Form1Test::dialogStartsWithLastKeptName() {
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, startNames);
+    QTemporaryDir dir;
+    writeFile(dir, QStringLiteral("page.htm"), " page ");
+    for (const QString &step : steps) {
+        const QString name = step.section(u' ', 1);
+        const std::optional<QString> path =
+            name.isEmpty() ? std::nullopt : std::optional(dir.filePath(name));
+        if (step.startsWith(u"open"))
+            window_->open(path);
+        else
+            window_->save(path);
+    }
+    QStringList expected;
+    for (const QString &name : startNames)
+        expected.append(name.isEmpty() ? QString() : dir.filePath(name));
+    QCOMPARE(window_->dialogs.startPaths, expected);
+}
+
+void Form1Test::realFileDialogStartsWithName_data() {
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("startName");
+    QTest::newRow("Open, an existing page") << false << "page.htm";
+    QTest::newRow("Save, the same page") << true << "page.htm";
+    QTest::newRow("Save, a name not yet taken") << true << "new.htm";
+}
+
+void Form1Test::realFileDialogStartsWithName() {
+    QFETCH(bool, save);
+    QFETCH(QString, startName);
+    QTemporaryDir dir;
+    writeFile(dir, QStringLiteral("page.htm"), "page");
+    const QString start = dir.filePath(startName);
+    QStringList selected;
+    std::optional<QFileDialog::AcceptMode> mode;
+    QWidget *parent = nullptr;
+    // The dialog runs its own loop; it is read and cancelled from within.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        poll.stop();
+        selected = dialog->selectedFiles();
+        mode = dialog->acceptMode();
+        parent = dialog->parentWidget();
+        dialog->reject();
+    });
+    poll.start(10);
+    QtFileDialogService service;
+    const std::optional<QString> chosen = save ? service.saveFileName(&window_->form, start)
+                                               : service.openFileName(&window_->form, start);
+    QVERIFY(!chosen);
+    QCOMPARE(selected, QStringList{start});
+    QCOMPARE(mode, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    QCOMPARE(parent, &window_->form);
 }
 
 QTEST_MAIN(Form1Test)

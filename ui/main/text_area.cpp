@@ -1,7 +1,11 @@
 #include "ui/main/text_area.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 
 namespace {
 
@@ -23,7 +27,6 @@ void TextArea::applyViewSettings() {
     for (unsigned long margin = 0; margin < 5; ++margin)
         SendScintilla(SCI_SETMARGINWIDTHN, margin, 0L);
     SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
-    SendScintilla(SCI_SETPASTECONVERTENDINGS, 0L);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The square between the two scroll bars would otherwise show the window behind it.
@@ -34,8 +37,10 @@ void TextArea::applyViewSettings() {
 
     const QFont windowFont = font();
     SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, windowFont.family().toUtf8().constData());
+    // The size as drawn, which a font sized in pixels has too; its pointSizeF() is -1.
+    const qreal points = QFontInfo(windowFont).pointSizeF();
     SendScintilla(SCI_STYLESETSIZEFRACTIONAL, STYLE_DEFAULT,
-                  static_cast<long>(windowFont.pointSizeF() * int{SC_FONT_SIZE_MULTIPLIER}));
+                  static_cast<long>(points * int{SC_FONT_SIZE_MULTIPLIER}));
     SendScintilla(SCI_STYLESETFORE, STYLE_DEFAULT, kBlue);
     SendScintilla(SCI_STYLESETBACK, STYLE_DEFAULT,
                   scintillaColour(palette().color(QPalette::Base)));
@@ -45,7 +50,9 @@ void TextArea::applyViewSettings() {
 
 void TextArea::applyDocumentSettings() {
     SendScintilla(SCI_SETCODEPAGE, static_cast<long>(SC_CP_UTF8));
-    // Enter starts a new line the way the loader ends every line.
+    // Enter starts a new line the way the loader ends every line, and so does every line end of
+    // pasted or dropped text: QScintilla converts them to this mode, whatever
+    // SCI_SETPASTECONVERTENDINGS says. Only what the user enters is converted; loaded bytes stay.
     SendScintilla(SCI_SETEOLMODE, static_cast<long>(SC_EOL_CRLF));
 }
 
@@ -99,7 +106,10 @@ void TextArea::contextMenuEvent(QContextMenuEvent *event) {
     menu.addSeparator();
     add(QStringLiteral("剪切"), SCI_CUT, editable && hasSelection);
     add(QStringLiteral("复制"), SCI_COPY, hasSelection);
-    add(QStringLiteral("粘贴"), SCI_PASTE, editable && SendScintilla(SCI_CANPASTE));
+    // SCI_CANPASTE does not look at the clipboard.
+    const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
+    const bool canPaste = clipboard && canInsertFromMimeData(clipboard);
+    add(QStringLiteral("粘贴"), SCI_PASTE, editable && canPaste && SendScintilla(SCI_CANPASTE));
     add(QStringLiteral("删除"), SCI_CLEAR, editable && hasSelection);
     menu.addSeparator();
     add(QStringLiteral("全选"), SCI_SELECTALL, SendScintilla(SCI_GETLENGTH) > 0);
