@@ -1,6 +1,6 @@
 #include "app/application_setup.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 
 #include "app/chinese_environment.h"
@@ -17,12 +17,14 @@ QIcon applicationIcon() {
 
 }  // namespace
 
-void setUpApplication(QApplication &app) {
+void setUpApplication(QCoreApplication &app) {
     // No display name: X11 would append it to every window title, and the About window's title
     // is "关于" alone.
-    QApplication::setApplicationName(QStringLiteral("zerediz"));
-    // Lets the desktop match the windows to the installed zerediz.desktop entry and its icon.
-    QApplication::setDesktopFileName(QStringLiteral("zerediz"));
-    QApplication::setWindowIcon(applicationIcon());
+    QCoreApplication::setApplicationName(QStringLiteral("zerediz"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEREDIZ_VERSION));
     setUpChineseEnvironment(app);
+    if (!qobject_cast<QGuiApplication *>(&app)) return;
+    // Lets the desktop match the windows to the installed zerediz.desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zerediz"));
+    QGuiApplication::setWindowIcon(applicationIcon());
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-class QApplication;
+class QCoreApplication;
 
-// Everything the application sets once before its first window: its names, its icon and its
-// Chinese environment.
-void setUpApplication(QApplication &app);
+// Everything the application sets once before its first window: its names and version, its icon
+// and its Chinese environment. A QCoreApplication, which answers the command line where there is
+// no display, gets the names, the version and the translations.
+void setUpApplication(QCoreApplication &app);

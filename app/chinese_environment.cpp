@@ -1,7 +1,7 @@
 #include "app/chinese_environment.h"
 
-#include <QCoreApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -41,5 +41,6 @@ void setUpChineseEnvironment(QCoreApplication &app) {
     // Numbers, dates and sizes that the windows write follow the language of the interface.
     QLocale::setDefault(chinese);
     installQtTranslations(app, chinese);
-    mapSongFontNames();
+    // Fonts only matter where there is a display to draw on.
+    if (qobject_cast<QGuiApplication *>(&app)) mapSongFontNames();
 }

@@ -71,13 +71,25 @@ struct MainWindow : Form1Harness {
     }
 };
 
-enum class Back { Button, Frame };
+enum class Back { Button, Enter, Escape, Frame };
 
 void goBack(Form2 *form2, Back how) {
-    if (how == Back::Button)
-        form2->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-    else
-        form2->windowHandle()->close();  // what the window manager's close box asks for
+    auto *command1 = form2->findChild<QPushButton *>(QStringLiteral("Command1"));
+    QApplication::setActiveWindow(form2);
+    switch (how) {
+        case Back::Button:
+            command1->click();
+            break;
+        case Back::Enter:
+            QTest::keyClick(command1, Qt::Key_Return);
+            break;
+        case Back::Escape:
+            QTest::keyClick(form2, Qt::Key_Escape);
+            break;
+        case Back::Frame:
+            form2->windowHandle()->close();  // what the window manager's close box asks for
+            break;
+    }
 }
 
 }  // namespace
@@ -235,6 +247,8 @@ private slots:
     void goingBack_data() {
         QTest::addColumn<Back>("how");
         QTest::newRow("返回") << Back::Button;
+        QTest::newRow("Enter on 返回") << Back::Enter;
+        QTest::newRow("Esc") << Back::Escape;
         QTest::newRow("close box of the frame") << Back::Frame;
     }
     void goingBack() {

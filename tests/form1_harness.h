@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +34,26 @@ struct Form1Harness {
     void save(const std::optional<QString> &path) {
         dialogs.answers.append(path);
         click("Command2");
+    }
+    // Drags data over the point of the shown window, in the window's coordinates, and drops it
+    // there, as the desktop does; returns whether the window took it. A drag that is refused
+    // while it moves is not dropped.
+    bool drop(const QMimeData &data, QPoint point, Qt::DropActions offered) {
+        QWindow *window = form.windowHandle();
+        QDragEnterEvent enter(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &enter);
+        QDragMoveEvent move(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &move);
+        if (!enter.isAccepted() || !move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(window, &leave);
+            return false;
+        }
+        QDropEvent dropped(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &dropped);
+        // What the window does after the drop is over.
+        QCoreApplication::sendPostedEvents();
+        return dropped.isAccepted();
     }
     // Puts text into the text area as if it had been loaded in the given encoding.
     void setText(const QByteArray &bytes, FileEncoding encoding = FileEncoding::Utf8) {

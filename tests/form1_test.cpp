@@ -42,6 +42,8 @@ private Q_SLOTS:
     void textAreaIsPlainEditableText();
     void textAreaTakesTheDrawnFontSize_data();
     void textAreaTakesTheDrawnFontSize();
+    void keyboard_data();
+    void keyboard();
     void contextMenu_data();
     void contextMenu();
     void dialogStartsWithLastKeptName_data();
@@ -171,6 +173,60 @@ void Form1Test::textAreaTakesTheDrawnFontSize() {
     QVERIFY(size > 0);
     QCOMPARE(size,
              long(QFontInfo(font).pointSizeF() * int{QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER}));
+}
+
+void Form1Test::keyboard_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("dialogs");  // the dialogs shown, in turn
+    QTest::addColumn<QByteArray>("text");
+
+    const QStringList open{QStringLiteral("open")};
+    const QStringList save{QStringLiteral("save")};
+    const Qt::KeyboardModifiers none;
+    QTest::newRow("Ctrl+O in Text1")
+        << "Text1" << Qt::Key_O << Qt::KeyboardModifiers(Qt::ControlModifier) << QString() << open
+        << QByteArray();
+    QTest::newRow("Ctrl+O on 压缩并保存为")
+        << "Command2" << Qt::Key_O << Qt::KeyboardModifiers(Qt::ControlModifier) << QString()
+        << open << QByteArray();
+    QTest::newRow("Ctrl+S in Text1")
+        << "Text1" << Qt::Key_S << Qt::KeyboardModifiers(Qt::ControlModifier) << QString() << save
+        << QByteArray();
+    QTest::newRow("Ctrl+S on 打开网页文件")
+        << "Command1" << Qt::Key_S << Qt::KeyboardModifiers(Qt::ControlModifier) << QString()
+        << save << QByteArray();
+    QTest::newRow("Return on 打开网页文件")
+        << "Command1" << Qt::Key_Return << none << QString() << open << QByteArray();
+    QTest::newRow("keypad Enter on 压缩并保存为")
+        << "Command2" << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier) << QString()
+        << save << QByteArray();
+    QTest::newRow("Space on 打开网页文件")
+        << "Command1" << Qt::Key_Space << none << QString() << open << QByteArray();
+    QTest::newRow("Return in Text1 starts a line with CR LF")
+        << "Text1" << Qt::Key_Return << none << QString() << QStringList() << QByteArray("\r\n");
+    QTest::newRow("Ctrl+V in Text1 turns LF and CR into CR LF")
+        << "Text1" << Qt::Key_V << Qt::KeyboardModifiers(Qt::ControlModifier)
+        << QStringLiteral("a\nb\rc") << QStringList() << QByteArray("a\r\nb\r\nc");
+}
+
+void Form1Test::keyboard() {
+    QFETCH(QString, focus);
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, dialogs);
+    QFETCH(QByteArray, text);
+    QApplication::setActiveWindow(&window_->form);
+    auto *widget = window_->form.findChild<QWidget *>(focus);
+    widget->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), widget);
+    setClipboard(clipboard);
+    QTest::keyClick(widget, key, modifiers);
+    QCOMPARE(window_->dialogs.kinds, dialogs);
+    QCOMPARE(window_->textBytes(), text);
 }
 
 void Form1Test::contextMenu_data() {

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <QMenuBar>
 #include <QRandomGenerator>
 
 #include "byte_samples.h"
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void startsWithEmptyUndoAndCaretAtStart();
     void failureKeepsEverything_data();
     void failureKeepsEverything();
+    void opensDroppedFile_data();
+    void opensDroppedFile();
 
 private:
     QTemporaryDir dir_;
@@ -231,6 +234,97 @@ void OpenCommandTest::failureKeepsEverything() {
     QCOMPARE(box.text, QStringLiteral("无法打开文件：") + path + u'\n' + reason);
     window.open(std::nullopt);
     QCOMPARE(window.dialogs.startPaths.last(), page);
+}
+
+void OpenCommandTest::opensDroppedFile_data() {
+    QTest::addColumn<QStringList>("urls");  // %1 is the test's folder
+    QTest::addColumn<QString>("text");      // the drag's plain text
+    QTest::addColumn<QString>("place");     // where on the window it is dropped
+    QTest::addColumn<bool>("copyOffered");  // or only a move
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::addColumn<QString>("box");         // %1 is the test's folder
+    QTest::addColumn<QString>("remembered");  // the name the next dialog starts with
+
+    const QStringList page{QStringLiteral("file://%1/dropped.htm")};
+    const QByteArray dropped("dropped\r\n");
+    const QByteArray kept("kept\r\n");
+    const QString pagePath = QStringLiteral("%1/dropped.htm");
+    const QString keptPath = QStringLiteral("%1/kept.htm");
+    for (const QString &place :
+         {QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("Command2"),
+          QStringLiteral("menu bar"), QStringLiteral("background")}) {
+        QTest::addRow("a file on %s", qPrintable(place))
+            << page << QString() << place << true << true << dropped << QString() << pagePath;
+    }
+    QTest::newRow("several files: the first")
+        << QStringList{page.first(), QStringLiteral("file://%1/other.htm")} << QString()
+        << QStringLiteral("Text1") << true << true << dropped << QString() << pagePath;
+    QTest::newRow("a file that is gone: the Open command's error box")
+        << QStringList{QStringLiteral("file://%1/missing.htm")} << QString()
+        << QStringLiteral("Text1") << true << true << kept
+        << QStringLiteral("无法打开文件：%1/missing.htm\n文件不存在") << keptPath;
+    QTest::newRow("a folder is refused")
+        << QStringList{QStringLiteral("file://%1")} << QString() << QStringLiteral("Command1")
+        << true << false << kept << QString() << keptPath;
+    QTest::newRow("a folder first is refused")
+        << QStringList{QStringLiteral("file://%1"), page.first()} << QString()
+        << QStringLiteral("Text1") << true << false << kept << QString() << keptPath;
+    QTest::newRow("a remote page is refused, its text too")
+        << QStringList{QStringLiteral("https://example.com/page.htm")}
+        << QStringLiteral("https://example.com/page.htm") << QStringLiteral("Text1") << true
+        << false << kept << QString() << keptPath;
+    QTest::newRow("a file of another host is refused")
+        << QStringList{QStringLiteral("file://example.com%1/dropped.htm")} << QString()
+        << QStringLiteral("Text1") << true << false << kept << QString() << keptPath;
+    QTest::newRow("a file offered only to be moved is refused")
+        << page << QString() << QStringLiteral("Text1") << false << false << kept << QString()
+        << keptPath;
+    QTest::newRow("text is inserted, with CR LF line ends")
+        << QStringList() << QStringLiteral("a\nb") << QStringLiteral("Text1") << true << true
+        << QByteArray("kept\r\na\r\nb") << QString() << keptPath;
+    QTest::newRow("text on a button is refused")
+        << QStringList() << QStringLiteral("a") << QStringLiteral("Command1") << true << false
+        << kept << QString() << keptPath;
+}
+
+void OpenCommandTest::opensDroppedFile() {
+    QFETCH(QStringList, urls);
+    QFETCH(QString, text);
+    QFETCH(QString, place);
+    QFETCH(bool, copyOffered);
+    QFETCH(bool, taken);
+    QFETCH(QByteArray, shown);
+    QFETCH(QString, box);
+    QFETCH(QString, remembered);
+    const auto inFolder = [this](QString text) {
+        return text.replace(QStringLiteral("%1"), dir_.path());
+    };
+    writeFile(dir_, QStringLiteral("dropped.htm"), "  dropped  ");
+    writeFile(dir_, QStringLiteral("other.htm"), "other");
+    Form1Harness window;
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.open(writeFile(dir_, QStringLiteral("kept.htm"), " kept "));
+
+    QMimeData data;
+    QList<QUrl> links;
+    for (const QString &url : urls) links.append(QUrl(inFolder(url)));
+    if (!links.isEmpty()) data.setUrls(links);
+    if (!text.isEmpty()) data.setText(text);
+    QWidget *target = place == u"menu bar"     ? window.form.menuBar()
+                      : place == u"background" ? window.form.centralWidget()
+                                               : window.form.findChild<QWidget *>(place);
+    // The background shows in the corner, away from every control.
+    const QPoint inside = place == u"background" ? QPoint(2, 2) : target->rect().center();
+    const Qt::DropActions offered = copyOffered ? Qt::CopyAction | Qt::MoveAction : Qt::MoveAction;
+
+    QCOMPARE(window.drop(data, target->mapTo(&window.form, inside), offered), taken);
+    QCOMPARE(window.textBytes(), shown);
+    QCOMPARE(window.messages.shown.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty()) QCOMPARE(window.messages.shown.first().text, inFolder(box));
+    window.open(std::nullopt);
+    QCOMPARE(window.dialogs.startPaths.last(), inFolder(remembered));
 }
 
 QTEST_MAIN(OpenCommandTest)

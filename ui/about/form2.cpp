@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "ui/twips.h"
 
@@ -80,7 +81,11 @@ void Form2::createWidgets() {
     command1_ = new QPushButton(QStringLiteral("返回"), this);
     command1_->setObjectName(QStringLiteral("Command1"));
     command1_->setGeometry(geometry::kCommand1);
+    // Enter clicks it, as on the main window's buttons.
+    command1_->setAutoDefault(true);
     command1_->setFocus();
+
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
 }
 
 void Form2::setUpWindow() {
@@ -100,6 +105,8 @@ void Form2::setUpWindow() {
 
 void Form2::wire() {
     connect(command1_, &QPushButton::clicked, this, &QWidget::close);
+    // Esc leaves the window the way a dialog is left, by its button.
+    connect(escape_, &QShortcut::activated, command1_, &QPushButton::click);
 }
 
 void Form2::closeEvent(QCloseEvent *event) {

@@ -4,9 +4,10 @@
 
 class QLabel;
 class QPushButton;
+class QShortcut;
 
 // The credits window. It stands in for the main window while it is open; going back, by its
-// button or by its frame, is announced with backRequested() and closes and deletes the window.
+// button, Esc or its frame, is announced with backRequested() and closes and deletes the window.
 class Form2 : public QWidget {
     Q_OBJECT
 
@@ -31,4 +32,5 @@ private:
     QLabel *label3_ = nullptr;
     QLabel *label4_ = nullptr;
     QPushButton *command1_ = nullptr;
+    QShortcut *escape_ = nullptr;
 };

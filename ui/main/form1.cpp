@@ -3,10 +3,12 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "ui/main/about_command.h"
 #include "ui/main/application_title.h"
 #include "ui/main/common_dialog.h"
+#include "ui/main/file_drop.h"
 #include "ui/main/open_command.h"
 #include "ui/main/save_command.h"
 #include "ui/main/text_area.h"
@@ -30,8 +32,14 @@ Form1::Form1(FileDialogService &dialogs, MessageService &messages, QWidget *pare
       commands_{*this, *commonDialog1_, *text1_, messages} {
     createWidgets();
     createMenu();
+    createShortcuts();
     setUpWindow();
+    acceptFileDrops();
     wire();
+}
+
+void Form1::openFile(const QString &path) {
+    ::openFile(commands_, path);
 }
 
 void Form1::createWidgets() {
@@ -58,6 +66,11 @@ void Form1::createWidgets() {
     command2_->setObjectName(QStringLiteral("Command2"));
     command2_->setGeometry(geometry::kCommand2);
 
+    // Enter clicks a focused button, as Space does, after the convention of the platform that
+    // the window's design comes from.
+    command1_->setAutoDefault(true);
+    command2_->setAutoDefault(true);
+
     setTabOrder(text1_, command1_);
     setTabOrder(command1_, command2_);
     text1_->setFocus();
@@ -70,6 +83,12 @@ void Form1::createMenu() {
     guanyu_->setObjectName(QStringLiteral("guanyu"));
 }
 
+// The captions carry no access keys; the usual keys of the two file commands stand in for them.
+void Form1::createShortcuts() {
+    openShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    saveShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+}
+
 void Form1::setUpWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
@@ -79,8 +98,19 @@ void Form1::setUpWindow() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+// Everywhere on the window: a drop on a button, the menu bar or the background reaches the
+// window, and one on the text area its viewport, which would otherwise take it.
+void Form1::acceptFileDrops() {
+    fileDrop_ = new FileDrop(this);
+    fileDrop_->watch(this);
+    fileDrop_->watch(text1_->viewport());
+}
+
 void Form1::wire() {
     connect(command1_, &QPushButton::clicked, this, [this] { openCommand(commands_); });
     connect(command2_, &QPushButton::clicked, this, [this] { saveCommand(commands_); });
     connect(guanyu_, &QAction::triggered, this, [this] { aboutCommand(*this, form2_); });
+    connect(openShortcut_, &QShortcut::activated, command1_, &QPushButton::click);
+    connect(saveShortcut_, &QShortcut::activated, command2_, &QPushButton::click);
+    connect(fileDrop_, &FileDrop::fileDropped, this, &Form1::openFile);
 }

@@ -11,19 +11,21 @@
 
 void openCommand(const CommandContext &context) {
     const std::optional<QString> path = context.dialog.showOpen(&context.window);
-    if (!path) return;
+    if (path) openFile(context, *path);
+}
 
+void openFile(const CommandContext &context, const QString &path) {
     FileError error;
     {
         BusyCursor busy;
-        auto loaded = LineTrimLoader::load(*path);
+        auto loaded = LineTrimLoader::load(path);
         if (auto *buffer = std::get_if<TextBuffer>(&loaded)) {
             context.text.setDocument(std::move(*buffer));
-            context.dialog.setFileName(*path);
+            context.dialog.setFileName(path);
             return;
         }
         error = std::get<FileError>(loaded);
     }
     context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
-                          QStringLiteral("无法打开文件：") + *path + u'\n' + fileErrorText(error));
+                          QStringLiteral("无法打开文件：") + path + u'\n' + fileErrorText(error));
 }

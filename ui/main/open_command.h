@@ -1,7 +1,13 @@
 #pragma once
 
+class QString;
 struct CommandContext;
 
-// "打开网页文件": asks for a file and replaces the text with its trimmed lines. A file that cannot
-// be read is reported and leaves the text, the dialog's last name and the application as they were.
+// "打开网页文件": asks for a file and opens it with openFile().
 void openCommand(const CommandContext &context);
+
+// Replaces the text with the trimmed lines of the file at path, an absolute path, and keeps the
+// path as the dialog's last name. Every way in (the dialog, the command line, a dropped file) ends
+// here. A file that cannot be read is reported and leaves the text, the dialog's last name and
+// the application as they were.
+void openFile(const CommandContext &context, const QString &path);
