@@ -1,14 +1,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTimer>
 
 #include "form1_harness.h"
-#include "ui/main/qt_file_dialog_service.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,8 +46,6 @@ private Q_SLOTS:
     void contextMenu();
     void dialogStartsWithLastKeptName_data();
     void dialogStartsWithLastKeptName();
-    void realFileDialogStartsWithName_data();
-    void realFileDialogStartsWithName();
 
 private:
     std::unique_ptr<Form1Harness> window_;
@@ -343,9 +339,6 @@ void Form1Test::dialogStartsWithLastKeptName_data() {
     QTest::newRow("opened after a save: Save starts with the opened file")
         << QStringList{u"save new.htm"_s, u"open page.htm"_s, u"save"_s}
         << QStringList{QString(), u"new.htm"_s, u"page.htm"_s};
-    QTest::newRow("a failed Save keeps the name")
-        << QStringList{u"open page.htm"_s, u"save missing/new.htm"_s, u"open"_s}
-        << QStringList{QString(), u"page.htm"_s, u"page.htm"_s};
 }
 
 void Form1Test::dialogStartsWithLastKeptName() {
@@ -366,44 +359,6 @@ void Form1Test::dialogStartsWithLastKeptName() {
     for (const QString &name : startNames)
         expected.append(name.isEmpty() ? QString() : dir.filePath(name));
     QCOMPARE(window_->dialogs.startPaths, expected);
-}
-
-void Form1Test::realFileDialogStartsWithName_data() {
-    QTest::addColumn<bool>("save");
-    QTest::addColumn<QString>("startName");
-    QTest::newRow("Open, an existing page") << false << "page.htm";
-    QTest::newRow("Save, the same page") << true << "page.htm";
-    QTest::newRow("Save, a name not yet taken") << true << "new.htm";
-}
-
-void Form1Test::realFileDialogStartsWithName() {
-    QFETCH(bool, save);
-    QFETCH(QString, startName);
-    QTemporaryDir dir;
-    writeFile(dir, QStringLiteral("page.htm"), "page");
-    const QString start = dir.filePath(startName);
-    QStringList selected;
-    std::optional<QFileDialog::AcceptMode> mode;
-    QWidget *parent = nullptr;
-    // The dialog runs its own loop; it is read and cancelled from within.
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        poll.stop();
-        selected = dialog->selectedFiles();
-        mode = dialog->acceptMode();
-        parent = dialog->parentWidget();
-        dialog->reject();
-    });
-    poll.start(10);
-    QtFileDialogService service;
-    const std::optional<QString> chosen = save ? service.saveFileName(&window_->form, start)
-                                               : service.openFileName(&window_->form, start);
-    QVERIFY(!chosen);
-    QCOMPARE(selected, QStringList{start});
-    QCOMPARE(mode, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    QCOMPARE(parent, &window_->form);
 }
 
 QTEST_MAIN(Form1Test)

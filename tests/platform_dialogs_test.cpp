@@ -77,6 +77,8 @@ private Q_SLOTS:
     void initTestCase() { setUpApplication(*qApp); }
     void fileDialogSpeaksChinese_data();
     void fileDialogSpeaksChinese();
+    void fileDialogStartsWithName_data();
+    void fileDialogStartsWithName();
     void successBoxShowsItsWholeTitle();
 };
 
@@ -102,6 +104,36 @@ void PlatformDialogsTest::fileDialogSpeaksChinese() {
              std::nullopt);
     QVERIFY(texts.contains(QStringLiteral("文件夹")));
     QCOMPARE(englishWords(texts), QStringList());
+}
+
+void PlatformDialogsTest::fileDialogStartsWithName_data() {
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Open, a page") << false << QStringLiteral("网页.htm");
+    QTest::newRow("Save, the same page") << true << QStringLiteral("网页.htm");
+    QTest::newRow("Save, a name not yet taken") << true << QStringLiteral("新.htm");
+}
+
+void PlatformDialogsTest::fileDialogStartsWithName() {
+    QFETCH(bool, save);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    writeFile(dir, QStringLiteral("网页.htm"), "page");
+    const QString start = dir.filePath(name);
+    QStringList selected;
+    QWidget *parent = nullptr;
+    whenShown<QFileDialog>([&](QFileDialog &dialog) {
+        selected = dialog.selectedFiles();
+        parent = dialog.parentWidget();
+        return true;
+    });
+    Form1Harness window;
+    QtFileDialogService dialogs;
+    QCOMPARE(save ? dialogs.saveFileName(&window.form, start)
+                  : dialogs.openFileName(&window.form, start),
+             std::nullopt);
+    QCOMPARE(selected, QStringList{start});
+    QCOMPARE(parent, &window.form);
 }
 
 void PlatformDialogsTest::successBoxShowsItsWholeTitle() {
