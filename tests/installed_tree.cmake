@@ -1,6 +1,7 @@
-# Installs the build into PREFIX, then checks what a desktop finds there: the program, its icon,
-# and the menu entry of the sources, to which desktop-file-validate has nothing to object.
-# Run by ctest with BUILD_DIR, PREFIX, SOURCE_ENTRY and VALIDATE set.
+# Installs the build into PREFIX, then checks what a desktop and a software centre find there: the
+# program, its icon at every size, the menu entry of the sources, to which desktop-file-validate
+# has nothing to object, and the AppStream description, which appstreamcli accepts.
+# Run by ctest with BUILD_DIR, PREFIX, SOURCE_ENTRY, VALIDATE and APPSTREAMCLI set.
 
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -10,8 +11,12 @@ if(NOT result EQUAL 0)
 endif()
 
 set(entry "${PREFIX}/share/applications/zerediz.desktop")
-foreach(file bin/zerediz share/applications/zerediz.desktop
-             share/icons/hicolor/16x16/apps/zerediz.png share/icons/hicolor/32x32/apps/zerediz.png)
+set(metainfo "${PREFIX}/share/metainfo/org.zerediz.Zerediz.metainfo.xml")
+set(files bin/zerediz share/applications/zerediz.desktop share/icons/hicolor/scalable/apps/zerediz.svg)
+foreach(size 16 32 48 64 128 256)
+    list(APPEND files share/icons/hicolor/${size}x${size}/apps/zerediz.png)
+endforeach()
+foreach(file ${files} share/metainfo/org.zerediz.Zerediz.metainfo.xml)
     if(NOT EXISTS "${PREFIX}/${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -34,4 +39,9 @@ execute_process(COMMAND "${VALIDATE}" "${entry}"
 if(NOT result EQUAL 0 OR NOT output STREQUAL "")
     message(FATAL_ERROR "desktop-file-validate (${result}): ${output}")
 endif()
-message(STATUS "installed and valid: ${entry}")
+execute_process(COMMAND "${APPSTREAMCLI}" validate --no-net "${metainfo}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "appstreamcli validate (${result}): ${output}")
+endif()
+message(STATUS "installed and valid: ${entry}, ${metainfo}")
