@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "core/byte_block.h"
+#include "core/charset_support.h"
+#include "core/encoding_choice.h"
 #include "core/huge_pages.h"
 #include "core/iconv_converter.h"
 #include "core/utf8_check.h"
@@ -80,18 +82,83 @@ std::optional<QByteArray> decodeGb18030(QByteArrayView gb) {
     return first;
 }
 
-}  // namespace
-
-std::optional<TextBuffer> decodeFileBytes(QByteArray fileBytes, bool validUtf8) {
-    if (validUtf8) return TextBuffer{std::move(fileBytes), FileEncoding::Utf8};
-    auto utf8 = decodeGb18030(fileBytes);
-    if (!utf8) return std::nullopt;
-    return TextBuffer{std::move(*utf8), FileEncoding::Gb18030};
+bool everyStretch(QByteArrayView) {
+    return true;
 }
 
-bool encodeDocument(QByteArrayView document, FileEncoding encoding, const ByteSink &sink) {
-    if (encoding == FileEncoding::Utf8) return sink(document);
-    IconvConverter toGb("GB18030", "UTF-8");
+// Converts a page in an encoding other than UTF-8 and GB18030, whole or, with needsCheck, a
+// character at a time with those that do not come back kept raw.
+std::optional<QByteArray> decodeOther(QByteArrayView bytes, const FileEncoding &encoding,
+                                      IconvConverter::NeedsCheck needsCheck) {
+    IconvConverter toUtf8("UTF-8", encoding.name(), needsCheck);
+    QByteArray utf8;
+    utf8.reserve(bytes.size() + bytes.size() / 2 + 16);
+    std::vector<char> buffer(std::min<qsizetype>(kChunkSize, 4 * bytes.size() + 16));
+    if (!toUtf8.convert(bytes, buffer, [&](QByteArrayView piece) {
+            utf8.append(piece);
+            return true;
+        }))
+        return std::nullopt;
+    return utf8;
+}
+
+// Whether document, written in encoding, gives exactly bytes.
+bool encodesBackTo(QByteArrayView document, const FileEncoding &encoding, QByteArrayView bytes) {
+    qsizetype matched = 0;
+    const EncodeResult result = encodeDocument(document, encoding, [&](QByteArrayView piece) {
+        if (piece != bytes.sliced(matched, std::min(piece.size(), bytes.size() - matched)))
+            return false;
+        matched += piece.size();
+        return true;
+    });
+    return result && matched == bytes.size();
+}
+
+// Raw bytes of an encoding other than UTF-8 and GB18030 may happen to make valid UTF-8 together,
+// which would then be written as a character: so the document is checked to encode back.
+std::optional<QByteArray> decodeOtherExactly(QByteArrayView bytes, const FileEncoding &encoding) {
+    for (const IconvConverter::NeedsCheck needsCheck :
+         {IconvConverter::NeedsCheck{nullptr}, IconvConverter::NeedsCheck{everyStretch}}) {
+        auto utf8 = decodeOther(bytes, encoding, needsCheck);
+        if (utf8 && encodesBackTo(*utf8, encoding, bytes)) return utf8;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TextBuffer> decodeFileBytes(QByteArray bytes, const FileEncoding &encoding) {
+    if (encoding == FileEncoding::Utf8) return TextBuffer{std::move(bytes), FileEncoding::Utf8};
+    if (encoding == FileEncoding::Gb18030) {
+        auto utf8 = decodeGb18030(bytes);
+        if (!utf8) return std::nullopt;
+        return TextBuffer{std::move(*utf8), FileEncoding::Gb18030};
+    }
+    if (isSupportedCharset(encoding.name())) {
+        if (auto utf8 = decodeOtherExactly(bytes, encoding))
+            return TextBuffer{std::move(*utf8), encoding};
+    }
+    const FileEncoding fallback = encodingOfContent(bytes, isValidUtf8(bytes));
+    return decodeFileBytes(std::move(bytes), fallback);
+}
+
+std::optional<TextBuffer> decodeFileBytes(QByteArray bytes) {
+    const FileEncoding encoding = chooseFileEncoding(bytes);
+    return decodeFileBytes(std::move(bytes), encoding);
+}
+
+EncodeResult encodeDocument(QByteArrayView document, const FileEncoding &encoding,
+                            const ByteSink &sink) {
+    using Status = EncodeResult::Status;
+    if (encoding == FileEncoding::Utf8) return {sink(document) ? Status::Done : Status::Stopped};
+    IconvConverter toFile(encoding.name(), "UTF-8", nullptr, IconvConverter::Unconvertible::Stop);
+    bool stopped = false;
     std::vector<char> buffer(std::min<qsizetype>(kChunkSize, 2 * document.size() + 16));
-    return toGb.convert(document, buffer, sink);
+    if (toFile.convert(document, buffer, [&](QByteArrayView piece) {
+            stopped = !sink(piece);
+            return !stopped;
+        }))
+        return {Status::Done};
+    if (toFile.stoppedAt() >= 0) return {Status::Unencodable, toFile.stoppedAt()};
+    return {stopped ? Status::Stopped : Status::Failed};
 }

@@ -24,11 +24,16 @@ struct FileError {
         TooManyOpenFiles,
         OutOfMemory,
         Disconnected,  // a network or user-space file system that went away
+        Unencodable,   // the text holds a character the file's encoding cannot hold
         Other,         // systemMessage names what the system reported
     };
 
     Kind kind = Kind::Other;
     QString systemMessage;
+    // For Unencodable: the first such character, the line it is on (from 1) and the encoding.
+    QString character = {};
+    qsizetype line = 0;
+    QString encoding = {};
 
     friend bool operator==(const FileError &, const FileError &) = default;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/byte_block.h"
+#include "core/utf8_check.h"
 
 namespace {
 
@@ -49,8 +50,11 @@ const char *nextBoundary(const char *p, const char *end) {
     return std::find_if(p + 1, end, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
 }
 
-// Converts all of [in, end) with iconv, passing each byte it rejects through unchanged.
-bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output) {
+// Converts all of [in, end) with iconv, passing each byte it rejects through unchanged. Where
+// unconvertible is given, the input is UTF-8, and a well-formed character that iconv rejects is
+// one the target encoding cannot hold: the conversion stops there and unconvertible points at it.
+bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output,
+                  const char **unconvertible) {
     char *next = const_cast<char *>(in);
     size_t left = end - in;
     while (left > 0) {
@@ -61,6 +65,13 @@ bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output) {
                 break;
             case EILSEQ:
             case EINVAL:
+                // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
+                // bytes are lost then, and this converter is not one to use.
+                if (left == 0) return false;
+                if (errno == EILSEQ && unconvertible && utf8SequenceLength(next, end) > 0) {
+                    *unconvertible = next;
+                    return false;
+                }
                 if (!output.append(next, next + 1)) return false;
                 ++next;
                 --left;
@@ -117,10 +128,11 @@ bool convertCheckedPiece(iconv_t cd, iconv_t back, const char *in, const char *e
 }  // namespace
 
 IconvConverter::IconvConverter(const char *toEncoding, const char *fromEncoding,
-                               NeedsCheck needsCheck)
+                               NeedsCheck needsCheck, Unconvertible unconvertible)
     : cd_(iconv_open(toEncoding, fromEncoding)),
       back_(needsCheck ? iconv_open(fromEncoding, toEncoding) : kNone),
-      needsCheck_(needsCheck) {}
+      needsCheck_(needsCheck),
+      unconvertible_(unconvertible) {}
 
 IconvConverter::~IconvConverter() {
     if (cd_ != kNone) iconv_close(cd_);
@@ -129,6 +141,7 @@ IconvConverter::~IconvConverter() {
 
 bool IconvConverter::convert(QByteArrayView input, std::span<char> buffer, const Sink &sink) {
     // Room for the longest character any encoding produces, so that E2BIG always makes progress.
+    stoppedAt_ = -1;
     if (!isValid() || buffer.size() < 16) return false;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     Output output(buffer, sink);
@@ -144,9 +157,13 @@ bool IconvConverter::convert(QByteArrayView input, std::span<char> buffer, const
         if (!output.append(p, other)) return false;
         if (other == end) break;
         p = nextBoundary(other, end);
-        const bool converted = needsCheck_ && needsCheck_(QByteArrayView(other, p))
-                                   ? convertCheckedPiece(cd_, back_, other, p, output)
-                                   : convertPiece(cd_, other, p, output);
+        const char *unconvertible = nullptr;
+        const bool converted =
+            needsCheck_ && needsCheck_(QByteArrayView(other, p))
+                ? convertCheckedPiece(cd_, back_, other, p, output)
+                : convertPiece(cd_, other, p, output,
+                               unconvertible_ == Unconvertible::Stop ? &unconvertible : nullptr);
+        if (unconvertible) stoppedAt_ = unconvertible - input.data();
         if (!converted) return false;
     }
     return output.flush();

@@ -2,6 +2,7 @@
 
 #include <future>
 
+#include "core/encoding_choice.h"
 #include "core/file_encoding.h"
 #include "core/line_trim.h"
 #include "core/regular_file_reader.h"
@@ -11,19 +12,21 @@ namespace {
 // Below this size a second thread costs more than it saves.
 constexpr qsizetype kCheckAlongsideFrom = qsizetype{1} << 20;
 
-// Trimming only removes spaces next to line ends and adds a LF behind a lone CR: it never joins
-// or splits a run of bytes from 0x80 up. So the file is valid UTF-8 exactly when its trimmed text
-// is, and on a big file the check runs on a second core while the first one trims.
-QByteArray trimLinesAndCheckUtf8(const QByteArray &file, bool &validUtf8) {
+// The encoding is chosen from the file as it is, the way a browser would read it: its first 1024
+// bytes for a declaration, all of it for the rest. Trimming only removes spaces next to line ends
+// and adds a LF behind a lone CR: it never joins or splits a run of bytes from 0x80 up, so what
+// the bytes say does not change with it. On a big file the choice, which may look at every
+// byte, is made on a second core while the first one trims.
+QByteArray trimLinesAndChooseEncoding(const QByteArray &file, FileEncoding &encoding) {
     if (file.size() < kCheckAlongsideFrom) {
-        validUtf8 = isValidUtf8(file);
+        encoding = chooseFileEncoding(file);
         return trimLines(file);
     }
-    // Where no thread can be had, the check runs when get() asks for it.
-    auto check = std::async(std::launch::async | std::launch::deferred,
-                            [&file] { return isValidUtf8(file); });
+    // Where no thread can be had, the choice is made when get() asks for it.
+    auto choice = std::async(std::launch::async | std::launch::deferred,
+                             [&file] { return chooseFileEncoding(file); });
     QByteArray trimmed = trimLines(file);
-    validUtf8 = check.get();
+    encoding = choice.get();
     return trimmed;
 }
 
@@ -31,15 +34,15 @@ QByteArray trimLinesAndCheckUtf8(const QByteArray &file, bool &validUtf8) {
 
 std::variant<TextBuffer, FileError> LineTrimLoader::load(const QString &path) {
     QByteArray trimmed;
-    bool validUtf8 = false;
+    FileEncoding encoding;
     {
         auto read = readRegularFile(path, kMaxDocumentSize);
         if (auto *error = std::get_if<FileError>(&read)) return *error;
-        trimmed = trimLinesAndCheckUtf8(std::get<QByteArray>(read), validUtf8);
+        trimmed = trimLinesAndChooseEncoding(std::get<QByteArray>(read), encoding);
     }  // the file's bytes are freed here, before the next copy is made
     if (trimmed.size() > kMaxDocumentSize) return FileError{FileError::Kind::TooLarge, {}};
 
-    auto document = decodeFileBytes(std::move(trimmed), validUtf8);
+    auto document = decodeFileBytes(std::move(trimmed), encoding);
     if (!document) return FileError{FileError::Kind::NoConverter, {}};
     if (document->bytes.size() > kMaxDocumentSize) return FileError{FileError::Kind::TooLarge, {}};
     return std::move(*document);

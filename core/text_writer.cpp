@@ -11,6 +11,7 @@
 #include "core/file_descriptor.h"
 #include "core/file_encoding.h"
 #include "core/in_place_writer.h"
+#include "core/utf8_check.h"
 
 namespace {
 
@@ -42,16 +43,45 @@ bool folderTakesNewFiles(const QString &path) {
                        AT_EACCESS) == 0;
 }
 
+// The line that offset lies on, counted from 1 the way the text area shows lines: CR LF, CR and
+// LF each end one.
+qsizetype lineOf(QByteArrayView document, qsizetype offset) {
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (document[i] == '\r') {
+            ++line;
+            if (i + 1 < offset && document[i + 1] == '\n') ++i;
+        } else if (document[i] == '\n') {
+            ++line;
+        }
+    }
+    return line;
+}
+
+// Why an encoding that did not run to its end failed.
+FileError encodeError(const EncodeResult &result, QByteArrayView document,
+                      const FileEncoding &encoding) {
+    if (result.status != EncodeResult::Status::Unencodable)
+        return FileError{FileError::Kind::NoConverter, {}};
+    const qsizetype at = result.unencodableAt;
+    const int length = utf8SequenceLength(document.data() + at, document.data() + document.size());
+    FileError error{FileError::Kind::Unencodable, {}};
+    error.character = QString::fromUtf8(document.sliced(at, length));
+    error.line = lineOf(document, at);
+    error.encoding = QString::fromLatin1(encoding.name());
+    return error;
+}
+
 // Where the file is written in place its new length must be known before the first byte.
 std::optional<FileError> overwriteEncoded(const QString &path, QByteArrayView document,
-                                          FileEncoding encoding) {
+                                          const FileEncoding &encoding) {
     if (encoding == FileEncoding::Utf8) return overwriteInPlace(path, document);
     QByteArray bytes;
-    if (!encodeDocument(document, encoding, [&](QByteArrayView piece) {
-            bytes.append(piece);
-            return true;
-        }))
-        return FileError{FileError::Kind::NoConverter, {}};
+    const EncodeResult result = encodeDocument(document, encoding, [&](QByteArrayView piece) {
+        bytes.append(piece);
+        return true;
+    });
+    if (!result) return encodeError(result, document, encoding);
     return overwriteInPlace(path, bytes);
 }
 
@@ -67,14 +97,14 @@ FileError saveFileError(const QSaveFile &file, int error) {
 // disk. The bytes go to the file through checked system calls of our own, none of them held back
 // in a buffer of QSaveFile's, whose commit() would rename the file even when its last write failed.
 std::optional<FileError> replaceAtomically(const QString &path, QByteArrayView document,
-                                           FileEncoding encoding) {
+                                           const FileEncoding &encoding) {
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return saveFileError(file, errno);
 
     int error = 0;
     off_t offset = 0;
-    const bool written = encodeDocument(document, encoding, [&](QByteArrayView piece) {
+    const EncodeResult written = encodeDocument(document, encoding, [&](QByteArrayView piece) {
         error = writeAllAt(file.handle(), piece, offset);
         offset += piece.size();
         return error == 0;
@@ -83,7 +113,7 @@ std::optional<FileError> replaceAtomically(const QString &path, QByteArrayView d
     if (written && ::fdatasync(file.handle()) != 0 && errno != EINVAL) error = errno;
     if (!written || error != 0) {
         file.cancelWriting();  // the temporary file is removed, the target never touched
-        if (error == 0) return FileError{FileError::Kind::NoConverter, {}};
+        if (error == 0) return encodeError(written, document, encoding);
         return writeErrorFromErrno(error);
     }
     errno = 0;
@@ -94,7 +124,7 @@ std::optional<FileError> replaceAtomically(const QString &path, QByteArrayView d
 }  // namespace
 
 std::optional<FileError> TextWriter::write(const QString &path, QByteArrayView document,
-                                           FileEncoding encoding) {
+                                           const FileEncoding &encoding) {
     if (path.isEmpty()) return FileError{FileError::Kind::FolderMissing, {}};
     const auto target = checkTarget(path);
     if (const auto *error = std::get_if<FileError>(&target)) return *error;

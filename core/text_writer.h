@@ -12,9 +12,10 @@
 // on failure it keeps its old content and no temporary file is left. Only where its folder takes
 // no new file is a file written in place, with its old content put back on failure (see
 // overwriteInPlace). A symbolic link is followed and stays a link; an existing file keeps its
-// permission bits.
+// permission bits. A text with a character that its encoding cannot hold is not written at all:
+// the error names the first such character and its line.
 class TextWriter {
 public:
     static std::optional<FileError> write(const QString &path, QByteArrayView document,
-                                          FileEncoding encoding);
+                                          const FileEncoding &encoding);
 };

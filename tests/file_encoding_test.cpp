@@ -1,18 +1,253 @@
+#include <QRandomGenerator>
 #include <QTest>
 
+#include "byte_samples.h"
+#include "core/charset_declaration.h"
+#include "core/charset_label.h"
+#include "core/encoding_choice.h"
 #include "core/file_encoding.h"
+#include "core/line_trim.h"
 
-// Big documents go through the converter in pieces; these check the seams between them.
+namespace {
+
+// The bytes a document is stored as, or a note of why it could not be.
+QByteArray stored(const TextBuffer &document) {
+    QByteArray bytes;
+    const EncodeResult result =
+        encodeDocument(document.bytes, document.encoding, [&](QByteArrayView piece) {
+            bytes.append(piece);
+            return true;
+        });
+    return result ? bytes : QByteArray("(not encoded)");
+}
+
+// A page that declares its charset with meta, followed by body.
+QByteArray metaPage(const char *meta, const QByteArray &body) {
+    return QByteArray("<html><head>") + meta + "</head><body>\r\n" + body + "\r\n</body></html>";
+}
+
+// A comment of filler that ends at byte length of the page.
+QByteArray fillerUpTo(qsizetype length) {
+    return "<!--" + QByteArray(length - 7, '-') + "-->";
+}
+
+}  // namespace
+
+// The encoding a page is read in, and its bytes kept in every one. Big documents go through the
+// converter in pieces; the seams between them are checked too.
 class FileEncodingTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void choosesEncoding_data();
+    void choosesEncoding();
+    void readsLabels_data();
+    void readsLabels();
+    void keepsEveryByteInEachCharset_data();
+    void keepsEveryByteInEachCharset();
     void roundTripsAcrossPieces_data();
     void roundTripsAcrossPieces();
     void stoppingSinkStopsConversion();
     void everyGb18030SequenceComesBack_data();
     void everyGb18030SequenceComesBack();
 };
+
+// Each row is a page, the encoding it is read in and, where given, the document it makes. Every
+// page must also come back exactly when saved at once.
+void FileEncodingTest::choosesEncoding_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QByteArray>("text");
+
+    const QByteArray utf8("<p>\xe4\xb8\xad\xe6\x96\x87</p>");  // 中文
+    const QByteArray gbk("<p>\xd6\xd0\xce\xc4</p>");           // 中文
+    const QByteArray big5("<p>\xa4\xa4\xa4\xe5</p>");          // 中文
+    const auto row = [](const char *name, const QByteArray &file, const char *encoding,
+                        const QByteArray &text = {}) {
+        QTest::newRow(name) << file << QByteArray(encoding) << text;
+    };
+
+    row("UTF-8 byte-order mark", "\xef\xbb\xbf" + utf8, "UTF-8", "\xef\xbb\xbf" + utf8);
+    row("byte-order mark beats a declaration", "\xef\xbb\xbf" + metaPage("<meta charset=gbk>", gbk),
+        "UTF-8");
+    row("meta charset, double quotes", metaPage("<meta charset=\"big5\">", big5), "BIG5",
+        metaPage("<meta charset=\"big5\">", utf8));
+    row("meta charset, single quotes", metaPage("<meta charset='shift_jis'>", "\x93\xfa\x96\x7b"),
+        "CP932", metaPage("<meta charset='shift_jis'>", "日本"));
+    row("meta charset, no quotes", metaPage("<meta charset=windows-1252>", "caf\xe9 \x80"),
+        "WINDOWS-1252", metaPage("<meta charset=windows-1252>", "café €"));
+    row("http-equiv, double quotes",
+        metaPage("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">", gbk),
+        "GB18030");
+    row("http-equiv, single quotes",
+        metaPage("<meta http-equiv='content-type' content='text/html; charset=euc-kr'>",
+                 "\xc7\xd1\xb1\xb9"),
+        "EUC-KR",
+        metaPage("<meta http-equiv='content-type' content='text/html; charset=euc-kr'>", "한국"));
+    row("http-equiv, no quotes",
+        metaPage("<meta http-equiv=Content-Type content=text/html;charset=koi8-r>", "\xed\xc9\xd2"),
+        "KOI8-R",
+        metaPage("<meta http-equiv=Content-Type content=text/html;charset=koi8-r>", "Мир"));
+    row("http-equiv, label quoted inside content",
+        metaPage("<meta content=\"text/html; charset='iso-8859-2'\" http-equiv=content-type>",
+                 "\xb1"),
+        "ISO-8859-2");
+    row("content without http-equiv declares nothing",
+        metaPage("<meta content=\"text/html; charset=big5\">", gbk), "GB18030");
+    row("XML declaration, double quotes", "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n" + gbk,
+        "GB18030", "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n" + utf8);
+    row("XML declaration, single quotes",
+        "<?xml version='1.0' encoding='euc-jp'?>\r\n\xc6\xfc\xcb\xdc", "EUC-JP",
+        "<?xml version='1.0' encoding='euc-jp'?>\r\n日本");
+    row("XML declaration without quotes is ignored, as in browsers",
+        "<?xml version=1.0 encoding=big5?>\r\n" + utf8, "UTF-8");
+    row("labels compared without case", metaPage("<META CHARSET=\"Big5\">", big5), "BIG5");
+    const QByteArray lastMeta("<meta charset=big5>");
+    row("declaration ending at byte 1024",
+        fillerUpTo(kDeclarationScanLength - lastMeta.size()) + lastMeta + big5, "BIG5");
+    row("declaration past the first 1024 bytes is ignored",
+        fillerUpTo(kDeclarationScanLength - lastMeta.size() + 1) + lastMeta + big5, "GB18030");
+    row("declaration in a comment is ignored", metaPage("<!-- <meta charset=\"big5\"> -->", utf8),
+        "UTF-8");
+    row("unknown label is ignored", metaPage("<meta charset=\"klingon\">", big5), "GB18030");
+    row("unknown label, then a known one",
+        metaPage("<meta charset=\"klingon\"><meta charset=\"big5\">", big5), "BIG5");
+    row("stateful label is ignored", metaPage("<meta charset=\"iso-2022-jp\">", utf8), "UTF-8");
+    row("declared UTF-16 is read as UTF-8", metaPage("<meta charset=\"utf-16\">", utf8), "UTF-8");
+    row("no declaration, valid UTF-8", utf8, "UTF-8", utf8);
+    row("UTF-8 page with a stray 0xFF", utf8 + "\xff" + utf8, "UTF-8", utf8 + "\xff" + utf8);
+    row("UTF-8 page with a Latin-1 copyright sign", utf8 + "\xa9 2010 caf\xe9" + utf8, "UTF-8");
+    row("UTF-8 page with a character cut off at the end", utf8 + "\xe4\xb8", "UTF-8");
+    row("a stray byte beside one Chinese character is too much", "<p>\xe4\xb8\xad\xff", "GB18030");
+    row("UTF-8 page with a run of four stray bytes", utf8 + utf8 + "\x80\x81\x82\x83", "GB18030");
+    row("GBK page", gbk, "GB18030", utf8);
+    // 茅台 is C3 A9 CC A8 in GBK, two valid two-byte UTF-8 sequences; 涓啊 begins with E4 B8 B0,
+    // a valid three-byte one.
+    row("GBK page holding a few valid UTF-8 sequences",
+        "<p>\xc3\xa9\xcc\xa8</p><p>\xe4\xb8\xb0\xa1</p>" + gbk, "GB18030",
+        "<p>茅台</p><p>涓啊</p>" + utf8);
+    row("declaration contradicting the bytes wins", metaPage("<meta charset=\"gb2312\">", utf8),
+        "GB18030");
+    row("windows-1252 keeps its five undefined bytes raw",
+        metaPage("<meta charset=windows-1252>", "\x81\x8d\x8f\x90\x9d"), "WINDOWS-1252",
+        metaPage("<meta charset=windows-1252>", "\x81\x8d\x8f\x90\x9d"));
+    // ED 40 stands for the same character as FA 5C, which is what it is written back as.
+    row("Shift_JIS code that does not come back is kept raw",
+        metaPage("<meta charset=shift_jis>", "\xed\x40\xfa\x5c"), "CP932",
+        metaPage("<meta charset=shift_jis>", "\xed\x40纊"));
+    // Big5 rejects C2 81 and then 81, and together they are U+0081 in UTF-8: kept raw, they would
+    // be written back as Big5's 0x81 (if it had one) or not at all.
+    row("Big5 page whose raw bytes would make UTF-8 is read by its bytes",
+        metaPage("<meta charset=big5>", "\xc2\x81"), "UTF-8");
+}
+
+void FileEncodingTest::choosesEncoding() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, encoding);
+    QFETCH(QByteArray, text);
+    const auto document = decodeFileBytes(file);
+    QVERIFY(document);
+    QCOMPARE(QByteArray(document->encoding.name()), encoding);
+    if (!text.isNull()) QCOMPARE(document->bytes, text);
+    QCOMPARE(stored(*document), file);
+}
+
+void FileEncodingTest::readsLabels_data() {
+    QTest::addColumn<QByteArray>("label");
+    QTest::addColumn<QByteArray>("encoding");  // empty for none
+
+    const auto row = [](const char *label, const char *encoding) {
+        QTest::newRow(label) << QByteArray(label) << QByteArray(encoding);
+    };
+    for (const char *gb : {"gb2312", "gbk", "x-gbk", "gb18030", "cp936", "euc-cn", "GB2312"})
+        row(gb, "GB18030");
+    QTest::newRow("white space around") << QByteArray(" \tgbk\r\n") << QByteArray("GB18030");
+    row("utf8", "UTF-8");
+    row("UTF-8", "UTF-8");
+    row("utf-16le", "UTF-8");
+    row("x-user-defined", "WINDOWS-1252");
+    row("latin1", "WINDOWS-1252");
+    row("sjis", "CP932");
+    row("big5-hkscs", "BIG5");
+    row("cp949", "");  // glibc's converter swallows the bytes it rejects
+    row("euc-kr", "EUC-KR");
+    row("cp850", "CP850");  // not a browser's label, but the converter knows it
+    row("klingon", "");
+    row("iso-2022-jp", "");
+    row("utf-7", "");
+    row("windows-1258", "");  // holds letters back to compose them with accents
+    row("johab", "");         // 0x5C is not the backslash
+    row("ibm037", "");        // EBCDIC
+    row("windows-1252//TRANSLIT", "");
+    row("", "");
+}
+
+void FileEncodingTest::readsLabels() {
+    QFETCH(QByteArray, label);
+    QFETCH(QByteArray, encoding);
+    const auto found = encodingForLabel(label);
+    QCOMPARE(found ? QByteArray(found->name()) : QByteArray(), encoding);
+}
+
+// Pages of random pieces, the characters of each charset among them, and bytes of every value.
+void FileEncodingTest::keepsEveryByteInEachCharset_data() {
+    QTest::addColumn<QByteArray>("declaration");
+    QTest::addColumn<QByteArrayList>("characters");
+    QTest::addColumn<int>("leastKept");  // pages, of 300, read in the declared charset at least
+
+    QTest::newRow("UTF-8") << QByteArray("<meta charset=utf-8>")
+                           << QByteArrayList{"\xe4\xb8\xad", "\xc3\xa9", "\xf0\x9f\x98\x80"} << 300;
+    QTest::newRow("GB18030") << QByteArray("<meta charset=gbk>")
+                             << QByteArrayList{"\xd6\xd0", "\x81\x30\x81\x30", "\xfe\x51"} << 300;
+    QTest::newRow("Big5") << QByteArray("<meta charset=big5>")
+                          << QByteArrayList{"\xa4\xa4", "\xa4\xe5", "\xf9\xd5"} << 200;
+    QTest::newRow("Shift_JIS") << QByteArray("<meta charset=shift_jis>")
+                               << QByteArrayList{"\x93\xfa", "\xed\x40", "\xfa\x5c", "\xb1"} << 200;
+    QTest::newRow("EUC-JP") << QByteArray("<meta charset=euc-jp>")
+                            << QByteArrayList{"\xc6\xfc", "\x8f\xb0\xa1", "\x8e\xb1"} << 200;
+    QTest::newRow("EUC-KR") << QByteArray("<meta charset=euc-kr>")
+                            << QByteArrayList{"\xc7\xd1", "\xb1\xb9"} << 200;
+    QTest::newRow("windows-1252") << QByteArray("<meta charset=windows-1252>")
+                                  << QByteArrayList{"\xe9", "\x80", "\x93\x94"} << 300;
+    QTest::newRow("KOI8-R") << QByteArray("<meta charset=koi8-r>") << QByteArrayList{"\xed\xc9\xd2"}
+                            << 300;
+    QTest::newRow("no declaration")
+        << QByteArray() << QByteArrayList{"\xe4\xb8\xad", "\xd6\xd0"} << 0;
+}
+
+void FileEncodingTest::keepsEveryByteInEachCharset() {
+    QFETCH(QByteArray, declaration);
+    QFETCH(QByteArrayList, characters);
+    QFETCH(int, leastKept);
+    const auto declared = declaredEncoding(declaration);
+    QRandomGenerator random(qHash(declaration));
+    int kept = 0;
+    for (int round = 0; round < 300; ++round) {
+        QByteArray page = declaration;
+        const int length = random.bounded(40);
+        for (int i = 0; i < length; ++i) {
+            switch (random.bounded(6)) {
+                case 0:
+                    page += char(0x80 + random.bounded(0x80));
+                    break;
+                case 1:
+                    page += char(random.bounded(0x100));
+                    break;
+                case 2:
+                    page += QByteArrayList{"\r\n", "\r", "\n", "  ", "<p>", "x"}[random.bounded(6)];
+                    break;
+                default:
+                    page += characters[random.bounded(characters.size())];
+            }
+        }
+        const QByteArray trimmed = trimLines(page);
+        const auto document = decodeFileBytes(trimmed, chooseFileEncoding(page));
+        QVERIFY(document);
+        QVERIFY2(stored(*document) == trimmed, page.toHex(' ').constData());
+        if (declared && document->encoding == *declared) ++kept;
+    }
+    QVERIFY2(kept >= leastKept, QByteArray::number(kept).constData());
+}
 
 void FileEncodingTest::roundTripsAcrossPieces_data() {
     QTest::addColumn<QByteArray>("unit");

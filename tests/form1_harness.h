@@ -70,6 +70,11 @@ struct Form1Harness {
     }
 };
 
+// Names an encoding in a failed comparison.
+inline char *toString(const FileEncoding &encoding) {
+    return qstrdup(encoding.name());
+}
+
 inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
     const QString path = dir.filePath(name);
     QFile file(path);

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void writesTypedTextUnchanged_data();
     void writesTypedTextUnchanged();
     void cancelTouchesNothing();
+    void refusesCharacterTheEncodingCannotHold_data();
+    void refusesCharacterTheEncodingCannotHold();
     void failureKeepsTargetAndText_data();
     void failureKeepsTargetAndText();
     void writesInPlaceWhereFolderTakesNoNewFile();
@@ -141,6 +143,15 @@ void SaveCommandTest::writesTypedTextUnchanged_data() {
     QTest::newRow("typed into a GB18030 page is GB18030")
         << QByteArray("\xd6\xd0") << QStringLiteral("文€")
         << QByteArray("\xce\xc4\xa2\xe3\xd6\xd0\r\n");
+    QTest::newRow("typed into a UTF-8 page with a stray byte is UTF-8")
+        << QByteArray("<p>中文</p>\xff") << QStringLiteral("文")
+        << QByteArray("文<p>中文</p>\xff\r\n");
+    QTest::newRow("typed into a Big5 page is Big5")
+        << QByteArray("<meta charset=big5>\xa4\xa4") << QStringLiteral("文")
+        << QByteArray("\xa4\xe5<meta charset=big5>\xa4\xa4\r\n");
+    QTest::newRow("typed into a windows-1252 page is windows-1252")
+        << QByteArray("<meta charset=\"windows-1252\">caf\xe9") << QStringLiteral("€")
+        << QByteArray("\x80<meta charset=\"windows-1252\">caf\xe9\r\n");
 }
 
 void SaveCommandTest::writesTypedTextUnchanged() {
@@ -166,6 +177,70 @@ void SaveCommandTest::cancelTouchesNothing() {
     QCOMPARE(readFile(page), QByteArray("  untouched  "));
     QVERIFY(window.messages.shown.isEmpty());
     QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("page.htm")});
+}
+
+// A save that would put a character into the file in another encoding than the page's own is
+// refused, and nothing changes.
+void SaveCommandTest::refusesCharacterTheEncodingCannotHold_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<int>("line");  // where the text is typed, at the start of the line
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("inPlace");  // the target's folder takes no new file
+
+    const QByteArray latin("<meta charset=\"windows-1252\">\r\ncaf\xe9\r\n\xff\r\n");
+    const auto reason = [](int line, const char *character, const char *code, const char *name) {
+        return QStringLiteral("第 %1 行的字符“%2”（U+%3）无法用这个网页的编码 %4 保存")
+            .arg(line)
+            .arg(QString::fromUtf8(character), QString::fromLatin1(code),
+                 QString::fromLatin1(name));
+    };
+    QTest::newRow("Chinese in a windows-1252 page")
+        << latin << 2 << QStringLiteral("中") << reason(2, "中", "4E2D", "WINDOWS-1252") << false;
+    QTest::newRow("the first of several is named, after raw bytes")
+        << latin << 4 << QStringLiteral("é∑中") << reason(4, "∑", "2211", "WINDOWS-1252") << false;
+    QTest::newRow("character beyond the BMP in a Shift_JIS page")
+        << QByteArray("<meta charset=shift_jis>\r\n\x93\xfa\r\n") << 2 << QStringLiteral("😀")
+        << reason(2, "😀", "1F600", "CP932") << false;
+    // glibc's GB18030 has no code for the 24 private-use characters that GB18030-2005 gave
+    // to characters of their own.
+    QTest::newRow("private-use character in a GB18030 page")
+        << QByteArray("\xd6\xd0\xce\xc4\r\n") << 1 << QStringLiteral("\ue78d")
+        << reason(1, "\ue78d", "E78D", "GB18030") << false;
+    QTest::newRow("written in place")
+        << latin << 3 << QStringLiteral("中") << reason(3, "中", "4E2D", "WINDOWS-1252") << true;
+}
+
+void SaveCommandTest::refusesCharacterTheEncodingCannotHold() {
+    QFETCH(QByteArray, page);
+    QFETCH(int, line);
+    QFETCH(QString, typed);
+    QFETCH(QString, reason);
+    QFETCH(bool, inPlace);
+    const QByteArray oldBytes("old content that must survive\r\n");
+    const QString target = writeFile(*dir_, QStringLiteral("target.htm"), oldBytes);
+    setMode(target, 0666);
+    Form1Harness window;
+    window.open(writeFile(*dir_, QStringLiteral("page.htm"), page));
+    window.text().SendScintilla(QsciScintillaBase::SCI_GOTOLINE, line - 1);
+    const QByteArray utf8 = typed.toUtf8();
+    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<uintptr_t>(utf8.size()),
+                                utf8.constData());
+    const QByteArray text = window.textBytes();
+    const QStringList before = tree(dir_->path());
+    if (inPlace) setMode(dir_->path(), 0555);
+    {
+        Unprivileged user;
+        window.save(target);
+    }
+    setMode(dir_->path(), 0777);
+    QCOMPARE(readFile(target), oldBytes);
+    QCOMPARE(tree(dir_->path()), before);
+    QCOMPARE(window.textBytes(), text);
+    QCOMPARE(window.messages.shown.size(), 1);
+    const auto &box = window.messages.shown.first();
+    QCOMPARE(box.icon, MessageService::Icon::Warning);
+    QCOMPARE(box.text, QStringLiteral("无法保存文件：") + target + u'\n' + reason);
 }
 
 // What stands in the way of a save besides the target itself.

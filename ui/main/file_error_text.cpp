@@ -1,5 +1,7 @@
 #include "ui/main/file_error_text.h"
 
+#include <QList>
+
 #include "core/file_error.h"
 #include "core/line_trim_loader.h"
 
@@ -45,6 +47,12 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("内存不足");
         case Kind::Disconnected:
             return QStringLiteral("网络或设备已断开");
+        case Kind::Unencodable: {
+            const uint code = error.character.toUcs4().value(0);
+            return QStringLiteral("第 %1 行的字符“%2”（U+%3）无法用这个网页的编码 %4 保存")
+                .arg(QString::number(error.line), error.character,
+                     QString::number(code, 16).toUpper().rightJustified(4, u'0'), error.encoding);
+        }
         case Kind::Other:
             break;
     }

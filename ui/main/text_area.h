@@ -18,7 +18,7 @@ public:
 
     // The document's bytes, valid until the next change of the document.
     QByteArrayView bytes() const;
-    FileEncoding encoding() const { return encoding_; }
+    const FileEncoding &encoding() const { return encoding_; }
 
 protected:
     // Tab and Shift+Tab move the focus, as in any other text box of a form.
@@ -29,5 +29,5 @@ private:
     void applyDocumentSettings();
     void applyViewSettings();
 
-    FileEncoding encoding_ = FileEncoding::Utf8;
+    FileEncoding encoding_;
 };
