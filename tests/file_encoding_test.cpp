@@ -107,7 +107,7 @@ void FileEncodingTest::choosesEncoding_data() {
         fillerUpTo(kDeclarationScanLength - lastMeta.size()) + lastMeta + big5, "BIG5");
     row("declaration past the first 1024 bytes is ignored",
         fillerUpTo(kDeclarationScanLength - lastMeta.size() + 1) + lastMeta + big5, "GB18030");
-    row("declaration in a comment is ignored", metaPage("<!-- <meta charset=\"big5\"> -->", utf8),
+    row("declaration in a comment is ignored", metaPage("<!-- a > b: <meta charset=\"big5\"> -->", utf8),
         "UTF-8");
     row("unknown label is ignored", metaPage("<meta charset=\"klingon\">", big5), "GB18030");
     row("unknown label, then a known one",
