@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -46,6 +47,8 @@ private Q_SLOTS:
     void contextMenu();
     void dialogStartsWithLastKeptName_data();
     void dialogStartsWithLastKeptName();
+    void servesAssistiveTechnologyWhileActive_data();
+    void servesAssistiveTechnologyWhileActive();
 
 private:
     std::unique_ptr<Form1Harness> window_;
@@ -359,6 +362,53 @@ void Form1Test::dialogStartsWithLastKeptName() {
     for (const QString &name : startNames)
         expected.append(name.isEmpty() ? QString() : dir.filePath(name));
     QCOMPARE(window_->dialogs.startPaths, expected);
+}
+
+void Form1Test::servesAssistiveTechnologyWhileActive_data() {
+    QTest::addColumn<QList<bool>>("activations");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("changeNotified");
+    QTest::addColumn<int>("caretOffset");  // -1: the area offers no text to assistive technology
+
+    // The text is "中文ab" with the caret at its end: byte 8, character 4.
+    const QList<bool> active{true};
+    QTest::newRow("active: typed key") << active << int{Qt::Key_X} << true << 5;
+    QTest::newRow("active: Backspace") << active << int{Qt::Key_Backspace} << true << 3;
+    QTest::newRow("active: caret move") << active << int{Qt::Key_Left} << false << 3;
+    QTest::newRow("active again") << QList<bool>{true, false, true} << int{Qt::Key_X} << true << 5;
+    QTest::newRow("never active") << QList<bool>{} << int{Qt::Key_X} << false << -1;
+    QTest::newRow("no longer active") << QList<bool>{true, false} << int{Qt::Key_X} << false << -1;
+}
+
+// The events themselves only leave Qt while a platform bridge reports a client; what is checked
+// here is that QScintilla's accessibility layer gets every change, follows the caret (it sends
+// a caret event whenever the offset it keeps changes) and serves the area.
+void Form1Test::servesAssistiveTechnologyWhileActive() {
+    QFETCH(QList<bool>, activations);
+    QFETCH(int, key);
+    QFETCH(bool, changeNotified);
+    QFETCH(int, caretOffset);
+    TextArea &text = window_->text();
+    window_->setText("中文ab");
+    text.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    text.setFocus();
+    for (bool active : activations) QAccessible::setActive(active);
+
+    bool notified = false;
+    connect(&text, &QsciScintillaBase::SCN_MODIFIED, &text, [&](int, int type) {
+        notified |= (type & (QsciScintillaBase::SC_MOD_INSERTTEXT |
+                             QsciScintillaBase::SC_MOD_DELETETEXT)) != 0;
+    });
+    QTest::keyClick(&text, Qt::Key(key));
+    text.repaint();  // QScintilla follows the caret once the change is drawn
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&text);
+    const QAccessible::Role role = accessible->role();
+    const int offset =
+        accessible->textInterface() ? accessible->textInterface()->cursorPosition() : -1;
+    QAccessible::setActive(false);
+    QCOMPARE(notified, changeNotified);
+    QCOMPARE(offset, caretOffset);
+    QCOMPARE(role, QAccessible::EditableText);
 }
 
 QTEST_MAIN(Form1Test)
