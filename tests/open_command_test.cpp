@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QRandomGenerator>
 
@@ -8,6 +9,44 @@
 #include "core/line_trim_loader.h"
 #include "form1_harness.h"
 #include "unprivileged.h"
+
+namespace {
+
+// Records what the window showed while a command ran: for each paint of the client area or of the
+// text, what the text area held then, whether the dialog had been answered and whether the wait
+// cursor was up.
+class PaintLog : public QObject {
+public:
+    struct Paint {
+        bool ofText;
+        QByteArray text;
+        bool dialogDone;
+        bool busy;
+        bool operator==(const Paint &) const = default;
+    };
+    QList<Paint> paints;
+
+    explicit PaintLog(Form1Harness &window) : window_(window) {
+        window.form.centralWidget()->installEventFilter(this);
+        window.text().viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint) {
+            const QCursor *cursor = QGuiApplication::overrideCursor();
+            paints.append({watched == window_.text().viewport(), window_.textBytes(),
+                           window_.dialogs.answers.isEmpty(),
+                           cursor && cursor->shape() == Qt::WaitCursor});
+        }
+        return false;
+    }
+
+private:
+    Form1Harness &window_;
+};
+
+}  // namespace
 
 class OpenCommandTest : public QObject {
     Q_OBJECT
@@ -28,6 +67,8 @@ private Q_SLOTS:
     void failureKeepsEverything();
     void opensDroppedFile_data();
     void opensDroppedFile();
+    void drawsWindowBeforeLoadAndTextWhileBusy_data();
+    void drawsWindowBeforeLoadAndTextWhileBusy();
 
 private:
     QTemporaryDir dir_;
@@ -331,6 +372,34 @@ void OpenCommandTest::opensDroppedFile() {
     if (!box.isEmpty()) QCOMPARE(window.messages.shown.first().text, inFolder(box));
     window.open(std::nullopt);
     QCOMPARE(window.dialogs.startPaths.last(), inFolder(remembered));
+}
+
+void OpenCommandTest::drawsWindowBeforeLoadAndTextWhileBusy_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("shown");
+
+    QTest::newRow("page") << writeFile(dir_, QStringLiteral("new.htm"), " new ")
+                          << QByteArray("new\r\n");
+    QTest::newRow("missing page") << dir_.filePath(QStringLiteral("missing.htm"))
+                                  << QByteArray("old\r\n");
+}
+
+// A long load holds the event loop: the window is drawn before it, so that no piece of the closed
+// dialog stays on screen, and the new text is first drawn while the wait cursor is still up.
+void OpenCommandTest::drawsWindowBeforeLoadAndTextWhileBusy() {
+    QFETCH(QString, path);
+    QFETCH(QByteArray, shown);
+    Form1Harness window;
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.setText("old\r\n");
+    QCoreApplication::processEvents();
+
+    PaintLog log(window);
+    window.open(path);
+    QVERIFY(log.paints.contains(PaintLog::Paint{false, "old\r\n", true, true}));
+    if (shown != "old\r\n") QVERIFY(log.paints.contains(PaintLog::Paint{true, shown, true, true}));
+    QCOMPARE(window.textBytes(), shown);
 }
 
 QTEST_MAIN(OpenCommandTest)

@@ -9,6 +9,17 @@
 #include "ui/main/message_service.h"
 #include "ui/main/text_area.h"
 
+namespace {
+
+// Draws the whole window at once. A widget's repaint() redraws only what it paints itself, not
+// the opaque children over it, and the area a closed dialog uncovers can lie over any of them.
+void drawNow(QWidget &window) {
+    window.repaint();
+    for (QWidget *part : window.findChildren<QWidget *>()) part->repaint();
+}
+
+}  // namespace
+
 void openCommand(const CommandContext &context) {
     const std::optional<QString> path = context.dialog.showOpen(&context.window);
     if (path) openFile(context, *path);
@@ -18,10 +29,16 @@ void openFile(const CommandContext &context, const QString &path) {
     FileError error;
     {
         BusyCursor busy;
+        // The load keeps the event loop waiting; the window is drawn first, so that nothing of
+        // a dialog just closed stays on it meanwhile.
+        drawNow(context.window);
         auto loaded = LineTrimLoader::load(path);
         if (auto *buffer = std::get_if<TextBuffer>(&loaded)) {
             context.text.setDocument(std::move(*buffer));
             context.dialog.setFileName(path);
+            // Laying out the new text is part of the wait: a page of one long line takes longer
+            // to lay out than to load.
+            context.text.repaint();
             return;
         }
         error = std::get<FileError>(loaded);
