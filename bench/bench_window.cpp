@@ -1,6 +1,7 @@
 #include "bench_window.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <stdexcept>
 
@@ -20,6 +21,7 @@ Child *requireChild(const QObject &parent, const char *name) {
 BenchWindow::BenchWindow()
     : form_(dialogs_, messages_),
       text_(requireChild<TextArea>(form_, "Text1")),
+      paints_(*text_),
       command1_(requireChild<QPushButton>(form_, "Command1")),
       command2_(requireChild<QPushButton>(form_, "Command2")) {
     form_.show();
@@ -35,13 +37,30 @@ void BenchWindow::click(QPushButton &button, const QString &path) {
 }
 
 void BenchWindow::open(const QString &path) {
+    paints_.expect();
     click(*command1_, path);
     if (!messages_.shown.isEmpty())
         throw std::runtime_error("open failed: " + messages_.shown.last().text.toStdString());
+    paints_.wait();
+}
+
+void BenchWindow::press(int key, Qt::KeyboardModifiers modifiers, const QString &text) {
+    paints_.expect();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(text_, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(text_, &release);
+    paints_.wait();
 }
 
 void BenchWindow::save(const QString &path) {
     click(*command2_, path);
     if (messages_.shown.size() != 1 || messages_.shown.last().icon != MessageService::Icon::None)
         throw std::runtime_error("save failed: " + messages_.shown.value(0).text.toStdString());
+}
+
+void BenchWindow::moveCaretTo(qsizetype position) {
+    paints_.expect();
+    text_->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(position));
+    paints_.wait();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "paint_watch.h"
 #include "scripted_services.h"
 #include "ui/main/form1.h"
 
@@ -14,11 +15,19 @@ class BenchWindow {
 public:
     BenchWindow();
 
-    // Clicks Open with path chosen in the dialog and waits until the window has handled what the
-    // click left behind. Throws if the window reports a problem instead of showing the text.
+    // Clicks Open with path chosen in the dialog and waits until the text area has drawn the new
+    // text and the window has handled what the click left behind. Throws if the window reports a
+    // problem instead of showing the text.
     void open(const QString &path);
     // Clicks Save with path chosen in the dialog; throws unless the completion message came.
     void save(const QString &path);
+
+    // Sends a key press and its release to the text area, as typing does, and waits until the
+    // area has drawn what the key changed. text is what the key types, if anything.
+    void press(int key, Qt::KeyboardModifiers modifiers, const QString &text = {});
+
+    // Puts the text area's caret at position and waits until the area has drawn it there.
+    void moveCaretTo(qsizetype position);
 
     TextArea &text() const { return *text_; }
 
@@ -29,6 +38,7 @@ private:
     RecordingMessages messages_;
     Form1 form_;
     TextArea *text_;
+    PaintWatch paints_;
     QPushButton *command1_;
     QPushButton *command2_;
 };

@@ -22,11 +22,13 @@ constexpr qsizetype kMiB = 1 << 20;
 // Enough runs for a steady median; the whole bench stays within a few minutes on two cores.
 constexpr int kFastRuns = 15;
 constexpr int kSlowRuns = 9;
+// Each step on a page of one long line takes seconds as long as the editor lays out whole lines.
+constexpr int kLongLineRuns = 3;
 
 // The page files, in a folder that is removed again at the end.
 struct Pages {
     QTemporaryDir folder;
-    QString small, medium, large, gb18030, empty;
+    QString small, medium, large, gb18030, oneLine, empty;
 
     QString path(const char *name) const { return folder.filePath(QString::fromLatin1(name)); }
 };
@@ -49,6 +51,7 @@ void preparePages(Pages &pages, Measurements &measured) {
     pages.medium = pages.path("page-10mib.htm");
     pages.large = pages.path("page-100mib.htm");
     pages.gb18030 = pages.path("page-100mib-gb18030.htm");
+    pages.oneLine = pages.path("page-one-line-20mib.htm");
     pages.empty = pages.path("empty.htm");
     progress("generating pages");
     measured.smallSize = writePage(pages.small, generatePage(kMiB));
@@ -56,6 +59,7 @@ void preparePages(Pages &pages, Measurements &measured) {
     const QByteArray large = generatePage(100 * kMiB);
     measured.largeSize = writePage(pages.large, large);
     measured.gb18030Size = writePage(pages.gb18030, toGb18030(large));
+    measured.oneLineSize = writePage(pages.oneLine, generateOneLinePage(20 * kMiB));
     writePage(pages.empty, {});
 
     progress("trim and memcpy");
@@ -106,6 +110,22 @@ void measureSave(const Pages &pages, BenchWindow &window, Measurements &measured
     measured.write = writeSeconds(document, pages.path("written.htm"), kSlowRuns);
 }
 
+void measureTyping(const Pages &pages, BenchWindow &window, Measurements &measured) {
+    progress("typing and moving the caret, 100 MiB");
+    window.open(pages.large);
+    measured.caretEndLarge = caretToEndSeconds(window, kFastRuns);
+    window.press(Qt::Key_End, Qt::ControlModifier);
+    measured.keyEndLarge = typedKeySeconds(window, kFastRuns);
+    window.moveCaretTo(window.text().bytes().size() / 2);
+    measured.keyMiddleLarge = typedKeySeconds(window, kFastRuns);
+
+    progress("one-line page, 20 MiB (slow while whole lines are laid out)");
+    measured.openOneLine = openSeconds(window, pages.oneLine, pages.empty, kLongLineRuns);
+    window.open(pages.oneLine);
+    window.press(Qt::Key_End, Qt::NoModifier);  // the end of the line, not the empty one after it
+    measured.keyEndOneLine = typedKeySeconds(window, kLongLineRuns);
+}
+
 void measureMemory(const Pages &pages, Measurements &measured) {
     progress("peak memory");
     measured.peakResident = peakMemoryOfOpening(pages.large);
@@ -120,6 +140,7 @@ int runBench(const QString &jsonPath) {
         BenchWindow window;
         measureOpen(pages, window, measured);
         measureSave(pages, window, measured);
+        measureTyping(pages, window, measured);
     }
     measureMemory(pages, measured);
     printReport(measured);

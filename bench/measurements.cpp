@@ -65,7 +65,11 @@ BareEditor::BareEditor(QSize size) {
 
 double BareEditor::fillSeconds(QByteArrayView document) {
     fill({});
-    return secondsOf([&] { fill(document); });
+    return secondsOf([&] {
+        paints_.expect();
+        fill(document);
+        paints_.wait();
+    });
 }
 
 // What the text area must do in any case: a fresh unstyled document, filled in one call with
@@ -89,6 +93,20 @@ void BareEditor::fill(QByteArrayView bytes) {
 
 void BareEditor::send(unsigned int message, void *pointer) {
     editor_.SendScintilla(message, 0UL, pointer);
+}
+
+double typedKeySeconds(BenchWindow &window, int repetitions) {
+    return medianOf(repetitions, [&] {
+        return secondsOf([&] { window.press(Qt::Key_A, Qt::NoModifier, QStringLiteral("a")); });
+    });
+}
+
+double caretToEndSeconds(BenchWindow &window, int repetitions) {
+    return medianOf(repetitions, [&] {
+        const double seconds = secondsOf([&] { window.press(Qt::Key_End, Qt::ControlModifier); });
+        window.press(Qt::Key_Home, Qt::ControlModifier);
+        return seconds;
+    });
 }
 
 double saveSeconds(BenchWindow &window, const QString &path, int repetitions) {

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include "paint_watch.h"
+
 class BenchWindow;
 
 // Times are in seconds. A function given a number of repetitions returns the median of that many
@@ -17,8 +19,8 @@ double trimSeconds(QByteArrayView page, int repetitions);
 // reads every byte and writes most of them.
 double memcpySeconds(QByteArrayView page, int repetitions);
 
-// From the click on Open, with path chosen, to its text standing in the window; one run. Before
-// it the window gets an empty file, so that every run starts from the same small document.
+// From the click on Open, with path chosen, until the text area has drawn the new text; one run.
+// Before it the window gets an empty file, so that every run starts from the same small document.
 double openOnce(BenchWindow &window, const QString &path, const QString &emptyPath);
 
 // The same, as the median of repetitions runs.
@@ -31,7 +33,8 @@ class BareEditor {
 public:
     explicit BareEditor(QSize size);
 
-    // One run: the bytes, already in memory, handed over the fastest way the editor takes them.
+    // One run: the bytes, already in memory, handed over the fastest way the editor takes them,
+    // until the editor has drawn them.
     double fillSeconds(QByteArrayView document);
 
 private:
@@ -39,7 +42,16 @@ private:
     void send(unsigned int message, void *pointer);
 
     QsciScintillaBase editor_;
+    PaintWatch paints_{editor_};
 };
+
+// One character typed where the text area's caret is, until the area has drawn it. Every run
+// types one more.
+double typedKeySeconds(BenchWindow &window, int repetitions);
+
+// Ctrl+End from the start of the document, where the caret must be, until the text area has drawn
+// the end; the Ctrl+Home after each run is not timed.
+double caretToEndSeconds(BenchWindow &window, int repetitions);
 
 // The click on Save with path chosen, for what the window holds now.
 double saveSeconds(BenchWindow &window, const QString &path, int repetitions);

@@ -122,6 +122,22 @@ QByteArray generatePage(qsizetype size) {
     return page;
 }
 
+QByteArray generateOneLinePage(qsizetype size) {
+    // Trimming takes off much less than half of the page.
+    const QByteArray page = generatePage(2 * size);
+    QByteArray line;
+    line.reserve(size);
+    for (qsizetype start = 0; line.size() < size;) {
+        const qsizetype end = page.indexOf("\r\n", start);
+        if (end < 0) throw std::runtime_error("the page is too short for a line of that size");
+        line.append(QByteArrayView(page).sliced(start, end - start).trimmed());
+        start = end + 2;
+    }
+    // Ends with a tag, never inside a character.
+    line.truncate(line.lastIndexOf('>', size - 1) + 1);
+    return line;
+}
+
 QByteArray toGb18030(QByteArrayView utf8) {
     const iconv_t converter = iconv_open("GB18030", "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no GB18030 in iconv");

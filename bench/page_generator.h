@@ -9,6 +9,10 @@
 // always gives the same page.
 QByteArray generatePage(qsizetype size);
 
+// What a minifier makes of such a page: every line stripped of its spaces and joined to the next,
+// so the whole page is one line of close to size bytes, valid UTF-8, without a line end.
+QByteArray generateOneLinePage(qsizetype size);
+
 // The page in GB18030, converted with the system's iconv. Every generated character exists in
 // GB18030, so the conversion is complete.
 QByteArray toGb18030(QByteArrayView utf8);

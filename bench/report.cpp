@@ -33,6 +33,8 @@ std::vector<Figure> figuresOf(const Measurements &m) {
         m.openGb18030 / m.openLarge,
         m.save / m.write,
         static_cast<double>(m.peakResident) / static_cast<double>(m.largeSize)};
+    const double milliseconds[] = {m.keyEndLarge * 1000, m.keyMiddleLarge * 1000,
+                                   m.caretEndLarge * 1000, m.keyEndOneLine * 1000};
     return {
         {"trim_gbps", trimGbps, ">= 1.5", trimGbps >= 1.5},
         {"trim_vs_memcpy", ratios[0], "high", true},
@@ -42,6 +44,11 @@ std::vector<Figure> figuresOf(const Measurements &m) {
         {"open_gb18030_vs_utf8", ratios[3], "<= 2", ratios[3] <= 2},
         {"save_vs_write", ratios[4], "<= 2", ratios[4] <= 2},
         {"rss_over_size", ratios[5], "<= 4", ratios[5] <= 4},
+        {"key_end_100mb_ms", milliseconds[0], "<= 16", milliseconds[0] <= 16},
+        {"key_middle_100mb_ms", milliseconds[1], "<= 16", milliseconds[1] <= 16},
+        {"caret_end_100mb_ms", milliseconds[2], "<= 16", milliseconds[2] <= 16},
+        {"open_1line_20mb_s", m.openOneLine, "<= 1.0", m.openOneLine <= 1.0},
+        {"key_end_1line_20mb_ms", milliseconds[3], "<= 50", milliseconds[3] <= 50},
     };
 }
 
@@ -67,6 +74,14 @@ void printTimes(const Measurements &m) {
     line("open, GB18030", m.gb18030Size, m.openGb18030);
     line("save (Save command)", m.documentSize, m.save);
     line("one plain write()", m.documentSize, m.write);
+    line("open, one line", m.oneLineSize, m.openOneLine);
+    const auto step = [](const char *what, double seconds) {
+        std::printf("  %-34s %12s %9.2f ms\n", what, "", seconds * 1000);
+    };
+    step("Ctrl+End, 100 MiB page", m.caretEndLarge);
+    step("typed key at its end", m.keyEndLarge);
+    step("typed key in its middle", m.keyMiddleLarge);
+    step("typed key at the end of one line", m.keyEndOneLine);
     std::printf("  %-34s %8.2f (open: %.2f)\n", "floor, 100 MiB over 10 MiB page",
                 m.floorLarge / m.floorMedium, m.openLarge / m.openMedium);
     std::printf("  %-34s %8.1f MiB, after opening an empty file %.1f MiB\n",

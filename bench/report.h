@@ -8,6 +8,7 @@ struct Measurements {
     qint64 mediumSize = 0;          // the 10 MiB page
     qint64 largeSize = 0;           // the 100 MiB page, UTF-8
     qint64 gb18030Size = 0;         // the same page in GB18030
+    qint64 oneLineSize = 0;         // a page of one line, as minified
     qint64 mediumDocumentSize = 0;  // the medium page after the trim
     qint64 documentSize = 0;        // the large page after the trim
 
@@ -21,6 +22,13 @@ struct Measurements {
     double openGb18030 = 0;
     double save = 0;
     double write = 0;
+
+    // Each until the text area has drawn the result.
+    double caretEndLarge = 0;   // Ctrl+End from the start of the large page
+    double keyEndLarge = 0;     // a typed character at its end
+    double keyMiddleLarge = 0;  // and in its middle
+    double openOneLine = 0;     // opening the page of one line
+    double keyEndOneLine = 0;   // a typed character at the end of its line
 
     qint64 peakResident = 0;      // a process that opened the large page
     qint64 baselineResident = 0;  // the same process after opening an empty file
