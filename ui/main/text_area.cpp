@@ -68,7 +68,7 @@ void TextArea::applyViewSettings() {
     for (unsigned long margin = 0; margin < 5; ++margin)
         SendScintilla(SCI_SETMARGINWIDTHN, margin, 0L);
     SendScintilla(SCI_SETWRAPMODE, static_cast<long>(SC_WRAP_NONE));
-    // Scintilla lays out a line as a whole, at about 0.4 s per MiB of a minified page's one line.
+    // Scintilla lays out a line as a whole, at 0.4-0.7 s per MiB of a minified page's one line.
     // By default it keeps only the caret's line laid out and lays out any other line again for
     // every paint; this keeps every line on screen, so a long line is laid out again only when
     // it changes or the caret moves onto or off it.
