@@ -2,9 +2,10 @@
 
 #include <QFont>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include "core/chinese_translations.h"
 
 namespace {
 
@@ -17,14 +18,8 @@ void mapSongFontNames() {
 }
 
 void installQtTranslations(QCoreApplication &app, const QLocale &locale) {
-    auto *translator = new QTranslator(&app);
-    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(translator);
-    } else {
+    if (!installChineseQtTranslations(app))
         qWarning("zerediz: Qt's Chinese translations are missing (package qt6-translations-l10n)");
-        delete translator;
-    }
     // The few texts that Qt's catalogue leaves in English, built in; looked up before Qt's own.
     auto *extra = new QTranslator(&app);
     if (extra->load(locale, QStringLiteral("qt_extra"), QStringLiteral("_"),

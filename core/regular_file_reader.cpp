@@ -23,8 +23,12 @@ std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 
     if (status.st_size > maxSize) return FileError{FileError::Kind::TooLarge, {}};
 
     // The file may change while it is read; read until the end, whatever its size is now.
+    return readToEnd(file.get(), status.st_size, maxSize);
+}
+
+std::variant<QByteArray, FileError> readToEnd(int fd, qint64 expectedSize, qint64 maxSize) {
     // One spare byte lets the final read that reports the end happen without growing.
-    QByteArray content(status.st_size + 1, Qt::Uninitialized);
+    QByteArray content(qMin(expectedSize, maxSize) + 1, Qt::Uninitialized);
     adviseHugePages(content.data(), content.size());
     qint64 used = 0;
     for (;;) {
@@ -32,7 +36,7 @@ std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 
             if (used > maxSize) return FileError{FileError::Kind::TooLarge, {}};
             content.resize(used + qMax<qint64>(used / 2, 64 * 1024));
         }
-        const ssize_t n = ::read(file.get(), content.data() + used, content.size() - used);
+        const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             return readErrorFromErrno(errno);

@@ -10,3 +10,7 @@
 // refused without reading from it, so that a FIFO or /dev/zero cannot block or fill memory; so is
 // a file of more than maxSize bytes.
 std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 maxSize);
+
+// Reads what an open descriptor holds from its position to its end, a pipe's included; more than
+// maxSize bytes are refused as too large. expectedSize is how much is likely to come.
+std::variant<QByteArray, FileError> readToEnd(int fd, qint64 expectedSize, qint64 maxSize);

@@ -132,3 +132,8 @@ std::optional<FileError> TextWriter::write(const QString &path, QByteArrayView d
         return overwriteEncoded(path, document, encoding);
     return replaceAtomically(path, document, encoding);
 }
+
+std::optional<FileError> TextWriter::writeBytes(const QString &path, QByteArrayView bytes) {
+    // A UTF-8 document is stored as it is, byte for byte, whether it is valid UTF-8 or not.
+    return write(path, bytes, FileEncoding::Utf8);
+}

@@ -18,4 +18,8 @@ class TextWriter {
 public:
     static std::optional<FileError> write(const QString &path, QByteArrayView document,
                                           const FileEncoding &encoding);
+
+    // Stores bytes exactly as they are, with the same guarantees: for content that is already in
+    // its stored form, such as the trimmed bytes of a page file, whatever its encoding.
+    static std::optional<FileError> writeBytes(const QString &path, QByteArrayView bytes);
 };

@@ -2,7 +2,7 @@
 #include <cerrno>
 
 #include "core/file_error.h"
-#include "ui/main/file_error_text.h"
+#include "core/file_error_text.h"
 
 // What the user reads, in Chinese, for each failure the system reports, reading a file and
 // writing one.

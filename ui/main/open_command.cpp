@@ -1,11 +1,11 @@
 #include "ui/main/open_command.h"
 
+#include "core/file_error_text.h"
 #include "core/line_trim_loader.h"
 #include "ui/main/application_title.h"
 #include "ui/main/busy_cursor.h"
 #include "ui/main/command_context.h"
 #include "ui/main/common_dialog.h"
-#include "ui/main/file_error_text.h"
 #include "ui/main/message_service.h"
 #include "ui/main/text_area.h"
 
@@ -44,5 +44,5 @@ void openFile(const CommandContext &context, const QString &path) {
         error = std::get<FileError>(loaded);
     }
     context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
-                          QStringLiteral("无法打开文件：") + path + u'\n' + fileErrorText(error));
+                          cannotOpenText(path) + u'\n' + fileErrorText(error));
 }

@@ -1,11 +1,11 @@
 #include "ui/main/save_command.h"
 
+#include "core/file_error_text.h"
 #include "core/text_writer.h"
 #include "ui/main/application_title.h"
 #include "ui/main/busy_cursor.h"
 #include "ui/main/command_context.h"
 #include "ui/main/common_dialog.h"
-#include "ui/main/file_error_text.h"
 #include "ui/main/message_service.h"
 #include "ui/main/text_area.h"
 
@@ -19,9 +19,8 @@ void saveCommand(const CommandContext &context) {
         error = TextWriter::write(*path, context.text.bytes(), context.text.encoding());
     }
     if (error) {
-        context.messages.show(
-            &context.window, MessageService::Icon::Warning, applicationTitle(),
-            QStringLiteral("无法保存文件：") + *path + u'\n' + fileErrorText(*error));
+        context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
+                              cannotSaveText(*path) + u'\n' + fileErrorText(*error));
         return;
     }
     context.dialog.setFileName(*path);

@@ -1,4 +1,4 @@
-#include "ui/main/file_error_text.h"
+#include "core/file_error_text.h"
 
 #include <QList>
 
@@ -57,4 +57,12 @@ QString fileErrorText(const FileError &error) {
             break;
     }
     return QStringLiteral("系统错误（%1）").arg(error.systemMessage);
+}
+
+QString cannotOpenText(const QString &path) {
+    return QStringLiteral("无法打开文件：") + path;
+}
+
+QString cannotSaveText(const QString &path) {
+    return QStringLiteral("无法保存文件：") + path;
 }
