@@ -1,0 +1,171 @@
+#include "cli/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QThread>
+#include <optional>
+
+#include "cli/exit_status.h"
+
+namespace {
+
+const QStringList kDefaultExtensions{QStringLiteral("htm"), QStringLiteral("html"),
+                                     QStringLiteral("xhtml"), QStringLiteral("shtml")};
+
+// The help is the only description of the program there is: the manual page is made from it.
+// Paragraphs are single lines: Chinese needs no spaces to break at, so a terminal or the manual
+// page wraps them anywhere.
+QString description() {
+    return QStringLiteral(
+        "去掉网页文件每一行两端的空格（只去 U+0020），一次压缩许多网页。每个网页的结果与在 "
+        "Zerediz 窗口里打开再保存完全相同，编码不变。\n"
+        "\n"
+        "PATH 是文件或文件夹。文件夹逐层查找，只取名字以 .htm、.html、.xhtml 或 .shtml 结尾的"
+        "文件（不分大小写，--ext 可以改）；名字以“.”开头的文件夹和指向文件夹的链接不进入，指向"
+        "文件的链接照常处理。命令行上直接给出的文件不论扩展名都处理。");
+}
+
+QString epilogue() {
+    return QStringLiteral(
+        "\n"
+        "不加 -o、--output-dir 或 --check 时，每个网页就地压缩：新内容先写进同一文件夹里的临时"
+        "文件，写到磁盘上以后才替换原文件，出错时原文件不变。内容不会变的文件不写，修改时间也"
+        "不变。每个失败的文件在标准错误上占一行，其余文件照常处理；最后一行统计文件数、有变化的"
+        "文件数、压缩前后的字节数和节省的比例。\n"
+        "\n"
+        "退出状态：\n"
+        "  0  全部完成；用 --check 时没有会变的文件\n"
+        "  1  有文件失败，或者 --check 发现会变的文件\n"
+        "  2  用法错误，什么也没做\n"
+        "\n"
+        "示例：\n"
+        "  zerediz-compress site/                      就地压缩 site 里的所有网页\n"
+        "  zerediz-compress --output-dir dist/ site/   压缩到 dist/，site 不变\n"
+        "  zerediz-compress --check site/              检查网页是否都已压缩\n"
+        "  zerediz-compress -o a.min.html a.html       压缩一个网页，写到另一个文件\n"
+        "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n");
+}
+
+// The usage names the program as it is installed, not by the path it was started with, which
+// the manual page made from this text would otherwise show.
+QString helpText(const QCommandLineParser &parser) {
+    QString text = parser.helpText();
+    const QString started = QCoreApplication::arguments().value(0);
+    if (const qsizetype at = text.indexOf(started); !started.isEmpty() && at >= 0)
+        text.replace(at, started.size(), QStringLiteral("zerediz-compress"));
+    return text + epilogue();
+}
+
+struct Options {
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("结果写到 FILE（“-”是标准输出）；只能有一个 PATH。"),
+                              QStringLiteral("FILE")};
+    QCommandLineOption outputDir{QStringLiteral("output-dir"),
+                                 QStringLiteral("结果按原来的目录结构写到 DIR 下，原文件不变。"),
+                                 QStringLiteral("DIR")};
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("什么也不写，只列出会变的文件；有就以 1 退出。")};
+    QCommandLineOption extensions{
+        QStringLiteral("ext"), QStringLiteral("在文件夹里找这些扩展名（逗号分隔），代替上面四个。"),
+        QStringLiteral("LIST")};
+    QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
+                            QStringLiteral("同时压缩 N 个文件（默认：CPU 核数）。"),
+                            QStringLiteral("N")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
+                             QStringLiteral("不显示进度条和统计行，只报告错误。")};
+    // Qt's own help and version options describe themselves in English or in odd Chinese.
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("显示本帮助，然后退出。")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("显示版本号，然后退出。")};
+};
+
+std::optional<QStringList> extensionList(const QString &list) {
+    QStringList extensions;
+    for (QString extension : list.split(u',')) {
+        extension = extension.trimmed();
+        while (extension.startsWith(u'.')) extension.remove(0, 1);
+        if (!extension.isEmpty()) extensions.append(extension.toLower());
+    }
+    if (extensions.isEmpty()) return std::nullopt;
+    return extensions;
+}
+
+// What the options say together, or why they cannot go together.
+std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLineParser &parser,
+                                                           const Options &options) {
+    CompressRequest request;
+    request.paths = parser.positionalArguments();
+    request.quiet = parser.isSet(options.quiet);
+    if (request.paths.isEmpty())
+        return usageError(QStringLiteral("没有给出要压缩的文件或文件夹。"));
+    if (request.paths.contains(QString())) return usageError(QStringLiteral("PATH 不能是空的。"));
+
+    const int outputs = int(parser.isSet(options.output)) + int(parser.isSet(options.outputDir)) +
+                        int(parser.isSet(options.check));
+    if (outputs > 1)
+        return usageError(QStringLiteral("-o、--output-dir 和 --check 只能用其中一个。"));
+    if (parser.isSet(options.output)) {
+        request.output = CompressRequest::Output::File;
+        request.outputPath = parser.value(options.output);
+        if (request.paths.size() != 1)
+            return usageError(QStringLiteral("-o 只能用于一个文件，却给了 %1 个 PATH。")
+                                  .arg(request.paths.size()));
+    } else if (parser.isSet(options.outputDir)) {
+        request.output = CompressRequest::Output::Mirror;
+        request.outputPath = parser.value(options.outputDir);
+    } else if (parser.isSet(options.check)) {
+        request.output = CompressRequest::Output::Check;
+    }
+    if (request.outputPath.isEmpty() && request.output != CompressRequest::Output::InPlace &&
+        request.output != CompressRequest::Output::Check)
+        return usageError(QStringLiteral("输出的文件名或文件夹名是空的。"));
+
+    if (request.paths.contains(QStringLiteral("-"))) {
+        if (request.paths.size() > 1)
+            return usageError(QStringLiteral("“-”（标准输入）不能和别的 PATH 一起用。"));
+        if (request.output == CompressRequest::Output::Mirror)
+            return usageError(QStringLiteral("“-”（标准输入）不能和 --output-dir 一起用。"));
+    }
+
+    request.extensions = kDefaultExtensions;
+    if (parser.isSet(options.extensions)) {
+        const auto extensions = extensionList(parser.value(options.extensions));
+        if (!extensions) return usageError(QStringLiteral("--ext 的扩展名列表是空的。"));
+        request.extensions = *extensions;
+    }
+
+    request.jobs = QThread::idealThreadCount();
+    if (parser.isSet(options.jobs)) {
+        bool isNumber = false;
+        request.jobs = parser.value(options.jobs).toInt(&isNumber);
+        if (!isNumber || request.jobs < 1)
+            return usageError(
+                QStringLiteral("-j 要一个正整数，却给了“%1”。").arg(parser.value(options.jobs)));
+    }
+    return request;
+}
+
+}  // namespace
+
+CommandLineAnswer usageError(const QString &reason) {
+    return {QStringLiteral("zerediz-compress：%1（用法见 zerediz-compress --help）\n").arg(reason),
+            exit_status::kUsageError};
+}
+
+std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    const Options options;
+    parser.addOptions({options.output, options.outputDir, options.check, options.extensions,
+                       options.jobs, options.quiet, options.help, options.version});
+    parser.addPositionalArgument(QStringLiteral("PATH"),
+                                 QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
+                                 QStringLiteral("PATH..."));
+
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (parser.isSet(options.help)) return CommandLineAnswer{helpText(parser), 0};
+    if (parser.isSet(options.version))
+        return CommandLineAnswer{QStringLiteral("zerediz-compress " ZEREDIZ_VERSION "\n"), 0};
+    return requestOf(parser, options);
+}

@@ -1,0 +1,103 @@
+#include "cli/compress_run.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "cli/batch_run.h"
+#include "cli/exit_status.h"
+#include "cli/job_plan.h"
+#include "cli/page_finder.h"
+#include "cli/progress_bar.h"
+#include "cli/run_summary.h"
+#include "cli/standard_streams.h"
+
+namespace {
+
+void printTo(std::FILE *stream, const QString &line) {
+    std::fputs(line.toLocal8Bit().constData(), stream);
+}
+
+// The page names that --check lists go out as the bytes of their file names, for scripts.
+void listChanged(const QString &path) {
+    const QByteArray line = QFile::encodeName(path) + '\n';
+    std::fwrite(line.constData(), 1, line.size(), stdout);
+}
+
+// Each result as it is known: a failure on standard error, a page that would change for --check.
+class Reporter {
+public:
+    Reporter(const CompressRequest &request, RunSummary &summary)
+        : check_(request.output == CompressRequest::Output::Check),
+          summary_(summary),
+          progress_(!request.quiet) {}
+    ~Reporter() { progress_.clear(); }
+
+    void report(const QString &shownPath, const PageOutcome &outcome) {
+        summary_.add(outcome);
+        if (outcome.failed) {
+            progress_.clear();
+            printTo(stderr, outcome.errorLine + u'\n');
+        } else if (check_ && outcome.changed) {
+            listChanged(shownPath);
+        }
+    }
+    void reportFolderError(const QString &line) {
+        summary_.addFailure();
+        printTo(stderr, line + u'\n');
+    }
+    void progress(qsizetype done, qsizetype total) { progress_.show(done, total); }
+
+private:
+    bool check_;
+    RunSummary &summary_;
+    ProgressBar progress_;
+};
+
+// The pages of the PATHs; a usage error where -o is given a folder or two pages would meet in
+// one target.
+std::variant<std::vector<PageJob>, CommandLineAnswer> jobsOf(const CompressRequest &request,
+                                                             Reporter &reporter) {
+    if (request.output == CompressRequest::Output::File && QFileInfo(request.paths[0]).isDir())
+        return usageError(
+            QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(request.paths[0]));
+    const bool mirror = request.output == CompressRequest::Output::Mirror;
+    PageFinder finder(request.extensions, mirror ? request.outputPath : QString());
+    for (const QString &path : request.paths) finder.addPath(path);
+    auto jobs = planJobs(request, finder.pages());
+    if (const auto *conflict = std::get_if<QString>(&jobs)) return usageError(*conflict);
+    for (const QString &line : finder.errors()) reporter.reportFolderError(line);
+    return std::move(std::get<std::vector<PageJob>>(jobs));
+}
+
+}  // namespace
+
+int runCompression(const CompressRequest &request) {
+    RunSummary summary(request.output == CompressRequest::Output::Check);
+    {
+        Reporter reporter(request, summary);
+        if (request.readsStandardInput()) {
+            reporter.report(QStringLiteral("-"), compressStandardInput(request));
+        } else {
+            auto planned = jobsOf(request, reporter);
+            if (const auto *refusal = std::get_if<CommandLineAnswer>(&planned)) {
+                printTo(stderr, refusal->text);
+                return refusal->exitStatus;
+            }
+            const auto &jobs = std::get<std::vector<PageJob>>(planned);
+            const auto total = static_cast<qsizetype>(jobs.size());
+            compressAll(
+                jobs, request.jobs,
+                [&](const PageJob &job, const PageOutcome &outcome) {
+                    reporter.report(job.source, outcome);
+                },
+                [&](qsizetype done) { reporter.progress(done, total); });
+        }
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        printTo(stderr, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
+        return exit_status::kFailed;
+    }
+    if (!request.quiet) printTo(stderr, summary.line());
+    return summary.exitStatus();
+}

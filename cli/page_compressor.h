@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+#include <variant>
+
+#include "cli/page_job.h"
+#include "cli/page_outcome.h"
+#include "core/file_error.h"
+
+// The compressed form of a page's bytes, exactly what opening the page in the window and saving
+// it right away writes: that is what the window guarantees for every byte string, so the page
+// need not be decoded. Refused as too large where the window would refuse it.
+std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page);
+
+// Writes the compressed bytes of a page to target through the window's writer, unless target
+// holds exactly these bytes already: then it is not written at all and keeps its time stamp. For
+// a mirror, the folders of target are made first.
+std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
+                                         const QByteArray &bytes);
+
+// Reads the page of job as the window's loader does, compresses it and stores it where the job
+// says; a page compressed in place that would not change is not written. Safe to run on several
+// threads at once for different jobs.
+PageOutcome compressPage(const PageJob &job);

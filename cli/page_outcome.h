@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// What became of one page.
+struct PageOutcome {
+    bool failed = false;
+    bool changed = false;  // its compressed form differs from it
+    qint64 sizeBefore = 0;
+    qint64 sizeAfter = 0;
+    QString errorLine;  // for a failure: what failed, on which file, and why
+};

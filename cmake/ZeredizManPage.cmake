@@ -1,0 +1,23 @@
+# Manual pages made at build time from the programs' own --help and --version (help2man, Debian
+# package help2man), so that a page and the help it documents cannot drift apart.
+include(GNUInstallDirs)
+find_program(HELP2MAN help2man REQUIRED)
+
+# zerediz_man_page(TARGET SUMMARY): the page TARGET(1) of the program TARGET, installed with it;
+# SUMMARY is the line under NAME, the one thing the help does not say.
+function(zerediz_man_page target summary)
+    set(name_section ${CMAKE_CURRENT_BINARY_DIR}/${target}.h2m)
+    # Chinese has no spaces to stretch, so lines are filled but not justified.
+    file(CONFIGURE OUTPUT ${name_section}
+         CONTENT "[NAME]\n${target} \\- ${summary}\n.ad l\n")
+    set(page ${CMAKE_CURRENT_BINARY_DIR}/${target}.1)
+    # The help is UTF-8; help2man passes it through unchanged only in a UTF-8 locale.
+    add_custom_command(OUTPUT ${page}
+        COMMAND ${HELP2MAN} --locale=C.UTF-8 --no-info --include=${name_section}
+                --output=${page} $<TARGET_FILE:${target}>
+        DEPENDS ${target} ${name_section}
+        COMMENT "Manual page ${target}(1)"
+        VERBATIM)
+    add_custom_target(${target}_man_page ALL DEPENDS ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
