@@ -1,0 +1,49 @@
+#include <QRandomGenerator>
+
+#include "byte_samples.h"
+#include "compress_program.h"
+#include "form1_harness.h"
+
+// zerediz-compress writes for each page exactly what opening it in the window and saving it right
+// away writes, whatever its bytes are.
+class CompressLikeWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void writesWhatTheWindowSaves_data();
+    void writesWhatTheWindowSaves();
+};
+
+void CompressLikeWindowTest::writesWhatTheWindowSaves_data() {
+    addGeneratedPageRows();
+}
+
+void CompressLikeWindowTest::writesWhatTheWindowSaves() {
+    QFETCH(bool, gb18030);
+    QRandomGenerator random(gb18030 ? 54936 : 1208);
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("pages")));
+    // GB18030 four-byte codes that the system's converter reads as a two-byte code, and
+    // characters cut off at the very end.
+    QByteArrayList pages{"  \x95\x32\x90\x31  \r\n \xfe\x51 ", " \xe4\xb8", "\xd6 "};
+    for (int i = 0; i < 60; ++i) pages.append(randomPageBytes(random, gb18030));
+    for (int i = 0; i < pages.size(); ++i)
+        writeFile(dir, QStringLiteral("pages/%1.html").arg(i), pages[i]);
+
+    const ProgramRun run = runCompress(
+        dir.path(),
+        {QStringLiteral("--output-dir"), QStringLiteral("out"), QStringLiteral("pages")});
+    QCOMPARE(run.exitCode, 0);
+
+    Form1Harness window;
+    const QString saved = dir.filePath(QStringLiteral("saved.html"));
+    for (int i = 0; i < pages.size(); ++i) {
+        window.open(dir.filePath(QStringLiteral("pages/%1.html").arg(i)));
+        window.save(saved);
+        QVERIFY2(readFile(dir.filePath(QStringLiteral("out/%1.html").arg(i))) == readFile(saved),
+                 pages[i].toHex(' ').constData());
+    }
+}
+
+QTEST_MAIN(CompressLikeWindowTest)
+#include "compress_like_window_test.moc"
