@@ -93,6 +93,20 @@ FileError saveFileError(const QSaveFile &file, int error) {
     return {FileError::Kind::Other, file.errorString()};
 }
 
+// QSaveFile gives the new file the permission bits of the one it replaces, but it belongs to
+// whoever writes it: root compressing a web server's pages would take them from their owner, who
+// might then no longer read them. So the new file gets the old one's owner and group where the
+// caller may give them (root may), and its mode again, since a change of owner clears the
+// set-user-ID and set-group-ID bits.
+void keepOwner(const QString &path, int fd) {
+    struct stat target {};
+    struct stat written {};
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0 || ::fstat(fd, &written) != 0 ||
+        (written.st_uid == target.st_uid && written.st_gid == target.st_gid))
+        return;
+    if (::fchown(fd, target.st_uid, target.st_gid) == 0) (void)::fchmod(fd, target.st_mode & 07777);
+}
+
 // Writes a new file beside the target and renames it over the target once every byte is on the
 // disk. The bytes go to the file through checked system calls of our own, none of them held back
 // in a buffer of QSaveFile's, whose commit() would rename the file even when its last write failed.
@@ -101,6 +115,7 @@ std::optional<FileError> replaceAtomically(const QString &path, QByteArrayView d
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return saveFileError(file, errno);
+    keepOwner(path, file.handle());
 
     int error = 0;
     off_t offset = 0;

@@ -361,20 +361,31 @@ void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile() {
 
 void SaveCommandTest::keepsPermissionBits_data() {
     QTest::addColumn<uint>("mode");
-    QTest::newRow("private") << 0600u;
-    QTest::newRow("group readable") << 0640u;
-    QTest::newRow("executable") << 0755u;
+    QTest::addColumn<bool>("othersFile");  // the file belongs to nobody, and root saves it
+    QTest::newRow("private") << 0600u << false;
+    QTest::newRow("group readable") << 0640u << false;
+    QTest::newRow("executable") << 0755u << false;
+    QTest::newRow("another user's, group readable") << 0640u << true;
+    QTest::newRow("another user's, set-group-ID") << 02750u << true;
 }
 
 void SaveCommandTest::keepsPermissionBits() {
     QFETCH(uint, mode);
+    QFETCH(bool, othersFile);
+    if (othersFile && geteuid() != 0) QSKIP("only root can save another user's file");
     const QString target = writeFile(*dir_, QStringLiteral("target.htm"), "old");
+    const QByteArray name = QFile::encodeName(target);
+    if (othersFile) QVERIFY(::chown(name.constData(), Unprivileged::kNobody, 65534) == 0);
     setMode(target, mode);
     Form1Harness window;
     window.setText("new");
     window.save(target);
     QCOMPARE(readFile(target), QByteArray("new"));
     QCOMPARE(uint(modeOf(target)), mode);
+    struct stat status {};
+    ::stat(name.constData(), &status);
+    QCOMPARE(status.st_uid, othersFile ? Unprivileged::kNobody : geteuid());
+    QCOMPARE(status.st_gid, othersFile ? gid_t(65534) : getegid());
 }
 
 void SaveCommandTest::followsSymbolicLink() {
