@@ -55,7 +55,8 @@ void PageFinder::walk(const QString &folder, const QString &relative) {
     std::sort(sorted.begin(), sorted.end());
 
     for (const fs::directory_entry &entry : sorted) {
-        const QString name = QFile::decodeName(entry.path().filename().native().c_str());
+        const QByteArray bytes = QByteArray::fromStdString(entry.path().filename().native());
+        const QString name = QFile::decodeName(bytes);
         const QString path = joined(folder, name);
         const QString below = relative.isEmpty() ? name : relative + u'/' + name;
         std::error_code ignored;
@@ -64,7 +65,12 @@ void PageFinder::walk(const QString &folder, const QString &relative) {
             if (!entry.is_symlink(ignored) && !name.startsWith(u'.') && !isSkipped(path))
                 walk(path, below);
         } else if (isPage(name)) {
-            pages_.push_back({path, below});
+            // Paths go through QString, whose file names are UTF-8: another name (from an old
+            // GBK system, say) would lead to no file or, worse, to the wrong one.
+            if (QFile::encodeName(name) == bytes)
+                pages_.push_back({path, below});
+            else
+                errors_.append(cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8"));
         }
     }
 }

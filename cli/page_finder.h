@@ -25,7 +25,7 @@ public:
     void addPath(const QString &path);
 
     const std::vector<FoundPage> &pages() const { return pages_; }
-    // One line for each folder that could not be read.
+    // One line for each folder that could not be read, and each page whose name is not UTF-8.
     const QStringList &errors() const { return errors_; }
 
 private:

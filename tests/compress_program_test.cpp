@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -104,11 +105,15 @@ void verifyTree(const Tree &tree, const Snapshot &before, const QStringList &com
 }
 
 // What stands in the way of one file.
-enum Trouble { kNone, kFifo, kFolderAtTarget, kSizeLimit };
+enum Trouble { kNone, kFifo, kFolderAtTarget, kSizeLimit, kGbkName };
 
 void makeTrouble(Tree &tree, Trouble trouble) {
     if (trouble == kFifo)
         ::mkfifo(QFile::encodeName(tree.path("site/fifo.html")).constData(), 0644);
+    if (trouble == kGbkName) {  // 中.html in GBK
+        const QByteArray name = QFile::encodeName(tree.root()) + "/site/\xd6\xd0.html";
+        ::close(::open(name.constData(), O_WRONLY | O_CREAT, 0644));
+    }
     if (trouble == kFolderAtTarget) QDir().mkpath(tree.path("out/a.html"));
     if (trouble == kSizeLimit)
         tree.add("site/big.html", QByteArray(4000, ' ') + "x\r\n" + QByteArray(40000, 'y'));
@@ -222,6 +227,9 @@ void CompressProgramTest::goesOnPastAFailingFile_data() {
     QTest::newRow("a PATH that does not exist")
         << int(kNone) << QStringList{s("missing.html"), s("site")}
         << s("无法打开文件：missing.html：文件不存在") << inPlace;
+    QTest::newRow("a page whose name is not UTF-8")
+        << int(kGbkName) << QStringList{s("site")}
+        << s("无法打开文件：site/\xef\xbf\xbd\xef\xbf\xbd.html：文件名不是 UTF-8") << inPlace;
     QTest::newRow("a folder where the mirror's file goes")
         << int(kFolderAtTarget) << QStringList{s("--output-dir"), s("out"), s("site")}
         << s("无法保存文件：out/a.html：这是一个文件夹")
