@@ -8,6 +8,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "batch_measurements.h"
 #include "bench_window.h"
 #include "measurements.h"
 #include "page_generator.h"
@@ -143,6 +144,7 @@ int runBench(const QString &jsonPath) {
         measureTyping(pages, window, measured);
     }
     measureMemory(pages, measured);
+    measured.batch = measureBatch(pages.folder.path(), pages.large);
     printReport(measured);
     if (!writeJson(measured, jsonPath)) throw std::runtime_error("cannot write the JSON file");
     std::printf("\nwritten: %s\n", qPrintable(QDir::toNativeSeparators(jsonPath)));

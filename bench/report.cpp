@@ -35,7 +35,7 @@ std::vector<Figure> figuresOf(const Measurements &m) {
         static_cast<double>(m.peakResident) / static_cast<double>(m.largeSize)};
     const double milliseconds[] = {m.keyEndLarge * 1000, m.keyMiddleLarge * 1000,
                                    m.caretEndLarge * 1000, m.keyEndOneLine * 1000};
-    return {
+    std::vector<Figure> figures{
         {"trim_gbps", trimGbps, ">= 1.5", trimGbps >= 1.5},
         {"trim_vs_memcpy", ratios[0], "high", true},
         {"open_100mb_s", m.openLarge, "-", true},
@@ -50,6 +50,18 @@ std::vector<Figure> figuresOf(const Measurements &m) {
         {"open_1line_20mb_s", m.openOneLine, "<= 1.0", m.openOneLine <= 1.0},
         {"key_end_1line_20mb_ms", milliseconds[3], "<= 50", milliseconds[3] <= 50},
     };
+    const BatchMeasurements &b = m.batch;
+    const double stdinGbps = gigabytesPerSecond(b.standardInputSize, b.standardInput);
+    figures.insert(figures.end(),
+                   {{"batch_vs_copy", b.batch / b.copy, "<= 1.5", b.batch / b.copy <= 1.5},
+                    {"batch_vs_perl", b.perl / b.batch, ">= 10", b.perl / b.batch >= 10},
+                    {"stdin_gbps", stdinGbps, ">= 1.0", stdinGbps >= 1.0}});
+    // What the syncs cost: the same runs with every sync made a no-op (eatmydata).
+    if (b.batchNoSync > 0)
+        figures.insert(figures.end(),
+                       {{"batch_vs_copy_no_sync", b.batchNoSync / b.copy, "-", true},
+                        {"batch_vs_perl_no_sync", b.perl / b.batchNoSync, "-", true}});
+    return figures;
 }
 
 void printFigures(const Measurements &measured) {
@@ -87,6 +99,12 @@ void printTimes(const Measurements &m) {
     std::printf("  %-34s %8.1f MiB, after opening an empty file %.1f MiB\n",
                 "peak resident, opening 100 MiB", megabytes(m.peakResident),
                 megabytes(m.baselineResident));
+    const BatchMeasurements &b = m.batch;
+    line("tree: zerediz-compress --output-dir", b.treeSize, b.batch);
+    if (b.batchNoSync > 0) line("tree: the same, no syncs (eatmydata)", b.treeSize, b.batchNoSync);
+    line("tree: cp -r", b.treeSize, b.copy);
+    line("tree: perl -pi, line by line", b.treeSize, b.perl);
+    line("zerediz-compress -, into /dev/null", b.standardInputSize, b.standardInput);
 }
 
 double rounded(double value) {

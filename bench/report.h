@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "batch_measurements.h"
+
 // What one run of the bench measured; times are medians in seconds, sizes in bytes.
 struct Measurements {
     qint64 smallSize = 0;           // the 1 MiB page
@@ -32,6 +34,8 @@ struct Measurements {
 
     qint64 peakResident = 0;      // a process that opened the large page
     qint64 baselineResident = 0;  // the same process after opening an empty file
+
+    BatchMeasurements batch;
 };
 
 // The table for a reader, on standard output.

@@ -9,7 +9,7 @@ packages=(
     fonts-wqy-microhei fonts-arphic-uming
     xvfb xauth imagemagick desktop-file-utils
     dpkg-dev file fakeroot lintian appstream
-    help2man
+    help2man eatmydata
 )
 
 missing=()

@@ -1,0 +1,164 @@
+#include "batch_measurements.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdio>
+#include <stdexcept>
+
+#include "page_generator.h"
+#include "timing.h"
+
+namespace {
+
+constexpr int kPages = 2000;
+constexpr int kPagesPerFolder = 100;
+constexpr int kRounds = 5;
+constexpr int kStandardInputRuns = 9;
+
+// Line by line, as a script would do it: a line ends at a CR, whose LF, if one follows, is the
+// start of the next record and is dropped there; a last record without a CR that is empty after
+// that was no line.
+const char kPerlTrim[] =
+    "BEGIN { $/ = \"\\r\" } s/^\\n// if $n++; $n = 0 if eof; $e = chomp; s/^ +//; s/ +\\z//; "
+    "$_ = $e || length ? \"$_\\r\\n\" : \"\"";
+
+struct Tree {
+    QString root;
+    QStringList pages;  // relative to root
+    qint64 size = 0;
+};
+
+// Pages of 34 to 76 KiB, about 100 MiB together, every other one in GB18030, a hundred a folder.
+Tree generateTree(const QString &root) {
+    Tree tree{root, {}, 0};
+    for (int i = 0; i < kPages; ++i) {
+        const QString relative = QStringLiteral("section-%1/page-%2.html")
+                                     .arg(i / kPagesPerFolder, 2, 10, QLatin1Char('0'))
+                                     .arg(i, 4, 10, QLatin1Char('0'));
+        QByteArray page = generatePage((34 + (i * 37) % 43) * 1024);
+        if (i % 2) page = toGb18030(page);
+        QDir(root).mkpath(QFileInfo(relative).path());
+        QFile file(QDir(root).filePath(relative));
+        if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.flush())
+            throw std::runtime_error("cannot write the tree");
+        tree.pages.append(relative);
+        tree.size += page.size();
+    }
+    return tree;
+}
+
+// Runs program to its end; the seconds from its start to its end.
+double runSeconds(const QString &program, const QStringList &arguments, const QString &folder = {},
+                  const QString &input = {}) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    if (!input.isEmpty()) process.setStandardInputFile(input);
+    const double seconds = secondsOf([&] {
+        process.start(program, arguments);
+        process.waitForFinished(-1);
+    });
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw std::runtime_error("failed: " + program.toStdString() + ' ' +
+                                 arguments.join(u' ').toStdString() + ": " +
+                                 process.readAllStandardError().toStdString());
+    return seconds;
+}
+
+void removeTree(const QString &path) {
+    QDir(path).removeRecursively();
+}
+
+QByteArray contentOf(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return file.readAll();
+}
+
+class Runs {
+public:
+    Runs(const Tree &tree, const QString &folder)
+        : tree_(tree),
+          mirror_(QDir(folder).filePath(QStringLiteral("mirror"))),
+          copy_(QDir(folder).filePath(QStringLiteral("copy"))),
+          perlTree_(QDir(folder).filePath(QStringLiteral("perl"))),
+          eatmydata_(QStandardPaths::findExecutable(QStringLiteral("eatmydata"))) {}
+
+    bool canSkipSyncs() const { return !eatmydata_.isEmpty(); }
+
+    double batch() {
+        removeTree(mirror_);
+        return runSeconds(QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM), batchArguments());
+    }
+    double batchNoSync() {
+        removeTree(mirror_);
+        return runSeconds(eatmydata_,
+                          QStringList{QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM)} + batchArguments());
+    }
+    double copy() {
+        removeTree(copy_);
+        return runSeconds(QStringLiteral("cp"), {QStringLiteral("-r"), tree_.root, copy_});
+    }
+    double perl() {
+        removeTree(perlTree_);
+        runSeconds(QStringLiteral("cp"), {QStringLiteral("-r"), tree_.root, perlTree_});
+        return runSeconds(QStringLiteral("perl"),
+                          QStringList{QStringLiteral("-pi"), QStringLiteral("-e"),
+                                      QString::fromLatin1(kPerlTrim)} +
+                              tree_.pages,
+                          perlTree_);
+    }
+
+    // Before Perl's time counts for anything, it must have written what zerediz-compress writes.
+    void checkPerlWritesTheSame() {
+        batch();
+        perl();
+        for (const QString &page : tree_.pages) {
+            if (contentOf(QDir(perlTree_).filePath(page)) !=
+                contentOf(QDir(mirror_).filePath(page)))
+                throw std::runtime_error("Perl's trim differs on " + page.toStdString());
+        }
+    }
+
+private:
+    QStringList batchArguments() const {
+        return {QStringLiteral("-q"), QStringLiteral("--output-dir"), mirror_, tree_.root};
+    }
+
+    const Tree &tree_;
+    QString mirror_, copy_, perlTree_;
+    QString eatmydata_;
+};
+
+}  // namespace
+
+BatchMeasurements measureBatch(const QString &folder, const QString &largePage) {
+    std::fprintf(stderr, "bench: zerediz-compress, cp and perl on %d pages\n", kPages);
+    const Tree tree = generateTree(QDir(folder).filePath(QStringLiteral("tree")));
+    Runs runs(tree, folder);
+    runs.checkPerlWritesTheSame();
+
+    BatchMeasurements measured;
+    measured.pages = kPages;
+    measured.treeSize = tree.size;
+    std::vector<std::function<double()>> samples{
+        [&] { return runs.batch(); }, [&] { return runs.copy(); }, [&] { return runs.perl(); }};
+    if (runs.canSkipSyncs()) samples.push_back([&] { return runs.batchNoSync(); });
+    const std::vector<double> medians = interleavedMedians(kRounds, samples);
+    measured.batch = medians[0];
+    measured.copy = medians[1];
+    measured.perl = medians[2];
+    if (runs.canSkipSyncs()) measured.batchNoSync = medians[3];
+
+    std::fprintf(stderr, "bench: zerediz-compress, standard input\n");
+    measured.standardInputSize = QFileInfo(largePage).size();
+    measured.standardInput = medianOf(kStandardInputRuns, [&] {
+        return runSeconds(QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM),
+                          {QStringLiteral("-q"), QStringLiteral("-")}, {}, largePage);
+    });
+    return measured;
+}
