@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -93,7 +92,6 @@ PageOutcome compressPage(const PageJob &job) {
         return compress(job);
     } catch (const std::bad_alloc &) {
         // A page near the size limit, on several threads at once, may not fit in memory.
-        return failure(cannotOpenText(job.source),
-                       {FileError::Kind::Other, systemErrorText(ENOMEM)});
+        return failure(cannotOpenText(job.source), {FileError::Kind::OutOfMemory, {}});
     }
 }

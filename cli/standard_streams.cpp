@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
 #include <new>
 
 #include "cli/page_compressor.h"
@@ -68,7 +67,6 @@ PageOutcome compressStandardInput(const CompressRequest &request) {
     try {
         return compress(request);
     } catch (const std::bad_alloc &) {
-        return failure(cannotOpenText(kStandardInput),
-                       {FileError::Kind::Other, systemErrorText(ENOMEM)});
+        return failure(cannotOpenText(kStandardInput), {FileError::Kind::OutOfMemory, {}});
     }
 }
