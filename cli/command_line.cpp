@@ -1,7 +1,6 @@
 #include "cli/command_line.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QThread>
 #include <optional>
 
@@ -44,16 +43,6 @@ QString epilogue() {
         "  zerediz-compress --check site/              检查网页是否都已压缩\n"
         "  zerediz-compress -o a.min.html a.html       压缩一个网页，写到另一个文件\n"
         "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n");
-}
-
-// The usage names the program as it is installed, not by the path it was started with, which
-// the manual page made from this text would otherwise show.
-QString helpText(const QCommandLineParser &parser) {
-    QString text = parser.helpText();
-    const QString started = QCoreApplication::arguments().value(0);
-    if (const qsizetype at = text.indexOf(started); !started.isEmpty() && at >= 0)
-        text.replace(at, started.size(), QStringLiteral("zerediz-compress"));
-    return text + epilogue();
 }
 
 struct Options {
@@ -164,7 +153,7 @@ std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringL
                                  QStringLiteral("PATH..."));
 
     if (!parser.parse(arguments)) return usageError(parser.errorText());
-    if (parser.isSet(options.help)) return CommandLineAnswer{helpText(parser), 0};
+    if (parser.isSet(options.help)) return CommandLineAnswer{parser.helpText() + epilogue(), 0};
     if (parser.isSet(options.version))
         return CommandLineAnswer{QStringLiteral("zerediz-compress " ZEREDIZ_VERSION "\n"), 0};
     return requestOf(parser, options);

@@ -11,13 +11,22 @@ function(zerediz_man_page target summary)
     file(CONFIGURE OUTPUT ${name_section}
          CONTENT "[NAME]\n${target} \\- ${summary}\n.ad l\n")
     set(page ${CMAKE_CURRENT_BINARY_DIR}/${target}.1)
-    # The help is UTF-8; help2man passes it through unchanged only in a UTF-8 locale.
+    # The help is UTF-8; help2man passes it through unchanged only in a UTF-8 locale. The program
+    # is found on PATH so that its usage line names it as installed, not by where it was built;
+    # a window program answers --help without a display.
     add_custom_command(OUTPUT ${page}
-        COMMAND ${HELP2MAN} --locale=C.UTF-8 --no-info --include=${name_section}
-                --output=${page} $<TARGET_FILE:${target}>
+        COMMAND ${CMAKE_COMMAND} -E env "PATH=$<TARGET_FILE_DIR:${target}>:$ENV{PATH}"
+                QT_QPA_PLATFORM=offscreen
+                ${HELP2MAN} --locale=C.UTF-8 --no-info --include=${name_section}
+                --output=${page} $<TARGET_FILE_NAME:${target}>
         DEPENDS ${target} ${name_section}
         COMMENT "Manual page ${target}(1)"
         VERBATIM)
-    add_custom_target(${target}_man_page ALL DEPENDS ${page})
-    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # Installed compressed, as Debian's policy has manual pages.
+    add_custom_command(OUTPUT ${page}.gz
+        COMMAND gzip -9nc ${page} > ${page}.gz
+        DEPENDS ${page}
+        VERBATIM)
+    add_custom_target(${target}_man_page ALL DEPENDS ${page}.gz)
+    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()

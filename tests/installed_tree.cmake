@@ -1,6 +1,7 @@
-# Installs the build into PREFIX, then checks what a desktop and a software centre find there: the
-# program, its icon at every size, the menu entry of the sources, to which desktop-file-validate
-# has nothing to object, and the AppStream description, which appstreamcli accepts.
+# Installs the build into PREFIX, then checks what a desktop and a software centre find there: both
+# programs and their manual pages, the icon at every size, the menu entry of the sources, to which
+# desktop-file-validate has nothing to object, and the AppStream description, which appstreamcli
+# accepts.
 # Run by ctest with BUILD_DIR, PREFIX, SOURCE_ENTRY, VALIDATE and APPSTREAMCLI set.
 
 file(REMOVE_RECURSE "${PREFIX}")
@@ -12,7 +13,8 @@ endif()
 
 set(entry "${PREFIX}/share/applications/zerediz.desktop")
 set(metainfo "${PREFIX}/share/metainfo/org.zerediz.Zerediz.metainfo.xml")
-set(files bin/zerediz share/applications/zerediz.desktop share/icons/hicolor/scalable/apps/zerediz.svg)
+set(files bin/zerediz share/applications/zerediz.desktop share/icons/hicolor/scalable/apps/zerediz.svg
+          bin/zerediz-compress share/man/man1/zerediz.1.gz share/man/man1/zerediz-compress.1.gz)
 foreach(size 16 32 48 64 128 256)
     list(APPEND files share/icons/hicolor/${size}x${size}/apps/zerediz.png)
 endforeach()
