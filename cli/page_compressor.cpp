@@ -1,8 +1,10 @@
 #include "cli/page_compressor.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -31,6 +33,18 @@ bool holds(const QString &path, const QByteArray &bytes) {
     const auto content = readRegularFile(path, bytes.size());
     const auto *held = std::get_if<QByteArray>(&content);
     return held && *held == bytes;
+}
+
+std::optional<FileError> writeToStandardOutput(QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), static_cast<size_t>(bytes.size()));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return writeErrorFromErrno(errno);
+        }
+        bytes = bytes.sliced(n);
+    }
+    return std::nullopt;
 }
 
 std::optional<FileError> makeFolderFor(const QString &target) {
@@ -65,7 +79,7 @@ PageOutcome compress(const PageJob &job) {
         return outcome;
     }
     if (const auto error = storeUnlessHeld(job.kind, job.target, result))
-        return failure(cannotSaveText(job.target), *error);
+        return failure(cannotSaveText(targetName(job.target)), *error);
     return outcome;
 }
 
@@ -78,8 +92,13 @@ std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page) {
     return compressed;
 }
 
+QString targetName(const QString &target) {
+    return target == u'-' ? QStringLiteral("标准输出") : target;
+}
+
 std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
                                          const QByteArray &bytes) {
+    if (target == u'-') return writeToStandardOutput(bytes);
     if (holds(target, bytes)) return std::nullopt;
     if (kind == PageJob::Kind::ToMirror) {
         if (auto error = makeFolderFor(target)) return error;

@@ -15,9 +15,12 @@
 // need not be decoded. Refused as too large where the window would refuse it.
 std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page);
 
+// How a target is named in an error line: "-" as standard output.
+QString targetName(const QString &target);
+
 // Writes the compressed bytes of a page to target through the window's writer, unless target
 // holds exactly these bytes already: then it is not written at all and keeps its time stamp. For
-// a mirror, the folders of target are made first.
+// a mirror, the folders of target are made first. The target "-" is standard output.
 std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
                                          const QByteArray &bytes);
 

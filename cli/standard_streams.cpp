@@ -12,23 +12,9 @@
 namespace {
 
 const QString kStandardInput = QStringLiteral("标准输入");
-const QString kStandardOutput = QStringLiteral("标准输出");
 
 PageOutcome failure(const QString &what, const FileError &why) {
     return {true, false, 0, 0, what + u'：' + fileErrorText(why)};
-}
-
-// 0, or the errno of the write that failed.
-int writeAll(int fd, QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
-        const ssize_t n = ::write(fd, bytes.data(), static_cast<size_t>(bytes.size()));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes = bytes.sliced(n);
-    }
-    return 0;
 }
 
 // Standard input redirected from a file can be read in one go.
@@ -50,14 +36,11 @@ PageOutcome compress(const CompressRequest &request) {
 
     const PageOutcome outcome{false, result != page, page.size(), result.size(), {}};
     if (request.output == CompressRequest::Output::Check) return outcome;
-    if (request.output == CompressRequest::Output::File &&
-        request.outputPath != QStringLiteral("-")) {
-        if (const auto error = storeUnlessHeld(PageJob::Kind::ToFile, request.outputPath, result))
-            return failure(cannotSaveText(request.outputPath), *error);
-        return outcome;
-    }
-    if (const int error = writeAll(STDOUT_FILENO, result))
-        return failure(cannotSaveText(kStandardOutput), writeErrorFromErrno(error));
+    // Without -o the page goes where "-o -" sends it.
+    const QString target =
+        request.output == CompressRequest::Output::File ? request.outputPath : QStringLiteral("-");
+    if (const auto error = storeUnlessHeld(PageJob::Kind::ToFile, target, result))
+        return failure(cannotSaveText(targetName(target)), *error);
     return outcome;
 }
 

@@ -174,6 +174,10 @@ void CompressProgramTest::compressesWhatItIsAskedFor_data() {
     QTest::newRow("-o") << QStringList{s("-o"), s("single.html"), s("site/a.html")} << QByteArray()
                         << 0 << QByteArray() << QStringList{s("single.html<site/a.html")}
                         << s("1 个文件，1 个有变化；14 字节 → 10 字节，节省 28.6%。\n");
+    QTest::newRow("-o - with a file")
+        << QStringList{s("-o-"), s("site/a.html")} << QByteArray() << 0
+        << QByteArray("<p>a</p>\r\n") << QStringList()
+        << s("1 个文件，1 个有变化；14 字节 → 10 字节，节省 28.6%。\n");
     QTest::newRow("--check lists the pages that would change")
         << QStringList{s("--check"), s("site")} << QByteArray() << 1
         << QByteArray("site/a.html\nsite/gb.html\nsite/link.html\n") << QStringList()
