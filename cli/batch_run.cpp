@@ -31,8 +31,12 @@ void compressAll(const std::vector<PageJob> &jobs, int threads,
             finished.notify_one();
         }
     };
+    // However many are asked for: each thread holds a page and its result in memory, and a
+    // system that cannot start one more would end the program.
+    constexpr qsizetype kMostThreads = 256;
     std::vector<std::jthread> workers;
-    for (qsizetype i = 0; i < std::min<qsizetype>(threads, total); ++i) workers.emplace_back(work);
+    for (qsizetype i = 0; i < std::min({qsizetype(threads), total, kMostThreads}); ++i)
+        workers.emplace_back(work);
 
     std::unique_lock lock(mutex);
     for (qsizetype reported = 0; reported < total;) {
