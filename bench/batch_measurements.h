@@ -7,10 +7,11 @@
 struct BatchMeasurements {
     int pages = 0;
     qint64 treeSize = 0;
-    double batch = 0;        // zerediz-compress --output-dir, each page synced to the disk
-    double batchNoSync = 0;  // the same under eatmydata, which makes every sync a no-op; 0: none
-    double copy = 0;         // cp -r of the tree
-    double perl = 0;         // the Perl one-liner, in place in a copy of the tree
+    double batch = 0;          // zerediz-compress --output-dir, each page synced to the disk
+    double batchManyJobs = 0;  // the same with -j 16: more syncs waited for at once
+    double batchNoSync = 0;    // the same under eatmydata, which makes every sync a no-op; 0: none
+    double copy = 0;           // cp -r of the tree
+    double perl = 0;           // the Perl one-liner, in place in a copy of the tree
     qint64 standardInputSize = 0;
     double standardInput = 0;  // zerediz-compress - from the page, into /dev/null
 };
