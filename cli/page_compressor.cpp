@@ -55,32 +55,40 @@ std::optional<FileError> makeFolderFor(const QString &target) {
     return std::nullopt;
 }
 
-PageOutcome compress(const PageJob &job) {
+CompressedPage compress(const PageJob &job) {
     auto read = readRegularFile(job.source, LineTrimLoader::kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read))
-        return failure(cannotOpenText(job.source), *error);
+        return {failure(cannotOpenText(job.source), *error), {}, false};
     const QByteArray &page = std::get<QByteArray>(read);
     auto compressed = compressedBytes(page);
     if (const auto *error = std::get_if<FileError>(&compressed))
-        return failure(cannotOpenText(job.source), *error);
-    const QByteArray &result = std::get<QByteArray>(compressed);
+        return {failure(cannotOpenText(job.source), *error), {}, false};
 
-    PageOutcome outcome;
-    outcome.sizeBefore = page.size();
-    outcome.sizeAfter = result.size();
-    outcome.changed = result != page;
-    if (job.kind == PageJob::Kind::Check) return outcome;
+    CompressedPage result;
+    result.bytes = std::move(std::get<QByteArray>(compressed));
+    result.outcome.sizeBefore = page.size();
+    result.outcome.sizeAfter = result.bytes.size();
+    result.outcome.changed = result.bytes != page;
+    // The page was just read: no need to read it again to know that it holds its result.
+    result.store = job.kind != PageJob::Kind::Check &&
+                   (job.kind != PageJob::Kind::InPlace || result.outcome.changed);
+    return result;
+}
+
+PageOutcome store(const PageJob &job, const CompressedPage &page) {
     if (job.kind == PageJob::Kind::InPlace) {
-        // The page was just read: no need to read it again to know that it holds its result.
-        if (outcome.changed) {
-            if (const auto error = TextWriter::writeBytes(job.source, result))
-                return failure(cannotSaveText(job.source), *error);
-        }
-        return outcome;
+        if (const auto error = TextWriter::writeBytes(job.source, page.bytes))
+            return failure(cannotSaveText(job.source), *error);
+        return page.outcome;
     }
-    if (const auto error = storeUnlessHeld(job.kind, job.target, result))
+    if (const auto error = storeUnlessHeld(job.kind, job.target, page.bytes))
         return failure(cannotSaveText(targetName(job.target)), *error);
-    return outcome;
+    return page.outcome;
+}
+
+// A page near the size limit, on several threads at once, may not fit in memory.
+PageOutcome outOfMemory(const PageJob &job) {
+    return failure(cannotOpenText(job.source), {FileError::Kind::OutOfMemory, {}});
 }
 
 }  // namespace
@@ -106,11 +114,19 @@ std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &targ
     return TextWriter::writeBytes(target, bytes);
 }
 
-PageOutcome compressPage(const PageJob &job) {
+CompressedPage compressPage(const PageJob &job) {
     try {
         return compress(job);
     } catch (const std::bad_alloc &) {
-        // A page near the size limit, on several threads at once, may not fit in memory.
-        return failure(cannotOpenText(job.source), {FileError::Kind::OutOfMemory, {}});
+        return {outOfMemory(job), {}, false};
+    }
+}
+
+PageOutcome storePage(const PageJob &job, CompressedPage page) {
+    if (page.outcome.failed || !page.store) return page.outcome;
+    try {
+        return store(job, page);
+    } catch (const std::bad_alloc &) {
+        return outOfMemory(job);
     }
 }

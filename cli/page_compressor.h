@@ -24,7 +24,17 @@ QString targetName(const QString &target);
 std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
                                          const QByteArray &bytes);
 
-// Reads the page of job as the window's loader does, compresses it and stores it where the job
-// says; a page compressed in place that would not change is not written. Safe to run on several
-// threads at once for different jobs.
-PageOutcome compressPage(const PageJob &job);
+// A page read and compressed, waiting to be stored where its job says.
+struct CompressedPage {
+    PageOutcome outcome;  // failed already, or what storing it will report
+    QByteArray bytes;
+    bool store = false;  // whether anything is left to write
+};
+
+// Reads the page of job as the window's loader does and compresses it: the work that keeps a core
+// busy. A page compressed in place that would not change is not to be stored.
+CompressedPage compressPage(const PageJob &job);
+
+// Stores a compressed page where its job says: mostly waiting for the disk. Both functions are
+// safe to run on several threads at once for different jobs.
+PageOutcome storePage(const PageJob &job, CompressedPage page);
