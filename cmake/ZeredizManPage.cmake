@@ -2,6 +2,8 @@
 # package help2man), so that a page and the help it documents cannot drift apart.
 include(GNUInstallDirs)
 find_program(HELP2MAN help2man REQUIRED)
+find_program(PERL perl REQUIRED)
+set(ZEREDIZ_MAN_LINE_BREAKS ${CMAKE_CURRENT_LIST_DIR}/man_page_line_breaks.pl)
 
 # zerediz_man_page(TARGET SUMMARY): the page TARGET(1) of the program TARGET, installed with it;
 # SUMMARY is the line under NAME, the one thing the help does not say.
@@ -18,8 +20,9 @@ function(zerediz_man_page target summary)
         COMMAND ${CMAKE_COMMAND} -E env "PATH=$<TARGET_FILE_DIR:${target}>:$ENV{PATH}"
                 QT_QPA_PLATFORM=offscreen
                 ${HELP2MAN} --locale=C.UTF-8 --no-info --include=${name_section}
-                --output=${page} $<TARGET_FILE_NAME:${target}>
-        DEPENDS ${target} ${name_section}
+                --output=${page}.help2man $<TARGET_FILE_NAME:${target}>
+        COMMAND ${PERL} ${ZEREDIZ_MAN_LINE_BREAKS} ${page}.help2man > ${page}
+        DEPENDS ${target} ${name_section} ${ZEREDIZ_MAN_LINE_BREAKS}
         COMMENT "Manual page ${target}(1)"
         VERBATIM)
     # Installed compressed, as Debian's policy has manual pages.
