@@ -4,31 +4,25 @@
 #include <QByteArrayList>
 #include <QRandomGenerator>
 #include <QTest>
+#include <cstring>
+#include <memory>
 
-// A second, deliberately plain statement of the line trim, byte by byte, to check the real one
-// against on generated input.
-inline QByteArray referenceTrim(const QByteArray &in) {
-    QByteArray out;
-    QByteArray line;
-    const auto finishLine = [&] {
-        qsizetype first = 0;
-        qsizetype last = line.size();
-        while (first < last && line[first] == ' ') ++first;
-        while (last > first && line[last - 1] == ' ') --last;
-        out += line.mid(first, last - first) + "\r\n";
-        line.clear();
-    };
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\r') {
-            finishLine();
-            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
-        } else {
-            line += in[i];
-        }
+#include "byte_references.h"
+
+// A copy of bytes in a heap block of exactly their size. A QByteArray keeps a NUL, and often more
+// room, behind its last byte; here any read behind it is one that AddressSanitizer reports.
+class ExactBytes {
+public:
+    explicit ExactBytes(QByteArrayView bytes)
+        : data_(std::make_unique_for_overwrite<char[]>(bytes.size())), size_(bytes.size()) {
+        if (size_ > 0) std::memcpy(data_.get(), bytes.data(), size_);
     }
-    if (!line.isEmpty()) finishLine();
-    return out;
-}
+    QByteArrayView view() const { return {data_.get(), size_}; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    qsizetype size_;
+};
 
 // Pieces that page files are made of, the awkward ones included. Half of the samples have no
 // bytes that are invalid in their encoding.
@@ -49,6 +43,16 @@ inline QByteArray randomPageBytes(QRandomGenerator &random, bool gb18030) {
     const int length = random.bounded(40);
     for (int i = 0; i < length; ++i) bytes += pieces[random.bounded(pieces.size())];
     return bytes;
+}
+
+// A page of at least size bytes made of such samples; a UTF-8 page is valid UTF-8 throughout.
+inline QByteArray randomBigPage(QRandomGenerator &random, bool gb18030, qsizetype size) {
+    QByteArray page;
+    while (page.size() < size) {
+        const QByteArray sample = randomPageBytes(random, gb18030);
+        if (gb18030 || QByteArrayView(sample).isValidUtf8()) page += sample;
+    }
+    return page;
 }
 
 // The rows of a test over generated pages: one for each encoding's pieces.

@@ -172,20 +172,12 @@ void OpenCommandTest::keepsEveryByteOfBigPages_data() {
     QTest::addColumn<FileEncoding>("encoding");
 
     QRandomGenerator random(3);
-    const auto bigPage = [&](bool gb18030) {
-        QByteArray page;
-        while (page.size() < 3 << 20) {
-            const QByteArray sample = randomPageBytes(random, gb18030);
-            if (gb18030 || QByteArrayView(sample).isValidUtf8()) page += sample;
-        }
-        return page;
-    };
-    const QByteArray utf8 = bigPage(false);
+    const QByteArray utf8 = randomBigPage(random, false, 3 << 20);
     QTest::newRow("UTF-8") << utf8 << FileEncoding::Utf8;
     QTest::newRow("UTF-8 but for a stray byte at the end") << utf8 + "\x80" << FileEncoding::Utf8;
     QTest::newRow("UTF-8 but for four stray bytes at the end")
         << utf8 + "\x80\x80\x80\x80" << FileEncoding::Gb18030;
-    QTest::newRow("GB18030") << bigPage(true) << FileEncoding::Gb18030;
+    QTest::newRow("GB18030") << randomBigPage(random, true, 3 << 20) << FileEncoding::Gb18030;
 }
 
 void OpenCommandTest::keepsEveryByteOfBigPages() {
