@@ -1,0 +1,103 @@
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "byte_samples.h"
+#include "core/file_encoding.h"
+#include "core/line_trim.h"
+#include "core/line_trim_loader.h"
+
+namespace {
+
+QByteArray encoded(const TextBuffer &document) {
+    QByteArray bytes;
+    const EncodeResult result =
+        encodeDocument(document.bytes, document.encoding, [&](QByteArrayView piece) {
+            bytes.append(piece);
+            return true;
+        });
+    return result ? bytes : QByteArray("(conversion stopped)");
+}
+
+}  // namespace
+
+class LineTrimTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void matchesReference_data();
+    void matchesReference();
+    void loadsBigPages_data();
+    void loadsBigPages();
+};
+
+// The trim looks at sixteen bytes at a time. Each row is cut from a run of its unit at every start
+// and every length up to five blocks, so that each kind of byte meets every place in a block, in
+// the block before the end and at the very end; the input ends where its memory ends.
+void LineTrimTest::matchesReference_data() {
+    QTest::addColumn<QByteArray>("unit");
+
+    QTest::newRow("spaces") << QByteArray(" ");
+    QTest::newRow("text between spaces") << QByteArray("   <p>  ");
+    QTest::newRow("CR LF lines") << QByteArray("  x \r\n");
+    QTest::newRow("lone CRs") << QByteArray(" \r");
+    QTest::newRow("CR, LF and CR LF") << QByteArray("a \r\r\n \n\r");
+    QTest::newRow("LF alone is no line end") << QByteArray("  \n ");
+    QTest::newRow("tab shields spaces") << QByteArray("\t   x  ");
+    QTest::newRow("Chinese, ideographic space, NUL and 0x1A")
+        << QByteArray(" \xe3\x80\x80\xe4\xb8\xad \0\x1a", 10);
+    QTest::newRow("lines longer than a block")
+        << QByteArray("   ") + QByteArray(37, 'x') + "   \r\n";
+    QTest::newRow("spaces longer than a block")
+        << QByteArray(19, ' ') + "x" + QByteArray(35, ' ') + "\r";
+}
+
+void LineTrimTest::matchesReference() {
+    QFETCH(QByteArray, unit);
+    const QByteArray run = unit.repeated(80 / unit.size() + 2);
+    for (qsizetype start = 0; start < unit.size(); ++start) {
+        for (qsizetype length = 0; length <= 80; ++length) {
+            const QByteArray input = run.sliced(start, length);
+            const QByteArray trimmed = trimLines(ExactBytes(input).view());
+            QVERIFY2(trimmed == referenceTrim(input), input.toHex(' ').constData());
+            QVERIFY2(trimLines(ExactBytes(trimmed).view()) == trimmed,
+                     trimmed.toHex(' ').constData());
+        }
+    }
+}
+
+// Pages big enough that the UTF-8 check runs on a second core beside the trim and a GB18030 page
+// is decoded in two halves at once.
+void LineTrimTest::loadsBigPages_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<FileEncoding>("encoding");
+
+    QRandomGenerator random(14);
+    const QByteArray utf8 = randomBigPage(random, false, 2 << 20);
+    QTest::newRow("UTF-8") << utf8 << FileEncoding::Utf8;
+    QTest::newRow("UTF-8 but for a stray byte in the middle")
+        << utf8.first(1 << 20) + "\xff" + utf8.sliced(1 << 20) << FileEncoding::Utf8;
+    QTest::newRow("GB18030 in two halves")
+        << randomBigPage(random, true, 6 << 20) << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 ending in a long line: the second half is its last LF")
+        << randomBigPage(random, true, 2 << 20) + QByteArray("\xd6\xd0 ").repeated(1 << 20)
+        << FileEncoding::Gb18030;
+}
+
+void LineTrimTest::loadsBigPages() {
+    QFETCH(QByteArray, file);
+    QFETCH(FileEncoding, encoding);
+    QTemporaryDir dir;
+    QFile page(dir.filePath(QStringLiteral("big.htm")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    QCOMPARE(page.write(file), file.size());
+    page.close();
+
+    const auto loaded = LineTrimLoader::load(page.fileName());
+    const auto *document = std::get_if<TextBuffer>(&loaded);
+    QVERIFY(document);
+    QCOMPARE(document->encoding, encoding);
+    QVERIFY(encoded(*document) == referenceTrim(file));
+}
+
+QTEST_APPLESS_MAIN(LineTrimTest)
+#include "line_trim_test.moc"
