@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzzing build for the given number of seconds, one after another.
+# Inputs a run finds worth keeping go to <build>/corpus/<target> and are taken up by the next run;
+# an input that breaks a rule is saved as <build>/findings/<target>-crash-... and fails the run.
+# Usage: scripts/fuzz.sh BUILD_FOLDER SECONDS
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$1
+seconds=$2
+seeds=tests/fuzz/seeds
+
+failed=()
+for fuzzer in "$build"/tests/fuzz/*_fuzzer; do
+    name=$(basename "$fuzzer")
+    mkdir -p "$build/corpus/$name" "$build/findings"
+    echo "== $name, $seconds s"
+    if ! "$fuzzer" -max_total_time="$seconds" -timeout=30 -max_len=4096 \
+        -dict=tests/fuzz/page_bytes.dict -artifact_prefix="$build/findings/$name-" \
+        "$build/corpus/$name" "$seeds" 2>"$build/$name.log"; then
+        tail -n 40 "$build/$name.log"
+        failed+=("$name")
+    fi
+    grep '^Done' "$build/$name.log" || true
+done
+if ((${#failed[@]})); then
+    echo "Fuzzing found inputs that break a rule: ${failed[*]} (see $build/findings/)"
+    exit 1
+fi

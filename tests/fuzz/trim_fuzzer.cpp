@@ -1,0 +1,18 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "byte_references.h"
+#include "core/line_trim.h"
+#include "fuzz_rule.h"
+
+// The block-wise trim gives what the plain one gives, for any bytes; the input ends where its
+// memory ends, so a read past it stops the run. A trimmed page trims to itself, as a saved page
+// that is opened again must.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const QByteArrayView input(data, static_cast<qsizetype>(size));
+    const QByteArray trimmed = trimLines(input);
+    require(trimmed == referenceTrim(input.toByteArray()), input, "trimLines",
+            "differs from the plain trim");
+    require(trimLines(trimmed) == trimmed, input, "trimLines", "a trimmed page trims to another");
+    return 0;
+}
