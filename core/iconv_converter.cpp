@@ -50,15 +50,23 @@ const char *nextBoundary(const char *p, const char *end) {
     return std::find_if(p + 1, end, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
 }
 
+// iconv is given at most this much input per call. Checking tools (AddressSanitizer and
+// ThreadSanitizer) look at all the input a call is given, and a run of rejected bytes restarts
+// iconv once per byte: unbounded, a page of stray bytes takes minutes to hours under them.
+constexpr size_t kMostInputPerCall = 4096;
+
 // Converts all of [in, end) with iconv, passing each byte it rejects through unchanged. Where
 // unconvertible is given, the input is UTF-8, and a well-formed character that iconv rejects is
 // one the target encoding cannot hold: the conversion stops there and unconvertible points at it.
 bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output,
                   const char **unconvertible) {
     char *next = const_cast<char *>(in);
-    size_t left = end - in;
-    while (left > 0) {
-        if (iconv(cd, &next, &left, output.next(), output.left()) != static_cast<size_t>(-1)) break;
+    while (next < end) {
+        const size_t window = std::min(static_cast<size_t>(end - next), kMostInputPerCall);
+        const bool last = next + window == end;
+        size_t left = window;
+        if (iconv(cd, &next, &left, output.next(), output.left()) != static_cast<size_t>(-1))
+            continue;
         switch (errno) {
             case E2BIG:
                 if (!output.flush()) return false;
@@ -68,13 +76,14 @@ bool convertPiece(iconv_t cd, const char *in, const char *end, Output &output,
                 // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
                 // bytes are lost then, and this converter is not one to use.
                 if (left == 0) return false;
+                // A character cut off by the end of the window starts the next one, whole.
+                if (errno == EINVAL && !last) break;
                 if (errno == EILSEQ && unconvertible && utf8SequenceLength(next, end) > 0) {
                     *unconvertible = next;
                     return false;
                 }
                 if (!output.append(next, next + 1)) return false;
                 ++next;
-                --left;
                 break;
             default:
                 return false;

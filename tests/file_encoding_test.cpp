@@ -47,6 +47,8 @@ private Q_SLOTS:
     void keepsEveryByteInEachCharset();
     void roundTripsAcrossPieces_data();
     void roundTripsAcrossPieces();
+    void decodesCharactersCutBetweenCalls_data();
+    void decodesCharactersCutBetweenCalls();
     void stoppingSinkStopsConversion();
     void everyGb18030SequenceComesBack_data();
     void everyGb18030SequenceComesBack();
@@ -291,6 +293,49 @@ void FileEncodingTest::roundTripsAcrossPieces() {
     }));
     QVERIFY(stored == file);
     QVERIFY(pieces >= 1 + file.size() / (2 << 20));
+}
+
+// A long stretch without a line end reaches iconv in parts of 4 KiB, which cut characters; a
+// character cut there is still decoded, and only one cut off by the end of the page stays raw.
+void FileEncodingTest::decodesCharactersCutBetweenCalls_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("text");
+
+    // Units of odd length, so that the parts end at every place in a character.
+    QTest::newRow("two-byte characters") << QByteArray(
+                                                "\xd6\xd0\xce\xc4"
+                                                "a")
+                                                .repeated(50000)
+                                         << QByteArray("中文a").repeated(50000);
+    QTest::newRow("four-byte characters") << QByteArray(
+                                                 "\x81\x30\x81\x30\x90\x30\x81\x30"
+                                                 "a")
+                                                 .repeated(30000)
+                                          << QByteArray(
+                                                 "\xc2\x80\xf0\x90\x80\x80"
+                                                 "a")
+                                                 .repeated(30000);
+    QTest::newRow("character cut off at the end of the page")
+        << QByteArray(
+               "\xd6\xd0"
+               "a")
+                   .repeated(50000) +
+               "\xd6"
+        << QByteArray("中a").repeated(50000) + "\xd6";
+}
+
+void FileEncodingTest::decodesCharactersCutBetweenCalls() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, text);
+    const auto document = decodeFileBytes(file);
+    QVERIFY(document);
+    QVERIFY(document->bytes == text);
+    QByteArray stored;
+    QVERIFY(encodeDocument(document->bytes, FileEncoding::Gb18030, [&](QByteArrayView piece) {
+        stored.append(piece);
+        return true;
+    }));
+    QVERIFY(stored == file);
 }
 
 void FileEncodingTest::stoppingSinkStopsConversion() {
