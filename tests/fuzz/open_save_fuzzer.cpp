@@ -1,64 +1,88 @@
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
+#include <string_view>
 
 #include "byte_references.h"
+#include "core/charset_label.h"
+#include "core/encoding_choice.h"
 #include "core/file_encoding.h"
 #include "core/line_trim.h"
-#include "core/utf8_check.h"
 #include "fuzz_rule.h"
 
 namespace {
 
-// The ways the trimmed bytes of a page become the document in the text area. Whichever way a page
-// is read, saving it right away must write exactly its trimmed bytes; a new way of reading pages
-// is checked by adding it here.
+// Charsets that pages declare: a label of each family that browsers read in their own way, and
+// single-byte charsets that pages name as the converter does.
+constexpr std::string_view kCharsetLabels[] = {
+    "utf-8",        "gb18030",        "big5",       "shift_jis",    "euc-jp",       "euc-kr",
+    "windows-1252", "iso-8859-9",     "tis-620",    "iso-8859-6-i", "iso-8859-8-i", "koi8-ru",
+    "mac",          "x-mac-cyrillic", "iso-8859-2", "iso-8859-5",   "iso-8859-7",   "windows-1250",
+    "windows-1251", "windows-1256",   "koi8-r",
+};
+
+// A page as the loader has it: the file's bytes, its trimmed text, and one more charset to read
+// it in.
+struct Page {
+    QByteArrayView file;
+    QByteArray trimmed;
+    std::optional<FileEncoding> charset;
+};
+
+// The ways the trimmed bytes of a page become the document in the text area: the encoding each
+// reads it in, or nullopt where it does not apply. Whichever way a page is read, saving it right
+// away must write exactly its trimmed bytes; a new way of reading pages is checked by adding it
+// here.
 struct ReadingRule {
     const char *name;
-    std::function<std::optional<TextBuffer>(const QByteArray &trimmed, bool fileIsUtf8)> read;
+    std::optional<FileEncoding> (*encoding)(const Page &);
 };
 
 const ReadingRule kReadingRules[] = {
+    // The loader chooses from the file as it is, and decodes the trimmed text.
     {"read as the loader reads it",
-     [](const QByteArray &trimmed, bool fileIsUtf8) {
-         return decodeFileBytes(trimmed, fileIsUtf8);
-     }},
+     [](const Page &page) -> std::optional<FileEncoding> { return chooseFileEncoding(page.file); }},
+    {"read as UTF-8",
+     [](const Page &) -> std::optional<FileEncoding> { return FileEncoding::Utf8; }},
     {"read as GB18030",
-     [](const QByteArray &trimmed, bool) { return decodeFileBytes(trimmed, false); }},
+     [](const Page &) -> std::optional<FileEncoding> { return FileEncoding::Gb18030; }},
+    {"read in another charset that pages declare", [](const Page &page) { return page.charset; }},
 };
 
 // The bytes the writer stores for a document, or nullopt where it would report a failure.
 std::optional<QByteArray> written(const TextBuffer &document) {
     QByteArray bytes;
-    const bool whole = encodeDocument(document.bytes, document.encoding, [&](QByteArrayView piece) {
-        bytes.append(piece);
-        return true;
-    });
-    if (!whole) return std::nullopt;
+    const EncodeResult result =
+        encodeDocument(document.bytes, document.encoding, [&](QByteArrayView piece) {
+            bytes.append(piece);
+            return true;
+        });
+    if (!result) return std::nullopt;
     return bytes;
 }
 
 }  // namespace
 
-// Opening any page and saving it at once, in memory: the loader's steps, then the writer's.
+// Opening any page and saving it at once, in memory: the loader's steps, then the writer's. The
+// page ends where its memory ends, so a read past it stops the run. Its length picks the charset
+// of the last rule, so that every charset meets every kind of page.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    const QByteArrayView file(data, static_cast<qsizetype>(size));
-    const QByteArray expected = referenceTrim(file.toByteArray());
-
-    // The loader checks the file for UTF-8 while it trims, and takes that answer for the trimmed
-    // bytes.
-    const bool fileIsUtf8 = isValidUtf8(file);
-    const QByteArray trimmed = trimLines(file);
-    require(isValidUtf8(trimmed) == fileIsUtf8, file, "trimLines",
-            "trimming changed whether the page is UTF-8");
+    Page page;
+    page.file = QByteArrayView(data, static_cast<qsizetype>(size));
+    page.trimmed = trimLines(page.file);
+    const std::string_view label = kCharsetLabels[size % std::size(kCharsetLabels)];
+    page.charset = encodingForLabel(QByteArrayView(label.data(), qsizetype(label.size())));
+    const QByteArray expected = referenceTrim(page.file.toByteArray());
 
     for (const ReadingRule &rule : kReadingRules) {
-        const auto document = rule.read(trimmed, fileIsUtf8);
-        require(document.has_value(), file, rule.name, "no document");
+        const auto encoding = rule.encoding(page);
+        if (!encoding) continue;
+        const auto document = decodeFileBytes(page.trimmed, *encoding);
+        require(document.has_value(), page.file, rule.name, "no document");
         const auto bytes = written(*document);
-        require(bytes.has_value(), file, rule.name, "the conversion for saving stopped");
-        require(*bytes == expected, file, rule.name, "saved bytes differ from the trimmed page");
+        require(bytes.has_value(), page.file, rule.name, "the document could not be saved");
+        require(*bytes == expected, page.file, rule.name,
+                "saved bytes differ from the trimmed page");
     }
     return 0;
 }
