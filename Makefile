@@ -2,7 +2,8 @@
 # make test  - the same set-up, then every test, headless
 # make bench - the same set-up, then the speed and memory figures (writes build/bench.json)
 # make package - the same set-up, then the Debian package build/zerediz_<version>_amd64.deb
-# make test-sanitize - every test under AddressSanitizer and UBSan, the core tests under ThreadSanitizer
+# make test-sanitize - every test under AddressSanitizer and UBSan, the tests of the core and of
+#                      zerediz-compress under ThreadSanitizer
 # make fuzz  - each fuzz target for FUZZ_SECONDS seconds (default 60), built with clang
 
 BUILD := build
@@ -68,7 +69,7 @@ test-thread: setup build-thread/CMakeCache.txt
 	cd build-thread && $(SANITIZER_OPTIONS) ctest --output-on-failure -j $(JOBS)
 
 fuzz: setup build-fuzz/CMakeCache.txt
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --build build-fuzz -j $(JOBS) --target zerediz_fuzzers
 	$(SANITIZER_OPTIONS) scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 format:
