@@ -7,6 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1
 seconds=$2
+# libFuzzer takes 0 for no limit, which would keep the first target running for ever.
+if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
+    echo "FUZZ_SECONDS must be a whole number of seconds from 1 up, not '$seconds'" >&2
+    exit 2
+fi
 seeds=tests/fuzz/seeds
 
 failed=()
