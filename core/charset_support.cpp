@@ -18,6 +18,29 @@ constexpr std::size_t kMostOpenSequences = 4096;
 // What the converter makes of one byte sequence on its own.
 enum class Reading { Character, Incomplete, Invalid, Unsound };
 
+// One call of a converter on input from its initial state, with room for any one character.
+struct Conversion {
+    bool ok = false;
+    int error = 0;  // errno where the call failed
+    std::size_t inputLeft = 0;
+    std::string output;
+};
+
+Conversion convertOnce(iconv_t cd, const std::string &input) {
+    char out[32];
+    char *in = const_cast<char *>(input.data());
+    size_t inLeft = input.size();
+    char *to = out;
+    size_t toLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    Conversion result;
+    result.ok = iconv(cd, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
+    result.error = result.ok ? 0 : errno;
+    result.inputLeft = inLeft;
+    result.output.assign(out, to);
+    return result;
+}
+
 class Probe {
 public:
     explicit Probe(const char *name)
@@ -33,35 +56,23 @@ public:
 
     // Reads bytes as one character; decoded gets its UTF-8 form.
     Reading read(const std::string &bytes, std::string &decoded) {
-        char out[32];
-        char *in = const_cast<char *>(bytes.data());
-        size_t inLeft = bytes.size();
-        char *to = out;
-        size_t toLeft = sizeof out;
-        iconv(decoder_, nullptr, nullptr, nullptr, nullptr);
-        const bool ok = iconv(decoder_, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
-        const int error = errno;
-        const bool consumedNone = inLeft == bytes.size();
-        decoded.assign(out, to);
-        if (ok && inLeft == 0) return decoded.empty() ? Reading::Unsound : Reading::Character;
-        if (!ok && consumedNone && error == EINVAL) return Reading::Incomplete;
-        if (!ok && consumedNone && error == EILSEQ) return Reading::Invalid;
+        const Conversion result = convertOnce(decoder_, bytes);
+        decoded = result.output;
+        const bool consumedNone = result.inputLeft == bytes.size();
+        if (result.ok && result.inputLeft == 0)
+            return decoded.empty() ? Reading::Unsound : Reading::Character;
+        if (!result.ok && consumedNone && result.error == EINVAL) return Reading::Incomplete;
+        if (!result.ok && consumedNone && result.error == EILSEQ) return Reading::Invalid;
         return Reading::Unsound;
     }
 
     // Whether the encoder gives out something for the character at once. What it gives out need
     // not be the same bytes: the converter checks that where it matters.
     bool writesAtOnce(const std::string &decoded) {
-        char out[32];
-        char *in = const_cast<char *>(decoded.data());
-        size_t inLeft = decoded.size();
-        char *to = out;
-        size_t toLeft = sizeof out;
-        iconv(encoder_, nullptr, nullptr, nullptr, nullptr);
-        const bool ok = iconv(encoder_, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
+        const Conversion result = convertOnce(encoder_, decoded);
         // A character the encoder cannot hold is fine: it is never read as that character.
-        if (!ok) return errno == EILSEQ;
-        return to != out;
+        if (!result.ok) return result.error == EILSEQ;
+        return !result.output.empty();
     }
 
 private:
