@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/chinese_environment.h"
+#include "core/file_size_limit.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ QIcon applicationIcon() {
 }  // namespace
 
 void setUpApplication(QCoreApplication &app) {
+    // A save beyond the file-size limit is an error the window reports, keeping the text.
+    ignoreFileSizeSignal();
     // No display name: X11 would append it to every window title, and the About window's title
     // is "关于" alone.
     QCoreApplication::setApplicationName(QStringLiteral("zerediz"));

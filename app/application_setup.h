@@ -2,7 +2,8 @@
 
 class QCoreApplication;
 
-// Everything the application sets once before its first window: its names and version, its icon
-// and its Chinese environment. A QCoreApplication, which answers the command line where there is
-// no display, gets the names, the version and the translations.
+// Everything the application sets once before its first window: its names and version, its icon,
+// its Chinese environment, and writes that fail past the file-size limit instead of ending it. A
+// QCoreApplication, which answers the command line where there is no display, gets all but the
+// icon.
 void setUpApplication(QCoreApplication &app);

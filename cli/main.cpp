@@ -6,8 +6,11 @@
 #include "cli/command_line.h"
 #include "cli/compress_run.h"
 #include "core/chinese_translations.h"
+#include "core/file_size_limit.h"
 
 int main(int argc, char *argv[]) {
+    // A page beyond the file-size limit fails on its own line; the run goes on with the next.
+    ignoreFileSizeSignal();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zerediz-compress"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEREDIZ_VERSION));

@@ -87,8 +87,9 @@ FileError writeErrorFromErrno(int error) {
         case EPERM:
             return errorOfKind(Kind::NoWritePermission);
         case ENOSPC:
-        case EFBIG:  // a file-size limit, or the largest file the file system takes
             return errorOfKind(Kind::DiskFull);
+        case EFBIG:
+            return errorOfKind(Kind::SizeLimit);
         case EDQUOT:
             return errorOfKind(Kind::QuotaExceeded);
         default:

@@ -14,6 +14,7 @@ struct FileError {
         NoWritePermission,
         FolderMissing,
         DiskFull,
+        SizeLimit,  // the process's file-size limit, or the largest file the file system takes
         QuotaExceeded,
         ReadOnlyFileSystem,
         InUse,  // a running program, or a file the system holds busy
@@ -23,9 +24,10 @@ struct FileError {
         LinkLoop,
         TooManyOpenFiles,
         OutOfMemory,
-        Disconnected,  // a network or user-space file system that went away
-        Unencodable,   // the text holds a character the file's encoding cannot hold
-        Other,         // systemMessage names what the system reported
+        Disconnected,   // a network or user-space file system that went away
+        Unencodable,    // the text holds a character the file's encoding cannot hold
+        UnsafeInPlace,  // written in place, a failure could be neither ruled out nor undone
+        Other,          // systemMessage names what the system reported
     };
 
     Kind kind = Kind::Other;

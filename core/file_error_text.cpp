@@ -27,6 +27,8 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("文件夹不存在");
         case Kind::DiskFull:
             return QStringLiteral("磁盘空间不足");
+        case Kind::SizeLimit:
+            return QStringLiteral("超出了文件大小限制");
         case Kind::QuotaExceeded:
             return QStringLiteral("超出了磁盘配额");
         case Kind::ReadOnlyFileSystem:
@@ -53,6 +55,8 @@ QString fileErrorText(const FileError &error) {
                 .arg(QString::number(error.line), error.character,
                      QString::number(code, 16).toUpper().rightJustified(4, u'0'), error.encoding);
         }
+        case Kind::UnsafeInPlace:
+            return QStringLiteral("文件不可读且无法预留空间，不能安全地原地写入");
         case Kind::Other:
             break;
     }

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "core/file_descriptor.h"
+#include "core/file_size_limit.h"
 
 namespace {
 
@@ -37,16 +38,18 @@ std::optional<QByteArray> readAll(int fd, qint64 size) {
     return bytes;
 }
 
+enum class Reservation { Made, NotSupported, Failed };
+
 // Makes sure that the first size bytes of the file have their blocks, without changing what the
-// file holds, so that overwriting them cannot run out of space half-way. False with errno set
-// when the space is not there; a file system that cannot reserve counts as success.
-bool reserve(int fd, qint64 size) {
-    if (size == 0) return true;
+// file holds, so that overwriting them cannot run out of space half-way. Failed leaves errno set.
+Reservation reserve(int fd, qint64 size) {
+    if (size == 0) return Reservation::Made;
     int result;
     do {
         result = ::fallocate(fd, 0, 0, size);
     } while (result != 0 && errno == EINTR);
-    return result == 0 || errno == EOPNOTSUPP || errno == ENOSYS;
+    if (result == 0) return Reservation::Made;
+    return errno == EOPNOTSUPP || errno == ENOSYS ? Reservation::NotSupported : Reservation::Failed;
 }
 
 }  // namespace
@@ -60,16 +63,29 @@ std::optional<FileError> overwriteInPlace(const QString &path, QByteArrayView by
     if (!S_ISREG(status.st_mode)) return FileError{FileError::Kind::NotRegularFile, {}};
     const qint64 oldSize = status.st_size;
 
+    // Every check comes before anything touches the file. Putting the old bytes back writes as
+    // far as the old length, so that must be within the size limit too.
+    if (!fileSizeLimitAllows(bytes.size()) || (readable && !fileSizeLimitAllows(oldSize)))
+        return FileError{FileError::Kind::SizeLimit, {}};
+
     std::optional<QByteArray> old;
     if (readable) {
         old = readAll(file.get(), oldSize);
         if (!old) return writeErrorFromErrno(errno);
     }
-    if (!reserve(file.get(), bytes.size())) {
-        const int error = errno;
-        // A file system that gave part of the space may have grown the file by it.
-        (void)::ftruncate(file.get(), oldSize);
-        return writeErrorFromErrno(error);
+    switch (reserve(file.get(), bytes.size())) {
+        case Reservation::Made:
+            break;
+        case Reservation::NotSupported:
+            // Without its old bytes a file must not be touched unless no write can fail.
+            if (!old) return FileError{FileError::Kind::UnsafeInPlace, {}};
+            break;
+        case Reservation::Failed: {
+            const int error = errno;
+            // A file system that gave part of the space may have grown the file by it.
+            (void)::ftruncate(file.get(), oldSize);
+            return writeErrorFromErrno(error);
+        }
     }
 
     int error = writeAllAt(file.get(), bytes, 0);

@@ -61,3 +61,13 @@ inline void addGeneratedPageRows() {
     QTest::newRow("UTF-8 pieces") << false;
     QTest::newRow("GB18030 pieces") << true;
 }
+
+// A page of count indented lines, each 44 bytes and 36 once trimmed: big enough to run into a
+// file-size limit half-way.
+inline QByteArray indentedLines(int count) {
+    QByteArray page;
+    for (int i = 0; i < count; ++i)
+        page += "    line " + QByteArray::number(i).rightJustified(6, '0') +
+                " xxxxxxxxxxxxxxxxxxxxxx    \r\n";
+    return page;
+}

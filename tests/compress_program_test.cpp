@@ -5,7 +5,6 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 
 #include "byte_samples.h"
 #include "compress_program.h"
@@ -105,7 +104,13 @@ void verifyTree(const Tree &tree, const Snapshot &before, const QStringList &com
 }
 
 // What stands in the way of one file.
-enum Trouble { kNone, kFifo, kFolderAtTarget, kSizeLimit, kGbkName };
+enum Trouble { kNone, kFifo, kFolderAtTarget, kSizeLimit, kGbkName, kSizeLimitInPlace };
+
+constexpr uid_t kNobody = 65534;
+
+void setMode(const Tree &tree, const char *relative, mode_t mode) {
+    ::chmod(QFile::encodeName(tree.path(relative)).constData(), mode);
+}
 
 void makeTrouble(Tree &tree, Trouble trouble) {
     if (trouble == kFifo)
@@ -117,13 +122,30 @@ void makeTrouble(Tree &tree, Trouble trouble) {
     if (trouble == kFolderAtTarget) QDir().mkpath(tree.path("out/a.html"));
     if (trouble == kSizeLimit)
         tree.add("site/big.html", QByteArray(4000, ' ') + "x\r\n" + QByteArray(40000, 'y'));
+    if (trouble == kSizeLimitInPlace) {
+        // Pages that nobody may write, in folders where nobody may make a file.
+        tree.add("site/big.html", indentedLines(1200));
+        setMode(tree, "", 0755);
+        for (const char *page :
+             {"site/a.html", "site/b.htm", "site/gb.html", "site/big.html", "site/sub/c.HTML"})
+            setMode(tree, page, 0666);
+        setMode(tree, "site/sub", 0555);
+        setMode(tree, "site", 0555);
+    }
 }
 
-// Files may not grow beyond 16 KiB in the program, as on a disk that is full.
+// Files may not grow beyond 16 KiB in the program. Nothing here ignores the signal that a write
+// past the limit raises: the program must.
 void limitFileSize() {
     const rlimit limit{16384, 16384};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+// ulimit -f 20, as the user nobody.
+void limitFileSizeAsNobody() {
+    const rlimit limit{20 << 10, 20 << 10};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(125);
 }
 
 }  // namespace
@@ -241,7 +263,12 @@ void CompressProgramTest::goesOnPastAFailingFile_data() {
                        s("out/link.html<site/sub/c.HTML"), s("out/sub/c.HTML<site/sub/c.HTML")};
     QTest::newRow("a page beyond the file-size limit, in place")
         << int(kSizeLimit) << QStringList{s("site")}
-        << s("无法保存文件：site/big.html：磁盘空间不足") << inPlace;
+        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace;
+    // Written over itself, a page that would not fit must not be touched at all: even its time
+    // stamp stands.
+    QTest::newRow("a page beyond the file-size limit, over itself, as nobody")
+        << int(kSizeLimitInPlace) << QStringList{s("site")}
+        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace;
 }
 
 // The failing file gets its line and stays as it was; every other page is compressed.
@@ -250,11 +277,14 @@ void CompressProgramTest::goesOnPastAFailingFile() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, errorLine);
     QFETCH(QStringList, compressed);
+    if (trouble == kSizeLimitInPlace && geteuid() != 0) QSKIP("running as nobody needs root");
     Tree tree;
     makeTrouble(tree, Trouble(trouble));
     const Snapshot before = snapshotOf(tree.root());
-    const ProgramRun run =
-        runCompress(tree.root(), arguments, {}, trouble == kSizeLimit ? limitFileSize : nullptr);
+    std::function<void()> inChild;
+    if (trouble == kSizeLimit) inChild = limitFileSize;
+    if (trouble == kSizeLimitInPlace) inChild = limitFileSizeAsNobody;
+    const ProgramRun run = runCompress(tree.root(), arguments, {}, inChild);
     const QStringList lines = QString::fromUtf8(run.standardError).split(u'\n');
     QCOMPARE(lines.first(), errorLine);
     QVERIFY2(lines.value(1).contains(QStringLiteral("，1 个失败；")), qPrintable(lines.value(1)));

@@ -30,8 +30,9 @@ void FileErrorTest::explainsSystemErrors_data() {
                              << QStringLiteral("文件夹不存在");
     QTest::newRow("EACCES") << EACCES << noRead << noWrite;
     QTest::newRow("EPERM") << EPERM << noRead << noWrite;
-    QTest::newRow("EFBIG") << EFBIG << QStringLiteral("文件太大（最大 1 GiB）")
-                           << QStringLiteral("磁盘空间不足");
+    QTest::newRow("EFBIG, a file-size limit when writing")
+        << EFBIG << QStringLiteral("文件太大（最大 1 GiB）")
+        << QStringLiteral("超出了文件大小限制");
     QTest::newRow("ENOSPC, never met reading")
         << ENOSPC << QStringLiteral("系统错误（ENOSPC）") << QStringLiteral("磁盘空间不足");
     QTest::newRow("EDQUOT, never met reading")

@@ -5,8 +5,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <csignal>
 
+#include "app/application_setup.h"
 #include "byte_samples.h"
 #include "form1_harness.h"
 #include "tiny_file_system.h"
@@ -39,12 +39,12 @@ void setMode(const QString &path, mode_t mode) {
     ::chmod(QFile::encodeName(path).constData(), mode);
 }
 
-// Lets files grow to at most limit bytes, as a full disk would, while it lives.
+// Lets files grow to at most limit bytes while it lives. The window must cope with the signal that
+// a write past the limit raises by itself, as its start-up sets it to.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t limit) {
         ::getrlimit(RLIMIT_FSIZE, &saved_);
-        ::signal(SIGXFSZ, SIG_IGN);
         rlimit lowered = saved_;
         lowered.rlim_cur = limit;
         ::setrlimit(RLIMIT_FSIZE, &lowered);
@@ -61,6 +61,7 @@ class SaveCommandTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { setUpApplication(*qApp); }
     void init();
     void savesLoadedPageUnderItsOwnName();
     void writesExactlyTheTrimmedBytes_data();
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void refusesCharacterTheEncodingCannotHold();
     void failureKeepsTargetAndText_data();
     void failureKeepsTargetAndText();
+    void writesInPlaceWhereFolderTakesNoNewFile_data();
     void writesInPlaceWhereFolderTakesNoNewFile();
     void keepsPermissionBits_data();
     void keepsPermissionBits();
@@ -246,10 +248,12 @@ void SaveCommandTest::refusesCharacterTheEncodingCannotHold() {
 // What stands in the way of a save besides the target itself.
 enum Trouble {
     kNone = 0,
-    kSizeLimit = 1,       // files may not grow beyond 4096 bytes, as on a full disk
+    kSizeLimit = 1,       // files may not grow beyond 4096 bytes, or 20 KiB for a long target
     kFullFileSystem = 2,  // the folder "mounted" is a file system with 8 KiB left
     kClosedFolder = 4,    // the target's folder takes no new file: it is written in place
     kNoReservation = 8,   // the folder "mounted" is a file system that cannot reserve space
+    kWriteOnly = 16,      // the target may be written, not read
+    kLongTarget = 32,     // the target is a page of 52,800 bytes
 };
 
 void SaveCommandTest::failureKeepsTargetAndText_data() {
@@ -265,6 +269,7 @@ void SaveCommandTest::failureKeepsTargetAndText_data() {
                             << gb18030;
     };
     const QString full = QStringLiteral("磁盘空间不足");
+    const QString limit = QStringLiteral("超出了文件大小限制");
     row("missing folder", "missing/out.htm", QStringLiteral("文件夹不存在"));
     row("target is a folder", "folder", QStringLiteral("这是一个文件夹"));
     row("path through a file", "old.htm/out.htm", QStringLiteral("文件夹不存在"));
@@ -272,20 +277,32 @@ void SaveCommandTest::failureKeepsTargetAndText_data() {
     row("device", "/dev/null", QStringLiteral("不是普通文件"));
     row("FIFO without a reader", "fifo", QStringLiteral("不是普通文件"));
     // Texts smaller than Qt's 16 KiB write buffer as well as larger ones.
-    row("size limit, 100000 bytes", "old.htm", full, kSizeLimit);
-    row("size limit, 5000 bytes", "old.htm", full, kSizeLimit, 5000);
-    row("size limit, 12 KiB GB18030", "old.htm", full, kSizeLimit, 12 << 10, true);
-    row("size limit, 20 KiB", "old.htm", full, kSizeLimit, 20 << 10);
+    row("size limit, 100000 bytes", "old.htm", limit, kSizeLimit);
+    row("size limit, 5000 bytes", "old.htm", limit, kSizeLimit, 5000);
+    row("size limit, 12 KiB GB18030", "old.htm", limit, kSizeLimit, 12 << 10, true);
+    row("size limit, 20 KiB", "old.htm", limit, kSizeLimit, 20 << 10);
     row("full file system, 12 KiB", "mounted/old.htm", full, kFullFileSystem, 12 << 10);
     row("full file system, 12 KiB GB18030", "mounted/old.htm", full, kFullFileSystem, 12 << 10,
         true);
     row("full file system, 100000 bytes", "mounted/old.htm", full, kFullFileSystem);
-    row("in place, size limit, 5000 bytes", "old.htm", full, kSizeLimit | kClosedFolder, 5000);
-    row("in place, size limit, 20 KiB GB18030", "old.htm", full, kSizeLimit | kClosedFolder,
+    row("in place, size limit, 5000 bytes", "old.htm", limit, kSizeLimit | kClosedFolder, 5000);
+    row("in place, size limit, 20 KiB GB18030", "old.htm", limit, kSizeLimit | kClosedFolder,
         20 << 10, true);
     row("in place, full file system", "mounted/old.htm", full, kFullFileSystem | kClosedFolder);
-    row("in place, nothing reserved, size limit", "mounted/old.htm", full,
+    row("in place, nothing reserved, size limit", "mounted/old.htm", limit,
         kNoReservation | kSizeLimit | kClosedFolder);
+    // The file is longer than its new text, so the space is there, yet every write past the limit
+    // fails; nothing of the file could be put back.
+    row("in place, write-only, 43200 bytes under a 20 KiB limit", "old.htm", limit,
+        kLongTarget | kWriteOnly | kSizeLimit | kClosedFolder, 43200);
+    // Putting the old bytes back, should writing fail, would run into the limit.
+    row("in place, shrinking a page longer than the limit", "old.htm", limit,
+        kLongTarget | kSizeLimit | kClosedFolder, 5000);
+    row("in place, write-only, nothing reserved", "mounted/old.htm",
+        QStringLiteral("文件不可读且无法预留空间，不能安全地原地写入"),
+        kWriteOnly | kNoReservation | kClosedFolder, 5000);
+    row("in place, write-only, full file system", "mounted/old.htm", full,
+        kLongTarget | kWriteOnly | kFullFileSystem | kClosedFolder);
 }
 
 void SaveCommandTest::failureKeepsTargetAndText() {
@@ -310,8 +327,11 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     const QString folder = QFileInfo(path).absolutePath();
     setMode(writeFile(*dir_, QStringLiteral("old.htm"), oldBytes), 0666);
     setMode(writeFile(*dir_, QStringLiteral("readonly.htm"), oldBytes), 0444);
-    if (fileSystem) {
-        setMode(writeFile(*dir_, target, oldBytes), 0666);
+    // A target of its own: on the mounted file system, write-only or long.
+    const bool ownTarget = fileSystem || (trouble & (kWriteOnly | kLongTarget));
+    const QByteArray targetBytes = trouble & kLongTarget ? indentedLines(1200) : oldBytes;
+    if (ownTarget) {
+        setMode(writeFile(*dir_, target, targetBytes), trouble & kWriteOnly ? 0222 : 0666);
         if (trouble & kFullFileSystem) fileSystem->fillUpTo(8 << 10);
     }
 
@@ -323,16 +343,17 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     const QStringList before = tree(dir_->path());
     {
         std::optional<FileSizeLimit> sizeLimit;
-        if (trouble & kSizeLimit) sizeLimit.emplace(4096);
+        if (trouble & kSizeLimit) sizeLimit.emplace(trouble & kLongTarget ? 20 << 10 : 4096);
         if (trouble & kClosedFolder) setMode(folder, 0555);
         Unprivileged user;
         window.save(path);
     }
     if (trouble & kClosedFolder) setMode(folder, 0777);
     QCOMPARE(tree(dir_->path()), before);
-    QCOMPARE(readFile(dir_->filePath(QStringLiteral("old.htm"))), oldBytes);
+    if (ownTarget) QCOMPARE(readFile(path), targetBytes);
+    if (!ownTarget || path != dir.filePath(QStringLiteral("old.htm")))
+        QCOMPARE(readFile(dir_->filePath(QStringLiteral("old.htm"))), oldBytes);
     QCOMPARE(readFile(dir_->filePath(QStringLiteral("readonly.htm"))), oldBytes);
-    if (fileSystem) QCOMPARE(readFile(path), oldBytes);
     QCOMPARE(window.encodedText(), referenceTrim(page));
     QCOMPARE(window.messages.shown.size(), 1);
     const auto &box = window.messages.shown.first();
@@ -343,18 +364,33 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     QCOMPARE(window.dialogs.startPaths.last(), dir.filePath(QStringLiteral("page.htm")));
 }
 
+void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile_data() {
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<uint>("mode");
+    const QByteArray longer = indentedLines(1200);
+    QTest::newRow("grows") << QByteArray("old") << QByteArray("new\r\n") << 0666u;
+    QTest::newRow("shrinks, its old tail cut off") << longer << QByteArray("new\r\n") << 0666u;
+    QTest::newRow("write-only file, grows") << QByteArray("old") << longer << 0222u;
+    QTest::newRow("write-only file, shrinks") << longer << QByteArray("new\r\n") << 0222u;
+}
+
 void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile() {
-    const QString target = writeFile(*dir_, QStringLiteral("target.htm"), "old");
-    setMode(target, 0666);
+    QFETCH(QByteArray, old);
+    QFETCH(QByteArray, text);
+    QFETCH(uint, mode);
+    const QString target = writeFile(*dir_, QStringLiteral("target.htm"), old);
+    setMode(target, mode);
     Form1Harness window;
-    window.setText("new\r\n");
+    window.setText(text);
     setMode(dir_->path(), 0555);
     {
         Unprivileged user;
         window.save(target);
     }
     setMode(dir_->path(), 0777);
-    QCOMPARE(readFile(target), QByteArray("new\r\n"));
+    QCOMPARE(readFile(target), text);
+    QCOMPARE(uint(modeOf(target)), mode);
     QCOMPARE(window.messages.shown.last().text, QStringLiteral("压缩完成：）"));
     QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("target.htm")});
 }
