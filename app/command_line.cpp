@@ -4,9 +4,26 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "core/command_line_texts.h"
 #include "ui/main/form1.h"
 
 namespace {
+
+// The manual page is made from the help: the paragraph before the options becomes its
+// description, the exit statuses and examples after them sections of their own.
+QString epilogue() {
+    return QStringLiteral(
+        "\n"
+        "退出状态：\n"
+        "  0  窗口关闭了，或者显示了帮助或版本号\n"
+        "  1  找不到图形显示\n"
+        "  2  用法错误，没有打开窗口\n"
+        "\n"
+        "示例：\n"
+        "  zerediz               打开主窗口\n"
+        "  zerediz index.html    打开主窗口，再打开 index.html\n"
+        "  zerediz -- -a.html    打开名字以“-”开头的文件\n");
+}
 
 CommandLine refuse(const QString &reason) {
     return {CommandLine::Action::Refuse, std::nullopt,
@@ -17,7 +34,10 @@ CommandLine refuse(const QString &reason) {
 
 CommandLine parseCommandLine(const QStringList &arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("去掉网页文件每行首尾的空格，压缩网页。"));
+    parser.setApplicationDescription(QStringLiteral(
+        "去掉网页文件每一行两端的空格（只去 U+0020），压缩网页。打开的网页显示在窗口里，可以"
+        "修改，再用“压缩并保存为”保存到想要的地方。给出文件时，窗口出现后就打开它，和在"
+        "“打开网页文件”的对话框里选中它一样。"));
     // Qt's own help and version options describe themselves in English or in odd Chinese.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示本帮助，然后退出。"));
@@ -28,8 +48,9 @@ CommandLine parseCommandLine(const QStringList &arguments) {
     parser.addPositionalArgument(QStringLiteral("文件"), QStringLiteral("启动后打开的网页文件。"),
                                  QStringLiteral("[文件]"));
 
-    if (!parser.parse(arguments)) return refuse(parser.errorText());
-    if (parser.isSet(help)) return {CommandLine::Action::Answer, std::nullopt, parser.helpText()};
+    if (!parser.parse(arguments)) return refuse(commandLineErrorText(parser, arguments));
+    if (parser.isSet(help))
+        return {CommandLine::Action::Answer, std::nullopt, alignedHelpText(parser) + epilogue()};
     if (parser.isSet(version)) {
         return {CommandLine::Action::Answer, std::nullopt,
                 QCoreApplication::applicationName() + u' ' +

@@ -5,15 +5,17 @@
 #include <optional>
 
 #include "cli/exit_status.h"
+#include "core/command_line_texts.h"
 
 namespace {
 
 const QStringList kDefaultExtensions{QStringLiteral("htm"), QStringLiteral("html"),
                                      QStringLiteral("xhtml"), QStringLiteral("shtml")};
 
-// The help is the only description of the program there is: the manual page is made from it.
-// Paragraphs are single lines: Chinese needs no spaces to break at, so a terminal or the manual
-// page wraps them anywhere.
+// The help is the only description of the program there is: the manual page is made from it,
+// its paragraphs before the options becoming the description, the exit statuses and examples
+// after them sections of their own. Paragraphs are single lines: Chinese needs no spaces to break
+// at, so a terminal or the manual page wraps them anywhere.
 QString description() {
     return QStringLiteral(
         "去掉网页文件每一行两端的空格（只去 U+0020），一次压缩许多网页。每个网页的结果与在 "
@@ -21,27 +23,30 @@ QString description() {
         "\n"
         "PATH 是文件或文件夹。文件夹逐层查找，只取名字以 .htm、.html、.xhtml 或 .shtml 结尾的"
         "文件（不分大小写，--ext 可以改）；名字以“.”开头的文件夹和指向文件夹的链接不进入，指向"
-        "文件的链接照常处理。命令行上直接给出的文件不论扩展名都处理。");
+        "文件的链接照常处理。命令行上直接给出的文件不论扩展名都处理。同一个文件经过链接或几个 "
+        "PATH 找到几次，也只处理一次，用它自己的名字，不用链接的名字。\n"
+        "\n"
+        "不加 -o、--output-dir 或 --check 时，每个网页就地压缩：新内容先写进同一文件夹里的临时"
+        "文件，写到磁盘上以后才替换原文件，出错时原文件不变。内容不会变的网页不写，修改时间也"
+        "不变；--output-dir 下已经是压缩结果的文件也不写。\n"
+        "\n"
+        "每个失败的文件在标准错误上占一行，其余文件照常处理。最后一行统计文件数，并按结果分开"
+        "计数：就地压缩时是已改写和无需改写的，写到别的文件或标准输出时是已写入和无需写入的，用 "
+        "--check 时是需要压缩和无需压缩的，另有失败的；然后是压缩前后的字节数和节省的比例。");
 }
 
 QString epilogue() {
     return QStringLiteral(
         "\n"
-        "不加 -o、--output-dir 或 --check 时，每个网页就地压缩：新内容先写进同一文件夹里的临时"
-        "文件，写到磁盘上以后才替换原文件，出错时原文件不变。内容不会变的文件不写，修改时间也"
-        "不变。每个失败的文件在标准错误上占一行，其余文件照常处理；最后一行统计文件数、有变化的"
-        "文件数、压缩前后的字节数和节省的比例。\n"
-        "\n"
         "退出状态：\n"
-        "  0  全部完成；用 --check 时没有会变的文件\n"
-        "  1  有文件失败，或者 --check 发现会变的文件\n"
+        "  0  全部完成；用 --check 时没有需要压缩的文件\n"
+        "  1  有文件失败或文件夹无法读取，或者 --check 发现需要压缩的文件\n"
         "  2  用法错误，什么也没做\n"
         "\n"
         "示例：\n"
         "  zerediz-compress site/                      就地压缩 site 里的所有网页\n"
         "  zerediz-compress --output-dir dist/ site/   压缩到 dist/，site 不变\n"
-        "  zerediz-compress --check site/              检查网页是否都已压缩\n"
-        "  zerediz-compress -o a.min.html a.html       压缩一个网页，写到另一个文件\n"
+        "  zerediz-compress --check site/              列出 site 里还需要压缩的网页\n"
         "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n");
 }
 
@@ -53,7 +58,7 @@ struct Options {
                                  QStringLiteral("结果按原来的目录结构写到 DIR 下，原文件不变。"),
                                  QStringLiteral("DIR")};
     QCommandLineOption check{QStringLiteral("check"),
-                             QStringLiteral("什么也不写，只列出会变的文件；有就以 1 退出。")};
+                             QStringLiteral("什么也不写，只列出需要压缩的文件；有就以 1 退出。")};
     QCommandLineOption extensions{
         QStringLiteral("ext"), QStringLiteral("在文件夹里找这些扩展名（逗号分隔），代替上面四个。"),
         QStringLiteral("LIST")};
@@ -152,8 +157,9 @@ std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringL
                                  QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
                                  QStringLiteral("PATH..."));
 
-    if (!parser.parse(arguments)) return usageError(parser.errorText());
-    if (parser.isSet(options.help)) return CommandLineAnswer{parser.helpText() + epilogue(), 0};
+    if (!parser.parse(arguments)) return usageError(commandLineErrorText(parser, arguments));
+    if (parser.isSet(options.help))
+        return CommandLineAnswer{alignedHelpText(parser) + epilogue(), 0};
     if (parser.isSet(options.version))
         return CommandLineAnswer{QStringLiteral("zerediz-compress " ZEREDIZ_VERSION "\n"), 0};
     return requestOf(parser, options);

@@ -1,8 +1,12 @@
 #include "cli/compress_run.h"
 
+#include <sys/stat.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "cli/batch_run.h"
 #include "cli/exit_status.h"
@@ -42,8 +46,9 @@ public:
             listChanged(shownPath);
         }
     }
-    void reportFolderError(const QString &line) {
-        summary_.addFailure();
+    void reportUnreadableFolder(const QString &line) {
+        summary_.addUnreadableFolder();
+        progress_.clear();
         printTo(stderr, line + u'\n');
     }
     void progress(qsizetype done, qsizetype total) { progress_.show(done, total); }
@@ -54,26 +59,54 @@ private:
     ProgressBar progress_;
 };
 
-// The pages of the PATHs; a usage error where -o is given a folder or two pages would meet in
-// one target.
+// What stands where the output folder, or a folder above it, should be, though it is no folder.
+std::optional<QString> nonFolderOnTheWay(const QString &folder) {
+    for (QString path = QDir::cleanPath(folder);; path = QFileInfo(path).path()) {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat status {};
+        if (::lstat(name.constData(), &status) == 0) {
+            if (::stat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+                return std::nullopt;
+            return path;  // a file, or a link that leads nowhere or not to a folder
+        }
+        // Whatever else stops the look, making the folders will report it.
+        if ((errno != ENOENT && errno != ENOTDIR) || QFileInfo(path).path() == path)
+            return std::nullopt;
+    }
+}
+
+// The pages of the PATHs; a usage error where -o is given a folder, --output-dir something that
+// is no folder, or two pages would meet in one target.
 std::variant<std::vector<PageJob>, CommandLineAnswer> jobsOf(const CompressRequest &request,
                                                              Reporter &reporter) {
     if (request.output == CompressRequest::Output::File && QFileInfo(request.paths[0]).isDir())
         return usageError(
             QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(request.paths[0]));
     const bool mirror = request.output == CompressRequest::Output::Mirror;
+    if (mirror) {
+        if (const auto obstacle = nonFolderOnTheWay(request.outputPath))
+            return usageError(
+                QStringLiteral("--output-dir 要的是文件夹，“%1”不是文件夹。").arg(*obstacle));
+    }
     PageFinder finder(request.extensions, mirror ? request.outputPath : QString());
     for (const QString &path : request.paths) finder.addPath(path);
     auto jobs = planJobs(request, finder.pages());
     if (const auto *conflict = std::get_if<QString>(&jobs)) return usageError(*conflict);
-    for (const QString &line : finder.errors()) reporter.reportFolderError(line);
+    for (const QString &line : finder.errors()) reporter.reportUnreadableFolder(line);
     return std::move(std::get<std::vector<PageJob>>(jobs));
+}
+
+RunSummary::Effect effectOf(const CompressRequest &request) {
+    if (request.output == CompressRequest::Output::Check) return RunSummary::Effect::Check;
+    if (request.output == CompressRequest::Output::InPlace && !request.readsStandardInput())
+        return RunSummary::Effect::Rewrite;
+    return RunSummary::Effect::Write;
 }
 
 }  // namespace
 
 int runCompression(const CompressRequest &request) {
-    RunSummary summary(request.output == CompressRequest::Output::Check);
+    RunSummary summary(effectOf(request));
     {
         Reporter reporter(request, summary);
         if (request.readsStandardInput()) {

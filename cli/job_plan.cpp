@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <map>
-#include <set>
 #include <utility>
 
 namespace {
@@ -17,6 +16,11 @@ FileKey keyOf(const QString &path) {
     if (::stat(QFile::encodeName(path).constData(), &status) == 0)
         return {{status.st_dev, status.st_ino}, {}};
     return {{0, 0}, QDir::cleanPath(path)};
+}
+
+bool isLink(const QString &path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 PageJob::Kind kindOf(CompressRequest::Output output) {
@@ -37,24 +41,36 @@ PageJob::Kind kindOf(CompressRequest::Output output) {
 
 std::variant<std::vector<PageJob>, QString> planJobs(const CompressRequest &request,
                                                      const std::vector<FoundPage> &pages) {
+    // Each file goes by one of its names: the first that is no link, or else the first, so that a
+    // mirror holds a page under its own name rather than under that of a link to it.
+    struct Name {
+        std::size_t page;
+        bool link;
+    };
+    std::map<FileKey, Name> names;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (!pages[i].errorLine.isEmpty()) continue;
+        const Name name{i, isLink(pages[i].path)};
+        const auto [known, added] = names.try_emplace(keyOf(pages[i].path), name);
+        if (!added && known->second.link && !name.link) known->second = name;
+    }
+    std::vector<bool> taken(pages.size());
+    for (const auto &[file, name] : names) taken[name.page] = true;
+
     const PageJob::Kind kind = kindOf(request.output);
     std::vector<PageJob> jobs;
-    std::set<FileKey> sources;
-    std::map<QString, std::pair<FileKey, QString>> targets;  // target: source key, source path
-    for (const FoundPage &page : pages) {
-        PageJob job{kind, page.path, {}};
-        const FileKey source = keyOf(page.path);
-        if (kind == PageJob::Kind::ToMirror) {
-            // Every name of the tree gets its file in the mirror, a link's name included.
+    std::map<QString, QString> sourceOf;  // target in the mirror: the page that goes there
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const FoundPage &page = pages[i];
+        if (page.errorLine.isEmpty() && !taken[i]) continue;
+        PageJob job{kind, page.path, {}, page.errorLine};
+        if (kind == PageJob::Kind::ToFile) job.target = request.outputPath;
+        if (kind == PageJob::Kind::ToMirror && page.errorLine.isEmpty()) {
             job.target = QDir::cleanPath(request.outputPath + u'/' + page.relative);
-            const auto [known, added] = targets.try_emplace(job.target, source, page.path);
-            if (!added && known->second.first != source)
+            const auto [known, added] = sourceOf.try_emplace(job.target, page.path);
+            if (!added)
                 return QStringLiteral("“%1”和“%2”都要写到“%3”。")
-                    .arg(known->second.second, page.path, job.target);
-            if (!added) continue;
-        } else {
-            if (kind == PageJob::Kind::ToFile) job.target = request.outputPath;
-            if (!sources.insert(source).second) continue;
+                    .arg(known->second, page.path, job.target);
         }
         jobs.push_back(std::move(job));
     }

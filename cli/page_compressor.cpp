@@ -76,14 +76,18 @@ CompressedPage compress(const PageJob &job) {
 }
 
 PageOutcome store(const PageJob &job, const CompressedPage &page) {
+    PageOutcome outcome = page.outcome;
     if (job.kind == PageJob::Kind::InPlace) {
         if (const auto error = TextWriter::writeBytes(job.source, page.bytes))
             return failure(cannotSaveText(job.source), *error);
-        return page.outcome;
+        outcome.written = true;
+        return outcome;
     }
-    if (const auto error = storeUnlessHeld(job.kind, job.target, page.bytes))
+    const auto stored = storeUnlessHeld(job.kind, job.target, page.bytes);
+    if (const auto *error = std::get_if<FileError>(&stored))
         return failure(cannotSaveText(targetName(job.target)), *error);
-    return page.outcome;
+    outcome.written = std::get<Stored>(stored) == Stored::Written;
+    return outcome;
 }
 
 // A page near the size limit, on several threads at once, may not fit in memory.
@@ -104,17 +108,27 @@ QString targetName(const QString &target) {
     return target == u'-' ? QStringLiteral("标准输出") : target;
 }
 
-std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
-                                         const QByteArray &bytes) {
-    if (target == u'-') return writeToStandardOutput(bytes);
-    if (holds(target, bytes)) return std::nullopt;
-    if (kind == PageJob::Kind::ToMirror) {
-        if (auto error = makeFolderFor(target)) return error;
+std::variant<Stored, FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
+                                                const QByteArray &bytes) {
+    if (target == u'-') {
+        if (const auto error = writeToStandardOutput(bytes)) return *error;
+        return Stored::Written;
     }
-    return TextWriter::writeBytes(target, bytes);
+    if (holds(target, bytes)) return Stored::AlreadyHeld;
+    if (kind == PageJob::Kind::ToMirror) {
+        if (const auto error = makeFolderFor(target)) return *error;
+    }
+    if (const auto error = TextWriter::writeBytes(target, bytes)) return *error;
+    return Stored::Written;
 }
 
 CompressedPage compressPage(const PageJob &job) {
+    if (!job.errorLine.isEmpty()) {
+        PageOutcome outcome;
+        outcome.failed = true;
+        outcome.errorLine = job.errorLine;
+        return {outcome, {}, false};
+    }
     try {
         return compress(job);
     } catch (const std::bad_alloc &) {

@@ -18,11 +18,14 @@ std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page);
 // How a target is named in an error line: "-" as standard output.
 QString targetName(const QString &target);
 
+enum class Stored { Written, AlreadyHeld };
+
 // Writes the compressed bytes of a page to target through the window's writer, unless target
 // holds exactly these bytes already: then it is not written at all and keeps its time stamp. For
-// a mirror, the folders of target are made first. The target "-" is standard output.
-std::optional<FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
-                                         const QByteArray &bytes);
+// a mirror, the folders of target are made first. The target "-" is standard output, which is
+// always written.
+std::variant<Stored, FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
+                                                const QByteArray &bytes);
 
 // A page read and compressed, waiting to be stored where its job says.
 struct CompressedPage {

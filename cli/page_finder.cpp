@@ -38,7 +38,7 @@ void PageFinder::addPath(const QString &path) {
     if (isFolder(path))
         walk(path, {});
     else
-        pages_.push_back({path, QFileInfo(path).fileName()});
+        pages_.push_back({path, QFileInfo(path).fileName(), {}});
 }
 
 void PageFinder::walk(const QString &folder, const QString &relative) {
@@ -68,9 +68,10 @@ void PageFinder::walk(const QString &folder, const QString &relative) {
             // Paths go through QString, whose file names are UTF-8: another name (from an old
             // GBK system, say) would lead to no file or, worse, to the wrong one.
             if (QFile::encodeName(name) == bytes)
-                pages_.push_back({path, below});
+                pages_.push_back({path, below, {}});
             else
-                errors_.append(cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8"));
+                pages_.push_back(
+                    {path, below, cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8")});
         }
     }
 }

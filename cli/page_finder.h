@@ -8,8 +8,9 @@
 
 // A page found on the command line or in a folder below it.
 struct FoundPage {
-    QString path;      // to open, starting with the PATH it was found under
-    QString relative;  // below that PATH, or the file's own name for a file PATH
+    QString path;       // to open, starting with the PATH it was found under
+    QString relative;   // below that PATH, or the file's own name for a file PATH
+    QString errorLine;  // for a page that cannot be taken: the line that says why
 };
 
 // Collects the pages that the PATHs of a command line name: a file PATH is taken whatever its
@@ -25,7 +26,7 @@ public:
     void addPath(const QString &path);
 
     const std::vector<FoundPage> &pages() const { return pages_; }
-    // One line for each folder that could not be read, and each page whose name is not UTF-8.
+    // One line for each folder that could not be read.
     const QStringList &errors() const { return errors_; }
 
 private:

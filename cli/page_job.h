@@ -14,4 +14,5 @@ struct PageJob {
     Kind kind = Kind::InPlace;
     QString source;
     QString target;
+    QString errorLine;  // for a page found unfit already: its failure
 };

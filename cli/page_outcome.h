@@ -6,6 +6,7 @@
 struct PageOutcome {
     bool failed = false;
     bool changed = false;  // its compressed form differs from it
+    bool written = false;  // a file was written: the page itself, its target or standard output
     qint64 sizeBefore = 0;
     qint64 sizeAfter = 0;
     QString errorLine;  // for a failure: what failed, on which file, and why

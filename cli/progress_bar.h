@@ -6,6 +6,8 @@
 // A bar on standard error that shows how many pages are done, for a person waiting at a
 // terminal. It shows only once a run has taken about a second, so that quick runs print nothing
 // but their result, and never when standard error is not a terminal, so that logs stay clean.
+// It always fits on one line of the terminal, however narrow, dropping the bar and then the
+// words where they do not fit, so that redrawing it never leaves a line behind.
 class ProgressBar {
 public:
     explicit ProgressBar(bool wanted);

@@ -14,7 +14,10 @@ namespace {
 const QString kStandardInput = QStringLiteral("标准输入");
 
 PageOutcome failure(const QString &what, const FileError &why) {
-    return {true, false, 0, 0, what + u'：' + fileErrorText(why)};
+    PageOutcome outcome;
+    outcome.failed = true;
+    outcome.errorLine = what + u'：' + fileErrorText(why);
+    return outcome;
 }
 
 // Standard input redirected from a file can be read in one go.
@@ -34,13 +37,18 @@ PageOutcome compress(const CompressRequest &request) {
         return failure(cannotOpenText(kStandardInput), *error);
     const QByteArray &result = std::get<QByteArray>(compressed);
 
-    const PageOutcome outcome{false, result != page, page.size(), result.size(), {}};
+    PageOutcome outcome;
+    outcome.changed = result != page;
+    outcome.sizeBefore = page.size();
+    outcome.sizeAfter = result.size();
     if (request.output == CompressRequest::Output::Check) return outcome;
     // Without -o the page goes where "-o -" sends it.
     const QString target =
         request.output == CompressRequest::Output::File ? request.outputPath : QStringLiteral("-");
-    if (const auto error = storeUnlessHeld(PageJob::Kind::ToFile, target, result))
+    const auto stored = storeUnlessHeld(PageJob::Kind::ToFile, target, result);
+    if (const auto *error = std::get_if<FileError>(&stored))
         return failure(cannotSaveText(targetName(target)), *error);
+    outcome.written = std::get<Stored>(stored) == Stored::Written;
     return outcome;
 }
 

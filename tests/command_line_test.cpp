@@ -37,9 +37,11 @@ QRegularExpression wholeText(const QString &pattern) {
 }
 
 const QString kVersion = QStringLiteral("zerediz %1\n").arg(QStringLiteral(ZEREDIZ_VERSION));
+// Every description starts in the same column, the one after a name in Chinese included.
 const QString kHelp = QStringLiteral(
-    "用法：.*\\[选项\\] \\[文件\\]\n.*-h, --help .*"
-    "-v, --version .*文件 +启动后打开的网页文件。\n");
+    "用法：.*\\[选项\\] \\[文件\\]\n.*\n  -h, --help     显示本帮助，然后退出。\n"
+    "  -v, --version  显示版本号，然后退出。\n.*\n  文件           启动后打开的网页文件。\n"
+    "\n退出状态：\n.*\n示例：\n.*\n");
 const QString kOneLine = QStringLiteral("zerediz：[^\n]*\n");
 
 }  // namespace
@@ -96,7 +98,7 @@ void CommandLineTest::startsAsAsked_data() {
         << QString();
     QTest::newRow("unknown option")
         << QStringList{QStringLiteral("--bogus"), QStringLiteral("page.htm")} << 2
-        << QStringLiteral("zerediz：未知选项“bogus”。[^\n]*\n") << QByteArray() << QString();
+        << QStringLiteral("zerediz：未知选项“--bogus”。[^\n]*\n") << QByteArray() << QString();
     QTest::newRow("empty file name")
         << QStringList{QString()} << 2 << kOneLine << QByteArray() << QString();
 }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <QProcess>
 #include <QStringList>
 #include <QtGlobal>
+#include <algorithm>
+#include <cerrno>
 #include <functional>
 
 // What one run of the real zerediz-compress answered.
@@ -13,10 +19,12 @@ struct ProgramRun {
 };
 
 // Runs zerediz-compress in folder, with input on its standard input. inChild runs in the child
-// process just before the program starts, to limit it as a test needs.
+// process just before the program starts, to limit it as a test needs; whileRunning runs once it
+// has started, before anything it writes to standard output is read.
 inline ProgramRun runCompress(const QString &folder, const QStringList &arguments,
                               const QByteArray &input = {},
-                              const std::function<void()> &inChild = {}) {
+                              const std::function<void()> &inChild = {},
+                              const std::function<void()> &whileRunning = {}) {
     QProcess process;
     process.setWorkingDirectory(folder);
     if (inChild) process.setChildProcessModifier(inChild);
@@ -24,7 +32,112 @@ inline ProgramRun runCompress(const QString &folder, const QStringList &argument
     if (!process.waitForStarted()) qFatal("zerediz-compress does not start");
     process.write(input);
     process.closeWriteChannel();
+    if (whileRunning) whileRunning();
     process.waitForFinished(-1);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
+
+// A terminal of a given width, for a program's standard error: what a person at a terminal sees.
+class PseudoTerminal {
+public:
+    explicit PseudoTerminal(int columns) : columns_(columns) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            qFatal("no pseudo-terminal");
+        terminal_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const winsize size{24, static_cast<unsigned short>(columns), 0, 0};
+        if (terminal_ < 0 || ::ioctl(terminal_, TIOCSWINSZ, &size) != 0)
+            qFatal("no pseudo-terminal");
+    }
+    ~PseudoTerminal() {
+        closeTerminalSide();
+        ::close(master_);
+    }
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    // In the child, before the program starts.
+    void becomeStandardError() const { ::dup2(terminal_, STDERR_FILENO); }
+    // Once the child has it: then reading ends when the program has ended.
+    void closeTerminalSide() {
+        if (terminal_ >= 0) ::close(terminal_);
+        terminal_ = -1;
+    }
+
+    // Reads what the program writes until it has written mark, or has ended; whether it did.
+    // Only a program that hangs is given up on, after a minute.
+    bool readUntil(QByteArrayView mark) {
+        while (!written_.contains(mark)) {
+            pollfd ready{master_, POLLIN, 0};
+            if (::poll(&ready, 1, 60000) <= 0 || !readSome()) return false;
+        }
+        return true;
+    }
+    void readToEnd() {
+        while (readSome()) {
+        }
+    }
+
+    const QByteArray &written() const { return written_; }
+
+    // The lines left on the screen after bytes, as a terminal of this width shows them: text
+    // wraps at the last column, a carriage return goes back to the start of the line, ESC [ K
+    // erases to its end. A Chinese character takes two columns.
+    QStringList screenOf(const QByteArray &bytes) const {
+        QList<QList<QChar>> rows;
+        int row = 0;
+        int column = 0;
+        const QString text = QString::fromUtf8(bytes);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            const int width = c.unicode() < 0x2e80 ? 1 : 2;
+            if (c != u'\r' && c != u'\n' && c != u'\x1b' && column + width > columns_) {
+                ++row;
+                column = 0;
+            }
+            while (rows.size() <= row) rows.append(QList<QChar>(columns_, u' '));
+            if (c == u'\r') {
+                column = 0;
+            } else if (c == u'\n') {
+                ++row;
+                column = 0;
+            } else if (c == u'\x1b' && text.sliced(i).startsWith(QStringLiteral("\x1b[K"))) {
+                std::fill(rows[row].begin() + column, rows[row].end(), u' ');
+                i += 2;
+            } else {
+                rows[row][column] = c;
+                if (width == 2) rows[row][column + 1] = QChar();  // the right half of c
+                column += width;
+            }
+        }
+        QStringList lines;
+        for (const QList<QChar> &cells : rows) {
+            QString line;
+            for (const QChar c : cells)
+                if (!c.isNull()) line += c;
+            while (line.endsWith(u' ')) line.chop(1);
+            lines.append(line);
+        }
+        while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return lines;
+    }
+
+private:
+    bool readSome() {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            // EIO: every program that had the terminal has closed it.
+            if (n <= 0) return false;
+            written_.append(buffer, n);
+            return true;
+        }
+    }
+
+    int columns_;
+    int master_ = -1;
+    int terminal_ = -1;
+    QByteArray written_;
+};

@@ -41,9 +41,14 @@ Snapshot snapshotOf(const QString &root) {
     return files;
 }
 
+// A page far larger than a pipe holds, and what it compresses to.
+const QByteArray kLongPage = QByteArray("  x  \r\n").repeated(150000);
+const QByteArray kLongPageCompressed = QByteArray("x\r\n").repeated(150000);
+
 // The tree each test starts from, every file dated long ago: pages that change, one that does
 // not, a GB18030 page, an upper-case extension, a page in a dot folder, a text file, a link to a
-// page and a link to a folder that would make a loop, and a mirror file that is up to date.
+// page and a link to a folder that would make a loop, two mirror files that are up to date (one
+// of a page that changes), and, apart, a long page.
 class Tree {
 public:
     Tree() {
@@ -55,6 +60,8 @@ public:
         add("site/sub/.git/d.html", " d \r\n");
         add("other/a.html", "a\r\n");
         add("out/b.htm", "<p>b</p>\r\n");
+        add("out/gb.html", "\xd6\xd0\xce\xc4\r\n");
+        add("long/page.html", kLongPage);
         QFile::link(QStringLiteral("sub/c.HTML"), path("site/link.html"));
         QFile::link(QStringLiteral("."), path("site/loop"));
     }
@@ -169,57 +176,69 @@ void CompressProgramTest::compressesWhatItIsAskedFor_data() {
     QTest::addColumn<QByteArray>("standardOutput");
     QTest::addColumn<QStringList>("compressed");
     QTest::addColumn<QString>("summary");
+    QTest::addColumn<int>("terminalColumns");  // of standard error; 0: it is no terminal
     const auto s = [](const char *text) { return QString::fromUtf8(text); };
     const QStringList inPlace{s("site/a.html<site/a.html"), s("site/gb.html<site/gb.html"),
                               s("site/sub/c.HTML<site/sub/c.HTML")};
 
     QTest::newRow("in place: pages of the tree, a link's page once")
         << QStringList{s("site")} << QByteArray() << 0 << QByteArray() << inPlace
-        << s("4 个文件，3 个有变化；37 字节 → 29 字节，节省 21.6%。\n");
+        << s("4 个文件：3 个已改写，1 个无需改写；37 字节 → 29 字节，节省 21.6%。\n") << 0;
     QTest::newRow("in place, one job at a time, quiet")
         << QStringList{s("-qj1"), s("site")} << QByteArray() << 0 << QByteArray() << inPlace
-        << QString();
+        << QString() << 0;
     QTest::newRow("a file named on its own, whatever its extension")
         << QStringList{s("site/notes.txt")} << QByteArray() << 0 << QByteArray()
         << QStringList{s("site/notes.txt<site/notes.txt")}
-        << s("1 个文件，1 个有变化；7 字节 → 3 字节，节省 57.1%。\n");
+        << s("1 个文件：1 个已改写；7 字节 → 3 字节，节省 57.1%。\n") << 0;
     QTest::newRow("--ext instead of the page extensions")
         << QStringList{s("--ext"), s(".TXT, htm"), s("site")} << QByteArray() << 0 << QByteArray()
         << QStringList{s("site/notes.txt<site/notes.txt")}
-        << s("2 个文件，1 个有变化；17 字节 → 13 字节，节省 23.5%。\n");
-    QTest::newRow("--output-dir: a mirror, up-to-date file left alone")
+        << s("2 个文件：1 个已改写，1 个无需改写；17 字节 → 13 字节，节省 23.5%。\n") << 0;
+    QTest::newRow("--output-dir: a mirror, up-to-date files left alone, a link's page once")
         << QStringList{s("--output-dir"), s("out"), s("site")} << QByteArray() << 0 << QByteArray()
         << QStringList{s("out/a.html<site/a.html"), s("out/b.htm<site/b.htm"),
-                       s("out/gb.html<site/gb.html"), s("out/link.html<site/sub/c.HTML"),
-                       s("out/sub/c.HTML<site/sub/c.HTML")}
-        << s("5 个文件，4 个有变化；40 字节 → 32 字节，节省 20.0%。\n");
+                       s("out/gb.html<site/gb.html"), s("out/sub/c.HTML<site/sub/c.HTML")}
+        << s("4 个文件：2 个已写入，2 个无需写入；37 字节 → 29 字节，节省 21.6%。\n") << 0;
+    QTest::newRow("--output-dir, the mirror up to date: nothing written")
+        << QStringList{s("--output-dir"), s("out"), s("site/gb.html")} << QByteArray() << 0
+        << QByteArray() << QStringList{s("out/gb.html<site/gb.html")}
+        << s("1 个文件：0 个已写入，1 个无需写入；10 字节 → 6 字节，节省 40.0%。\n") << 0;
     QTest::newRow("-o") << QStringList{s("-o"), s("single.html"), s("site/a.html")} << QByteArray()
                         << 0 << QByteArray() << QStringList{s("single.html<site/a.html")}
-                        << s("1 个文件，1 个有变化；14 字节 → 10 字节，节省 28.6%。\n");
+                        << s("1 个文件：1 个已写入；14 字节 → 10 字节，节省 28.6%。\n") << 0;
     QTest::newRow("-o - with a file")
         << QStringList{s("-o-"), s("site/a.html")} << QByteArray() << 0
         << QByteArray("<p>a</p>\r\n") << QStringList()
-        << s("1 个文件，1 个有变化；14 字节 → 10 字节，节省 28.6%。\n");
+        << s("1 个文件：1 个已写入；14 字节 → 10 字节，节省 28.6%。\n") << 0;
+    // The page cannot all go into the pipe before the test reads it, so the run lasts until
+    // the bar has shown.
+    for (const int columns : {40, 8})
+        QTest::addRow("-o - on a terminal of %d columns: the bar fits, and goes", columns)
+            << QStringList{s("-o-"), s("long/page.html")} << QByteArray() << 0
+            << kLongPageCompressed << QStringList()
+            << s("1 个文件：1 个已写入；1050000 字节 → 450000 字节，节省 57.1%。\n") << columns;
     QTest::newRow("--check lists the pages that would change")
         << QStringList{s("--check"), s("site")} << QByteArray() << 1
-        << QByteArray("site/a.html\nsite/gb.html\nsite/link.html\n") << QStringList()
-        << s("4 个文件，3 个会变；37 字节 → 29 字节，可节省 21.6%。\n");
+        << QByteArray("site/a.html\nsite/gb.html\nsite/sub/c.HTML\n") << QStringList()
+        << s("4 个文件：3 个需要压缩，1 个无需压缩；37 字节 → 29 字节，可节省 21.6%。\n") << 0;
     QTest::newRow("--check on a compressed page")
         << QStringList{s("--check"), s("site/b.htm")} << QByteArray() << 0 << QByteArray()
-        << QStringList() << s("1 个文件，0 个会变；10 字节 → 10 字节，可节省 0.0%。\n");
+        << QStringList()
+        << s("1 个文件：0 个需要压缩，1 个无需压缩；10 字节 → 10 字节，可节省 0.0%。\n") << 0;
     QTest::newRow("standard input to standard output")
         << QStringList{s("-")} << QByteArray("  x  \r\n  y") << 0 << QByteArray("x\r\ny\r\n")
-        << QStringList() << s("1 个文件，1 个有变化；10 字节 → 6 字节，节省 40.0%。\n");
+        << QStringList() << s("1 个文件：1 个已写入；10 字节 → 6 字节，节省 40.0%。\n") << 0;
     QTest::newRow("standard input that grows")
         << QStringList{s("-")} << QByteArray("a\rb") << 0 << QByteArray("a\r\nb\r\n")
-        << QStringList() << s("1 个文件，1 个有变化；3 字节 → 6 字节，增加 100.0%。\n");
+        << QStringList() << s("1 个文件：1 个已写入；3 字节 → 6 字节，增加 100.0%。\n") << 0;
     QTest::newRow("standard input to -o")
         << QStringList{s("-o"), s("single.html"), s("-")} << QByteArray("  x  ") << 0
         << QByteArray() << QStringList{s("single.html<-")}
-        << s("1 个文件，1 个有变化；5 字节 → 3 字节，节省 40.0%。\n");
+        << s("1 个文件：1 个已写入；5 字节 → 3 字节，节省 40.0%。\n") << 0;
     QTest::newRow("standard input, --check")
         << QStringList{s("--check"), s("-")} << QByteArray(" x") << 1 << QByteArray("-\n")
-        << QStringList() << s("1 个文件，1 个会变；2 字节 → 3 字节，会增加 50.0%。\n");
+        << QStringList() << s("1 个文件：1 个需要压缩；2 字节 → 3 字节，会增加 50.0%。\n") << 0;
 }
 
 void CompressProgramTest::compressesWhatItIsAskedFor() {
@@ -229,10 +248,31 @@ void CompressProgramTest::compressesWhatItIsAskedFor() {
     QFETCH(QByteArray, standardOutput);
     QFETCH(QStringList, compressed);
     QFETCH(QString, summary);
+    QFETCH(int, terminalColumns);
     const Tree tree;
     const Snapshot before = snapshotOf(tree.root());
-    const ProgramRun run = runCompress(tree.root(), arguments, input);
-    QCOMPARE(QString::fromUtf8(run.standardError), summary);
+    if (terminalColumns == 0) {
+        const ProgramRun run = runCompress(tree.root(), arguments, input);
+        QCOMPARE(QString::fromUtf8(run.standardError), summary);
+        QCOMPARE(run.standardOutput, standardOutput);
+        QCOMPARE(run.exitCode, exitCode);
+        verifyTree(tree, before, compressed, input);
+        return;
+    }
+    // Whatever the bar drew, only the summary stays on the screen: every line of the bar fitted
+    // and was taken away.
+    PseudoTerminal terminal(terminalColumns);
+    bool barShown = false;
+    const ProgramRun run = runCompress(
+        tree.root(), arguments, input, [&] { terminal.becomeStandardError(); },
+        [&] {
+            terminal.closeTerminalSide();
+            barShown = terminal.readUntil("0/1");
+        });
+    terminal.readToEnd();
+    QVERIFY2(barShown, terminal.written().constData());
+    QCOMPARE(terminal.screenOf(terminal.written()),
+             terminal.screenOf(summary.toUtf8().replace("\n", "\r\n")));
     QCOMPARE(run.standardOutput, standardOutput);
     QCOMPARE(run.exitCode, exitCode);
     verifyTree(tree, before, compressed, input);
@@ -243,32 +283,37 @@ void CompressProgramTest::goesOnPastAFailingFile_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("errorLine");
     QTest::addColumn<QStringList>("compressed");
+    QTest::addColumn<QString>("summary");  // the failing file counts among the files
     const auto s = [](const char *text) { return QString::fromUtf8(text); };
     const QStringList inPlace{s("site/a.html<site/a.html"), s("site/gb.html<site/gb.html"),
                               s("site/sub/c.HTML<site/sub/c.HTML")};
+    const QString inPlaceSummary =
+        s("5 个文件：3 个已改写，1 个无需改写，1 个失败；37 字节 → 29 字节，节省 21.6%。");
 
     QTest::newRow("a FIFO among the pages")
         << int(kFifo) << QStringList{s("site")} << s("无法打开文件：site/fifo.html：不是普通文件")
-        << inPlace;
+        << inPlace << inPlaceSummary;
     QTest::newRow("a PATH that does not exist")
         << int(kNone) << QStringList{s("missing.html"), s("site")}
-        << s("无法打开文件：missing.html：文件不存在") << inPlace;
+        << s("无法打开文件：missing.html：文件不存在") << inPlace << inPlaceSummary;
     QTest::newRow("a page whose name is not UTF-8")
         << int(kGbkName) << QStringList{s("site")}
-        << s("无法打开文件：site/\xef\xbf\xbd\xef\xbf\xbd.html：文件名不是 UTF-8") << inPlace;
+        << s("无法打开文件：site/\xef\xbf\xbd\xef\xbf\xbd.html：文件名不是 UTF-8") << inPlace
+        << inPlaceSummary;
     QTest::newRow("a folder where the mirror's file goes")
         << int(kFolderAtTarget) << QStringList{s("--output-dir"), s("out"), s("site")}
         << s("无法保存文件：out/a.html：这是一个文件夹")
         << QStringList{s("out/b.htm<site/b.htm"), s("out/gb.html<site/gb.html"),
-                       s("out/link.html<site/sub/c.HTML"), s("out/sub/c.HTML<site/sub/c.HTML")};
+                       s("out/sub/c.HTML<site/sub/c.HTML")}
+        << s("4 个文件：1 个已写入，2 个无需写入，1 个失败；23 字节 → 19 字节，节省 17.4%。");
     QTest::newRow("a page beyond the file-size limit, in place")
         << int(kSizeLimit) << QStringList{s("site")}
-        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace;
+        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace << inPlaceSummary;
     // Written over itself, a page that would not fit must not be touched at all: even its time
     // stamp stands.
     QTest::newRow("a page beyond the file-size limit, over itself, as nobody")
         << int(kSizeLimitInPlace) << QStringList{s("site")}
-        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace;
+        << s("无法保存文件：site/big.html：超出了文件大小限制") << inPlace << inPlaceSummary;
 }
 
 // The failing file gets its line and stays as it was; every other page is compressed.
@@ -277,6 +322,7 @@ void CompressProgramTest::goesOnPastAFailingFile() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, errorLine);
     QFETCH(QStringList, compressed);
+    QFETCH(QString, summary);
     if (trouble == kSizeLimitInPlace && geteuid() != 0) QSKIP("running as nobody needs root");
     Tree tree;
     makeTrouble(tree, Trouble(trouble));
@@ -285,9 +331,8 @@ void CompressProgramTest::goesOnPastAFailingFile() {
     if (trouble == kSizeLimit) inChild = limitFileSize;
     if (trouble == kSizeLimitInPlace) inChild = limitFileSizeAsNobody;
     const ProgramRun run = runCompress(tree.root(), arguments, {}, inChild);
-    const QStringList lines = QString::fromUtf8(run.standardError).split(u'\n');
-    QCOMPARE(lines.first(), errorLine);
-    QVERIFY2(lines.value(1).contains(QStringLiteral("，1 个失败；")), qPrintable(lines.value(1)));
+    QCOMPARE(QString::fromUtf8(run.standardError).split(u'\n'),
+             (QStringList{errorLine, summary, QString()}));
     QCOMPARE(run.exitCode, 1);
     verifyTree(tree, before, compressed, {});
 }
@@ -303,7 +348,10 @@ void CompressProgramTest::answersWithoutCompressing_data() {
                             << s("用法：" ZEREDIZ_COMPRESS_PROGRAM " [选项] PATH...\n");
     QTest::newRow("--version") << QStringList{s("-v")} << 0
                                << s("zerediz-compress " ZEREDIZ_VERSION "\n");
-    QTest::newRow("unknown option") << QStringList{s("--fast"), s("site")} << 2 << usage;
+    QTest::newRow("unknown option, named as typed")
+        << QStringList{s("--fast"), s("site")} << 2 << s("zerediz-compress：未知选项“--fast”。");
+    QTest::newRow("unknown letter among known ones")
+        << QStringList{s("-qz"), s("site")} << 2 << s("zerediz-compress：未知选项“-z”。");
     QTest::newRow("no PATH") << QStringList{s("-j2")} << 2
                              << s("zerediz-compress：没有给出要压缩的文件或文件夹。");
     QTest::newRow("-o with several inputs")
@@ -319,6 +367,12 @@ void CompressProgramTest::answersWithoutCompressing_data() {
         << QStringList{s("-"), s("site")} << 2 << usage;
     QTest::newRow("--check with --output-dir")
         << QStringList{s("--check"), s("--output-dir"), s("out"), s("site")} << 2 << usage;
+    QTest::newRow("--output-dir naming a file")
+        << QStringList{s("--output-dir"), s("site/a.html"), s("site")} << 2
+        << s("zerediz-compress：--output-dir 要的是文件夹，“site/a.html”不是文件夹。");
+    QTest::newRow("--output-dir below a file")
+        << QStringList{s("--output-dir"), s("site/a.html/out"), s("site")} << 2
+        << s("zerediz-compress：--output-dir 要的是文件夹，“site/a.html”不是文件夹。");
     QTest::newRow("two pages for one file of the mirror")
         << QStringList{s("--output-dir"), s("out"), s("site/a.html"), s("other/a.html")} << 2
         << s("zerediz-compress：“site/a.html”和“other/a.html”都要写到“out/a.html”。");
@@ -334,6 +388,9 @@ void CompressProgramTest::answersWithoutCompressing() {
     const ProgramRun run = runCompress(tree.root(), arguments);
     const QByteArray &said = exitCode == 0 ? run.standardOutput : run.standardError;
     QVERIFY2(said.startsWith(answer.toUtf8()), said.constData());
+    // A usage error is one line, and nothing else is said.
+    if (exitCode != 0) QVERIFY2(said.count('\n') == 1 && said.endsWith('\n'), said.constData());
+    if (exitCode != 0) QCOMPARE(run.standardOutput, QByteArray());
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(snapshotOf(tree.root()), before);
 }
