@@ -1,17 +1,16 @@
 # Manual pages made at build time from the programs' own --help and --version (help2man, Debian
-# package help2man), so that a page and the help it documents cannot drift apart.
+# package help2man), so that a page and the help it documents cannot drift apart. help2man reads
+# the help as an English one; chinese_man_page.pl gives the page its Chinese sections.
 include(GNUInstallDirs)
 find_program(HELP2MAN help2man REQUIRED)
 find_program(PERL perl REQUIRED)
-set(ZEREDIZ_MAN_LINE_BREAKS ${CMAKE_CURRENT_LIST_DIR}/man_page_line_breaks.pl)
+set(ZEREDIZ_CHINESE_MAN_PAGE ${CMAKE_CURRENT_LIST_DIR}/chinese_man_page.pl)
 
 # zerediz_man_page(TARGET SUMMARY): the page TARGET(1) of the program TARGET, installed with it;
-# SUMMARY is the line under NAME, the one thing the help does not say.
+# SUMMARY is the line under 名称, the one thing the help does not say.
 function(zerediz_man_page target summary)
     set(name_section ${CMAKE_CURRENT_BINARY_DIR}/${target}.h2m)
-    # Chinese has no spaces to stretch, so lines are filled but not justified.
-    file(CONFIGURE OUTPUT ${name_section}
-         CONTENT "[NAME]\n${target} \\- ${summary}\n.ad l\n")
+    file(CONFIGURE OUTPUT ${name_section} CONTENT "[NAME]\n${target} \\- ${summary}\n")
     set(page ${CMAKE_CURRENT_BINARY_DIR}/${target}.1)
     # The help is UTF-8; help2man passes it through unchanged only in a UTF-8 locale. The program
     # is found on PATH so that its usage line names it as installed, not by where it was built;
@@ -21,8 +20,8 @@ function(zerediz_man_page target summary)
                 QT_QPA_PLATFORM=offscreen
                 ${HELP2MAN} --locale=C.UTF-8 --no-info --include=${name_section}
                 --output=${page}.help2man $<TARGET_FILE_NAME:${target}>
-        COMMAND ${PERL} ${ZEREDIZ_MAN_LINE_BREAKS} ${page}.help2man > ${page}
-        DEPENDS ${target} ${name_section} ${ZEREDIZ_MAN_LINE_BREAKS}
+        COMMAND ${PERL} ${ZEREDIZ_CHINESE_MAN_PAGE} ${page}.help2man > ${page}
+        DEPENDS ${target} ${name_section} ${ZEREDIZ_CHINESE_MAN_PAGE}
         COMMENT "Manual page ${target}(1)"
         VERBATIM)
     # Installed compressed, as Debian's policy has manual pages.

@@ -10,7 +10,7 @@ packages=(
     fonts-wqy-microhei fonts-arphic-uming
     xvfb xauth imagemagick desktop-file-utils
     dpkg-dev file fakeroot lintian appstream
-    help2man eatmydata
+    help2man man-db eatmydata
 )
 
 missing=()

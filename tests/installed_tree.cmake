@@ -1,8 +1,8 @@
 # Installs the build into PREFIX, then checks what a desktop and a software centre find there: both
-# programs and their manual pages, the icon at every size, the menu entry of the sources, to which
-# desktop-file-validate has nothing to object, and the AppStream description, which appstreamcli
-# accepts.
-# Run by ctest with BUILD_DIR, PREFIX, SOURCE_ENTRY, VALIDATE and APPSTREAMCLI set.
+# programs and their manual pages, which read as Chinese manual pages do, the icon at every size,
+# the menu entry of the sources, to which desktop-file-validate has nothing to object, and the
+# AppStream description, which appstreamcli accepts.
+# Run by ctest with BUILD_DIR, PREFIX, SOURCE_ENTRY, VALIDATE, APPSTREAMCLI, MAN and LEXGROG set.
 
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -21,6 +21,32 @@ endforeach()
 foreach(file ${files} share/metainfo/org.zerediz.Zerediz.metainfo.xml)
     if(NOT EXISTS "${PREFIX}/${file}")
         message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+
+# Each manual page: the Chinese sections in the usual order, the synopsis, a line under 名称 that
+# whatis shows as it is written, and nothing that man warns about on a terminal of 80 columns.
+foreach(program zerediz zerediz-compress)
+    set(page "${PREFIX}/share/man/man1/${program}.1.gz")
+    execute_process(COMMAND gzip -dc "${page}" OUTPUT_VARIABLE source RESULT_VARIABLE result)
+    string(REGEX MATCHALL "\n\\.SH [^\n]+" headings "${source}")
+    string(REPLACE "\n.SH " "" headings "${headings}")
+    if(NOT result EQUAL 0 OR NOT headings STREQUAL "名称;概述;描述;选项;退出状态;示例")
+        message(FATAL_ERROR "${program}(1) has the sections ${headings}")
+    endif()
+    string(REPLACE "-" "\\\\-" roff_name "${program}")
+    if(NOT source MATCHES "\n\\.SH 概述\n\\.B ${roff_name}\n[^\n]+\n\\.SH 描述\n")
+        message(FATAL_ERROR "${program}(1) has no synopsis of one usage line")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=80
+                            "${MAN}" --warnings -l "${page}"
+                    RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE warnings)
+    if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+        message(FATAL_ERROR "man --warnings -l ${program}.1.gz (${result}): ${warnings}")
+    endif()
+    execute_process(COMMAND "${LEXGROG}" "${page}" OUTPUT_VARIABLE whatis RESULT_VARIABLE result)
+    if(NOT result EQUAL 0 OR NOT whatis MATCHES "\"${program} - [^\":\\\\]+\"")
+        message(FATAL_ERROR "whatis of ${program}(1): ${whatis}")
     endif()
 endforeach()
 
