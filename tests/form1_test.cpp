@@ -176,56 +176,76 @@ void Form1Test::textAreaTakesTheDrawnFontSize() {
 
 void Form1Test::keyboard_data() {
     QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("typedFirst");  // typed key by key before the key
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("keyText");  // what the key event carries; none: what the key types
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QStringList>("dialogs");  // the dialogs shown, in turn
     QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("undone");  // the text after one undo
 
     const QStringList open{QStringLiteral("open")};
     const QStringList save{QStringLiteral("save")};
     const Qt::KeyboardModifiers none;
-    QTest::newRow("Ctrl+O in Text1")
-        << "Text1" << Qt::Key_O << Qt::KeyboardModifiers(Qt::ControlModifier) << QString() << open
-        << QByteArray();
+    const Qt::KeyboardModifiers ctrl(Qt::ControlModifier);
+    QTest::newRow("Ctrl+O in Text1") << "Text1" << QString() << Qt::Key_O << ctrl << QString()
+                                     << QString() << open << QByteArray() << QByteArray();
     QTest::newRow("Ctrl+O on 压缩并保存为")
-        << "Command2" << Qt::Key_O << Qt::KeyboardModifiers(Qt::ControlModifier) << QString()
-        << open << QByteArray();
-    QTest::newRow("Ctrl+S in Text1")
-        << "Text1" << Qt::Key_S << Qt::KeyboardModifiers(Qt::ControlModifier) << QString() << save
-        << QByteArray();
+        << "Command2" << QString() << Qt::Key_O << ctrl << QString() << QString() << open
+        << QByteArray() << QByteArray();
+    QTest::newRow("Ctrl+S in Text1") << "Text1" << QString() << Qt::Key_S << ctrl << QString()
+                                     << QString() << save << QByteArray() << QByteArray();
     QTest::newRow("Ctrl+S on 打开网页文件")
-        << "Command1" << Qt::Key_S << Qt::KeyboardModifiers(Qt::ControlModifier) << QString()
-        << save << QByteArray();
+        << "Command1" << QString() << Qt::Key_S << ctrl << QString() << QString() << save
+        << QByteArray() << QByteArray();
     QTest::newRow("Return on 打开网页文件")
-        << "Command1" << Qt::Key_Return << none << QString() << open << QByteArray();
+        << "Command1" << QString() << Qt::Key_Return << none << QString() << QString() << open
+        << QByteArray() << QByteArray();
     QTest::newRow("keypad Enter on 压缩并保存为")
-        << "Command2" << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier) << QString()
-        << save << QByteArray();
+        << "Command2" << QString() << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier)
+        << QString() << QString() << save << QByteArray() << QByteArray();
     QTest::newRow("Space on 打开网页文件")
-        << "Command1" << Qt::Key_Space << none << QString() << open << QByteArray();
+        << "Command1" << QString() << Qt::Key_Space << none << QString() << QString() << open
+        << QByteArray() << QByteArray();
     QTest::newRow("Return in Text1 starts a line with CR LF")
-        << "Text1" << Qt::Key_Return << none << QString() << QStringList() << QByteArray("\r\n");
+        << "Text1" << QString() << Qt::Key_Return << none << QString() << QString() << QStringList()
+        << QByteArray("\r\n") << QByteArray();
     QTest::newRow("Ctrl+V in Text1 turns LF and CR into CR LF")
-        << "Text1" << Qt::Key_V << Qt::KeyboardModifiers(Qt::ControlModifier)
-        << QStringLiteral("a\nb\rc") << QStringList() << QByteArray("a\r\nb\r\nc");
+        << "Text1" << QString() << Qt::Key_V << ctrl << QString() << QStringLiteral("a\nb\rc")
+        << QStringList() << QByteArray("a\r\nb\r\nc") << QByteArray();
+    QTest::newRow("two characters in one key event, after typing: undone in one step")
+        << "Text1" << QStringLiteral("ab") << Qt::Key_X << none << QStringLiteral("网x")
+        << QString() << QStringList() << QByteArray("ab网x") << QByteArray("ab");
+    QTest::newRow("five characters in one key event")
+        << "Text1" << QString() << Qt::Key_unknown << none << QStringLiteral("你好，世界")
+        << QString() << QStringList() << QByteArray("你好，世界") << QByteArray();
 }
 
 void Form1Test::keyboard() {
     QFETCH(QString, focus);
+    QFETCH(QString, typedFirst);
     QFETCH(Qt::Key, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, keyText);
     QFETCH(QString, clipboard);
     QFETCH(QStringList, dialogs);
     QFETCH(QByteArray, text);
+    QFETCH(QByteArray, undone);
     QApplication::setActiveWindow(&window_->form);
     auto *widget = window_->form.findChild<QWidget *>(focus);
     widget->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), widget);
     setClipboard(clipboard);
-    QTest::keyClick(widget, key, modifiers);
+    QTest::keyClicks(widget, typedFirst);
+    if (keyText.isEmpty())
+        QTest::keyClick(widget, key, modifiers);
+    else
+        QTest::sendKeyEvent(QTest::Click, widget, key, keyText, modifiers);
     QCOMPARE(window_->dialogs.kinds, dialogs);
     QCOMPARE(window_->textBytes(), text);
+    window_->text().SendScintilla(QsciScintillaBase::SCI_UNDO);
+    QCOMPARE(window_->textBytes(), undone);
 }
 
 void Form1Test::contextMenu_data() {

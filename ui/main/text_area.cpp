@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 
@@ -136,6 +137,27 @@ QByteArrayView TextArea::bytes() const {
 
 bool TextArea::focusNextPrevChild(bool next) {
     return QWidget::focusNextPrevChild(next);
+}
+
+// QScintilla hands a key's whole text to Scintilla as one character, and Scintilla throws when
+// it holds more than one.
+void TextArea::keyPressEvent(QKeyEvent *event) {
+    const QList<uint> characters = event->text().toUcs4();
+    if (characters.size() < 2) {
+        QsciScintillaBase::keyPressEvent(event);
+        return;
+    }
+    SendScintilla(SCI_BEGINUNDOACTION);
+    for (const uint character : characters) {
+        const char32_t one = character;
+        // A key of its own, not the one the event names, which stands for its first character
+        // at most and could be taken for a command.
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                        QString::fromUcs4(&one, 1), event->isAutoRepeat());
+        QsciScintillaBase::keyPressEvent(&typed);
+    }
+    SendScintilla(SCI_ENDUNDOACTION);
+    event->accept();
 }
 
 void TextArea::contextMenuEvent(QContextMenuEvent *event) {

@@ -32,6 +32,9 @@ public:
 protected:
     // Tab and Shift+Tab move the focus, as in any other text box of a form.
     bool focusNextPrevChild(bool next) override;
+    // A key event may carry several characters (from some input methods, virtual keyboards and
+    // key-synthesis tools); they are typed one at a time, as one step to undo.
+    void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
