@@ -290,28 +290,76 @@ private slots:
         QTRY_VERIFY(first.isNull());
     }
 
-    // Last: ending the application leaves it ending.
+    // Last: ending the application leaves it ending. Text typed into the page is offered to be
+    // saved over it first.
     void closingForm1EndsTheApplication_data() {
         QTest::addColumn<bool>("visitAboutFirst");
-        QTest::newRow("straight after start") << false;
-        QTest::newRow("after a visit to 关于") << true;
+        QTest::addColumn<QString>("edits");  // "x" typed, then undone
+        QTest::addColumn<MessageService::Answer>("answer");
+        QTest::addColumn<QString>("saveTo");  // "page", "missing/page.htm"; none: cancelled
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<bool>("pageSaved");
+
+        using Answer = MessageService::Answer;
+        QTest::newRow("straight after start")
+            << false << QString() << Answer::Cancel << QString() << false << true << false;
+        QTest::newRow("after a visit to 关于")
+            << true << QString() << Answer::Cancel << QString() << false << true << false;
+        QTest::newRow("typed, 保存: saved over the page, then ends")
+            << false << "typed" << Answer::Save << "page" << true << true << true;
+        QTest::newRow("typed, 不保存: ends")
+            << false << "typed" << Answer::Discard << QString() << true << true << false;
+        QTest::newRow("typed, 取消: stays")
+            << false << "typed" << Answer::Cancel << QString() << true << false << false;
+        QTest::newRow("typed after a visit to 关于, 取消: stays")
+            << true << "typed" << Answer::Cancel << QString() << true << false << false;
+        QTest::newRow("typed, 保存 but the Save dialog cancelled: stays")
+            << false << "typed" << Answer::Save << QString() << true << false << false;
+        QTest::newRow("typed, 保存 but the save fails: stays")
+            << false << "typed" << Answer::Save << "missing/page.htm" << true << false << false;
+        QTest::newRow("typed and undone: ends without a question")
+            << false << "typed, undone" << Answer::Cancel << QString() << false << true << false;
     }
     void closingForm1EndsTheApplication() {
         QFETCH(bool, visitAboutFirst);
+        QFETCH(QString, edits);
+        QFETCH(MessageService::Answer, answer);
+        QFETCH(QString, saveTo);
+        QFETCH(bool, asked);
+        QFETCH(bool, ends);
+        QFETCH(bool, pageSaved);
         MainWindow main;
+        const QByteArray original = readFile(main.page);
         if (visitAboutFirst) {
             main.about();
             goBack(main.form2(), Back::Button);
         }
+        if (edits.contains(u"typed")) QTest::keyClicks(&main.text(), QStringLiteral("x"));
+        if (edits.contains(u"undone")) main.text().SendScintilla(QsciScintillaBase::SCI_UNDO);
+        main.messages.answers = {answer};
+        if (answer == MessageService::Answer::Save) {
+            main.dialogs.answers.append(saveTo.isEmpty() ? std::nullopt
+                                        : saveTo == u"page"
+                                            ? std::optional(main.page)
+                                            : std::optional(main.folder.filePath(saveTo)));
+        }
+
         QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
         // The application only ends from its event loop; a stuck loop fails instead of hanging.
-        QTimer::singleShot(0, &main.form, [&main] { main.form.close(); });
+        QTimer::singleShot(0, &main.form, [&main] {
+            main.form.windowHandle()->close();  // what the close box and Alt+F4 ask for
+            if (main.form.isVisible()) QCoreApplication::exit(2);
+        });
         QTimer stuck;
         stuck.setSingleShot(true);
         connect(&stuck, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
         stuck.start(5000);
-        QCOMPARE(QCoreApplication::exec(), 0);
-        QCOMPARE(lastWindowClosed.count(), 1);
+        QCOMPARE(QCoreApplication::exec(), ends ? 0 : 2);
+        QCOMPARE(lastWindowClosed.count(), ends ? 1 : 0);
+        QCOMPARE(main.messages.asked.size(), asked ? 1 : 0);
+        if (asked) QCOMPARE(main.messages.asked.first().parent, &main.form);
+        QCOMPARE(readFile(main.page), pageSaved ? main.textBytes() : original);
     }
 
 private:

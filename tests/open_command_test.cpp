@@ -1,9 +1,10 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMenuBar>
 #include <QRandomGenerator>
+#include <QUrl>
 
 #include "byte_samples.h"
 #include "core/line_trim_loader.h"
@@ -60,6 +61,7 @@ private Q_SLOTS:
     void keepsEveryByteOfGeneratedPages();
     void keepsEveryByteOfBigPages_data();
     void keepsEveryByteOfBigPages();
+    void secondOpenReplacesFirst_data();
     void secondOpenReplacesFirst();
     void cancelKeepsText();
     void startsWithEmptyUndoAndCaretAtStart();
@@ -190,14 +192,128 @@ void OpenCommandTest::keepsEveryByteOfBigPages() {
     QVERIFY(!window.text().SendScintilla(QsciScintillaBase::SCI_CANUNDO));
 }
 
+// Typed text is offered to be saved first, whichever way the second page comes.
+void OpenCommandTest::secondOpenReplacesFirst_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("edits");  // to the first page, in turn: "x" typed, undone, saved
+    QTest::addColumn<MessageService::Answer>("answer");
+    QTest::addColumn<QString>("saveTo");  // the Save dialog's choice in the folder; none: cancelled
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QStringList>("dialogs");  // the dialogs shown, in turn
+    QTest::addColumn<QByteArray>("shown");
+    QTest::addColumn<QByteArray>("saved");  // what saved.htm holds afterwards
+    QTest::addColumn<QString>("box");       // the first line of the message shown, if any
+
+    using Answer = MessageService::Answer;
+    const QByteArray first("first\r\n");
+    const QByteArray typed("xfirst\r\n");
+    const QByteArray second("second\r\n");
+    const QString saved = QStringLiteral("saved.htm");
+    const QString done = QStringLiteral("压缩完成：）");
+    const QStringList none;
+    const QStringList open{QStringLiteral("open")};
+    const QStringList save{QStringLiteral("save")};
+    const QStringList saveThenOpen{QStringLiteral("save"), QStringLiteral("open")};
+    for (const char *way : {"button", "Ctrl+O", "drop", "command line"}) {
+        const bool dialog = QByteArrayView(way) == "button" || QByteArrayView(way) == "Ctrl+O";
+        QTest::addRow("%s, typed, 保存: saved, then opened", way)
+            << way << "typed" << Answer::Save << saved << true << (dialog ? saveThenOpen : save)
+            << second << typed << done;
+        QTest::addRow("%s, typed, 不保存: opened", way)
+            << way << "typed" << Answer::Discard << QString() << true << (dialog ? open : none)
+            << second << QByteArray() << QString();
+        QTest::addRow("%s, typed, 取消: kept", way)
+            << way << "typed" << Answer::Cancel << QString() << true << none << typed
+            << QByteArray() << QString();
+    }
+    QTest::newRow("button, only opened: no question")
+        << "button" << QString() << Answer::Cancel << QString() << false << open << second
+        << QByteArray() << QString();
+    QTest::newRow("drop, typed and undone: no question")
+        << "drop"
+        << "typed, undone" << Answer::Cancel << QString() << false << none << second << QByteArray()
+        << QString();
+    QTest::newRow("command line, typed, saved, typed and undone: no question")
+        << "command line"
+        << "typed, saved, typed, undone" << Answer::Cancel << QString() << false << none << second
+        << typed << QString();
+    QTest::newRow("Ctrl+O, typed and saved: no question")
+        << "Ctrl+O"
+        << "typed, saved" << Answer::Cancel << QString() << false << open << second << typed
+        << QString();
+    QTest::newRow("button, 保存 but the Save dialog cancelled: kept")
+        << "button"
+        << "typed" << Answer::Save << QString() << true << save << typed << QByteArray()
+        << QString();
+    QTest::newRow("drop, 保存 but the save fails: kept")
+        << "drop"
+        << "typed" << Answer::Save << QStringLiteral("missing/saved.htm") << true << save << typed
+        << QByteArray() << QStringLiteral("无法保存文件：%1/missing/saved.htm");
+}
+
 void OpenCommandTest::secondOpenReplacesFirst() {
+    QFETCH(QString, way);
+    QFETCH(QString, edits);
+    QFETCH(MessageService::Answer, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, asked);
+    QFETCH(QStringList, dialogs);
+    QFETCH(QByteArray, shown);
+    QFETCH(QByteArray, saved);
+    QFETCH(QString, box);
+    QTemporaryDir dir;
+    const QString first = writeFile(dir, QStringLiteral("first.htm"), "  first  \r\n");
+    const QString second = writeFile(dir, QStringLiteral("second.htm"), "second");
     Form1Harness window;
-    window.open(writeFile(dir_, QStringLiteral("first.htm"), "  first  \r\n"));
-    const QString second = writeFile(dir_, QStringLiteral("second.htm"), "second");
-    window.open(second);
-    QCOMPARE(window.textBytes(), QByteArray("second\r\n"));
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.form.openFile(first);
+    TextArea &text = window.text();
+    for (const QString &edit : edits.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+        if (edit == u"typed") QTest::keyClicks(&text, QStringLiteral("x"));
+        if (edit == u"undone") text.SendScintilla(QsciScintillaBase::SCI_UNDO);
+        if (edit == u"saved") window.save(dir.filePath(QStringLiteral("saved.htm")));
+    }
+    window.dialogs.kinds.clear();
+    window.messages.shown.clear();
+
+    window.messages.answers = {answer};
+    if (dialogs.contains(u"save"))
+        window.dialogs.answers.append(saveTo.isEmpty() ? std::nullopt
+                                                       : std::optional(dir.filePath(saveTo)));
+    if (dialogs.contains(u"open")) window.dialogs.answers.append(second);
+    if (way == u"button") {
+        window.click("Command1");
+    } else if (way == u"Ctrl+O") {
+        QApplication::setActiveWindow(&window.form);
+        QTRY_VERIFY(window.form.isActiveWindow());
+        QTest::keyClick(&text, Qt::Key_O, Qt::ControlModifier);
+    } else if (way == u"drop") {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(second)});
+        QVERIFY(window.drop(data, text.mapTo(&window.form, text.rect().center()),
+                            Qt::CopyAction | Qt::MoveAction));
+    } else {
+        window.form.openFile(second);  // what the command line does
+    }
+
+    QCOMPARE(window.messages.asked.size(), asked ? 1 : 0);
+    if (asked) {
+        const auto &question = window.messages.asked.first();
+        QCOMPARE(question.text, QStringLiteral("文本已修改。要先保存吗？"));
+        QCOMPARE(question.title, QStringLiteral("Zerediz"));
+        QCOMPARE(question.parent, &window.form);
+    }
+    QCOMPARE(window.dialogs.kinds, dialogs);
+    QCOMPARE(window.textBytes(), shown);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("saved.htm"))), saved);
+    QCOMPARE(window.messages.shown.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty())
+        QCOMPARE(window.messages.shown.first().text.section(u'\n', 0, 0),
+                 QString(box).replace(QStringLiteral("%1"), dir.path()));
+    // The next dialog starts with the page shown, or with the one kept.
     window.open(std::nullopt);
-    QCOMPARE(window.dialogs.startPaths.last(), second);
+    QCOMPARE(window.dialogs.startPaths.last(), shown == "second\r\n" ? second : first);
 }
 
 void OpenCommandTest::cancelKeepsText() {

@@ -29,17 +29,26 @@ private:
     }
 };
 
-// Message boxes that are recorded instead of shown.
+// Message boxes that are recorded instead of shown, and questions answered by a script.
 class RecordingMessages final : public MessageService {
 public:
     struct Shown {
         Icon icon;
         QString title;
         QString text;
+        QWidget *parent;
     };
     QList<Shown> shown;
+    QList<Answer> answers;  // 不保存 once none is left
+    QList<Shown> asked;
 
-    void show(QWidget *, Icon icon, const QString &title, const QString &text) override {
-        shown.append({icon, title, text});
+    void show(QWidget *parent, Icon icon, const QString &title, const QString &text) override {
+        shown.append({icon, title, text, parent});
+    }
+    Answer askToSave(QWidget *parent, const QString &title, const QString &text) override {
+        asked.append({Icon::Warning, title, text, parent});
+        return answers.isEmpty() ? Answer::Discard : answers.takeFirst();
     }
 };
+
+Q_DECLARE_METATYPE(MessageService::Answer)

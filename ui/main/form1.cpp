@@ -1,5 +1,6 @@
 #include "ui/main/form1.h"
 
+#include <QCloseEvent>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
@@ -39,7 +40,14 @@ Form1::Form1(FileDialogService &dialogs, MessageService &messages, QWidget *pare
 }
 
 void Form1::openFile(const QString &path) {
-    ::openFile(commands_, path);
+    if (offerToSave(commands_)) ::openFile(commands_, path);
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+    if (offerToSave(commands_))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void Form1::createWidgets() {

@@ -15,7 +15,9 @@ class QShortcut;
 class TextArea;
 
 // The main window: the document, a button for each file command and the About menu. A local
-// file dropped anywhere on it is opened; Ctrl+O and Ctrl+S click the buttons.
+// file dropped anywhere on it is opened; Ctrl+O and Ctrl+S click the buttons. Text typed since
+// it was opened or saved is offered to be saved before another page replaces it or the window
+// closes.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -24,6 +26,9 @@ public:
 
     // Opens the file at path, an absolute path, as if it had been chosen in the Open dialog.
     void openFile(const QString &path);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createWidgets();

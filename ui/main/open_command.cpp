@@ -7,6 +7,7 @@
 #include "ui/main/command_context.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/message_service.h"
+#include "ui/main/save_command.h"
 #include "ui/main/text_area.h"
 
 namespace {
@@ -21,6 +22,8 @@ void drawNow(QWidget &window) {
 }  // namespace
 
 void openCommand(const CommandContext &context) {
+    // Before the dialog, so that a page chosen is never left unopened.
+    if (!offerToSave(context)) return;
     const std::optional<QString> path = context.dialog.showOpen(&context.window);
     if (path) openFile(context, *path);
 }

@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -24,4 +25,25 @@ void QtMessageService::show(QWidget *parent, Icon icon, const QString &title, co
                     QMessageBox::Ok, parent);
     makeRoomForTitle(box, title);
     box.exec();
+}
+
+MessageService::Answer QtMessageService::askToSave(QWidget *parent, const QString &title,
+                                                   const QString &text) {
+    QMessageBox box(QMessageBox::Warning, title, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    // Qt's own translation calls the second one "丢弃", and only where its catalogue is installed.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("保存"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    makeRoomForTitle(box, title);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return Answer::Save;
+        case QMessageBox::Discard:
+            return Answer::Discard;
+        default:
+            return Answer::Cancel;
+    }
 }

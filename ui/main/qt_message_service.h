@@ -5,4 +5,5 @@
 class QtMessageService final : public MessageService {
 public:
     void show(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+    Answer askToSave(QWidget *parent, const QString &title, const QString &text) override;
 };

@@ -9,9 +9,9 @@
 #include "ui/main/message_service.h"
 #include "ui/main/text_area.h"
 
-void saveCommand(const CommandContext &context) {
+bool saveCommand(const CommandContext &context) {
     const std::optional<QString> path = context.dialog.showSave(&context.window);
-    if (!path) return;
+    if (!path) return false;
 
     std::optional<FileError> error;
     {
@@ -21,9 +21,25 @@ void saveCommand(const CommandContext &context) {
     if (error) {
         context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
                               cannotSaveText(*path) + u'\n' + fileErrorText(*error));
-        return;
+        return false;
     }
+    context.text.markSaved();
     context.dialog.setFileName(*path);
     context.messages.show(&context.window, MessageService::Icon::None, applicationTitle(),
                           QStringLiteral("压缩完成：）"));
+    return true;
+}
+
+bool offerToSave(const CommandContext &context) {
+    if (!context.text.isModified()) return true;
+    switch (context.messages.askToSave(&context.window, applicationTitle(),
+                                       QStringLiteral("文本已修改。要先保存吗？"))) {
+        case MessageService::Answer::Save:
+            return saveCommand(context);
+        case MessageService::Answer::Discard:
+            return true;
+        case MessageService::Answer::Cancel:
+            return false;
+    }
+    return false;
 }

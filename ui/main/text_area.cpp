@@ -135,6 +135,14 @@ QByteArrayView TextArea::bytes() const {
     return QByteArrayView(data, length);
 }
 
+bool TextArea::isModified() const {
+    return SendScintilla(SCI_GETMODIFY) != 0;
+}
+
+void TextArea::markSaved() {
+    SendScintilla(SCI_SETSAVEPOINT);
+}
+
 bool TextArea::focusNextPrevChild(bool next) {
     return QWidget::focusNextPrevChild(next);
 }

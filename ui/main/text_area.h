@@ -29,6 +29,11 @@ public:
     QByteArrayView bytes() const;
     const FileEncoding &encoding() const { return encoding_; }
 
+    // Whether the text differs from what was last set or saved; undoing back to it counts as
+    // no change.
+    bool isModified() const;
+    void markSaved();
+
 protected:
     // Tab and Shift+Tab move the focus, as in any other text box of a form.
     bool focusNextPrevChild(bool next) override;
