@@ -214,15 +214,17 @@ void OpenCommandTest::secondOpenReplacesFirst_data() {
     const QStringList open{QStringLiteral("open")};
     const QStringList save{QStringLiteral("save")};
     const QStringList saveThenOpen{QStringLiteral("save"), QStringLiteral("open")};
-    for (const char *way : {"button", "Ctrl+O", "drop", "command line"}) {
-        const bool dialog = QByteArrayView(way) == "button" || QByteArrayView(way) == "Ctrl+O";
-        QTest::addRow("%s, typed, 保存: saved, then opened", way)
+    const QStringList ways{QStringLiteral("button"), QStringLiteral("Ctrl+O"),
+                           QStringLiteral("drop"), QStringLiteral("command line")};
+    for (const QString &way : ways) {
+        const bool dialog = way == u"button" || way == u"Ctrl+O";
+        QTest::addRow("%s, typed, 保存: saved, then opened", qPrintable(way))
             << way << "typed" << Answer::Save << saved << true << (dialog ? saveThenOpen : save)
             << second << typed << done;
-        QTest::addRow("%s, typed, 不保存: opened", way)
+        QTest::addRow("%s, typed, 不保存: opened", qPrintable(way))
             << way << "typed" << Answer::Discard << QString() << true << (dialog ? open : none)
             << second << QByteArray() << QString();
-        QTest::addRow("%s, typed, 取消: kept", way)
+        QTest::addRow("%s, typed, 取消: kept", qPrintable(way))
             << way << "typed" << Answer::Cancel << QString() << true << none << typed
             << QByteArray() << QString();
     }
