@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QWindow>
+#include <functional>
 
 #include "core/command_line_texts.h"
 #include "ui/main/form1.h"
@@ -64,7 +66,46 @@ CommandLine parseCommandLine(const QStringList &arguments) {
     return {CommandLine::Action::Start, QFileInfo(files.first()).absoluteFilePath(), {}};
 }
 
+namespace {
+
+// Runs a job once, from the event loop, as soon as a window is on the screen. Until then the
+// window manager may not have placed it, and a message box would be centred on a window that
+// Qt still believes to be in the corner of the screen.
+class WhenExposed : public QObject {
+public:
+    WhenExposed(QWindow &window, std::function<void()> job)
+        : QObject(&window), job_(std::move(job)) {
+        window.installEventFilter(this);
+        if (window.isExposed()) start();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+            start();
+        return false;
+    }
+
+private:
+    void start() {
+        parent()->removeEventFilter(this);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                job_();
+                delete this;
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::function<void()> job_;
+};
+
+}  // namespace
+
 void startMainWindow(Form1 &form1, const CommandLine &commandLine) {
     form1.show();
-    if (commandLine.file) form1.openFile(*commandLine.file);
+    if (!commandLine.file) return;
+    new WhenExposed(*form1.windowHandle(),
+                    [&form1, path = *commandLine.file] { form1.openFile(path); });
 }

@@ -256,11 +256,16 @@ private slots:
         MainWindow main;
         const QByteArray text = main.textBytes();
         QVERIFY(!text.isEmpty());
+        // Away from the middle of the screen, where windows go that name no place.
+        main.form.move(40, 60);
+        const QRect place = main.form.frameGeometry();
         main.about();
         QPointer<Form2> form2 = main.form2();
+        QCOMPARE(form2->frameGeometry().center(), place.center());
         SwapLog log;
         goBack(form2, how);
 
+        QCOMPARE(main.form.frameGeometry(), place);
         QCOMPARE(visibleWindows(), QStringList{QStringLiteral("Form1")});
         QCOMPARE(log.entries,
                  (QStringList{QStringLiteral("Form1 shown"), QStringLiteral("Form2 hidden")}));

@@ -18,7 +18,8 @@
 
 namespace {
 
-// Runs check on the dialog that the next call opens, once it is shown, and closes the dialog.
+// Runs check on the dialog that the next call opens, once it is shown, and closes the dialog
+// unless check did.
 template <typename Dialog>
 void whenShown(std::function<bool(Dialog &)> check) {
     auto *timer = new QTimer;
@@ -26,7 +27,7 @@ void whenShown(std::function<bool(Dialog &)> check) {
         auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
         if (!dialog || !check(*dialog)) return;  // not there, or not ready yet: ask again
         timer->deleteLater();
-        dialog->reject();
+        if (dialog->isVisible()) dialog->reject();  // unless check answered it
     });
     timer->start(20);
 }
@@ -79,7 +80,8 @@ private Q_SLOTS:
     void fileDialogSpeaksChinese();
     void fileDialogStartsWithName_data();
     void fileDialogStartsWithName();
-    void successBoxShowsItsWholeTitle();
+    void messageBoxes_data();
+    void messageBoxes();
 };
 
 void PlatformDialogsTest::fileDialogSpeaksChinese_data() {
@@ -136,20 +138,68 @@ void PlatformDialogsTest::fileDialogStartsWithName() {
     QCOMPARE(parent, &window.form);
 }
 
-void PlatformDialogsTest::successBoxShowsItsWholeTitle() {
+void PlatformDialogsTest::messageBoxes_data() {
+    QTest::addColumn<bool>("question");                  // or the completion message
+    QTest::addColumn<QString>("press");                  // a button's caption, Esc or the close box
+    QTest::addColumn<MessageService::Answer>("answer");  // to the question
+
+    using Answer = MessageService::Answer;
+    QTest::newRow("压缩完成：）") << false << QStringLiteral("Esc") << Answer::Cancel;
+    QTest::newRow("question, 保存") << true << QStringLiteral("保存") << Answer::Save;
+    QTest::newRow("question, 不保存") << true << QStringLiteral("不保存") << Answer::Discard;
+    QTest::newRow("question, 取消") << true << QStringLiteral("取消") << Answer::Cancel;
+    QTest::newRow("question, Esc") << true << QStringLiteral("Esc") << Answer::Cancel;
+    QTest::newRow("question, close box") << true << QStringLiteral("close box") << Answer::Cancel;
+}
+
+// Each box shows its whole title, stands centred on the window it belongs to, and answers with
+// the button pressed.
+void PlatformDialogsTest::messageBoxes() {
+    QFETCH(bool, question);
+    QFETCH(QString, press);
+    QFETCH(MessageService::Answer, answer);
     const QString title = QStringLiteral("Zerediz");
+    Form1Harness window;
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    // Away from the middle of the screen, where boxes go that name no place.
+    window.form.move(30, 40);
     int width = 0;
     int needed = 0;
+    QRect frame;
+    QStringList buttons;
+    QString defaultButton;
     whenShown<QMessageBox>([&](QMessageBox &box) {
         // A window manager's title bar holds an icon and up to three buttons beside the title.
         const QFontMetrics metrics(QApplication::font());
         needed = metrics.horizontalAdvance(title) + 6 * metrics.height();
         width = box.width();
+        frame = box.frameGeometry();
+        for (QAbstractButton *button : box.buttons()) buttons.append(button->text());
+        buttons.sort();
+        if (box.defaultButton()) defaultButton = box.defaultButton()->text();
+        if (press == u"Esc")
+            QTest::keyClick(&box, Qt::Key_Escape);
+        else if (press == u"close box")
+            box.windowHandle()->close();
+        for (QAbstractButton *button : box.buttons())
+            if (button->text() == press) button->click();
         return true;
     });
-    QtMessageService().show(nullptr, MessageService::Icon::None, title,
-                            QStringLiteral("压缩完成：）"));
+    QtMessageService messages;
+    if (question) {
+        QCOMPARE(
+            messages.askToSave(&window.form, title, QStringLiteral("文本已修改。要先保存吗？")),
+            answer);
+        QCOMPARE(buttons, (QStringList{QStringLiteral("不保存"), QStringLiteral("保存"),
+                                       QStringLiteral("取消")}));
+        QCOMPARE(defaultButton, QStringLiteral("保存"));
+    } else {
+        messages.show(&window.form, MessageService::Icon::None, title,
+                      QStringLiteral("压缩完成：）"));
+    }
     QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+    QCOMPARE(frame.center(), window.form.frameGeometry().center());
 }
 
 QTEST_MAIN(PlatformDialogsTest)

@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include <QWidget>
+#include <QWindow>
 #include <optional>
 
 #include "ui/main/file_dialog_service.h"
@@ -37,17 +39,23 @@ public:
         QString title;
         QString text;
         QWidget *parent;
+        bool overShownWindow;  // the window it belongs to was on the screen
     };
     QList<Shown> shown;
     QList<Answer> answers;  // 不保存 once none is left
     QList<Shown> asked;
 
     void show(QWidget *parent, Icon icon, const QString &title, const QString &text) override {
-        shown.append({icon, title, text, parent});
+        shown.append({icon, title, text, parent, isOnScreen(parent)});
     }
     Answer askToSave(QWidget *parent, const QString &title, const QString &text) override {
-        asked.append({Icon::Warning, title, text, parent});
+        asked.append({Icon::Warning, title, text, parent, isOnScreen(parent)});
         return answers.isEmpty() ? Answer::Discard : answers.takeFirst();
+    }
+
+private:
+    static bool isOnScreen(QWidget *window) {
+        return window && window->windowHandle() && window->windowHandle()->isExposed();
     }
 };
 

@@ -4,7 +4,8 @@
 
 class QWidget;
 
-// The platform's message boxes. Each returns once it is dismissed.
+// The platform's message boxes, centred on the window they belong to. Each returns once it is
+// dismissed.
 class MessageService {
 public:
     enum class Icon { None, Warning };

@@ -5,6 +5,7 @@
 #include <QTreeView>
 
 #include "ui/main/localized_file_list_model.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ std::optional<QString> runDialog(QWidget *parent, QFileDialog::AcceptMode mode,
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setProxyModel(new LocalizedFileListModel(&dialog));
     widenColumns(dialog);
+    if (parent) centreOn(dialog, *parent->window());
     if (!startPath.isEmpty()) dialog.selectFile(startPath);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

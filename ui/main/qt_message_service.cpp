@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "ui/window_placement.h"
+
 namespace {
 
 // A box is as wide as its text needs, and a short text leaves a window manager too little room
@@ -18,19 +20,33 @@ void makeRoomForTitle(QMessageBox &box, const QString &title) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// A message box takes its size only as it is shown, after Qt has placed it; Qt's own place is a
+// title bar's height too high under some window managers, and in a corner of the screen while
+// the window it belongs to has not been placed yet.
+class CentredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override {
+        QMessageBox::showEvent(event);
+        if (QWidget *owner = parentWidget()) centreOn(*this, *owner->window());
+    }
+};
+
 }  // namespace
 
 void QtMessageService::show(QWidget *parent, Icon icon, const QString &title, const QString &text) {
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
-                    QMessageBox::Ok, parent);
+    CentredMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+                          text, QMessageBox::Ok, parent);
     makeRoomForTitle(box, title);
     box.exec();
 }
 
 MessageService::Answer QtMessageService::askToSave(QWidget *parent, const QString &title,
                                                    const QString &text) {
-    QMessageBox box(QMessageBox::Warning, title, text,
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    CentredMessageBox box(QMessageBox::Warning, title, text,
+                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     // Qt's own translation calls the second one "丢弃", and only where its catalogue is installed.
     box.button(QMessageBox::Save)->setText(QStringLiteral("保存"));
     box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存"));
