@@ -344,10 +344,8 @@ private slots:
         if (edits.contains(u"undone")) main.text().SendScintilla(QsciScintillaBase::SCI_UNDO);
         main.messages.answers = {answer};
         if (answer == MessageService::Answer::Save) {
-            main.dialogs.answers.append(saveTo.isEmpty() ? std::nullopt
-                                        : saveTo == u"page"
-                                            ? std::optional(main.page)
-                                            : std::optional(main.folder.filePath(saveTo)));
+            const QString target = saveTo == u"page" ? main.page : main.folder.filePath(saveTo);
+            main.dialogs.answers.append(saveTo.isEmpty() ? std::nullopt : std::optional(target));
         }
 
         QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);

@@ -26,13 +26,13 @@ struct Form1Harness {
         form.findChild<QPushButton *>(QLatin1String(button))->click();
     }
     // Clicks "打开网页文件" and answers the dialog with path, or cancels it for nullopt.
-    void open(const std::optional<QString> &path) {
-        dialogs.answers.append(path);
+    void open(std::optional<QString> path) {
+        dialogs.answers.append(std::move(path));
         click("Command1");
     }
     // Clicks "压缩并保存为" and answers the dialog with path, or cancels it for nullopt.
-    void save(const std::optional<QString> &path) {
-        dialogs.answers.append(path);
+    void save(std::optional<QString> path) {
+        dialogs.answers.append(std::move(path));
         click("Command2");
     }
     // Drags data over the point of the shown window, in the window's coordinates, and drops it
