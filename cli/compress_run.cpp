@@ -37,17 +37,26 @@ public:
           progress_(!request.quiet) {}
     ~Reporter() { progress_.clear(); }
 
-    void report(const QString &shownPath, const PageOutcome &outcome) {
+    // The outcome of a page counts for each of its names.
+    void report(const QString &shownPath, const PageOutcome &outcome,
+                const QStringList &otherNames = {}) {
         summary_.add(outcome);
+        for (qsizetype i = 0; i < otherNames.size(); ++i) summary_.add(outcome);
         if (outcome.failed) {
             progress_.clear();
             printTo(stderr, outcome.errorLine + u'\n');
         } else if (check_ && outcome.changed) {
             listChanged(shownPath);
+            for (const QString &name : otherNames) listChanged(name);
         }
+        if (!outcome.noticeLine.isEmpty()) reportNotice(outcome.noticeLine);
     }
     void reportUnreadableFolder(const QString &line) {
         summary_.addUnreadableFolder();
+        reportNotice(line);
+    }
+    // A line that is no failure of its own.
+    void reportNotice(const QString &line) {
         progress_.clear();
         printTo(stderr, line + u'\n');
     }
@@ -93,6 +102,7 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsOf(const CompressReque
     auto jobs = planJobs(request, finder.pages());
     if (const auto *conflict = std::get_if<QString>(&jobs)) return usageError(*conflict);
     for (const QString &line : finder.errors()) reporter.reportUnreadableFolder(line);
+    for (const QString &line : finder.notices()) reporter.reportNotice(line);
     return std::move(std::get<std::vector<PageJob>>(jobs));
 }
 
@@ -122,7 +132,7 @@ int runCompression(const CompressRequest &request) {
             compressAll(
                 jobs, request.jobs,
                 [&](const PageJob &job, const PageOutcome &outcome) {
-                    reporter.report(job.source, outcome);
+                    reporter.report(job.source, outcome, job.otherNames);
                 },
                 [&](qsizetype done) { reporter.progress(done, total); });
         }

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <map>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -23,6 +26,12 @@ bool isLink(const QString &path) {
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
+// How many names the file at path has; a path that leads nowhere has its own.
+nlink_t linksOf(const QString &path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_nlink : 1;
+}
+
 PageJob::Kind kindOf(CompressRequest::Output output) {
     switch (output) {
         case CompressRequest::Output::Check:
@@ -37,33 +46,69 @@ PageJob::Kind kindOf(CompressRequest::Output output) {
     return PageJob::Kind::InPlace;
 }
 
+// One name of a file, and the page it goes by: the first found that is no link, or else the
+// first, so that a mirror holds a page under its own name rather than under that of a link to it.
+struct Name {
+    QString resolved;  // the name, every link followed
+    std::size_t page;
+    bool link;
+};
+
+// The names of one file that were found. A link is a way to a name, no name of its own; hard
+// links are names of their own.
+struct File {
+    std::vector<Name> names;
+    nlink_t links = 1;
+    bool named = false;  // a PATH named it, or a link to it, on the command line
+};
+
 }  // namespace
 
 std::variant<std::vector<PageJob>, QString> planJobs(const CompressRequest &request,
                                                      const std::vector<FoundPage> &pages) {
-    // Each file goes by one of its names: the first that is no link, or else the first, so that a
-    // mirror holds a page under its own name rather than under that of a link to it.
-    struct Name {
-        std::size_t page;
-        bool link;
-    };
-    std::map<FileKey, Name> names;
+    std::map<FileKey, File> files;
+    std::vector<const File *> fileOf(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (!pages[i].errorLine.isEmpty()) continue;
-        const Name name{i, isLink(pages[i].path)};
-        const auto [known, added] = names.try_emplace(keyOf(pages[i].path), name);
-        if (!added && known->second.link && !name.link) known->second = name;
+        const FoundPage &page = pages[i];
+        if (!page.errorLine.isEmpty()) continue;
+        File &file = files[keyOf(page.path)];
+        fileOf[i] = &file;
+        if (file.names.empty()) file.links = linksOf(page.path);
+        file.named = file.named || page.within.isEmpty();
+        const Name name{QFileInfo(page.path).canonicalFilePath(), i, isLink(page.path)};
+        const auto same = std::find_if(file.names.begin(), file.names.end(), [&](const Name &n) {
+            return !name.resolved.isEmpty() && n.resolved == name.resolved;
+        });
+        if (same == file.names.end())
+            file.names.push_back(name);
+        else if (same->link && !name.link)
+            *same = name;
     }
-    std::vector<bool> taken(pages.size());
-    for (const auto &[file, name] : names) taken[name.page] = true;
 
     const PageJob::Kind kind = kindOf(request.output);
     std::vector<PageJob> jobs;
     std::map<QString, QString> sourceOf;  // target in the mirror: the page that goes there
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const FoundPage &page = pages[i];
-        if (page.errorLine.isEmpty() && !taken[i]) continue;
-        PageJob job{kind, page.path, {}, page.errorLine};
+        const File *file = fileOf[i];
+        PageJob job{kind, page.path, {}, page.errorLine, {}, {}, false};
+        if (file) {
+            const auto name = std::find_if(file->names.begin(), file->names.end(),
+                                           [&](const Name &n) { return n.page == i; });
+            if (name == file->names.end()) continue;  // the file goes by another page
+            // Named on the command line, a link is followed wherever it leads.
+            if (!file->named) job.within = page.within;
+            // A file with names beyond those found must not be written through them: each name
+            // found becomes a file of its own, as sed -i makes it. A mirror has a file for
+            // each name anyway. Otherwise the file is compressed once, for all its names.
+            job.nameAlone = kind == PageJob::Kind::InPlace &&
+                            qsizetype(file->links) > qsizetype(file->names.size());
+            const bool alone = job.nameAlone || kind == PageJob::Kind::ToMirror;
+            if (!alone && name != file->names.begin()) continue;
+            if (!alone)
+                for (auto other = file->names.begin() + 1; other != file->names.end(); ++other)
+                    job.otherNames.append(pages[other->page].path);
+        }
         if (kind == PageJob::Kind::ToFile) job.target = request.outputPath;
         if (kind == PageJob::Kind::ToMirror && page.errorLine.isEmpty()) {
             job.target = QDir::cleanPath(request.outputPath + u'/' + page.relative);

@@ -47,6 +47,15 @@ std::optional<FileError> writeToStandardOutput(QByteArrayView bytes) {
     return std::nullopt;
 }
 
+std::variant<Stored, FileError> storedBy(const WriteResult &written) {
+    if (const auto *error = std::get_if<FileError>(&written)) return *error;
+    return Stored{true, std::get<Written>(written).lostAttributes};
+}
+
+bool isInside(const QString &path, const QString &folder) {
+    return folder == u'/' || path.startsWith(folder + u'/');
+}
+
 std::optional<FileError> makeFolderFor(const QString &target) {
     std::error_code error;
     std::filesystem::create_directories(
@@ -55,16 +64,39 @@ std::optional<FileError> makeFolderFor(const QString &target) {
     return std::nullopt;
 }
 
+// A page near the size limit, on several threads at once, may not fit in memory.
+PageOutcome outOfMemory(const PageJob &job) {
+    return failure(cannotOpenText(job.source), {FileError::Kind::OutOfMemory, {}});
+}
+
+CompressedPage failedPage(PageOutcome outcome) {
+    CompressedPage page;
+    page.outcome = std::move(outcome);
+    return page;
+}
+
 CompressedPage compress(const PageJob &job) {
-    auto read = readRegularFile(job.source, LineTrimLoader::kMaxDocumentSize);
+    auto read = readResolvedFile(job.source, LineTrimLoader::kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read))
-        return {failure(cannotOpenText(job.source), *error), {}, false};
-    const QByteArray &page = std::get<QByteArray>(read);
+        return failedPage(failure(cannotOpenText(job.source), *error));
+    ReadFile &file = std::get<ReadFile>(read);
+    // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
+    if (!job.within.isEmpty() && !isInside(file.resolvedPath, job.within)) {
+        CompressedPage skipped;
+        skipped.outcome.skipped = true;
+        skipped.outcome.noticeLine =
+            QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")
+                .arg(job.source, file.resolvedPath);
+        return skipped;
+    }
+    const QByteArray page = std::move(file.bytes);
     auto compressed = compressedBytes(page);
     if (const auto *error = std::get_if<FileError>(&compressed))
-        return {failure(cannotOpenText(job.source), *error), {}, false};
+        return failedPage(failure(cannotCompressText(job.source), *error));
 
     CompressedPage result;
+    result.resolvedPath = file.resolvedPath;
+    result.identity = file.identity;
     result.bytes = std::move(std::get<QByteArray>(compressed));
     result.outcome.sizeBefore = page.size();
     result.outcome.sizeAfter = result.bytes.size();
@@ -75,24 +107,26 @@ CompressedPage compress(const PageJob &job) {
     return result;
 }
 
-PageOutcome store(const PageJob &job, const CompressedPage &page) {
-    PageOutcome outcome = page.outcome;
-    if (job.kind == PageJob::Kind::InPlace) {
-        if (const auto error = TextWriter::writeBytes(job.source, page.bytes))
-            return failure(cannotSaveText(job.source), *error);
-        outcome.written = true;
-        return outcome;
-    }
-    const auto stored = storeUnlessHeld(job.kind, job.target, page.bytes);
+// What became of a page that was stored: done, with a word on what its file lost, or failed.
+PageOutcome outcomeOf(const std::variant<Stored, FileError> &stored, const QString &target,
+                      const CompressedPage &page) {
     if (const auto *error = std::get_if<FileError>(&stored))
-        return failure(cannotSaveText(targetName(job.target)), *error);
-    outcome.written = std::get<Stored>(stored) == Stored::Written;
+        return failure(cannotSaveText(targetName(target)), *error);
+    PageOutcome outcome = page.outcome;
+    const Stored &done = std::get<Stored>(stored);
+    outcome.written = done.written;
+    if (!done.lostAttributes.isEmpty())
+        outcome.noticeLine =
+            cannotKeepAttributesText(target) + u'：' + lostAttributesText(done.lostAttributes);
     return outcome;
 }
 
-// A page near the size limit, on several threads at once, may not fit in memory.
-PageOutcome outOfMemory(const PageJob &job) {
-    return failure(cannotOpenText(job.source), {FileError::Kind::OutOfMemory, {}});
+PageOutcome store(const PageJob &job, const CompressedPage &page) {
+    if (job.kind == PageJob::Kind::InPlace)
+        return outcomeOf(storedBy(TextWriter::writeBytes(page.resolvedPath, page.bytes,
+                                                         {page.identity, job.nameAlone})),
+                         job.source, page);
+    return outcomeOf(storeUnlessHeld(job.kind, job.target, page.bytes), job.target, page);
 }
 
 }  // namespace
@@ -100,7 +134,7 @@ PageOutcome outOfMemory(const PageJob &job) {
 std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page) {
     QByteArray compressed = trimLines(page);
     if (compressed.size() > LineTrimLoader::kMaxDocumentSize)
-        return FileError{FileError::Kind::TooLarge, {}};
+        return FileError{FileError::Kind::TrimmedTooLarge, {}};
     return compressed;
 }
 
@@ -112,14 +146,13 @@ std::variant<Stored, FileError> storeUnlessHeld(PageJob::Kind kind, const QStrin
                                                 const QByteArray &bytes) {
     if (target == u'-') {
         if (const auto error = writeToStandardOutput(bytes)) return *error;
-        return Stored::Written;
+        return Stored{true, {}};
     }
-    if (holds(target, bytes)) return Stored::AlreadyHeld;
+    if (holds(target, bytes)) return Stored{false, {}};
     if (kind == PageJob::Kind::ToMirror) {
         if (const auto error = makeFolderFor(target)) return *error;
     }
-    if (const auto error = TextWriter::writeBytes(target, bytes)) return *error;
-    return Stored::Written;
+    return storedBy(TextWriter::writeBytes(target, bytes));
 }
 
 CompressedPage compressPage(const PageJob &job) {
@@ -127,12 +160,12 @@ CompressedPage compressPage(const PageJob &job) {
         PageOutcome outcome;
         outcome.failed = true;
         outcome.errorLine = job.errorLine;
-        return {outcome, {}, false};
+        return failedPage(outcome);
     }
     try {
         return compress(job);
     } catch (const std::bad_alloc &) {
-        return {outOfMemory(job), {}, false};
+        return failedPage(outOfMemory(job));
     }
 }
 

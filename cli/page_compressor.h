@@ -9,6 +9,7 @@
 #include "cli/page_job.h"
 #include "cli/page_outcome.h"
 #include "core/file_error.h"
+#include "core/text_writer.h"
 
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
 // it right away writes: that is what the window guarantees for every byte string, so the page
@@ -18,7 +19,12 @@ std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page);
 // How a target is named in an error line: "-" as standard output.
 QString targetName(const QString &target);
 
-enum class Stored { Written, AlreadyHeld };
+// What storing a page did: wrote it, and what the file it replaced could not keep, or found it
+// held already.
+struct Stored {
+    bool written = false;
+    QList<LostAttribute> lostAttributes;
+};
 
 // Writes the compressed bytes of a page to target through the window's writer, unless target
 // holds exactly these bytes already: then it is not written at all and keeps its time stamp. For
@@ -32,10 +38,15 @@ struct CompressedPage {
     PageOutcome outcome;  // failed already, or what storing it will report
     QByteArray bytes;
     bool store = false;  // whether anything is left to write
+    // Compressed in place: the file that was read, where it lies, links resolved, so that what
+    // is written is that file and no other, whatever links change meanwhile.
+    QString resolvedPath;
+    FileIdentity identity;
 };
 
 // Reads the page of job as the window's loader does and compresses it: the work that keeps a core
-// busy. A page compressed in place that would not change is not to be stored.
+// busy. A page compressed in place that would not change is not to be stored. A page found in a
+// folder PATH that is, links followed, not inside that folder is skipped, unread.
 CompressedPage compressPage(const PageJob &job);
 
 // Stores a compressed page where its job says: mostly waiting for the disk. Both functions are

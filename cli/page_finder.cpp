@@ -9,6 +9,7 @@
 
 #include "core/file_error.h"
 #include "core/file_error_text.h"
+#include "core/temporary_file_name.h"
 
 namespace fs = std::filesystem;
 
@@ -36,12 +37,12 @@ PageFinder::PageFinder(QStringList extensions, const QString &skippedFolder)
 void PageFinder::addPath(const QString &path) {
     // A PATH that is missing or cannot be read is taken as a file: reading it reports why.
     if (isFolder(path))
-        walk(path, {});
+        walk(path, {}, QFileInfo(path).canonicalFilePath());
     else
-        pages_.push_back({path, QFileInfo(path).fileName(), {}});
+        pages_.push_back({path, QFileInfo(path).fileName(), {}, {}});
 }
 
-void PageFinder::walk(const QString &folder, const QString &relative) {
+void PageFinder::walk(const QString &folder, const QString &relative, const QString &within) {
     std::error_code error;
     fs::directory_iterator entries(fs::path(QFile::encodeName(folder).toStdString()), error);
     std::vector<fs::directory_entry> sorted;
@@ -63,15 +64,20 @@ void PageFinder::walk(const QString &folder, const QString &relative) {
         // A link's target decides, a missing target counting as a file: reading it says so.
         if (entry.is_directory(ignored)) {
             if (!entry.is_symlink(ignored) && !name.startsWith(u'.') && !isSkipped(path))
-                walk(path, below);
+                walk(path, below, within);
+        } else if (isTemporaryFileName(name)) {
+            notices_.append(
+                QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）")
+                    .arg(path));
         } else if (isPage(name)) {
             // Paths go through QString, whose file names are UTF-8: another name (from an old
             // GBK system, say) would lead to no file or, worse, to the wrong one.
             if (QFile::encodeName(name) == bytes)
-                pages_.push_back({path, below, {}});
+                pages_.push_back({path, below, {}, within});
             else
-                pages_.push_back(
-                    {path, below, cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8")});
+                pages_.push_back({path, below,
+                                  cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8"),
+                                  within});
         }
     }
 }

@@ -10,4 +10,7 @@ struct PageOutcome {
     qint64 sizeBefore = 0;
     qint64 sizeAfter = 0;
     QString errorLine;  // for a failure: what failed, on which file, and why
+    // Left alone, not counted: a link that leads out of the folder PATH it was found in.
+    bool skipped = false;
+    QString noticeLine;  // what was skipped, or what the page lost although it was written
 };

@@ -3,6 +3,7 @@
 #include "cli/exit_status.h"
 
 void RunSummary::add(const PageOutcome &outcome) {
+    if (outcome.skipped) return;
     ++files_;
     if (outcome.failed) {
         ++failed_;

@@ -34,7 +34,7 @@ PageOutcome compress(const CompressRequest &request) {
     const QByteArray &page = std::get<QByteArray>(read);
     auto compressed = compressedBytes(page);
     if (const auto *error = std::get_if<FileError>(&compressed))
-        return failure(cannotOpenText(kStandardInput), *error);
+        return failure(cannotCompressText(kStandardInput), *error);
     const QByteArray &result = std::get<QByteArray>(compressed);
 
     PageOutcome outcome;
@@ -48,7 +48,11 @@ PageOutcome compress(const CompressRequest &request) {
     const auto stored = storeUnlessHeld(PageJob::Kind::ToFile, target, result);
     if (const auto *error = std::get_if<FileError>(&stored))
         return failure(cannotSaveText(targetName(target)), *error);
-    outcome.written = std::get<Stored>(stored) == Stored::Written;
+    const Stored &done = std::get<Stored>(stored);
+    outcome.written = done.written;
+    if (!done.lostAttributes.isEmpty())
+        outcome.noticeLine =
+            cannotKeepAttributesText(target) + u'：' + lostAttributesText(done.lostAttributes);
     return outcome;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QByteArrayView>
 #include <cerrno>
+#include <utility>
 
 // An open file descriptor that is closed when it goes out of scope, unless close() was called
 // and its answer checked, as a writer must: some file systems report a failed write only there.
@@ -12,8 +14,11 @@ public:
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(FileDescriptor &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor &operator=(FileDescriptor &&other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
 
     int get() const { return fd_; }
 
@@ -44,3 +49,12 @@ inline int writeAllAt(int fd, QByteArrayView bytes, off_t offset) {
     }
     return 0;
 }
+
+// Which file a descriptor or path stands for, whatever name it is reached by.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    static FileIdentity of(const struct stat &status) { return {status.st_dev, status.st_ino}; }
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};

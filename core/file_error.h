@@ -24,10 +24,13 @@ struct FileError {
         LinkLoop,
         TooManyOpenFiles,
         OutOfMemory,
-        Disconnected,   // a network or user-space file system that went away
-        Unencodable,    // the text holds a character the file's encoding cannot hold
-        UnsafeInPlace,  // written in place, a failure could be neither ruled out nor undone
-        Other,          // systemMessage names what the system reported
+        Disconnected,     // a network or user-space file system that went away
+        Unencodable,      // the text holds a character the file's encoding cannot hold
+        UnsafeInPlace,    // written in place, a failure could be neither ruled out nor undone
+        Replaced,         // another file took its place after it was read
+        LinkedElsewhere,  // to be replaced alone, but the folder leaves only writing it in place
+        TrimmedTooLarge,  // its compressed form would be beyond what the text area handles
+        Other,            // systemMessage names what the system reported
     };
 
     Kind kind = Kind::Other;

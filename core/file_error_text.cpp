@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include "core/file_attributes.h"
 #include "core/file_error.h"
 #include "core/line_trim_loader.h"
 
@@ -57,6 +58,13 @@ QString fileErrorText(const FileError &error) {
         }
         case Kind::UnsafeInPlace:
             return QStringLiteral("文件不可读且无法预留空间，不能安全地原地写入");
+        case Kind::Replaced:
+            return QStringLiteral("文件在读取之后被换成了别的文件");
+        case Kind::LinkedElsewhere:
+            return QStringLiteral("文件还有不在这里的硬链接，所在文件夹又只允许原地写入");
+        case Kind::TrimmedTooLarge:
+            return QStringLiteral("压缩后会超过 %1 GiB")
+                .arg(LineTrimLoader::kMaxDocumentSize >> 30);
         case Kind::Other:
             break;
     }
@@ -67,6 +75,21 @@ QString cannotOpenText(const QString &path) {
     return QStringLiteral("无法打开文件：") + path;
 }
 
+QString cannotCompressText(const QString &path) {
+    return QStringLiteral("无法压缩文件：") + path;
+}
+
 QString cannotSaveText(const QString &path) {
     return QStringLiteral("无法保存文件：") + path;
+}
+
+QString cannotKeepAttributesText(const QString &path) {
+    return QStringLiteral("未能保留扩展属性：") + path;
+}
+
+QString lostAttributesText(const QList<LostAttribute> &lost) {
+    QStringList parts;
+    for (const LostAttribute &attribute : lost)
+        parts.append(attributeName(attribute.name) + u'（' + fileErrorText(attribute.why) + u'）');
+    return parts.join(u'、');
 }

@@ -11,10 +11,11 @@
 namespace {
 
 // Read and write where the file allows it, so that the old bytes can be kept; write only where it
-// does not. O_NONBLOCK: a FIFO put in the file's place must not block the window.
+// does not. O_NONBLOCK: a FIFO put in the file's place must not block the window. The path is
+// one whose links were followed already: a link put in its place is not followed.
 int openForOverwrite(const QString &path, bool &readable) {
     const QByteArray name = QFile::encodeName(path);
-    constexpr int kFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    constexpr int kFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW;
     int fd = ::open(name.constData(), O_RDWR | kFlags);
     readable = fd >= 0;
     if (fd < 0 && errno == EACCES) fd = ::open(name.constData(), O_WRONLY | kFlags);
@@ -54,13 +55,15 @@ Reservation reserve(int fd, qint64 size) {
 
 }  // namespace
 
-std::optional<FileError> overwriteInPlace(const QString &path, QByteArrayView bytes) {
+std::optional<FileError> overwriteInPlace(const QString &path, const FileIdentity &expected,
+                                          QByteArrayView bytes) {
     bool readable = false;
     FileDescriptor file(openForOverwrite(path, readable));
     if (file.get() < 0) return writeErrorFromErrno(errno);
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) return writeErrorFromErrno(errno);
     if (!S_ISREG(status.st_mode)) return FileError{FileError::Kind::NotRegularFile, {}};
+    if (FileIdentity::of(status) != expected) return FileError{FileError::Kind::Replaced, {}};
     const qint64 oldSize = status.st_size;
 
     // Every check comes before anything touches the file. Putting the old bytes back writes as

@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+#include "core/file_descriptor.h"
 #include "core/file_error.h"
 
 // Overwrites an existing regular file with bytes, for where no new file can be made beside it to
@@ -15,4 +16,6 @@
 // cover: a crash or power cut in the middle; a copy-on-write file system where putting the old
 // bytes back needs new space that is not there; a device that fails a write after the space for
 // it was reserved, in a file that cannot be read.
-std::optional<FileError> overwriteInPlace(const QString &path, QByteArrayView bytes);
+// The file at path, whose links were followed already, must be the one that expected names.
+std::optional<FileError> overwriteInPlace(const QString &path, const FileIdentity &expected,
+                                          QByteArrayView bytes);

@@ -40,7 +40,7 @@ std::variant<TextBuffer, FileError> LineTrimLoader::load(const QString &path) {
         if (auto *error = std::get_if<FileError>(&read)) return *error;
         trimmed = trimLinesAndChooseEncoding(std::get<QByteArray>(read), encoding);
     }  // the file's bytes are freed here, before the next copy is made
-    if (trimmed.size() > kMaxDocumentSize) return FileError{FileError::Kind::TooLarge, {}};
+    if (trimmed.size() > kMaxDocumentSize) return FileError{FileError::Kind::TrimmedTooLarge, {}};
 
     auto document = decodeFileBytes(std::move(trimmed), encoding);
     if (!document) return FileError{FileError::Kind::NoConverter, {}};

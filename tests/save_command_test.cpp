@@ -325,13 +325,17 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     const QByteArray oldBytes("old content that must survive\r\n");
     const QString path = dir.filePath(target);
     const QString folder = QFileInfo(path).absolutePath();
-    setMode(writeFile(*dir_, QStringLiteral("old.htm"), oldBytes), 0666);
-    setMode(writeFile(*dir_, QStringLiteral("readonly.htm"), oldBytes), 0444);
+    // The saver's own files, which a new file may replace.
+    const auto saversFile = [&](const QString &name, const QByteArray &bytes, mode_t mode) {
+        setMode(Unprivileged::giveToUser(writeFile(*dir_, name, bytes)), mode);
+    };
+    saversFile(QStringLiteral("old.htm"), oldBytes, 0666);
+    saversFile(QStringLiteral("readonly.htm"), oldBytes, 0444);
     // A target of its own: on the mounted file system, write-only or long.
     const bool ownTarget = fileSystem || (trouble & (kWriteOnly | kLongTarget));
     const QByteArray targetBytes = trouble & kLongTarget ? indentedLines(1200) : oldBytes;
     if (ownTarget) {
-        setMode(writeFile(*dir_, target, targetBytes), trouble & kWriteOnly ? 0222 : 0666);
+        saversFile(target, targetBytes, trouble & kWriteOnly ? 0222 : 0666);
         if (trouble & kFullFileSystem) fileSystem->fillUpTo(8 << 10);
     }
 

@@ -13,12 +13,12 @@ bool saveCommand(const CommandContext &context) {
     const std::optional<QString> path = context.dialog.showSave(&context.window);
     if (!path) return false;
 
-    std::optional<FileError> error;
+    WriteResult result;
     {
         BusyCursor busy;
-        error = TextWriter::write(*path, context.text.bytes(), context.text.encoding());
+        result = TextWriter::write(*path, context.text.bytes(), context.text.encoding());
     }
-    if (error) {
+    if (const auto *error = std::get_if<FileError>(&result)) {
         context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
                               cannotSaveText(*path) + u'\n' + fileErrorText(*error));
         return false;
@@ -27,6 +27,10 @@ bool saveCommand(const CommandContext &context) {
     context.dialog.setFileName(*path);
     context.messages.show(&context.window, MessageService::Icon::None, applicationTitle(),
                           QStringLiteral("压缩完成：）"));
+    // The text is saved; what the file has lost besides is worth a word of its own.
+    if (const auto &lost = std::get<Written>(result).lostAttributes; !lost.isEmpty())
+        context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),
+                              cannotKeepAttributesText(*path) + u'\n' + lostAttributesText(lost));
     return true;
 }
 
