@@ -11,6 +11,7 @@ packages=(
     xvfb xauth imagemagick desktop-file-utils
     dpkg-dev file fakeroot lintian appstream
     help2man man-db eatmydata
+    acl attr
 )
 
 missing=()

@@ -104,6 +104,9 @@ void FileEncodingTest::choosesEncoding_data() {
     row("XML declaration without quotes is ignored, as in browsers",
         "<?xml version=1.0 encoding=big5?>\r\n" + utf8, "UTF-8");
     row("labels compared without case", metaPage("<META CHARSET=\"Big5\">", big5), "BIG5");
+    row("a slash for the space after meta", metaPage("<meta/charset=big5>", big5), "BIG5");
+    row("a second charset attribute in the tag is ignored",
+        metaPage("<meta charset=big5 charset=koi8-r>", big5), "BIG5");
     const QByteArray lastMeta("<meta charset=big5>");
     row("declaration ending at byte 1024",
         fillerUpTo(kDeclarationScanLength - lastMeta.size()) + lastMeta + big5, "BIG5");
