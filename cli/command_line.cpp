@@ -59,6 +59,9 @@ struct Options {
                                  QStringLiteral("DIR")};
     QCommandLineOption check{QStringLiteral("check"),
                              QStringLiteral("什么也不写，只列出需要压缩的文件；有就以 1 退出。")};
+    QCommandLineOption null{{QStringLiteral("0"), QStringLiteral("null")},
+                            QStringLiteral("和 --check 一起用：每个文件名后面跟一个 NUL 字节，"
+                                           "而不是换行，如同 find -print0。")};
     QCommandLineOption extensions{
         QStringLiteral("ext"), QStringLiteral("在文件夹里找这些扩展名（逗号分隔），代替上面四个。"),
         QStringLiteral("LIST")};
@@ -111,6 +114,9 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
     } else if (parser.isSet(options.check)) {
         request.output = CompressRequest::Output::Check;
     }
+    request.nullEnded = parser.isSet(options.null);
+    if (request.nullEnded && request.output != CompressRequest::Output::Check)
+        return usageError(QStringLiteral("-0 只能和 --check 一起用。"));
     if (request.outputPath.isEmpty() && request.output != CompressRequest::Output::InPlace &&
         request.output != CompressRequest::Output::Check)
         return usageError(QStringLiteral("输出的文件名或文件夹名是空的。"));
@@ -151,8 +157,9 @@ std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringL
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     const Options options;
-    parser.addOptions({options.output, options.outputDir, options.check, options.extensions,
-                       options.jobs, options.quiet, options.help, options.version});
+    parser.addOptions({options.output, options.outputDir, options.check, options.null,
+                       options.extensions, options.jobs, options.quiet, options.help,
+                       options.version});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
                                  QStringLiteral("PATH..."));

@@ -19,6 +19,7 @@ struct CompressRequest {
     QStringList extensions;  // lower case, without the dot
     int jobs = 1;
     bool quiet = false;
+    bool nullEnded = false;  // --check's list ends each name with a NUL instead of a line end
 
     bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
 };

@@ -22,9 +22,10 @@ void printTo(std::FILE *stream, const QString &line) {
     std::fputs(line.toLocal8Bit().constData(), stream);
 }
 
-// The page names that --check lists go out as the bytes of their file names, for scripts.
-void listChanged(const QString &path) {
-    const QByteArray line = QFile::encodeName(path) + '\n';
+// The page names that --check lists go out as the bytes of their file names, for scripts; a name
+// may hold a line end, but never a NUL.
+void listChanged(const QString &path, char end) {
+    const QByteArray line = QFile::encodeName(path) + end;
     std::fwrite(line.constData(), 1, line.size(), stdout);
 }
 
@@ -33,6 +34,7 @@ class Reporter {
 public:
     Reporter(const CompressRequest &request, RunSummary &summary)
         : check_(request.output == CompressRequest::Output::Check),
+          end_(request.nullEnded ? '\0' : '\n'),
           summary_(summary),
           progress_(!request.quiet) {}
     ~Reporter() { progress_.clear(); }
@@ -46,8 +48,8 @@ public:
             progress_.clear();
             printTo(stderr, outcome.errorLine + u'\n');
         } else if (check_ && outcome.changed) {
-            listChanged(shownPath);
-            for (const QString &name : otherNames) listChanged(name);
+            listChanged(shownPath, end_);
+            for (const QString &name : otherNames) listChanged(name, end_);
         }
         if (!outcome.noticeLine.isEmpty()) reportNotice(outcome.noticeLine);
     }
@@ -64,6 +66,7 @@ public:
 
 private:
     bool check_;
+    char end_;
     RunSummary &summary_;
     ProgressBar progress_;
 };

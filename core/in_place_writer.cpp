@@ -98,6 +98,9 @@ std::optional<FileError> overwriteInPlace(const QString &path, const FileIdentit
     if (error != 0) {
         if (old) (void)writeAllAt(file.get(), *old, 0);
         (void)::ftruncate(file.get(), oldSize);
+        // Put back as it was, time stamp included, so that build tools see nothing new.
+        const timespec times[2] = {status.st_atim, status.st_mtim};
+        (void)::futimens(file.get(), times);
         return writeErrorFromErrno(error);
     }
     if (const int closeError = file.close()) return writeErrorFromErrno(closeError);

@@ -1,14 +1,19 @@
 #pragma once
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <QProcess>
 #include <QStringList>
 #include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <functional>
 
 // What one run of the real zerediz-compress answered.
@@ -141,3 +146,32 @@ private:
     int terminal_ = -1;
     QByteArray written_;
 };
+// Makes the calls of one system call fail with error, in this process and in the program it then
+// starts, as a failing disk would make them fail: all of them, or only those whose argument (from
+// 0) is value. For a child process just before the program starts.
+inline void failSystemCall(long number, int error, int argument = -1, __u32 value = 0) {
+#if defined(__x86_64__)
+    constexpr __u32 kArchitecture = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+    constexpr __u32 kArchitecture = AUDIT_ARCH_AARCH64;
+#endif
+    const __u32 fail = SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA);
+    const bool always = argument < 0;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArchitecture, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 3),
+        // The low half of the argument, on the little-endian machines this runs on.
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
+                 __u32(offsetof(seccomp_data, args) + 8 * (always ? 0 : argument))),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, __u8(always ? 0 : 1)),
+        BPF_STMT(BPF_RET | BPF_K, fail),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        ::_exit(126);
+}
