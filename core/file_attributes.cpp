@@ -62,8 +62,10 @@ std::variant<QList<LostAttribute>, FileError> copyAttributes(int from, const str
             hadList = hadList || name == kAccessControlList;
             const auto value = attributeValue(from, name);
             if (!value && errno == ENODATA) continue;  // removed in between
-            if (!value || ::fsetxattr(to, name.constData(), value->constData(),
-                                      static_cast<size_t>(value->size()), 0) != 0)
+            if (!value)
+                lost.append({QString::fromUtf8(name), readErrorFromErrno(errno)});
+            else if (::fsetxattr(to, name.constData(), value->constData(),
+                                 static_cast<size_t>(value->size()), 0) != 0)
                 lost.append({QString::fromUtf8(name), writeErrorFromErrno(errno)});
         }
     }

@@ -8,6 +8,7 @@
 
 #include "app/application_setup.h"
 #include "byte_samples.h"
+#include "file_rights.h"
 #include "form1_harness.h"
 #include "tiny_file_system.h"
 #include "unprivileged.h"
@@ -27,12 +28,6 @@ QStringList tree(const QString &folder) {
     while (it.hasNext()) paths.append(it.next());
     paths.sort();
     return paths;
-}
-
-mode_t modeOf(const QString &path) {
-    struct stat status {};
-    ::stat(QFile::encodeName(path).constData(), &status);
-    return status.st_mode & 07777;
 }
 
 void setMode(const QString &path, mode_t mode) {
@@ -77,7 +72,8 @@ private Q_SLOTS:
     void writesInPlaceWhereFolderTakesNoNewFile();
     void keepsPermissionBits_data();
     void keepsPermissionBits();
-    void followsSymbolicLink();
+    void followsLinks_data();
+    void followsLinks();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -221,7 +217,8 @@ void SaveCommandTest::refusesCharacterTheEncodingCannotHold() {
     QFETCH(bool, inPlace);
     const QByteArray oldBytes("old content that must survive\r\n");
     const QString target = writeFile(*dir_, QStringLiteral("target.htm"), oldBytes);
-    setMode(target, 0666);
+    setMode(Unprivileged::giveToUser(target),
+            0666);  // the saver's own: replaced, or written in place
     Form1Harness window;
     window.open(writeFile(*dir_, QStringLiteral("page.htm"), page));
     window.text().SendScintilla(QsciScintillaBase::SCI_GOTOLINE, line - 1);
@@ -274,6 +271,8 @@ void SaveCommandTest::failureKeepsTargetAndText_data() {
     row("target is a folder", "folder", QStringLiteral("这是一个文件夹"));
     row("path through a file", "old.htm/out.htm", QStringLiteral("文件夹不存在"));
     row("read-only file", "readonly.htm", QStringLiteral("没有写入权限"));
+    row("new file in a folder that takes none", "closed/new.htm", QStringLiteral("没有写入权限"),
+        kClosedFolder);
     row("device", "/dev/null", QStringLiteral("不是普通文件"));
     row("FIFO without a reader", "fifo", QStringLiteral("不是普通文件"));
     // Texts smaller than Qt's 16 KiB write buffer as well as larger ones.
@@ -320,6 +319,7 @@ void SaveCommandTest::failureKeepsTargetAndText() {
         if (!fileSystem->isMounted()) QSKIP("mounting a file system for the test needs root");
     }
     dir.mkdir(QStringLiteral("folder"));
+    dir.mkdir(QStringLiteral("closed"));
     ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0);
     setMode(dir.filePath(QStringLiteral("fifo")), 0666);
     const QByteArray oldBytes("old content that must survive\r\n");
@@ -368,77 +368,165 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     QCOMPARE(window.dialogs.startPaths.last(), dir.filePath(QStringLiteral("page.htm")));
 }
 
+// Where a new file could not take the target's place as it was.
+enum InPlaceReason {
+    kFolderClosed,          // the folder takes no new file
+    kStickyFolder,          // a folder such as /tmp, where only a file's owner may replace it
+    kAnotherUsersFile,      // another user's writable file: a new one would be the saver's
+    kLinkIntoClosedFolder,  // the target is a link into a folder that takes no new file
+    kMountedFile,           // a file mounted in its own place, which cannot be renamed over
+};
+
 void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile_data() {
     QTest::addColumn<QByteArray>("old");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<uint>("mode");
+    QTest::addColumn<int>("reason");
     const QByteArray longer = indentedLines(1200);
-    QTest::newRow("grows") << QByteArray("old") << QByteArray("new\r\n") << 0666u;
-    QTest::newRow("shrinks, its old tail cut off") << longer << QByteArray("new\r\n") << 0666u;
-    QTest::newRow("write-only file, grows") << QByteArray("old") << longer << 0222u;
-    QTest::newRow("write-only file, shrinks") << longer << QByteArray("new\r\n") << 0222u;
+    const auto row = [](const char *name, const QByteArray &old, const QByteArray &text, uint mode,
+                        InPlaceReason reason = kFolderClosed) {
+        QTest::newRow(name) << old << text << mode << int(reason);
+    };
+    row("grows", "old", "new\r\n", 0666);
+    row("shrinks, its old tail cut off", longer, "new\r\n", 0666);
+    row("write-only file, grows", "old", longer, 0222);
+    row("write-only file, shrinks", longer, "new\r\n", 0222);
+    row("in a sticky folder", "old", "new\r\n", 0666, kStickyFolder);
+    row("another user's file, which stays his", "old", "new\r\n", 0666, kAnotherUsersFile);
+    row("through a link into a folder that takes no new file", "old", "new\r\n", 0666,
+        kLinkIntoClosedFolder);
+    row("a file mounted in its own place", "old", "new\r\n", 0666, kMountedFile);
 }
 
 void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile() {
     QFETCH(QByteArray, old);
     QFETCH(QByteArray, text);
     QFETCH(uint, mode);
-    const QString target = writeFile(*dir_, QStringLiteral("target.htm"), old);
+    QFETCH(int, reason);
+    const QDir dir(dir_->path());
+    const bool intoClosedFolder = reason == kFolderClosed || reason == kLinkIntoClosedFolder;
+    dir.mkdir(QStringLiteral("real"));
+    QString target = writeFile(*dir_, QStringLiteral("real/target.htm"), old);
     setMode(target, mode);
+    std::optional<BindMount> mounted;
+    if (reason == kMountedFile) {
+        // The saver's own file, which a new one could otherwise replace.
+        Unprivileged::giveToUser(target);
+        const QString elsewhere = writeFile(*dir_, QStringLiteral("real/elsewhere.htm"), old);
+        setMode(Unprivileged::giveToUser(elsewhere), mode);
+        mounted.emplace(elsewhere, target);
+        if (!mounted->isMounted()) QSKIP("mounting a file needs root");
+    }
+    const QString saved = target;
+    if (reason == kLinkIntoClosedFolder) {
+        target = dir.filePath(QStringLiteral("link.htm"));
+        QVERIFY(QFile::link(QStringLiteral("real/target.htm"), target));
+    }
+    const FileRights rights = rightsOf(saved);
+    const QString folder = dir.filePath(QStringLiteral("real"));
+    setMode(folder, intoClosedFolder ? 0555 : reason == kStickyFolder ? 01777 : 0777);
     Form1Harness window;
     window.setText(text);
-    setMode(dir_->path(), 0555);
     {
         Unprivileged user;
         window.save(target);
     }
-    setMode(dir_->path(), 0777);
-    QCOMPARE(readFile(target), text);
-    QCOMPARE(uint(modeOf(target)), mode);
+    setMode(folder, 0777);
+    QCOMPARE(readFile(saved), text);
+    QVERIFY(rightsOf(saved) == rights);
     QCOMPARE(window.messages.shown.last().text, QStringLiteral("压缩完成：）"));
-    QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("target.htm")});
+    QStringList files{QStringLiteral("target.htm")};
+    if (mounted) files.prepend(QStringLiteral("elsewhere.htm"));
+    QCOMPARE(entries(folder), files);
 }
 
 void SaveCommandTest::keepsPermissionBits_data() {
     QTest::addColumn<uint>("mode");
-    QTest::addColumn<bool>("othersFile");  // the file belongs to nobody, and root saves it
-    QTest::newRow("private") << 0600u << false;
-    QTest::newRow("group readable") << 0640u << false;
-    QTest::newRow("executable") << 0755u << false;
-    QTest::newRow("another user's, group readable") << 0640u << true;
-    QTest::newRow("another user's, set-group-ID") << 02750u << true;
+    QTest::addColumn<bool>("othersFile");    // the file belongs to nobody, and root saves it
+    QTest::addColumn<QStringList>("setUp");  // commands run on the file before it is saved
+    QTest::addColumn<QString>("lost");       // what the file loses, and so the warning says
+    const auto row = [](const char *name, uint mode, bool othersFile, const QStringList &setUp = {},
+                        const QString &lost = {}) {
+        QTest::newRow(name) << mode << othersFile << setUp << lost;
+    };
+    const QString acl = QStringLiteral("setfacl -m u:daemon:rw");
+    row("private", 0600, false);
+    row("group readable", 0640, false);
+    row("executable", 0755, false);
+    row("another user's, group readable", 0640, true);
+    row("another user's, set-group-ID", 02750, true);
+    // The list's mask shows as the group's bits: a new file without the list would give the
+    // group what the mask lets through.
+    row("an access control list", 0640, false, {acl});
+    row("an attribute of the user's", 0644, false,
+        {QStringLiteral("setfattr -n user.origin -v zerediz")});
+    row("another user's, with an access control list", 0640, true, {acl});
+    // Its owner may write the file but not read it, nor so its attribute.
+    row("a write-only file's attribute, which cannot be read", 0222, true,
+        {QStringLiteral("setfattr -n user.origin -v zerediz")},
+        QStringLiteral("user.origin（没有读取权限）"));
 }
 
+// The saved file gives the same rights to the same people as the file it replaced.
 void SaveCommandTest::keepsPermissionBits() {
     QFETCH(uint, mode);
     QFETCH(bool, othersFile);
+    QFETCH(QStringList, setUp);
+    QFETCH(QString, lost);
     if (othersFile && geteuid() != 0) QSKIP("only root can save another user's file");
     const QString target = writeFile(*dir_, QStringLiteral("target.htm"), "old");
     const QByteArray name = QFile::encodeName(target);
     if (othersFile) QVERIFY(::chown(name.constData(), Unprivileged::kNobody, 65534) == 0);
     setMode(target, mode);
+    for (const QString &command : setUp) QVERIFY2(runOn(command, target), qPrintable(command));
+    FileRights rights = rightsOf(target);
     Form1Harness window;
     window.setText("new");
-    window.save(target);
+    {
+        // The file's owner saves what is lost; root saves the rest.
+        std::optional<Unprivileged> owner;
+        if (!lost.isEmpty()) owner.emplace();
+        window.save(target);
+    }
     QCOMPARE(readFile(target), QByteArray("new"));
-    QCOMPARE(uint(modeOf(target)), mode);
-    struct stat status {};
-    ::stat(name.constData(), &status);
-    QCOMPARE(status.st_uid, othersFile ? Unprivileged::kNobody : geteuid());
-    QCOMPARE(status.st_gid, othersFile ? gid_t(65534) : getegid());
+    if (!lost.isEmpty()) rights.attributes.remove(lost.section(u'（', 0, 0).toLatin1());
+    QVERIFY(rightsOf(target) == rights);
+    QCOMPARE(window.messages.shown.first().text, QStringLiteral("压缩完成：）"));
+    QCOMPARE(window.messages.shown.size(), lost.isEmpty() ? 1 : 2);
+    if (!lost.isEmpty())
+        QCOMPARE(window.messages.shown.last().text,
+                 QStringLiteral("未能保留扩展属性：") + target + u'\n' + lost);
 }
 
-void SaveCommandTest::followsSymbolicLink() {
+void SaveCommandTest::followsLinks_data() {
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("symbolic link, which stays a link") << false;
+    QTest::newRow("hard link: both names get the text and stay one file") << true;
+}
+
+void SaveCommandTest::followsLinks() {
+    QFETCH(bool, hardLink);
     QDir(dir_->path()).mkdir(QStringLiteral("real"));
     const QString real = writeFile(*dir_, QStringLiteral("real/page.htm"), "old");
     const QString link = dir_->filePath(QStringLiteral("link.htm"));
-    QVERIFY(QFile::link(QStringLiteral("real/page.htm"), link));
+    if (hardLink)
+        QVERIFY(::link(QFile::encodeName(real).constData(), QFile::encodeName(link).constData()) ==
+                0);
+    else
+        QVERIFY(QFile::link(QStringLiteral("real/page.htm"), link));
     Form1Harness window;
     window.setText("through the link");
     window.save(link);
     QCOMPARE(readFile(real), QByteArray("through the link"));
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(real).absoluteFilePath());
+    QCOMPARE(readFile(link), QByteArray("through the link"));
+    if (hardLink) {
+        struct stat status {};
+        ::stat(QFile::encodeName(link).constData(), &status);
+        QCOMPARE(status.st_nlink, nlink_t(2));
+    } else {
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QFileInfo(real).absoluteFilePath());
+    }
     QCOMPARE(entries(dir_->filePath(QStringLiteral("real"))),
              QStringList{QStringLiteral("page.htm")});
 }

@@ -42,3 +42,24 @@ private:
     QByteArray folder_;
     bool mounted_ = false;
 };
+
+// A file mounted on another one, as containers get files of the host, for as long as it lives.
+// Only root may mount.
+class BindMount {
+public:
+    BindMount(const QString &source, const QString &target) : target_(QFile::encodeName(target)) {
+        mounted_ = ::mount(QFile::encodeName(source).constData(), target_.constData(), nullptr,
+                           MS_BIND, nullptr) == 0;
+    }
+    ~BindMount() {
+        if (mounted_) ::umount2(target_.constData(), MNT_DETACH);
+    }
+    BindMount(const BindMount &) = delete;
+    BindMount &operator=(const BindMount &) = delete;
+
+    bool isMounted() const { return mounted_; }
+
+private:
+    QByteArray target_;
+    bool mounted_ = false;
+};
