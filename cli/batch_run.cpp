@@ -11,14 +11,16 @@
 
 #include "cli/page_compressor.h"
 
-void compressAll(const std::vector<PageJob> &jobs, int threads,
-                 const std::function<void(const PageJob &, const PageOutcome &)> &report,
-                 const std::function<void(qsizetype done)> &progress) {
+qsizetype compressAll(const std::vector<PageJob> &jobs, int threads,
+                      const std::function<void(const PageJob &, const PageOutcome &)> &report,
+                      const std::function<void(qsizetype done)> &progress,
+                      const std::function<bool()> &stopped) {
     const auto total = static_cast<qsizetype>(jobs.size());
     std::mutex mutex;
     std::condition_variable finished;
     std::vector<std::optional<PageOutcome>> outcomes(jobs.size());  // guarded by mutex
     qsizetype done = 0;                                             // guarded by mutex
+    qsizetype working = 0;                                          // guarded by mutex
     std::atomic<qsizetype> next = 0;
 
     // Reading and trimming keep a core busy, so no more pages than asked for are compressed at a
@@ -28,7 +30,8 @@ void compressAll(const std::vector<PageJob> &jobs, int threads,
     constexpr qsizetype kStoredAtOnce = 16;
     std::counting_semaphore<> compressing(threads);
     const auto work = [&] {
-        for (qsizetype i = next++; i < total; i = next++) {
+        // A page once taken is finished, so that it is either old or new.
+        for (qsizetype i = 0; !stopped() && (i = next++) < total;) {
             compressing.acquire();
             CompressedPage page = compressPage(jobs[i]);
             compressing.release();
@@ -40,19 +43,28 @@ void compressAll(const std::vector<PageJob> &jobs, int threads,
             }
             finished.notify_one();
         }
+        {
+            const std::lock_guard lock(mutex);
+            --working;
+        }
+        finished.notify_one();
     };
     // However many are asked for: each thread holds a page and its result in memory, and a
     // system that cannot start one more would end the program.
     constexpr qsizetype kMostThreads = 256;
     std::vector<std::jthread> workers;
     const qsizetype count = std::max(qsizetype(threads), kStoredAtOnce);
-    for (qsizetype i = 0; i < std::min({count, total, kMostThreads}); ++i)
-        workers.emplace_back(work);
+    working = std::min({count, total, kMostThreads});
+    for (qsizetype i = 0; i < working; ++i) workers.emplace_back(work);
 
     std::unique_lock lock(mutex);
-    for (qsizetype reported = 0; reported < total;) {
+    qsizetype reported = 0;
+    while (reported < total) {
         using namespace std::chrono_literals;
-        finished.wait_for(lock, 100ms, [&] { return outcomes[reported].has_value(); });
+        finished.wait_for(lock, 100ms,
+                          [&] { return outcomes[reported].has_value() || working == 0; });
+        // Stopped, every worker gone: what is not reported now never will be.
+        if (!outcomes[reported] && working == 0) break;
         std::vector<PageOutcome> ready;
         const qsizetype first = reported;
         for (; reported < total && outcomes[reported]; ++reported) {
@@ -65,4 +77,5 @@ void compressAll(const std::vector<PageJob> &jobs, int threads,
         progress(doneNow);
         lock.lock();
     }
+    return reported;
 }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "cli/batch_run.h"
@@ -15,6 +16,7 @@
 #include "cli/progress_bar.h"
 #include "cli/run_summary.h"
 #include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 
 namespace {
 
@@ -109,6 +111,15 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsOf(const CompressReque
     return std::move(std::get<std::vector<PageJob>>(jobs));
 }
 
+// What the summary line starts with when a signal stopped the run: which, and how many pages it
+// left as they were.
+QString interruptionText(int signal, qsizetype untouched) {
+    const char *name = sigabbrev_np(signal);
+    return QStringLiteral("已中断（SIG%1），还有 %2 个文件没有处理。")
+        .arg(name ? QString::fromLatin1(name) : QString::number(signal))
+        .arg(untouched);
+}
+
 RunSummary::Effect effectOf(const CompressRequest &request) {
     if (request.output == CompressRequest::Output::Check) return RunSummary::Effect::Check;
     if (request.output == CompressRequest::Output::InPlace && !request.readsStandardInput())
@@ -120,6 +131,7 @@ RunSummary::Effect effectOf(const CompressRequest &request) {
 
 int runCompression(const CompressRequest &request) {
     RunSummary summary(effectOf(request));
+    qsizetype untouched = 0;
     {
         Reporter reporter(request, summary);
         if (request.readsStandardInput()) {
@@ -132,17 +144,24 @@ int runCompression(const CompressRequest &request) {
             }
             const auto &jobs = std::get<std::vector<PageJob>>(planned);
             const auto total = static_cast<qsizetype>(jobs.size());
-            compressAll(
+            const qsizetype reported = compressAll(
                 jobs, request.jobs,
                 [&](const PageJob &job, const PageOutcome &outcome) {
                     reporter.report(job.source, outcome, job.otherNames);
                 },
-                [&](qsizetype done) { reporter.progress(done, total); });
+                [&](qsizetype done) { reporter.progress(done, total); },
+                [] { return stopSignal() != 0; });
+            for (qsizetype i = reported; i < total; ++i) untouched += 1 + jobs[i].otherNames.size();
         }
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         printTo(stderr, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
         return exit_status::kFailed;
+    }
+    if (const int signal = stopSignal()) {
+        const QString interruption = interruptionText(signal, untouched);
+        printTo(stderr, request.quiet ? interruption + u'\n' : interruption + summary.line());
+        return 128 + signal;
     }
     if (!request.quiet) printTo(stderr, summary.line());
     return summary.exitStatus();

@@ -5,10 +5,12 @@
 
 #include "cli/command_line.h"
 #include "cli/compress_run.h"
+#include "cli/stop_signals.h"
 #include "core/chinese_translations.h"
 #include "core/file_size_limit.h"
 
 int main(int argc, char *argv[]) {
+    catchStopSignals();
     // A page beyond the file-size limit fails on its own line; the run goes on with the next.
     ignoreFileSizeSignal();
     QCoreApplication app(argc, argv);

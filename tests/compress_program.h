@@ -25,11 +25,11 @@ struct ProgramRun {
 
 // Runs zerediz-compress in folder, with input on its standard input. inChild runs in the child
 // process just before the program starts, to limit it as a test needs; whileRunning runs once it
-// has started, before anything it writes to standard output is read.
+// has started, given its process id, before anything it writes to standard output is read.
 inline ProgramRun runCompress(const QString &folder, const QStringList &arguments,
                               const QByteArray &input = {},
                               const std::function<void()> &inChild = {},
-                              const std::function<void()> &whileRunning = {}) {
+                              const std::function<void(qint64 processId)> &whileRunning = {}) {
     QProcess process;
     process.setWorkingDirectory(folder);
     if (inChild) process.setChildProcessModifier(inChild);
@@ -37,7 +37,7 @@ inline ProgramRun runCompress(const QString &folder, const QStringList &argument
     if (!process.waitForStarted()) qFatal("zerediz-compress does not start");
     process.write(input);
     process.closeWriteChannel();
-    if (whileRunning) whileRunning();
+    if (whileRunning) whileRunning(process.processId());
     process.waitForFinished(-1);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};

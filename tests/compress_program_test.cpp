@@ -7,6 +7,8 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <csignal>
 
 #include "byte_samples.h"
 #include "compress_program.h"
@@ -46,6 +48,11 @@ Snapshot snapshotOf(const QString &root) {
         files.insert(QDir(root).relativeFilePath(path), state);
     }
     return files;
+}
+
+QByteArray readFileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A page far larger than a pipe holds, and what it compresses to.
@@ -287,6 +294,8 @@ private Q_SLOTS:
     void compressesWhatItIsAskedFor();
     void goesOnPastAFailingFile_data();
     void goesOnPastAFailingFile();
+    void stopsCleanlyOnASignal_data();
+    void stopsCleanlyOnASignal();
     void answersWithoutCompressing_data();
     void answersWithoutCompressing();
 };
@@ -447,7 +456,7 @@ void CompressProgramTest::compressesWhatItIsAskedFor() {
     bool barShown = false;
     const ProgramRun run = runCompress(
         tree.root(), arguments, input, [&] { terminal.becomeStandardError(); },
-        [&] {
+        [&](qint64) {
             terminal.closeTerminalSide();
             barShown = terminal.readUntil("0/1");
         });
@@ -539,6 +548,66 @@ void CompressProgramTest::goesOnPastAFailingFile() {
     QVERIFY2(lines.contains(errorLine), qPrintable(lines.join(u'\n')));
     QCOMPARE(run.exitCode, summary.contains(QStringLiteral("失败")) ? 1 : 0);
     verifyTree(tree, before, compressed, {});
+}
+
+void CompressProgramTest::stopsCleanlyOnASignal_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("SIGINT, Ctrl+C") << SIGINT << QStringLiteral("SIGINT");
+    QTest::newRow("SIGTERM, kill") << SIGTERM << QStringLiteral("SIGTERM");
+    QTest::newRow("SIGHUP, the terminal gone") << SIGHUP << QStringLiteral("SIGHUP");
+}
+
+// A run over many pages, stopped by a signal once it has compressed one: it ends with 128 + the
+// signal, every page holds its old or its new content, no other file is left, and the summary
+// counts the pages that were done.
+void CompressProgramTest::stopsCleanlyOnASignal() {
+    QFETCH(int, signal);
+    QFETCH(QString, name);
+    Tree tree;
+    const QByteArray page = QByteArray("    <p>line</p>    \r\n").repeated(1000);
+    QStringList pages;
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray path =
+            "many/" + QByteArray::number(i / 100) + "/p" + QByteArray::number(i % 100) + ".html";
+        tree.add(path.constData(), page);
+        pages.append(QString::fromLatin1(path));
+    }
+    const QByteArray compressed = referenceTrim(page);
+    const QString first = tree.path("many/0/p0.html");
+    const ProgramRun run = runCompress(
+        tree.root(), {QStringLiteral("-j1"), QStringLiteral("many")}, {}, {},
+        [&](qint64 processId) {
+            for (int wait = 0; wait < 60000 && readFileBytes(first) != compressed; ++wait)
+                QThread::msleep(1);
+            ::kill(pid_t(processId), signal);
+        });
+    QCOMPARE(run.exitCode, 128 + signal);
+
+    QStringList found;
+    QDirIterator it(tree.path("many"),
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!QFileInfo(path).isDir()) found.append(QDir(tree.root()).relativeFilePath(path));
+    }
+    found.sort();
+    pages.sort();
+    QCOMPARE(found, pages);
+    qsizetype done = 0;
+    for (const QString &path : pages) {
+        const QByteArray bytes = readFileBytes(tree.path(path.toLatin1().constData()));
+        QVERIFY2(bytes == page || bytes == compressed, qPrintable(path));
+        done += bytes == compressed;
+    }
+    QVERIFY2(done > 0 && done < pages.size(), "the run was stopped while it went on");
+    const QString summary = QString::fromUtf8(run.standardError).trimmed().split(u'\n').last();
+    QVERIFY2(summary.startsWith(QStringLiteral("已中断（%1），还有 %2 个文件没有处理。%3 个文件：")
+                                    .arg(name)
+                                    .arg(pages.size() - done)
+                                    .arg(done)),
+             qPrintable(summary));
 }
 
 void CompressProgramTest::answersWithoutCompressing_data() {
