@@ -54,8 +54,10 @@ qsizetype compressAll(const std::vector<PageJob> &jobs, int threads,
     constexpr qsizetype kMostThreads = 256;
     std::vector<std::jthread> workers;
     const qsizetype count = std::max(qsizetype(threads), kStoredAtOnce);
-    working = std::min({count, total, kMostThreads});
-    for (qsizetype i = 0; i < working; ++i) workers.emplace_back(work);
+    // Counted before the first one starts, since the first ones may be done before the last start.
+    const qsizetype started = std::min({count, total, kMostThreads});
+    working = started;
+    for (qsizetype i = 0; i < started; ++i) workers.emplace_back(work);
 
     std::unique_lock lock(mutex);
     qsizetype reported = 0;
