@@ -391,21 +391,22 @@ qsizetype TextDocument::positionOfUnit(qsizetype unit) const {
     return blockStart(index) + (p - data);
 }
 
-QString TextDocument::text(qsizetype from, qsizetype to) const {
-    const QByteArray bytes = slice(from, to);
+QString TextDocument::readable(QByteArrayView bytes) {
     QString out;
     out.reserve(bytes.size());
-    const char *end = bytes.constData() + bytes.size();
-    for (const char *p = bytes.constData(); p < end;) {
+    const char *end = bytes.data() + bytes.size();
+    const char *run = bytes.data();
+    for (const char *p = bytes.data(); p < end;) {
         const int length = utf8SequenceLength(p, end);
-        if (length == 0) {
-            out.append(QChar::ReplacementCharacter);
-            ++p;
-        } else {
-            out.append(QString::fromUtf8(p, length));
+        if (length > 0) {
             p += length;
+            continue;
         }
+        out.append(QString::fromUtf8(run, p - run));
+        out.append(QChar::ReplacementCharacter);
+        run = ++p;
     }
+    out.append(QString::fromUtf8(run, end - run));
     return out;
 }
 

@@ -58,7 +58,8 @@ public:
     // The position of the character that holds that code unit, or the end.
     qsizetype positionOfUnit(qsizetype unit) const;
     // The text between two positions, a byte that is no character read as U+FFFD.
-    QString text(qsizetype from, qsizetype to) const;
+    QString text(qsizetype from, qsizetype to) const { return readable(slice(from, to)); }
+    static QString readable(QByteArrayView bytes);
 
     // The neighbouring place where a character starts: after a well-formed UTF-8 character, a
     // single byte that is none, or a CR LF pair.

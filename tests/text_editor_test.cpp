@@ -1,0 +1,479 @@
+#include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QTest>
+
+#include "byte_samples.h"
+#include "ui/text/text_accessible.h"
+#include "ui/text/text_editor.h"
+
+namespace {
+
+// One key event; text alone makes an event that carries only that text, as input methods and
+// remote keyboards send.
+struct Key {
+    int key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+};
+Key key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return {k, modifiers, {}};
+}
+Key typed(const char *utf8) {
+    return {Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(utf8)};
+}
+const Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
+const Qt::KeyboardModifiers kShift = Qt::ShiftModifier;
+
+void send(QWidget &widget, const Key &k) {
+    if (k.key == Qt::Key_unknown) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, k.text);
+        QCoreApplication::sendEvent(&widget, &press);
+        return;
+    }
+    QTest::keyClick(&widget, Qt::Key(k.key), k.modifiers);
+}
+
+// What an input method sends: a preedit string with its caret, or a commit replacing some of
+// the text around the caret.
+struct ImEvent {
+    QString preedit;
+    QString commit;
+    int replacementStart = 0;
+    int replacementLength = 0;
+};
+
+// An editor on screen, with the focus, holding bytes.
+struct ShownEditor {
+    TextEditor editor;
+    explicit ShownEditor(const QByteArray &bytes, LineEnd lineEnd = LineEnd::CrLf) {
+        editor.resize(300, 120);
+        editor.document().setBytes(bytes);
+        editor.document().setLineEnd(lineEnd);
+        editor.show();
+        editor.activateWindow();
+        editor.setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+    }
+    QByteArray bytes() const { return editor.document().bytes().toByteArray(); }
+    QPoint pointOf(qsizetype position) const { return editor.caretRect(position).center(); }
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(QList<Key>)
+Q_DECLARE_METATYPE(QList<ImEvent>)
+Q_DECLARE_METATYPE(LineEnd)
+using Clicks = QList<std::pair<char, qsizetype>>;
+Q_DECLARE_METATYPE(Clicks)
+using Events = QList<std::pair<int, int>>;
+Q_DECLARE_METATYPE(Events)
+
+class TextEditorTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keys_data();
+    void keys();
+    void mouse_data();
+    void mouse();
+    void inputMethod_data();
+    void inputMethod();
+    void accessibility_data();
+    void accessibility();
+    void reportsToAssistiveTechnology_data();
+    void reportsToAssistiveTechnology();
+};
+
+void TextEditorTest::keys_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<LineEnd>("lineEnd");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QByteArray>("clipboard");
+    QTest::addColumn<QList<Key>>("keys");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qsizetype>("expectedCaret");
+    QTest::addColumn<qsizetype>("expectedAnchor");
+
+    const LineEnd crlf = LineEnd::CrLf;
+    QTest::newRow("typed at the caret")
+        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray() << QList<Key>{typed("x")}
+        << QByteArray("axb") << qsizetype(2) << qsizetype(2);
+    QTest::newRow("a key of several characters is one undo step")
+        << QByteArray("q") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{typed("ab"), key(Qt::Key_Right), typed("中文"), key(Qt::Key_Z, kCtrl)}
+        << QByteArray("abq") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("typing is undone at once, then redone")
+        << QByteArray("ab") << crlf << qsizetype(2) << QByteArray()
+        << QList<Key>{typed("c"), typed("d"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Y, kCtrl)}
+        << QByteArray("abcd") << qsizetype(4) << qsizetype(4);
+    QTest::newRow("Escape and control keys type nothing")
+        << QByteArray("a") << crlf << qsizetype(1) << QByteArray()
+        << QList<Key>{key(Qt::Key_Escape), typed("\x1b"), key(Qt::Key_Tab)} << QByteArray("a")
+        << qsizetype(1) << qsizetype(1);
+    QTest::newRow("Enter gives CR LF")
+        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray()
+        << QList<Key>{key(Qt::Key_Return)} << QByteArray("a\r\nb") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("Enter gives LF in a document of LF lines")
+        << QByteArray("a\nb") << LineEnd::Lf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Enter)} << QByteArray("a\nb\n") << qsizetype(4) << qsizetype(4);
+    QTest::newRow("Backspace takes a CR LF pair")
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("ab") << qsizetype(1) << qsizetype(1);
+    QTest::newRow("Backspace takes one invalid byte")
+        << QByteArray("a\xff\xfe") << crlf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("a\xff") << qsizetype(2)
+        << qsizetype(2);
+    QTest::newRow("Delete takes a whole cluster")
+        << QByteArray("e\xcc\x81x") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_Delete)} << QByteArray("x") << qsizetype(0) << qsizetype(0);
+    QTest::newRow("Right steps over a cluster, an emoji and an invalid byte")
+        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right), key(Qt::Key_Right), key(Qt::Key_Right)}
+        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << qsizetype(8) << qsizetype(8);
+    QTest::newRow("Left goes before a CR LF pair, never between")
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Left)} << QByteArray("a\r\nb") << qsizetype(1) << qsizetype(1);
+    QTest::newRow("Shift+Right selects and typing replaces the selection")
+        << QByteArray("abc") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right, kShift), key(Qt::Key_Right, kShift), typed("x")}
+        << QByteArray("xc") << qsizetype(1) << qsizetype(1);
+    QTest::newRow("Ctrl+Right goes to the next word")
+        << QByteArray("foo bar baz") << crlf << qsizetype(1) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right, kCtrl)} << QByteArray("foo bar baz") << qsizetype(4)
+        << qsizetype(4);
+    QTest::newRow("Ctrl+Shift+Left selects the word before")
+        << QByteArray("foo bar") << crlf << qsizetype(7) << QByteArray()
+        << QList<Key>{key(Qt::Key_Left, kCtrl | kShift)} << QByteArray("foo bar") << qsizetype(4)
+        << qsizetype(7);
+    QTest::newRow("End stops before the line end, Home at the line start")
+        << QByteArray("ab\r\ncd\r\nef") << crlf << qsizetype(5) << QByteArray()
+        << QList<Key>{key(Qt::Key_End), key(Qt::Key_Home, kShift)} << QByteArray("ab\r\ncd\r\nef")
+        << qsizetype(4) << qsizetype(6);
+    QTest::newRow("Ctrl+End and Ctrl+Shift+Home")
+        << QByteArray("ab\rcd\nef") << crlf << qsizetype(4) << QByteArray()
+        << QList<Key>{key(Qt::Key_End, kCtrl), key(Qt::Key_Home, kCtrl | kShift)}
+        << QByteArray("ab\rcd\nef") << qsizetype(0) << qsizetype(8);
+    QTest::newRow("Down keeps the column across a short line")
+        << QByteArray("abcd\r\nx\r\nabcd") << crlf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Down), key(Qt::Key_Down)} << QByteArray("abcd\r\nx\r\nabcd")
+        << qsizetype(12) << qsizetype(12);
+    QTest::newRow("Up on the first line goes to its start")
+        << QByteArray("abc") << crlf << qsizetype(2) << QByteArray() << QList<Key>{key(Qt::Key_Up)}
+        << QByteArray("abc") << qsizetype(0) << qsizetype(0);
+    QTest::newRow("select all and delete")
+        << QByteArray("a\0b\r\n", 5) << crlf << qsizetype(1) << QByteArray()
+        << QList<Key>{key(Qt::Key_A, kCtrl), key(Qt::Key_Delete)} << QByteArray() << qsizetype(0)
+        << qsizetype(0);
+    QTest::newRow("copy and paste keep NUL and invalid bytes")
+        << QByteArray("a\0\xff\xe4\xb8z", 6) << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_End, kShift), key(Qt::Key_C, kCtrl), key(Qt::Key_End),
+                      key(Qt::Key_V, kCtrl)}
+        << QByteArray("a\0\xff\xe4\xb8z", 6).repeated(2) << qsizetype(12) << qsizetype(12);
+    QTest::newRow("cut, then paste elsewhere")
+        << QByteArray("abc\r\n") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right, kShift), key(Qt::Key_X, kCtrl), key(Qt::Key_End, kCtrl),
+                      key(Qt::Key_V, kCtrl)}
+        << QByteArray("bc\r\na") << qsizetype(5) << qsizetype(5);
+    QTest::newRow("pasted plain text gets the document's line ends")
+        << QByteArray("<>") << crlf << qsizetype(1) << QByteArray("x\ny\rz\r\n中")
+        << QList<Key>{key(Qt::Key_V, kCtrl)} << QByteArray("<x\r\ny\r\nz\r\n中>") << qsizetype(13)
+        << qsizetype(13);
+    QTest::newRow("pasted text in a LF document")
+        << QByteArray("") << LineEnd::Lf << qsizetype(0) << QByteArray("a\r\nb")
+        << QList<Key>{key(Qt::Key_V, kCtrl)} << QByteArray("a\nb") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("typing at the end of a long line")
+        << QByteArray("\xe4\xb8\xad").repeated(1 << 20) << crlf << qsizetype(3 << 20)
+        << QByteArray() << QList<Key>{typed("a"), key(Qt::Key_Home, kCtrl), typed("b")}
+        << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
+}
+
+void TextEditorTest::keys() {
+    QFETCH(QByteArray, initial);
+    QFETCH(LineEnd, lineEnd);
+    QFETCH(qsizetype, caret);
+    QFETCH(QByteArray, clipboard);
+    QFETCH(QList<Key>, keys);
+    ShownEditor shown(initial, lineEnd);
+    if (!clipboard.isEmpty()) QGuiApplication::clipboard()->setText(QString::fromUtf8(clipboard));
+    shown.editor.setCaret(caret);
+    for (const Key &k : keys) send(shown.editor, k);
+    QTEST(shown.bytes(), "expected");
+    QTEST(shown.editor.caret(), "expectedCaret");
+    QTEST(shown.editor.anchor(), "expectedAnchor");
+}
+
+void TextEditorTest::mouse_data() {
+    QTest::addColumn<QByteArray>("initial");
+    // Clicks at positions: "c" a click, "s" a Shift+click, "d" a double click, "t" a triple
+    // click, "p" a press, "m" a move with the button down, "r" its release.
+    QTest::addColumn<QList<std::pair<char, qsizetype>>>("clicks");
+    QTest::addColumn<qsizetype>("expectedAnchor");
+    QTest::addColumn<qsizetype>("expectedCaret");
+
+    using Clicks = QList<std::pair<char, qsizetype>>;
+    QTest::newRow("a click places the caret")
+        << QByteArray("hello world") << Clicks{{'c', 3}} << qsizetype(3) << qsizetype(3);
+    QTest::newRow("a click after a box") << QByteArray(
+                                                "a\0\xff"
+                                                "b",
+                                                4)
+                                         << Clicks{{'c', 3}} << qsizetype(3) << qsizetype(3);
+    QTest::newRow("Shift+click extends")
+        << QByteArray("hello world") << Clicks{{'c', 1}, {'s', 7}} << qsizetype(1) << qsizetype(7);
+    QTest::newRow("double click selects a word")
+        << QByteArray("foo bar baz") << Clicks{{'d', 5}} << qsizetype(4) << qsizetype(7);
+    QTest::newRow("triple click selects the line with its line end")
+        << QByteArray("ab\r\ncd") << Clicks{{'t', 1}} << qsizetype(0) << qsizetype(4);
+    QTest::newRow("drag selects") << QByteArray("abcdef\r\nghij")
+                                  << Clicks{{'p', 1}, {'m', 10}, {'r', 10}} << qsizetype(1)
+                                  << qsizetype(10);
+    QTest::newRow("a click in a long line of Chinese")
+        << QByteArray("\xe4\xb8\xad").repeated(100000) << Clicks{{'c', 30}} << qsizetype(30)
+        << qsizetype(30);
+}
+
+void TextEditorTest::mouse() {
+    QFETCH(QByteArray, initial);
+    using Clicks = QList<std::pair<char, qsizetype>>;
+    QFETCH(Clicks, clicks);
+    ShownEditor shown(initial);
+    QWidget *viewport = shown.editor.viewport();
+    for (const auto &[kind, position] : clicks) {
+        const QPoint point = shown.pointOf(position);
+        switch (kind) {
+            case 'c':
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+                break;
+            case 's':
+                QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, point);
+                break;
+            case 'd':
+                QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
+                break;
+            case 't':
+                QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+                break;
+            case 'p':
+                QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+                break;
+            case 'm': {
+                QMouseEvent move(QEvent::MouseMove, point, viewport->mapToGlobal(point),
+                                 Qt::NoButton, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(viewport, &move);
+                break;
+            }
+            case 'r':
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
+                break;
+        }
+    }
+    QTEST(shown.editor.anchor(), "expectedAnchor");
+    QTEST(shown.editor.caret(), "expectedCaret");
+}
+
+void TextEditorTest::inputMethod_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("anchor");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QList<ImEvent>>("events");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("surrounding");
+    QTest::addColumn<int>("cursorPosition");
+    QTest::addColumn<int>("anchorPosition");
+
+    QTest::newRow("preedit alone leaves the document")
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1)
+        << QList<ImEvent>{{QStringLiteral("zhong"), {}, 0, 0}} << QByteArray("ab")
+        << QStringLiteral("ab") << 1 << 1;
+    QTest::newRow("commit after preedit goes in once")
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1)
+        << QList<ImEvent>{{QStringLiteral("zh"), {}, 0, 0},
+                          {QStringLiteral("zhongwen"), {}, 0, 0},
+                          {{}, QStringLiteral("中文"), 0, 0}}
+        << QByteArray("a中文b") << QStringLiteral("a中文b") << 3 << 3;
+    QTest::newRow("commit replaces the selection")
+        << QByteArray("xyz") << qsizetype(0) << qsizetype(2)
+        << QList<ImEvent>{{{}, QStringLiteral("好"), 0, 0}} << QByteArray("好z")
+        << QStringLiteral("好z") << 1 << 1;
+    QTest::newRow("commit replaces text before the caret")
+        << QByteArray("abc") << qsizetype(3) << qsizetype(3)
+        << QList<ImEvent>{{{}, QStringLiteral("X"), -2, 2}} << QByteArray("aX")
+        << QStringLiteral("aX") << 2 << 2;
+    QTest::newRow("a four-byte character is two code units")
+        << QByteArray("\xf0\x9f\x98\x80") << qsizetype(4) << qsizetype(4)
+        << QList<ImEvent>{{{}, QStringLiteral("a"), -2, 2}} << QByteArray("a")
+        << QStringLiteral("a") << 1 << 1;
+    QTest::newRow("invalid bytes are one code unit each")
+        << QByteArray(
+               "\xff\xfe"
+               "ab\r\nnext")
+        << qsizetype(0) << qsizetype(3) << QList<ImEvent>{}
+        << QByteArray(
+               "\xff\xfe"
+               "ab\r\nnext")
+        << QStringLiteral("\ufffd\ufffdab") << 3 << 0;
+    QTest::newRow("the surrounding text of a long line is a window around the caret")
+        << QByteArray(100000, 'x') << qsizetype(0) << qsizetype(50000) << QList<ImEvent>{}
+        << QByteArray(100000, 'x') << QString(2048, QLatin1Char('x')) << 1024 << 0;
+}
+
+void TextEditorTest::inputMethod() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, anchor);
+    QFETCH(qsizetype, caret);
+    QFETCH(QList<ImEvent>, events);
+    ShownEditor shown(initial);
+    shown.editor.select(anchor, caret);
+    for (const ImEvent &im : events) {
+        QList<QInputMethodEvent::Attribute> attributes{
+            {QInputMethodEvent::Cursor, int(im.preedit.size()), 1, {}}};
+        QInputMethodEvent event(im.preedit, attributes);
+        if (!im.commit.isEmpty() || im.replacementLength > 0)
+            event.setCommitString(im.commit, im.replacementStart, im.replacementLength);
+        QCoreApplication::sendEvent(&shown.editor, &event);
+    }
+    QTEST(shown.bytes(), "expected");
+    const auto query = [&](Qt::InputMethodQuery q) { return shown.editor.inputMethodQuery(q); };
+    QTEST(query(Qt::ImSurroundingText).toString(), "surrounding");
+    QTEST(query(Qt::ImCursorPosition).toInt(), "cursorPosition");
+    QTEST(query(Qt::ImAnchorPosition).toInt(), "anchorPosition");
+    // The candidate window goes where the caret is drawn.
+    const QRect cursor = query(Qt::ImCursorRectangle).toRect();
+    QVERIFY(shown.editor.rect().intersects(cursor));
+    QCOMPARE(
+        cursor,
+        shown.editor.caretRect(shown.editor.caret()).translated(shown.editor.viewport()->pos()));
+    // What was committed is one undo step.
+    if (initial != shown.bytes()) {
+        shown.editor.undo();
+        QCOMPARE(shown.bytes(), initial);
+    }
+}
+
+void TextEditorTest::accessibility_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("boundary");
+    QTest::addColumn<int>("expectedCount");
+    QTest::addColumn<int>("expectedCursor");
+    QTest::addColumn<QString>("expectedAt");
+
+    QTest::newRow("a four-byte character counts two, an invalid byte one")
+        << QByteArray(
+               "a\xf0\x9f\x98\x80\xff"
+               "b")
+        << qsizetype(6) << 1 << int(QAccessible::CharBoundary) << 5 << 4 << QStringLiteral("😀");
+    QTest::newRow("the word at an offset")
+        << QByteArray("foo bar") << qsizetype(0) << 5 << int(QAccessible::WordBoundary) << 7 << 0
+        << QStringLiteral("bar");
+    QTest::newRow("the line at an offset, with its line end")
+        << QByteArray("ab\r\ncd") << qsizetype(6) << 1 << int(QAccessible::LineBoundary) << 6 << 6
+        << QStringLiteral("ab\r\n");
+    QRandomGenerator random(3);
+    QByteArray big;
+    while (big.size() < (4 << 20)) big += randomPageBytes(random, false) + "\xff";
+    const QString readable = TextDocument::readable(big);
+    QTest::newRow("offsets deep in a big document")
+        << big << qsizetype(big.size()) << int(readable.size() - 1)
+        << int(QAccessible::CharBoundary) << int(readable.size()) << int(readable.size())
+        << readable.right(1);
+}
+
+void TextEditorTest::accessibility() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, caret);
+    QFETCH(int, offset);
+    QFETCH(int, boundary);
+    ShownEditor shown(initial);
+    shown.editor.setCaret(caret);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&shown.editor);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->role(), QAccessible::EditableText);
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QVERIFY(text);
+    QTEST(text->characterCount(), "expectedCount");
+    QTEST(text->cursorPosition(), "expectedCursor");
+    int start = -1;
+    int end = -1;
+    QTEST(text->textAtOffset(offset, QAccessible::TextBoundaryType(boundary), &start, &end),
+          "expectedAt");
+    QCOMPARE(text->text(start, end),
+             text->textAtOffset(offset, QAccessible::TextBoundaryType(boundary), &start, &end));
+    // Through the editable interface, an edit at an offset is made at its byte.
+    QAccessibleEditableTextInterface *editable = accessible->editableTextInterface();
+    QVERIFY(editable);
+    editable->insertText(offset, QStringLiteral("新"));
+    QCOMPARE(text->text(offset, offset + 1), QStringLiteral("新"));
+    editable->deleteText(offset, offset + 1);
+    QCOMPARE(shown.bytes(), initial);
+    text->setSelection(0, offset, end);
+    QCOMPARE(shown.editor.document().unitsBefore(shown.editor.caret()), end);
+}
+
+void TextEditorTest::reportsToAssistiveTechnology_data() {
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QList<Key>>("keys");
+    // The events, each as its type and offset.
+    QTest::addColumn<QList<std::pair<int, int>>>("expected");
+
+    using Events = QList<std::pair<int, int>>;
+    const int insert = QAccessible::TextInserted;
+    const int remove = QAccessible::TextRemoved;
+    const int update = QAccessible::TextUpdated;
+    const int cursor = QAccessible::TextCaretMoved;
+    QTest::newRow("typing") << true << QList<Key>{typed("中")} << Events{{insert, 7}, {cursor, 8}};
+    QTest::newRow("Backspace") << true << QList<Key>{key(Qt::Key_Backspace)}
+                               << Events{{remove, 6}, {cursor, 6}};
+    QTest::newRow("typing over a selection")
+        << true << QList<Key>{key(Qt::Key_Left, kShift), typed("x")}
+        << Events{{cursor, 6}, {QAccessible::TextSelectionChanged, 6}, {update, 6}, {cursor, 7}};
+    QTest::newRow("caret moves") << true << QList<Key>{key(Qt::Key_Home), key(Qt::Key_End)}
+                                 << Events{{cursor, 5}, {cursor, 7}};
+    QTest::newRow("nothing without a client")
+        << false << QList<Key>{typed("a"), key(Qt::Key_Home)} << Events{};
+}
+
+void TextEditorTest::reportsToAssistiveTechnology() {
+    QFETCH(bool, active);
+    QFETCH(QList<Key>, keys);
+    // A line after two lines, with a four-byte character before it: UTF-16 offsets differ from
+    // bytes and from characters.
+    ShownEditor shown(
+        QByteArray("\r\n\xf0\x9f\x98\x80\n\xff"
+                   "b"));
+    shown.editor.setCaret(shown.editor.document().size());
+    static QList<std::pair<int, int>> events;
+    static bool clientActive;
+    events.clear();
+    clientActive = active;
+    AssistiveTechnology &technology = assistiveTechnology();
+    const AssistiveTechnology platform = technology;
+    technology.active = [] { return clientActive; };
+    technology.update = [](QAccessibleEvent *event) {
+        int offset = -1;
+        if (event->type() == QAccessible::TextCaretMoved)
+            offset = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
+        else if (event->type() == QAccessible::TextSelectionChanged)
+            offset = static_cast<QAccessibleTextSelectionEvent *>(event)->selectionStart();
+        else if (event->type() == QAccessible::TextInserted)
+            offset = static_cast<QAccessibleTextInsertEvent *>(event)->changePosition();
+        else if (event->type() == QAccessible::TextRemoved)
+            offset = static_cast<QAccessibleTextRemoveEvent *>(event)->changePosition();
+        else if (event->type() == QAccessible::TextUpdated)
+            offset = static_cast<QAccessibleTextUpdateEvent *>(event)->changePosition();
+        else
+            return;
+        events.append({int(event->type()), offset});
+    };
+    for (const Key &k : keys) send(shown.editor, k);
+    technology = platform;
+    QTEST(events, "expected");
+}
+
+QTEST_MAIN(TextEditorTest)
+#include "text_editor_test.moc"
