@@ -21,7 +21,7 @@ Child *requireChild(const QObject &parent, const char *name) {
 BenchWindow::BenchWindow()
     : form_(dialogs_, messages_),
       text_(requireChild<TextArea>(form_, "Text1")),
-      paints_(*text_),
+      paints_(*text_->viewport()),
       command1_(requireChild<QPushButton>(form_, "Command1")),
       command2_(requireChild<QPushButton>(form_, "Command2")) {
     form_.show();
@@ -61,6 +61,7 @@ void BenchWindow::save(const QString &path) {
 
 void BenchWindow::moveCaretTo(qsizetype position) {
     paints_.expect();
-    text_->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(position));
+    text_->setCaret(position);
+    text_->viewport()->update();
     paints_.wait();
 }

@@ -10,6 +10,7 @@
 
 #include "bench_window.h"
 #include "core/line_trim.h"
+#include "core/line_trim_loader.h"
 #include "timing.h"
 
 namespace {
@@ -57,42 +58,12 @@ double openSeconds(BenchWindow &window, const QString &path, const QString &empt
     return medianOf(repetitions, [&] { return openOnce(window, path, emptyPath); });
 }
 
-BareEditor::BareEditor(QSize size) {
-    editor_.resize(size);
-    editor_.show();
-    QCoreApplication::processEvents();
-}
-
-double BareEditor::fillSeconds(QByteArrayView document) {
-    fill({});
-    return secondsOf([&] {
-        paints_.expect();
-        fill(document);
-        paints_.wait();
-    });
-}
-
-// What the text area must do in any case: a fresh unstyled document, filled in one call with
-// undo collection and change notifications off, and shown.
-void BareEditor::fill(QByteArrayView bytes) {
-    const long document =
-        editor_.SendScintilla(QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
-                              static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
-    send(QsciScintillaBase::SCI_SETDOCPOINTER, reinterpret_cast<void *>(document));
-    send(QsciScintillaBase::SCI_RELEASEDOCUMENT, reinterpret_cast<void *>(document));
-    editor_.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
-                          static_cast<long>(QsciScintillaBase::SC_CP_UTF8));
-    editor_.SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
-    editor_.SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
-    editor_.SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
-                          static_cast<unsigned long>(bytes.size() + 1));
-    editor_.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()),
-                          bytes.data());
-    QCoreApplication::processEvents();
-}
-
-void BareEditor::send(unsigned int message, void *pointer) {
-    editor_.SendScintilla(message, 0UL, pointer);
+double readTrimSeconds(const QString &path) {
+    std::variant<TextBuffer, FileError> document;
+    const double seconds = secondsOf([&] { document = LineTrimLoader::load(path); });
+    if (!std::holds_alternative<TextBuffer>(document))
+        throw std::runtime_error("cannot load " + path.toStdString());
+    return seconds;
 }
 
 double typedKeySeconds(BenchWindow &window, int repetitions) {
@@ -105,6 +76,14 @@ double caretToEndSeconds(BenchWindow &window, int repetitions) {
     return medianOf(repetitions, [&] {
         const double seconds = secondsOf([&] { window.press(Qt::Key_End, Qt::ControlModifier); });
         window.press(Qt::Key_Home, Qt::ControlModifier);
+        return seconds;
+    });
+}
+
+double caretToStartSeconds(BenchWindow &window, int repetitions) {
+    return medianOf(repetitions, [&] {
+        const double seconds = secondsOf([&] { window.press(Qt::Key_Home, Qt::ControlModifier); });
+        window.press(Qt::Key_End, Qt::NoModifier);
         return seconds;
     });
 }

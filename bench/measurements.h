@@ -1,11 +1,8 @@
 #pragma once
 
-#include <Qsci/qsciscintillabase.h>
 #include <QByteArrayView>
 #include <QSize>
 #include <QString>
-
-#include "paint_watch.h"
 
 class BenchWindow;
 
@@ -27,23 +24,9 @@ double openOnce(BenchWindow &window, const QString &path, const QString &emptyPa
 double openSeconds(BenchWindow &window, const QString &path, const QString &emptyPath,
                    int repetitions);
 
-// An editor widget with nothing of the application's own around it, for the least the text area
-// itself needs to show a document.
-class BareEditor {
-public:
-    explicit BareEditor(QSize size);
-
-    // One run: the bytes, already in memory, handed over the fastest way the editor takes them,
-    // until the editor has drawn them.
-    double fillSeconds(QByteArrayView document);
-
-private:
-    void fill(QByteArrayView bytes);
-    void send(unsigned int message, void *pointer);
-
-    QsciScintillaBase editor_;
-    PaintWatch paints_{editor_};
-};
+// What opening a page costs before any window is involved: the loader reading and trimming
+// path in this process, into a document that is freed after the timing.
+double readTrimSeconds(const QString &path);
 
 // One character typed where the text area's caret is, until the area has drawn it. Every run
 // types one more.
@@ -52,6 +35,10 @@ double typedKeySeconds(BenchWindow &window, int repetitions);
 // Ctrl+End from the start of the document, where the caret must be, until the text area has drawn
 // the end; the Ctrl+Home after each run is not timed.
 double caretToEndSeconds(BenchWindow &window, int repetitions);
+
+// Ctrl+Home from the end of the first line, where the caret must be, until the text area has
+// drawn the start; the End after each run is not timed.
+double caretToStartSeconds(BenchWindow &window, int repetitions);
 
 // The click on Save with path chosen, for what the window holds now.
 double saveSeconds(BenchWindow &window, const QString &path, int repetitions);

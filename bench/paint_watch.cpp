@@ -1,25 +1,32 @@
 #include "paint_watch.h"
 
-#include <Qsci/qsciscintillabase.h>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
-#include <QTimer>
+#include <QWidget>
 #include <stdexcept>
 
 namespace {
 constexpr int kPatienceMs = 60'000;
 }
 
-PaintWatch::PaintWatch(QsciScintillaBase &editor) : editor_(editor) {
-    // Scintilla reports the end of every paint it makes.
-    QObject::connect(&editor_, &QsciScintillaBase::SCN_PAINTED, &editor_,
-                     [this] { painted_ = true; });
+PaintWatch::PaintWatch(QWidget &widget) {
+    widget.installEventFilter(this);
+}
+
+// The paint itself runs right after the filter has seen its event, before the loop looks again.
+bool PaintWatch::eventFilter(QObject *, QEvent *event) {
+    if (event->type() == QEvent::Paint) painted_ = true;
+    return false;
 }
 
 void PaintWatch::wait() {
-    if (painted_) return;
-    QEventLoop loop;
-    QObject::connect(&editor_, &QsciScintillaBase::SCN_PAINTED, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (!painted_) throw std::runtime_error("the editor did not paint");
+    QElapsedTimer waited;
+    waited.start();
+    while (!painted_) {
+        if (waited.elapsed() > kPatienceMs) throw std::runtime_error("the editor did not paint");
+        QEventLoop().processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    // What the paint posted (the scroll bars' new range) belongs to it.
+    QEventLoop().processEvents();
 }

@@ -1,22 +1,25 @@
 #pragma once
 
-class QsciScintillaBase;
+#include <QObject>
 
-// Follows the paints of an editor, so that the time of anything that changes what the editor shows
+class QWidget;
+
+// Follows the paints of a widget, so that the time of anything that changes what the widget shows
 // counts until the change is drawn.
-class PaintWatch {
+class PaintWatch : public QObject {
 public:
-    explicit PaintWatch(QsciScintillaBase &editor);
-    PaintWatch(const PaintWatch &) = delete;
-    PaintWatch &operator=(const PaintWatch &) = delete;
+    explicit PaintWatch(QWidget &widget);
 
     // Forgets the paints so far; the next wait() waits for one made after this call.
     void expect() { painted_ = false; }
-    // Runs the event loop until the editor has painted since expect(). Throws if it does not
+    // Runs the event loop until the widget has painted since expect(). Throws if it does not
     // within a minute, which no measured step comes near.
     void wait();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    QsciScintillaBase &editor_;
     bool painted_ = false;
+    bool waiting_ = false;
 };

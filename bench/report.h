@@ -19,18 +19,20 @@ struct Measurements {
     double openSmall = 0;
     double openMedium = 0;
     double openLarge = 0;
-    double floorMedium = 0;
-    double floorLarge = 0;
+    double readTrimMedium = 0;  // the loader alone, without the window
+    double readTrimLarge = 0;
     double openGb18030 = 0;
     double save = 0;
     double write = 0;
 
     // Each until the text area has drawn the result.
-    double caretEndLarge = 0;   // Ctrl+End from the start of the large page
-    double keyEndLarge = 0;     // a typed character at its end
-    double keyMiddleLarge = 0;  // and in its middle
-    double openOneLine = 0;     // opening the page of one line
-    double keyEndOneLine = 0;   // a typed character at the end of its line
+    double caretEndLarge = 0;          // Ctrl+End from the start of the large page
+    double keyEndLarge = 0;            // a typed character at its end
+    double keyMiddleLarge = 0;         // and in its middle
+    double keyEndLargeAccessible = 0;  // at its end, with an assistive technology client
+    double openOneLine = 0;            // opening the page of one line
+    double keyEndOneLine = 0;          // a typed character at the end of its line
+    double caretHomeOneLine = 0;       // Ctrl+Home from there
 
     qint64 peakResident = 0;      // a process that opened the large page
     qint64 baselineResident = 0;  // the same process after opening an empty file

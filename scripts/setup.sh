@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     clang libclang-rt-14-dev
-    qt6-base-dev libqscintilla2-qt6-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
+    qt6-base-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     qt6-svg-dev
     fonts-wqy-microhei fonts-arphic-uming
     xvfb xauth imagemagick desktop-file-utils

@@ -341,7 +341,7 @@ private slots:
             goBack(main.form2(), Back::Button);
         }
         if (edits.contains(u"typed")) QTest::keyClicks(&main.text(), QStringLiteral("x"));
-        if (edits.contains(u"undone")) main.text().SendScintilla(QsciScintillaBase::SCI_UNDO);
+        if (edits.contains(u"undone")) main.text().undo();
         main.messages.answers = {answer};
         if (answer == MessageService::Answer::Save) {
             const QString target = saveTo == u"page" ? main.page : main.folder.filePath(saveTo);

@@ -189,7 +189,7 @@ void OpenCommandTest::keepsEveryByteOfBigPages() {
     window.open(writeFile(dir_, QStringLiteral("big.htm"), file));
     QCOMPARE(window.text().encoding(), encoding);
     QVERIFY(window.encodedText() == referenceTrim(file));
-    QVERIFY(!window.text().SendScintilla(QsciScintillaBase::SCI_CANUNDO));
+    QVERIFY(!window.text().document().canUndo());
 }
 
 // Typed text is offered to be saved first, whichever way the second page comes.
@@ -273,7 +273,7 @@ void OpenCommandTest::secondOpenReplacesFirst() {
     TextArea &text = window.text();
     for (const QString &edit : edits.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
         if (edit == u"typed") QTest::keyClicks(&text, QStringLiteral("x"));
-        if (edit == u"undone") text.SendScintilla(QsciScintillaBase::SCI_UNDO);
+        if (edit == u"undone") text.undo();
         if (edit == u"saved") window.save(dir.filePath(QStringLiteral("saved.htm")));
     }
     window.dialogs.kinds.clear();
@@ -332,14 +332,15 @@ void OpenCommandTest::cancelKeepsText() {
 void OpenCommandTest::startsWithEmptyUndoAndCaretAtStart() {
     Form1Harness window;
     window.setText("typed before\r\n");
-    window.text().SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 5L);
-    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, 1UL, "x");
+    window.text().setCaret(5);
+    window.text().insertText("x");
     window.open(writeFile(dir_, QStringLiteral("page.htm"), "a\r\nb\r\n"));
-    QVERIFY(!window.text().SendScintilla(QsciScintillaBase::SCI_CANUNDO));
-    QCOMPARE(window.text().SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), 0);
-    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, 1UL, "y");
+    QVERIFY(!window.text().document().canUndo());
+    QVERIFY(!window.text().document().isModified());
+    QCOMPARE(window.text().caret(), 0);
+    window.text().insertText("y");
     QCOMPARE(window.textBytes(), QByteArray("ya\r\nb\r\n"));
-    window.text().SendScintilla(QsciScintillaBase::SCI_UNDO);
+    window.text().undo();
     QCOMPARE(window.textBytes(), QByteArray("a\r\nb\r\n"));
 }
 

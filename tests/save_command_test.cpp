@@ -159,9 +159,9 @@ void SaveCommandTest::writesTypedTextUnchanged() {
     const QString target = writeFile(*dir_, QStringLiteral("target.htm"), "old content");
     Form1Harness window;
     if (!loaded.isEmpty()) window.open(writeFile(*dir_, QStringLiteral("page.htm"), loaded));
-    const QByteArray utf8 = typed.toUtf8();
-    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<uintptr_t>(utf8.size()),
-                                utf8.constData());
+    // Put in as it is: only what the user types or pastes gets the document's line ends.
+    const qsizetype caret = window.text().caret();
+    window.text().document().replace(caret, caret, typed.toUtf8());
     window.save(target);
     QCOMPARE(readFile(target), file);
     QCOMPARE(window.messages.shown.last().text, QStringLiteral("压缩完成：）"));
@@ -221,10 +221,8 @@ void SaveCommandTest::refusesCharacterTheEncodingCannotHold() {
             0666);  // the saver's own: replaced, or written in place
     Form1Harness window;
     window.open(writeFile(*dir_, QStringLiteral("page.htm"), page));
-    window.text().SendScintilla(QsciScintillaBase::SCI_GOTOLINE, line - 1);
-    const QByteArray utf8 = typed.toUtf8();
-    window.text().SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<uintptr_t>(utf8.size()),
-                                utf8.constData());
+    const qsizetype lineStart = window.text().document().lineStart(line - 1);
+    window.text().document().replace(lineStart, lineStart, typed.toUtf8());
     const QByteArray text = window.textBytes();
     const QStringList before = tree(dir_->path());
     if (inPlace) setMode(dir_->path(), 0555);

@@ -105,6 +105,10 @@ void TextEditorTest::keys_data() {
         << QByteArray("q") << crlf << qsizetype(0) << QByteArray()
         << QList<Key>{typed("ab"), key(Qt::Key_Right), typed("中文"), key(Qt::Key_Z, kCtrl)}
         << QByteArray("abq") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("a key of several characters after typing is a step of its own")
+        << QByteArray() << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{typed("a"), typed("bc"), key(Qt::Key_Z, kCtrl)} << QByteArray("a")
+        << qsizetype(1) << qsizetype(1);
     QTest::newRow("typing is undone at once, then redone")
         << QByteArray("ab") << crlf << qsizetype(2) << QByteArray()
         << QList<Key>{typed("c"), typed("d"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Y, kCtrl)}

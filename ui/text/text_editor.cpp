@@ -461,8 +461,11 @@ void TextEditor::keyPressEvent(QKeyEvent *event) {
     }
     const bool command = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
     if (!readOnly_ && !command && isTypedText(event->text())) {
-        // Every character the event carries goes in, as one step.
+        // Every character the event carries goes in, as one step of its own.
+        const bool several = event->text().toUcs4().size() > 1;
+        if (several) document_.closeUndoStep();
         insertText(event->text().toUtf8(), EditKind::Typing);
+        if (several) document_.closeUndoStep();
         event->accept();
         return;
     }
@@ -622,9 +625,8 @@ QMenu *TextEditor::createContextMenu() {
 }
 
 void TextEditor::contextMenuEvent(QContextMenuEvent *event) {
-    QMenu *menu = createContextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    const std::unique_ptr<QMenu> menu(createContextMenu());
+    menu->exec(event->globalPos());
 }
 
 void TextEditor::selectUnitAt(qsizetype position, Unit unit) {
