@@ -135,6 +135,10 @@ void TextDocumentTest::keepsBytes_data() {
     while (mixed.size() < 300000) mixed += randomPageBytes(random, random.bounded(2));
     QTest::newRow("big mixed page") << mixed;
     QTest::newRow("one long line of Chinese") << QByteArray("\xe4\xb8\xad").repeated(100000);
+    QTest::newRow("four-byte characters and lone CRs, all valid") << QByteArray(
+                                                                         "\xf0\x9f\x98\x80"
+                                                                         "a\r\xe4\xb8\xad")
+                                                                         .repeated(3000);
     QTest::newRow("CR LF pairs across every block edge") << QByteArray("\r\n").repeated(40000);
     QTest::newRow("continuation bytes without a lead") << QByteArray(20000, '\x80');
 }

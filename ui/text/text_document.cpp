@@ -41,17 +41,32 @@ struct Count {
     qsizetype lineEnds = 0;
 };
 
-// Counts the code units and line ends of bytes that start and end where a block may.
-Count count(const char *p, const char *end) {
+// The bits set among sixteen, without the library call that std::popcount is on a processor
+// the build may not assume POPCNT of.
+int bitCount(unsigned mask) {
+    mask = mask - ((mask >> 1) & 0x5555u);
+    mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
+    mask = (mask + (mask >> 4)) & 0x0F0Fu;
+    return int((mask + (mask >> 8)) & 0x1Fu);
+}
+
+// The line ends among sixteen bytes at p, where next says whether the byte behind them is a LF.
+int lineEndsIn(const char *p, bool next) {
+    const unsigned lf = byte_block::matches(p, '\n');
+    const unsigned cr = byte_block::matches(p, '\r');
+    // A CR with a LF behind it ends its line at the LF.
+    const unsigned followed = (lf >> 1) | (next ? 0x8000u : 0u);
+    return bitCount(lf) + bitCount(cr & ~followed);
+}
+
+// Counts the code units and line ends of bytes that start and end where a block may, one byte
+// at a time.
+Count countEach(const char *p, const char *end) {
     Count c;
     while (p < end) {
         if (end - p > byte_block::kSize && byte_block::nonAscii(p) == 0) {
-            const unsigned lf = byte_block::matches(p, '\n');
-            const unsigned cr = byte_block::matches(p, '\r');
-            // A CR with a LF behind it ends its line at the LF; p[16] is still inside.
-            const unsigned next = (lf >> 1) | (p[byte_block::kSize] == '\n' ? 0x8000u : 0u);
             c.units += byte_block::kSize;
-            c.lineEnds += std::popcount(lf) + std::popcount(cr & ~next);
+            c.lineEnds += lineEndsIn(p, p[byte_block::kSize] == '\n');
             p += byte_block::kSize;
             continue;
         }
@@ -67,6 +82,54 @@ Count count(const char *p, const char *end) {
         p += length == 0 ? 1 : length;
     }
     return c;
+}
+
+// The same for bytes that are well-formed UTF-8, sixteen at a time: each character is one code
+// unit for its first byte, and one more where that byte starts four.
+Count count(const char *p, const char *end) {
+#ifdef __SSE2__
+    if (!isValidUtf8(QByteArrayView(p, end - p))) return countEach(p, end);
+    Count c;
+    // Counters per byte lane, summed before any of them can overflow.
+    const auto sum = [](__m128i lanes) {
+        const __m128i halves = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        return qsizetype(_mm_cvtsi128_si32(halves) + _mm_extract_epi16(halves, 4));
+    };
+    while (end - p > byte_block::kSize) {
+        __m128i continuations = _mm_setzero_si128();
+        __m128i longLeads = _mm_setzero_si128();
+        __m128i lineEnds = _mm_setzero_si128();
+        qsizetype bytes = 0;
+        for (int round = 0; round < 255 && end - p > byte_block::kSize; ++round) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            const __m128i behind = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
+            // As signed bytes, continuation bytes are those below -64 and four-byte leads -16
+            // to -1; each comparison gives -1 where it holds.
+            continuations = _mm_sub_epi8(continuations, _mm_cmplt_epi8(block, _mm_set1_epi8(-64)));
+            longLeads =
+                _mm_sub_epi8(longLeads, _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(-17)),
+                                                      _mm_cmplt_epi8(block, _mm_setzero_si128())));
+            const __m128i lf = _mm_cmpeq_epi8(block, _mm_set1_epi8('\n'));
+            // A CR with a LF behind it ends its line at the LF.
+            const __m128i loneCr = _mm_andnot_si128(_mm_cmpeq_epi8(behind, _mm_set1_epi8('\n')),
+                                                    _mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
+            lineEnds = _mm_sub_epi8(lineEnds, _mm_or_si128(lf, loneCr));
+            p += byte_block::kSize;
+            bytes += byte_block::kSize;
+        }
+        c.units += bytes - sum(continuations) + sum(longLeads);
+        c.lineEnds += sum(lineEnds);
+    }
+    // The rest may start inside a character.
+    for (; p < end; ++p) {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        c.units += !isContinuation(byte) + (byte >= 0xF0);
+        if (byte == '\n' || (byte == '\r' && (p + 1 == end || p[1] != '\n'))) ++c.lineEnds;
+    }
+    return c;
+#else
+    return countEach(p, end);
+#endif
 }
 
 // Where the lineEnd-th line end (from 1) after p ends.
