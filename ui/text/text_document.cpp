@@ -205,10 +205,11 @@ void TextDocument::moveGap(qsizetype position) {
 
 void TextDocument::makeRoom(qsizetype length) {
     if (gapLength() >= length) return;
-    // Text behind the gap moves to the end of the larger buffer; the gap grows by half the
-    // text, so that typing costs a copy of the document only now and then.
+    // Text behind the gap moves to the end of the larger buffer; the gap grows by an eighth of
+    // the text, so that typing costs a copy of the document only now and then, and the larger
+    // buffer does not weigh much more than the text.
     const qsizetype tail = storage_.size() - gapEnd_;
-    const qsizetype grown = storage_.size() + std::max({length, kGapRoom, size() / 2});
+    const qsizetype grown = storage_.size() + std::max({length, kGapRoom, size() / 8});
     storage_.resize(grown);
     char *data = storage_.data();
     std::memmove(data + grown - tail, data + gapEnd_, std::size_t(tail));
