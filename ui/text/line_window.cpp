@@ -108,6 +108,7 @@ void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left,
             run.start = run.end = position;
             run.x = x;
             run.preedit = true;
+            preeditCursor_ = preedit.cursor;
             addLayout(run, preedit.text, preedit.formats);
             x += run.width;
             runs_.push_back(std::move(run));
@@ -200,7 +201,7 @@ qsizetype LineWindow::positionAt(qreal x) const {
 
 qreal LineWindow::preeditCursorX() const {
     for (const Run &run : runs_) {
-        if (run.preedit) return run.x + run.layout->lineAt(0).cursorToX(0);
+        if (run.preedit) return run.x + run.layout->lineAt(0).cursorToX(preeditCursor_);
     }
     return xOf(start_);
 }
@@ -231,12 +232,6 @@ void LineWindow::draw(QPainter &painter, qreal originX, qreal top, const Colours
             const QTextLine textLine = run.layout->lineAt(0);
             painter.setPen(colours.text);
             run.layout->draw(&painter, QPointF(left, baseline - textLine.ascent()), selections);
-            if (run.preedit) {
-                const QTextLine line = run.layout->lineAt(0);
-                painter.drawLine(
-                    QPointF(left, baseline + 1.5),
-                    QPointF(left + line.cursorToX(run.layout->text().size()), baseline + 1.5));
-            }
             continue;
         }
         const QRectF cell(left, top, run.width, lineHeight_);

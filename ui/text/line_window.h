@@ -97,6 +97,7 @@ private:
     qreal startX_ = 0;
     qreal endX_ = 0;
     qreal lineHeight_ = 0;
+    int preeditCursor_ = 0;
     qreal ascent_ = 0;
     std::vector<Run> runs_;
 };

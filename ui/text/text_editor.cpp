@@ -884,19 +884,21 @@ void TextEditor::inputMethodEvent(QInputMethodEvent *event) {
     preedit_.position = caret_;
     preedit_.cursor = int(preedit_.text.size());
     preedit_.formats.clear();
+    // Composed text is underlined whatever else the input method asks for it.
+    if (!preedit_.text.isEmpty()) {
+        QTextCharFormat underlined;
+        underlined.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        preedit_.formats.append({0, int(preedit_.text.size()), underlined});
+    }
     for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
         if (attribute.type == QInputMethodEvent::Cursor) {
             preedit_.cursor = attribute.start;
         } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+            QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+            format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
             if (format.isValid())
                 preedit_.formats.append({attribute.start, attribute.length, format});
         }
-    }
-    if (preedit_.formats.isEmpty() && !preedit_.text.isEmpty()) {
-        QTextCharFormat underlined;
-        underlined.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-        preedit_.formats.append({0, int(preedit_.text.size()), underlined});
     }
     windows_.clear();
     updateLines(std::min(line, document_.lineOf(caret_)), std::max(line, document_.lineOf(caret_)));
