@@ -60,6 +60,7 @@ TextEditor::TextEditor(QWidget *parent) : QAbstractScrollArea(parent) {
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -163,7 +164,13 @@ qsizetype TextEditor::positionAtX(qsizetype line, qreal x) const {
         if (x >= window.xOf(window.start()) && x <= window.xOf(window.end()))
             return window.positionAt(x);
     }
-    return geometry_.characterAt(line, x).first;
+    // Off screen, the nearer edge of the character under x.
+    const auto [position, left] = geometry_.characterAt(line, x);
+    const qsizetype next = document_.nextCharacter(position);
+    if (position >= document_.lineTextEnd(line) ||
+        x - left < (geometry_.xOf(line, next) - left) / 2)
+        return position;
+    return next;
 }
 
 qsizetype TextEditor::positionAt(const QPoint &point) const {
