@@ -220,7 +220,8 @@ void TextDocument::apply(qsizetype from, qsizetype removedLength, QByteArrayView
     moveGap(from);
     gapEnd_ += removedLength;
     makeRoom(text.size());
-    std::memcpy(storage_.data() + gapStart_, text.data(), std::size_t(text.size()));
+    if (!text.isEmpty())
+        std::memcpy(storage_.data() + gapStart_, text.data(), std::size_t(text.size()));
     gapStart_ += text.size();
     reindex(from, removedLength, text.size());
 }
