@@ -1,5 +1,6 @@
 // Measures how fast the main window opens and saves big pages and how much memory it needs, beside
-// what the text area and the system need at least. Usage: zerediz_bench OUTPUT.json
+// what the text area and the system need at least. Usage: zerediz_bench [--trim] OUTPUT.json;
+// with --trim, only the core trim is measured, in a few seconds.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,16 @@ qint64 writePage(const QString &path, const QByteArray &bytes) {
     return bytes.size();
 }
 
+// The trim of the large page, and of a page as large whose <pre> blocks it must keep as they are.
+void measureTrim(const QByteArray &large, Measurements &measured) {
+    progress("trim and memcpy");
+    measured.trim = trimSeconds(large, kFastRuns);
+    measured.memcpy = memcpySeconds(large, kFastRuns);
+    const QByteArray preBlocks = generatePreBlockPage(100 * kMiB);
+    measured.preBlockSize = preBlocks.size();
+    measured.trimPreBlocks = trimSeconds(preBlocks, kFastRuns);
+}
+
 // Writes the pages, and measures the trim on the large one while it is in memory anyway.
 void preparePages(Pages &pages, Measurements &measured) {
     if (!pages.folder.isValid()) throw std::runtime_error("no temporary folder");
@@ -61,10 +72,7 @@ void preparePages(Pages &pages, Measurements &measured) {
     measured.gb18030Size = writePage(pages.gb18030, toGb18030(large));
     measured.oneLineSize = writePage(pages.oneLine, generateOneLinePage(20 * kMiB));
     writePage(pages.empty, {});
-
-    progress("trim and memcpy");
-    measured.trim = trimSeconds(large, kFastRuns);
-    measured.memcpy = memcpySeconds(large, kFastRuns);
+    measureTrim(large, measured);
 }
 
 // Opens path in the window and returns a copy of the document it made.
@@ -140,6 +148,23 @@ void measureMemory(const Pages &pages, Measurements &measured) {
     measured.baselineResident = peakMemoryOfOpening(pages.empty);
 }
 
+void report(const Measurements &measured, Scope scope, const QString &jsonPath) {
+    printReport(measured, scope);
+    if (!writeJson(measured, scope, jsonPath))
+        throw std::runtime_error("cannot write the JSON file");
+    std::printf("\nwritten: %s\n", qPrintable(QDir::toNativeSeparators(jsonPath)));
+}
+
+int runTrimBench(const QString &jsonPath) {
+    Measurements measured;
+    progress("generating pages");
+    const QByteArray large = generatePage(100 * kMiB);
+    measured.largeSize = large.size();
+    measureTrim(large, measured);
+    report(measured, Scope::TrimOnly, jsonPath);
+    return 0;
+}
+
 int runBench(const QString &jsonPath) {
     Pages pages;
     Measurements measured;
@@ -152,9 +177,7 @@ int runBench(const QString &jsonPath) {
     }
     measureMemory(pages, measured);
     measured.batch = measureBatch(pages.folder.path(), pages.large);
-    printReport(measured);
-    if (!writeJson(measured, jsonPath)) throw std::runtime_error("cannot write the JSON file");
-    std::printf("\nwritten: %s\n", qPrintable(QDir::toNativeSeparators(jsonPath)));
+    report(measured, Scope::Everything, jsonPath);
     return 0;
 }
 
@@ -168,8 +191,10 @@ int main(int argc, char *argv[]) {
     try {
         if (arguments.size() == 3 && arguments[1] == QLatin1String(kPeakMemoryChildFlag))
             return runPeakMemoryChild(arguments[2]);
+        if (arguments.size() == 3 && arguments[1] == QLatin1String("--trim"))
+            return runTrimBench(arguments[2]);
         if (arguments.size() != 2) {
-            std::fprintf(stderr, "usage: zerediz_bench OUTPUT.json\n");
+            std::fprintf(stderr, "usage: zerediz_bench [--trim] OUTPUT.json\n");
             return 2;
         }
         return runBench(arguments[1]);

@@ -49,6 +49,7 @@ const char *const kFooter[] = {
 
 constexpr qsizetype kFooterRoom = 128;
 constexpr qsizetype kLongestRow = 1024;
+constexpr qsizetype kCodeSampleRoom = 512;
 
 void appendRaw(QByteArray &page, const char *line) {
     page.append(line);
@@ -109,17 +110,47 @@ void appendRow(QByteArray &page, Random &random, qsizetype row) {
     appendNoise(page, random, row);
 }
 
-}  // namespace
+// A code sample as documentation pages show it: a row of its own whose lines keep their
+// indentation and the spaces at their ends.
+const char *const kCodeSample[] = {
+    "        <tr><td colspan=\"6\"><pre class=\"code\">def 合计(rows):  ",
+    "    total = 0",
+    "    for row in rows:   ",
+    "        if row.status == \"已完成\":",
+    "            total += row.amount  # 销售额",
+    "    return total  ",
+    "</pre></td></tr>",
+};
 
-QByteArray generatePage(qsizetype size) {
+QByteArray generate(qsizetype size, qsizetype linesPerCodeSample) {
     QByteArray page;
     page.reserve(size);
     Random random;
     for (const char *line : kHeader) appendRaw(page, line);
-    for (qsizetype row = 0; page.size() < size - kFooterRoom - kLongestRow; ++row)
+    const qsizetype room =
+        kFooterRoom + kLongestRow + (linesPerCodeSample > 0 ? kCodeSampleRoom : 0);
+    qsizetype linesSinceSample = 0;
+    for (qsizetype row = 0; page.size() < size - room; ++row) {
+        const qsizetype before = page.size();
         appendRow(page, random, row);
+        linesSinceSample += QByteArrayView(page).sliced(before).count('\n');
+        if (linesPerCodeSample > 0 && linesSinceSample >= linesPerCodeSample) {
+            for (const char *line : kCodeSample) appendRaw(page, line);
+            linesSinceSample = 0;
+        }
+    }
     for (const char *line : kFooter) appendRaw(page, line);
     return page;
+}
+
+}  // namespace
+
+QByteArray generatePage(qsizetype size) {
+    return generate(size, 0);
+}
+
+QByteArray generatePreBlockPage(qsizetype size) {
+    return generate(size, 100);
 }
 
 QByteArray generateOneLinePage(qsizetype size) {

@@ -9,6 +9,9 @@
 // always gives the same page.
 QByteArray generatePage(qsizetype size);
 
+// The same page with a code sample in a <pre> block every 100 lines, whose spaces are content.
+QByteArray generatePreBlockPage(qsizetype size);
+
 // What a minifier makes of such a page: every line stripped of its spaces and joined to the next,
 // so the whole page is one line of close to size bytes, valid UTF-8, without a line end.
 QByteArray generateOneLinePage(qsizetype size);

@@ -24,35 +24,42 @@ double megabytes(qint64 bytes) {
     return static_cast<double>(bytes) / (1 << 20);
 }
 
-std::vector<Figure> figuresOf(const Measurements &m) {
+std::vector<Figure> trimFiguresOf(const Measurements &m) {
     const double trimGbps = gigabytesPerSecond(m.largeSize, m.trim);
+    const double trimPreGbps = gigabytesPerSecond(m.preBlockSize, m.trimPreBlocks);
+    return {
+        {"trim_gbps", trimGbps, ">= 1.5", trimGbps >= 1.5},
+        {"trim_pre_gbps", trimPreGbps, ">= 1.0", trimPreGbps >= 1.0},
+        {"trim_vs_memcpy", m.memcpy / m.trim, "high", true},
+    };
+}
+
+std::vector<Figure> figuresOf(const Measurements &m, Scope scope) {
+    std::vector<Figure> figures = trimFiguresOf(m);
+    if (scope == Scope::TrimOnly) return figures;
     const double ratios[] = {
-        m.memcpy / m.trim,
-        m.openLarge / m.readTrimLarge,
-        m.openLarge / m.openMedium,
-        m.openGb18030 / m.openLarge,
-        m.save / m.write,
-        static_cast<double>(m.peakResident) / static_cast<double>(m.largeSize)};
+        m.openLarge / m.readTrimLarge, m.openLarge / m.openMedium, m.openGb18030 / m.openLarge,
+        m.save / m.write, static_cast<double>(m.peakResident) / static_cast<double>(m.largeSize)};
     const double milliseconds[] = {m.keyEndLarge * 1000,      m.keyMiddleLarge * 1000,
                                    m.caretEndLarge * 1000,    m.keyEndOneLine * 1000,
                                    m.caretHomeOneLine * 1000, m.keyEndLargeAccessible * 1000};
-    std::vector<Figure> figures{
-        {"trim_gbps", trimGbps, ">= 1.5", trimGbps >= 1.5},
-        {"trim_vs_memcpy", ratios[0], "high", true},
-        {"open_100mb_s", m.openLarge, "<= 0.15", m.openLarge <= 0.15},
-        {"open_vs_read_trim", ratios[1], "<= 1.5", ratios[1] <= 1.5},
-        {"open_linear_ratio", ratios[2], "<= 12", ratios[2] <= 12},
-        {"open_gb18030_vs_utf8", ratios[3], "<= 2", ratios[3] <= 2},
-        {"save_vs_write", ratios[4], "<= 2", ratios[4] <= 2},
-        {"rss_over_size", ratios[5], "<= 1.5", ratios[5] <= 1.5},
-        {"key_end_100mb_ms", milliseconds[0], "<= 16", milliseconds[0] <= 16},
-        {"key_middle_100mb_ms", milliseconds[1], "<= 16", milliseconds[1] <= 16},
-        {"caret_end_100mb_ms", milliseconds[2], "<= 16", milliseconds[2] <= 16},
-        {"key_end_100mb_a11y_ms", milliseconds[5], "<= 16", milliseconds[5] <= 16},
-        {"open_1line_20mb_s", m.openOneLine, "<= 0.5", m.openOneLine <= 0.5},
-        {"key_end_1line_20mb_ms", milliseconds[3], "<= 16", milliseconds[3] <= 16},
-        {"caret_home_1line_20mb_ms", milliseconds[4], "<= 16", milliseconds[4] <= 16},
-    };
+    figures.insert(
+        figures.end(),
+        {
+            {"open_100mb_s", m.openLarge, "<= 0.15", m.openLarge <= 0.15},
+            {"open_vs_read_trim", ratios[0], "<= 1.5", ratios[0] <= 1.5},
+            {"open_linear_ratio", ratios[1], "<= 12", ratios[1] <= 12},
+            {"open_gb18030_vs_utf8", ratios[2], "<= 2", ratios[2] <= 2},
+            {"save_vs_write", ratios[3], "<= 2", ratios[3] <= 2},
+            {"rss_over_size", ratios[4], "<= 1.5", ratios[4] <= 1.5},
+            {"key_end_100mb_ms", milliseconds[0], "<= 16", milliseconds[0] <= 16},
+            {"key_middle_100mb_ms", milliseconds[1], "<= 16", milliseconds[1] <= 16},
+            {"caret_end_100mb_ms", milliseconds[2], "<= 16", milliseconds[2] <= 16},
+            {"key_end_100mb_a11y_ms", milliseconds[5], "<= 16", milliseconds[5] <= 16},
+            {"open_1line_20mb_s", m.openOneLine, "<= 0.5", m.openOneLine <= 0.5},
+            {"key_end_1line_20mb_ms", milliseconds[3], "<= 16", milliseconds[3] <= 16},
+            {"caret_home_1line_20mb_ms", milliseconds[4], "<= 16", milliseconds[4] <= 16},
+        });
     const BatchMeasurements &b = m.batch;
     const double stdinGbps = gigabytesPerSecond(b.standardInputSize, b.standardInput);
     figures.insert(figures.end(),
@@ -69,29 +76,32 @@ std::vector<Figure> figuresOf(const Measurements &m) {
     return figures;
 }
 
-void printFigures(const Measurements &measured) {
+void printFigures(const Measurements &measured, Scope scope) {
     std::printf("%-22s %10s  %-8s %s\n", "figure", "value", "target", "");
-    for (const Figure &figure : figuresOf(measured))
+    for (const Figure &figure : figuresOf(measured, scope))
         std::printf("%-22s %10.3f  %-8s %s\n", figure.key, figure.value, figure.target,
                     figure.met ? "met" : "MISSED");
 }
 
-void printTimes(const Measurements &m) {
-    const auto line = [](const char *what, qint64 bytes, double seconds) {
-        std::printf("  %-34s %8.1f MiB %9.4f s %8.3f GB/s\n", what, megabytes(bytes), seconds,
-                    gigabytesPerSecond(bytes, seconds));
-    };
-    line("trim (core line trim)", m.largeSize, m.trim);
-    line("memcpy (ceiling)", m.largeSize, m.memcpy);
-    line("open, UTF-8", m.smallSize, m.openSmall);
-    line("open, UTF-8", m.mediumSize, m.openMedium);
-    line("open, UTF-8", m.largeSize, m.openLarge);
-    line("read and trim (loader alone)", m.mediumSize, m.readTrimMedium);
-    line("read and trim (loader alone)", m.largeSize, m.readTrimLarge);
-    line("open, GB18030", m.gb18030Size, m.openGb18030);
-    line("save (Save command)", m.documentSize, m.save);
-    line("one plain write()", m.documentSize, m.write);
-    line("open, one line", m.oneLineSize, m.openOneLine);
+void printLine(const char *what, qint64 bytes, double seconds) {
+    std::printf("  %-34s %8.1f MiB %9.4f s %8.3f GB/s\n", what, megabytes(bytes), seconds,
+                gigabytesPerSecond(bytes, seconds));
+}
+
+void printTimes(const Measurements &m, Scope scope) {
+    printLine("trim (core line trim)", m.largeSize, m.trim);
+    printLine("trim, <pre> every 100 lines", m.preBlockSize, m.trimPreBlocks);
+    printLine("memcpy (ceiling)", m.largeSize, m.memcpy);
+    if (scope == Scope::TrimOnly) return;
+    printLine("open, UTF-8", m.smallSize, m.openSmall);
+    printLine("open, UTF-8", m.mediumSize, m.openMedium);
+    printLine("open, UTF-8", m.largeSize, m.openLarge);
+    printLine("read and trim (loader alone)", m.mediumSize, m.readTrimMedium);
+    printLine("read and trim (loader alone)", m.largeSize, m.readTrimLarge);
+    printLine("open, GB18030", m.gb18030Size, m.openGb18030);
+    printLine("save (Save command)", m.documentSize, m.save);
+    printLine("one plain write()", m.documentSize, m.write);
+    printLine("open, one line", m.oneLineSize, m.openOneLine);
     const auto step = [](const char *what, double seconds) {
         std::printf("  %-34s %12s %9.2f ms\n", what, "", seconds * 1000);
     };
@@ -107,12 +117,13 @@ void printTimes(const Measurements &m) {
                 "peak resident, opening 100 MiB", megabytes(m.peakResident),
                 megabytes(m.baselineResident));
     const BatchMeasurements &b = m.batch;
-    line("tree: zerediz-compress --output-dir", b.treeSize, b.batch);
-    line("tree: the same, -j 16", b.treeSize, b.batchManyJobs);
-    if (b.batchNoSync > 0) line("tree: the same, no syncs (eatmydata)", b.treeSize, b.batchNoSync);
-    line("tree: cp -r", b.treeSize, b.copy);
-    line("tree: perl -pi, line by line", b.treeSize, b.perl);
-    line("zerediz-compress -, into /dev/null", b.standardInputSize, b.standardInput);
+    printLine("tree: zerediz-compress --output-dir", b.treeSize, b.batch);
+    printLine("tree: the same, -j 16", b.treeSize, b.batchManyJobs);
+    if (b.batchNoSync > 0)
+        printLine("tree: the same, no syncs (eatmydata)", b.treeSize, b.batchNoSync);
+    printLine("tree: cp -r", b.treeSize, b.copy);
+    printLine("tree: perl -pi, line by line", b.treeSize, b.perl);
+    printLine("zerediz-compress -, into /dev/null", b.standardInputSize, b.standardInput);
 }
 
 double rounded(double value) {
@@ -121,17 +132,17 @@ double rounded(double value) {
 
 }  // namespace
 
-void printReport(const Measurements &measured) {
+void printReport(const Measurements &measured, Scope scope) {
     std::printf("\nMedian times (sizes are file sizes; GB/s counts 10^9 bytes):\n");
-    printTimes(measured);
+    printTimes(measured, scope);
     std::printf("\n");
-    printFigures(measured);
+    printFigures(measured, scope);
     std::fflush(stdout);
 }
 
-bool writeJson(const Measurements &measured, const QString &path) {
+bool writeJson(const Measurements &measured, Scope scope, const QString &path) {
     QJsonObject object;
-    for (const Figure &figure : figuresOf(measured))
+    for (const Figure &figure : figuresOf(measured, scope))
         object.insert(QString::fromLatin1(figure.key), rounded(figure.value));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;

@@ -9,12 +9,14 @@ struct Measurements {
     qint64 smallSize = 0;           // the 1 MiB page
     qint64 mediumSize = 0;          // the 10 MiB page
     qint64 largeSize = 0;           // the 100 MiB page, UTF-8
+    qint64 preBlockSize = 0;        // a page as large with a <pre> block every 100 lines
     qint64 gb18030Size = 0;         // the same page in GB18030
     qint64 oneLineSize = 0;         // a page of one line, as minified
     qint64 mediumDocumentSize = 0;  // the medium page after the trim
     qint64 documentSize = 0;        // the large page after the trim
 
     double trim = 0;
+    double trimPreBlocks = 0;
     double memcpy = 0;
     double openSmall = 0;
     double openMedium = 0;
@@ -40,8 +42,11 @@ struct Measurements {
     BatchMeasurements batch;
 };
 
+// What is reported: everything, or only the trim of the two pages and the copy beside it.
+enum class Scope { Everything, TrimOnly };
+
 // The table for a reader, on standard output.
-void printReport(const Measurements &measured);
+void printReport(const Measurements &measured, Scope scope);
 
 // The headline figures as one JSON object; false if the file could not be written.
-bool writeJson(const Measurements &measured, const QString &path);
+bool writeJson(const Measurements &measured, Scope scope, const QString &path);
