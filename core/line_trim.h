@@ -3,10 +3,19 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-// The compression itself. A line ends at a CR or at a CR LF pair; a LF on its own is part of its
-// line. Every line loses the spaces (0x20 only) at both of its ends and is followed by CR LF, the
-// last line included. A line end at the very end of the input does not start another line.
+// The compression itself. A line ends at a CR LF pair, at a CR on its own or at a LF on its own.
+// Every line loses the spaces (0x20 only) at both of its ends, except those that a browser shows
+// as they are (see preservedContent), and keeps its line end, where a lone CR becomes CR LF. A
+// last line without a line end gets one: LF on a page whose line ends are lone LFs
+// (endsLinesWithLf), CR LF on any other. A line end at the very end of the input does not start
+// another line. A UTF-8 byte-order mark at the start, or right behind the spaces the input starts
+// with, is kept as it is, and the first line starts behind it.
 //
-// Works on bytes: in UTF-8 and GB18030 the bytes CR, LF and space never occur inside a multi-byte
-// character, so the result is the same as on characters.
+// Works on bytes: in UTF-8, GB18030 and every other charset pages are read in, the bytes CR, LF
+// and space never occur inside a multi-byte character, so the result is the same as on
+// characters.
 QByteArray trimLines(QByteArrayView input);
+
+// Whether a page ends its lines with lone LFs: it has a LF on its own and no CR at all. A page
+// that names no line end of its own, such as an empty one, does not.
+bool endsLinesWithLf(QByteArrayView page);

@@ -1,32 +1,410 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
+#include <optional>
+#include <vector>
 
 // Plain statements of the byte rules, one byte at a time, written for clarity and nothing else:
 // the fast code is checked against them on table rows, generated pages and fuzzed input.
 
-// The line trim of core/line_trim.h.
-inline QByteArray referenceTrim(const QByteArray &in) {
-    QByteArray out;
-    QByteArray line;
-    const auto finishLine = [&] {
-        qsizetype first = 0;
-        qsizetype last = line.size();
-        while (first < last && line[first] == ' ') ++first;
-        while (last > first && line[last - 1] == ' ') --last;
-        out += line.mid(first, last - first) + "\r\n";
-        line.clear();
-    };
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\r') {
-            finishLine();
-            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
-        } else {
-            line += in[i];
+namespace reference_detail {
+
+inline bool isHtmlSpace(char c) {
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+inline bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The words of text between HTML white space.
+inline QByteArrayList words(const QByteArray &text) {
+    QByteArrayList found;
+    QByteArray word;
+    for (const char c : text + ' ') {
+        if (!isHtmlSpace(c)) {
+            word += c;
+        } else if (!word.isEmpty()) {
+            found += word;
+            word.clear();
         }
     }
-    if (!line.isEmpty()) finishLine();
+    return found;
+}
+
+// Whether a style attribute sets white-space (or white-space-collapse) to a value that keeps
+// spaces, in any of its declarations.
+inline bool styleKeepsSpaces(const QByteArray &style) {
+    QByteArray css;  // without comments
+    for (qsizetype i = 0; i < style.size(); ++i) {
+        if (style.mid(i, 2) == "/*") {
+            i = style.indexOf("*/", i + 2);
+            if (i < 0) break;
+            css += ' ';
+            ++i;
+        } else {
+            css += style[i];
+        }
+    }
+    for (const QByteArray &declaration : css.split(';')) {
+        const qsizetype colon = declaration.indexOf(':');
+        if (colon < 0) continue;
+        const QByteArrayList property = words(declaration.left(colon).toLower());
+        if (property != QByteArrayList{"white-space"} &&
+            property != QByteArrayList{"white-space-collapse"})
+            continue;
+        QByteArray value = declaration.mid(colon + 1).toLower();
+        if (value.contains('!')) value.truncate(value.indexOf('!'));
+        for (const QByteArray &word : words(value)) {
+            if (QByteArrayList{"pre", "pre-wrap", "break-spaces", "preserve", "preserve-spaces"}
+                    .contains(word))
+                return true;
+        }
+    }
+    return false;
+}
+
+inline bool preservesSpaces(const QByteArray &name, const std::optional<QByteArray> &style) {
+    static const QByteArrayList byName{"pre", "textarea", "listing", "xmp", "plaintext"};
+    static const QByteArrayList voidElements{
+        "area", "base",  "basefont", "bgsound", "br",   "col",   "embed",  "frame", "hr", "image",
+        "img",  "input", "keygen",   "link",    "meta", "param", "source", "track", "wbr"};
+    if (byName.contains(name)) return true;
+    return style && !voidElements.contains(name) && styleKeepsSpaces(*style);
+}
+
+}  // namespace reference_detail
+
+// For each byte of page, whether it lies in the content of an element that preserves white
+// space (core/preserved_content.h). The page goes through the states of HTML's tokenizer one
+// byte at a time, with what its tree builder does to them: a start tag of one of these elements,
+// outside any such content, opens it; a start tag of the same name inside counts one deeper; an
+// end tag of that name counts one back, and the content ends at the < of the one that closes
+// it. A tag that the page ends inside is no tag. The less-than-sign states of comments, which
+// only report errors, are left out.
+inline std::vector<bool> referencePreserved(const QByteArray &page) {
+    using namespace reference_detail;
+    enum class State {
+        Data,
+        TagOpen,
+        EndTagOpen,
+        TagName,
+        BeforeAttributeName,
+        AttributeName,
+        AfterAttributeName,
+        BeforeAttributeValue,
+        DoubleQuotedValue,
+        SingleQuotedValue,
+        UnquotedValue,
+        AfterQuotedValue,
+        SelfClosingStartTag,
+        BogusComment,
+        CommentStart,
+        CommentStartDash,
+        Comment,
+        CommentEndDash,
+        CommentEnd,
+        CommentEndBang,
+        RawText,
+        PlainText,
+    };
+    static const QByteArrayList rawTextElements{"script", "style",  "textarea", "title",
+                                                "xmp",    "iframe", "noembed",  "noframes"};
+    std::vector<bool> preserved(page.size(), false);
+    State state = State::Data;
+    // The tag being read.
+    bool endTag = false;
+    qsizetype tagStart = 0;
+    QByteArray name;
+    QByteArray attribute;
+    QByteArray value;
+    std::optional<QByteArray> style;
+    // The text that ends only at its own end tag, and the element whose content is preserved.
+    QByteArray rawTextOf;
+    QByteArray open;
+    int depth = 0;
+    qsizetype content = 0;
+
+    const auto endAttribute = [&] {
+        if (!attribute.isEmpty() && attribute == "style" && !style) style = value;
+        attribute.clear();
+        value.clear();
+    };
+    const auto emitTag = [&](qsizetype i) {
+        endAttribute();
+        state = State::Data;
+        if (endTag) {
+            if (depth > 0 && name == open && --depth == 0) {
+                for (qsizetype k = content; k < tagStart; ++k) preserved[k] = true;
+            }
+            return;
+        }
+        if (depth > 0) {
+            if (name == open) ++depth;
+        } else if (preservesSpaces(name, style)) {
+            open = name;
+            depth = 1;
+            content = i + 1;
+        }
+        if (name == "plaintext") state = State::PlainText;
+        if (rawTextElements.contains(name)) {
+            state = State::RawText;
+            rawTextOf = name;
+        }
+    };
+    const auto startTag = [&](qsizetype i, bool isEnd) {
+        endTag = isEnd;
+        tagStart = i;
+        name.clear();
+        attribute.clear();
+        value.clear();
+        style.reset();
+    };
+
+    for (qsizetype i = 0; i < page.size(); ++i) {
+        const char c = page[i];
+        const char lower = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+        switch (state) {
+            case State::Data:
+                if (c == '<') {
+                    startTag(i, false);
+                    state = State::TagOpen;
+                }
+                break;
+            case State::TagOpen:
+                if (c == '!' && page.mid(i + 1, 2) == "--") {
+                    state = State::CommentStart;
+                    i += 2;
+                } else if (c == '!' || c == '?') {
+                    state = State::BogusComment;
+                } else if (c == '/') {
+                    state = State::EndTagOpen;
+                } else if (isLetter(c)) {
+                    state = State::TagName;
+                    --i;
+                } else {
+                    state = State::Data;
+                    --i;
+                }
+                break;
+            case State::EndTagOpen:
+                if (isLetter(c)) {
+                    endTag = true;
+                    state = State::TagName;
+                    --i;
+                } else {
+                    state = c == '>' ? State::Data : State::BogusComment;
+                }
+                break;
+            case State::TagName:
+                if (isHtmlSpace(c))
+                    state = State::BeforeAttributeName;
+                else if (c == '/')
+                    state = State::SelfClosingStartTag;
+                else if (c == '>')
+                    emitTag(i);
+                else
+                    name += lower;
+                break;
+            case State::BeforeAttributeName:
+                if (isHtmlSpace(c)) break;
+                if (c == '/' || c == '>') {
+                    state = State::AfterAttributeName;
+                    --i;
+                } else {
+                    endAttribute();
+                    attribute = QByteArray(1, lower);
+                    state = State::AttributeName;
+                }
+                break;
+            case State::AttributeName:
+                if (isHtmlSpace(c) || c == '/' || c == '>') {
+                    state = State::AfterAttributeName;
+                    --i;
+                } else if (c == '=') {
+                    state = State::BeforeAttributeValue;
+                } else {
+                    attribute += lower;
+                }
+                break;
+            case State::AfterAttributeName:
+                if (isHtmlSpace(c)) break;
+                if (c == '/')
+                    state = State::SelfClosingStartTag;
+                else if (c == '=')
+                    state = State::BeforeAttributeValue;
+                else if (c == '>')
+                    emitTag(i);
+                else {
+                    endAttribute();
+                    attribute = QByteArray(1, lower);
+                    state = State::AttributeName;
+                }
+                break;
+            case State::BeforeAttributeValue:
+                if (isHtmlSpace(c)) break;
+                if (c == '"')
+                    state = State::DoubleQuotedValue;
+                else if (c == '\'')
+                    state = State::SingleQuotedValue;
+                else if (c == '>')
+                    emitTag(i);
+                else {
+                    state = State::UnquotedValue;
+                    --i;
+                }
+                break;
+            case State::DoubleQuotedValue:
+            case State::SingleQuotedValue:
+                if (c == (state == State::DoubleQuotedValue ? '"' : '\''))
+                    state = State::AfterQuotedValue;
+                else
+                    value += c;
+                break;
+            case State::UnquotedValue:
+                if (isHtmlSpace(c))
+                    state = State::BeforeAttributeName;
+                else if (c == '>')
+                    emitTag(i);
+                else
+                    value += c;
+                break;
+            case State::AfterQuotedValue:
+                if (isHtmlSpace(c))
+                    state = State::BeforeAttributeName;
+                else if (c == '/')
+                    state = State::SelfClosingStartTag;
+                else if (c == '>')
+                    emitTag(i);
+                else {
+                    state = State::BeforeAttributeName;
+                    --i;
+                }
+                break;
+            case State::SelfClosingStartTag:
+                if (c == '>')
+                    emitTag(i);
+                else {
+                    state = State::BeforeAttributeName;
+                    --i;
+                }
+                break;
+            case State::BogusComment:
+                if (c == '>') state = State::Data;
+                break;
+            case State::CommentStart:
+                if (c == '-')
+                    state = State::CommentStartDash;
+                else if (c == '>')
+                    state = State::Data;
+                else {
+                    state = State::Comment;
+                    --i;
+                }
+                break;
+            case State::CommentStartDash:
+                if (c == '-')
+                    state = State::CommentEnd;
+                else if (c == '>')
+                    state = State::Data;
+                else {
+                    state = State::Comment;
+                    --i;
+                }
+                break;
+            case State::Comment:
+                if (c == '-') state = State::CommentEndDash;
+                break;
+            case State::CommentEndDash:
+                if (c == '-')
+                    state = State::CommentEnd;
+                else {
+                    state = State::Comment;
+                    --i;
+                }
+                break;
+            case State::CommentEnd:
+                if (c == '>')
+                    state = State::Data;
+                else if (c == '!')
+                    state = State::CommentEndBang;
+                else if (c != '-') {
+                    state = State::Comment;
+                    --i;
+                }
+                break;
+            case State::CommentEndBang:
+                if (c == '-')
+                    state = State::CommentEndDash;
+                else if (c == '>')
+                    state = State::Data;
+                else {
+                    state = State::Comment;
+                    --i;
+                }
+                break;
+            case State::RawText: {
+                // Its end tag: </, its name in any case, and then white space, / or >.
+                const QByteArray closing = "</" + rawTextOf;
+                const char after = i + closing.size() < page.size() ? page[i + closing.size()] : 0;
+                if (page.mid(i, closing.size()).toLower() == closing &&
+                    (isHtmlSpace(after) || after == '/' || after == '>')) {
+                    startTag(i, true);
+                    name = rawTextOf;
+                    state = State::TagName;
+                    i += closing.size() - 1;
+                }
+                break;
+            }
+            case State::PlainText:
+                break;
+        }
+    }
+    if (depth > 0) {
+        for (qsizetype k = content; k < page.size(); ++k) preserved[k] = true;
+    }
+    return preserved;
+}
+
+// The line trim of core/line_trim.h. A line ends at CR LF, CR or LF; it loses the spaces at both
+// of its ends that are not preserved, and keeps its line end, a lone CR becoming CR LF. A last
+// line without one gets LF where the page has a LF but no CR, CR LF otherwise. A byte-order mark
+// at the start, or behind the spaces the page starts with, stays; the first line starts behind
+// it.
+inline QByteArray referenceTrim(const QByteArray &in) {
+    const std::vector<bool> preserved = referencePreserved(in);
+    const bool lfPage = in.contains('\n') && !in.contains('\r');
+    QByteArray out;
+    qsizetype i = 0;
+    while (i < in.size() && in[i] == ' ') ++i;
+    if (in.mid(i, 3) == "\xEF\xBB\xBF") {
+        out += in.mid(i, 3);
+        i += 3;
+    } else {
+        i = 0;
+    }
+    while (i < in.size()) {
+        qsizetype lineEnd = i;
+        while (lineEnd < in.size() && in[lineEnd] != '\r' && in[lineEnd] != '\n') ++lineEnd;
+        qsizetype first = i;
+        qsizetype last = lineEnd;
+        while (first < last && in[first] == ' ' && !preserved[first]) ++first;
+        while (last > first && in[last - 1] == ' ' && !preserved[last - 1]) --last;
+        out += in.mid(first, last - first);
+        if (lineEnd == in.size()) {
+            out += lfPage ? "\n" : "\r\n";
+            break;
+        }
+        if (in[lineEnd] == '\n') {
+            out += '\n';
+            i = lineEnd + 1;
+        } else {
+            out += "\r\n";
+            i = lineEnd + (in.mid(lineEnd, 2) == "\r\n" ? 2 : 1);
+        }
+    }
     return out;
 }
 

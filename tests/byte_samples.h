@@ -27,9 +27,11 @@ private:
 // Pieces that page files are made of, the awkward ones included. Half of the samples have no
 // bytes that are invalid in their encoding.
 inline QByteArray randomPageBytes(QRandomGenerator &random, bool gb18030) {
-    // The same bytes in both encodings: line ends, spaces, tabs, markup, NUL and 0x1A.
+    // The same bytes in both encodings: line ends, spaces, tabs, markup, content whose spaces
+    // stay, NUL and 0x1A.
     static const QByteArrayList common{
-        "\r", "\n", "\r\n", "\r\r\n", " ", "   ", "\t", "<p>", "x", QByteArray(1, '\0'), "\x1a"};
+        "\r",     "\n", "\r\n", "\r\r\n",           " ", "   ", "\t", "<p>", "<pre>",
+        "</pre>", "x",  "\x1a", QByteArray(1, '\0')};
     // 中文, the ideographic space and a no-break space or a four-byte character.
     static const QByteArrayList utf8Text{"\xe4\xb8\xad\xe6\x96\x87", "\xe3\x80\x80", "\xc2\xa0"};
     static const QByteArrayList gbText{"\xd6\xd0\xce\xc4", "\xa1\xa1", "\x81\x30\x81\x30"};

@@ -40,8 +40,9 @@ void LineTrimTest::matchesReference_data() {
     QTest::newRow("text between spaces") << QByteArray("   <p>  ");
     QTest::newRow("CR LF lines") << QByteArray("  x \r\n");
     QTest::newRow("lone CRs") << QByteArray(" \r");
+    QTest::newRow("lone LFs") << QByteArray("  x \n");
     QTest::newRow("CR, LF and CR LF") << QByteArray("a \r\r\n \n\r");
-    QTest::newRow("LF alone is no line end") << QByteArray("  \n ");
+    QTest::newRow("byte-order mark, then lines") << QByteArray("\xef\xbb\xbf  x \n \r\n");
     QTest::newRow("tab shields spaces") << QByteArray("\t   x  ");
     QTest::newRow("Chinese, ideographic space, NUL and 0x1A")
         << QByteArray(" \xe3\x80\x80\xe4\xb8\xad \0\x1a", 10);
@@ -49,6 +50,20 @@ void LineTrimTest::matchesReference_data() {
         << QByteArray("   ") + QByteArray(37, 'x') + "   \r\n";
     QTest::newRow("spaces longer than a block")
         << QByteArray(19, ' ') + "x" + QByteArray(35, ' ') + "\r";
+    // Cut anywhere, these leave elements open to the end, tags cut off and end tags alone.
+    QTest::newRow("pre blocks") << QByteArray("  <pre>  a  \n  </pre>  \r\n");
+    QTest::newRow("element names in capitals")
+        << QByteArray(" <TEXTAREA> a \r </TextArea> <XMP> b \n</xmp> ");
+    QTest::newRow("listing and plaintext")
+        << QByteArray(" <listing>  a \n  </listing> <plaintext> b \n");
+    QTest::newRow("style attribute")
+        << QByteArray(" <div style=\"white-space: pre\"> a \n </div> ");
+    QTest::newRow("> in a quoted attribute")
+        << QByteArray("<pre title=\">  \"> a \n</pre  > <b class='>'> c \n");
+    QTest::newRow("<pre> in a comment") << QByteArray("<!-- <pre> --> a \n <!--> b \n");
+    QTest::newRow("<pre> in a script string") << QByteArray("<script>\"<pre>\"</script> a \n");
+    QTest::newRow("nested divs") << QByteArray(
+        "<div style=white-space:pre-wrap><div> a </div> b \n</div> c \n");
 }
 
 void LineTrimTest::matchesReference() {
@@ -78,6 +93,18 @@ void LineTrimTest::loadsBigPages_data() {
         << utf8.first(1 << 20) + "\xff" + utf8.sliced(1 << 20) << FileEncoding::Utf8;
     QTest::newRow("GB18030 in two halves")
         << randomBigPage(random, true, 6 << 20) << FileEncoding::Gb18030;
+    // Big pages whose elements that preserve spaces are found in two halves at once.
+    const QByteArray half = QByteArray("  x  \r\n").repeated(3 << 20 >> 3);
+    QTest::newRow("pre in both halves, which join in text")
+        << half + "<pre>\n  a  \n</pre>\n" + half + "<pre>\n  b  \n</pre>" << FileEncoding::Utf8;
+    QTest::newRow("the middle in pre content")
+        << "<pre>" + half + half + "</pre>\n  c  " << FileEncoding::Utf8;
+    QTest::newRow("the middle in a comment that hides a pre")
+        << "<!--" + half + "<pre>" + half + "-->\n  d  " << FileEncoding::Utf8;
+    QTest::newRow("the middle in an attribute value that hides a pre")
+        << "<a title=\"" + half + "<pre>" + half + "\">  e  \r\n  f  " << FileEncoding::Utf8;
+    QTest::newRow("the middle in a script that hides a pre")
+        << "<script>" + half + "<pre>" + half + "</script>\n  g  " << FileEncoding::Utf8;
     QTest::newRow("GB18030 ending in a long line: the second half is its last LF")
         << randomBigPage(random, true, 2 << 20) + QByteArray("\xd6\xd0 ").repeated(1 << 20)
         << FileEncoding::Gb18030;
