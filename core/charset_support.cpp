@@ -91,6 +91,12 @@ bool keepsAscii(Probe &probe) {
     return true;
 }
 
+// The bytes that markup and line ends are found by, on bytes: those below 0x30 (CR, LF, space,
+// the quotes, / and -) and : ; < = >.
+bool isMarkupByte(int byte) {
+    return byte < 0x30 || (byte >= ':' && byte <= '>');
+}
+
 bool hasSoundLongerCharacters(Probe &probe) {
     std::string decoded;
     std::vector<std::string> open;  // sequences that ask for more bytes
@@ -118,7 +124,7 @@ bool hasSoundLongerCharacters(Probe &probe) {
                 const Reading reading = probe.read(bytes, decoded);
                 if (reading == Reading::Unsound) return false;
                 const bool inside = reading == Reading::Character || reading == Reading::Incomplete;
-                if (inside && byte < 0x30) return false;
+                if (inside && isMarkupByte(byte)) return false;
                 if (reading == Reading::Character && !probe.writesAtOnce(decoded)) return false;
                 if (reading == Reading::Incomplete) longer.push_back(bytes);
             }
