@@ -1,5 +1,6 @@
 #include "core/file_encoding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <future>
 #include <vector>
@@ -54,15 +55,16 @@ std::optional<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
     return utf8;
 }
 
-// Where a big input is cut in two: just behind the first CR from its middle on, or 0 for no cut.
-// No character of more than one byte contains a CR, in GB18030 or in UTF-8, so both halves
-// convert exactly as the whole does.
+// Where a big input is cut in two: just behind the first line end (CR or LF) from its middle on,
+// or 0 for no cut. No character of more than one byte contains a CR or a LF, in GB18030 or in
+// UTF-8, so both halves convert exactly as the whole does.
 qsizetype halfwayCut(QByteArrayView gb) {
     constexpr qsizetype kWorthACut = qsizetype{4} << 20;
     if (gb.size() < kWorthACut) return 0;
-    const auto *cr = static_cast<const char *>(
-        std::memchr(gb.data() + gb.size() / 2, '\r', gb.size() - gb.size() / 2));
-    return cr ? cr - gb.data() + 1 : 0;
+    const char *const end = gb.data() + gb.size();
+    const char *const lineEnd =
+        std::find_if(gb.data() + gb.size() / 2, end, [](char c) { return c == '\r' || c == '\n'; });
+    return lineEnd < end ? lineEnd - gb.data() + 1 : 0;
 }
 
 // iconv is by far the slowest step of opening a big GB18030 page, so the two halves of the page
