@@ -13,7 +13,8 @@ public:
     explicit TextArea(QWidget *parent = nullptr);
 
     // Replaces the document: the undo history starts empty, at the save point, and the caret is
-    // at the start.
+    // at the start. Line ends the user enters are LF in a document whose lines end with lone
+    // LFs, else CR LF.
     void setDocument(TextBuffer buffer);
 
     // The document's bytes, valid until the next change of the document.
