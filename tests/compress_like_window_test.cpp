@@ -26,16 +26,16 @@ void CompressLikeWindowTest::writesWhatTheWindowSaves() {
     // GB18030 four-byte codes that the system's converter reads as a two-byte code, characters
     // cut off at the very end, and pages that declare their charset, with bytes it does not have.
     QByteArrayList pages{
-        "  \x95\x32\x90\x31  \r\n \xfe\x51 ",
-        " \xe4\xb8",
-        "\xd6 ",
+        "  \x95\x32\x90\x31  \r\n \xfe\x51 ", " \xe4\xb8", "\xd6 ",
         "<meta charset=\"big5\">\r\n  \xa4\xa4\xa4\xe5 \x80 \r\n \xa4",
         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
         "\r  \x82\xa0  \r\n\x82",
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n  caf\xe9  ",
-        "<meta charset=\"windows-1252\"> \x81\x80 \r",
-        "<meta charset=\"utf-8\">\r\n  \xd6\xd0  ",
-        "<meta charset=\"x-no-such-charset\">  a  "};
+        "<meta charset=\"windows-1252\"> \x81\x80 \r", "<meta charset=\"utf-8\">\r\n  \xd6\xd0  ",
+        "<meta charset=\"x-no-such-charset\">  a  ",
+        // Lines that end with LF, a byte-order mark, and content whose spaces stay.
+        "\xef\xbb\xbf  <pre>\n  \xe4\xb8\xad  \n</pre>  \n  b  ",
+        "<meta charset=\"gbk\">\n<textarea>  \xd6\xd0  \n</textarea>  \r\n  x"};
     for (int i = 0; i < 60; ++i) pages.append(randomPageBytes(random, gb18030));
     for (int i = 0; i < pages.size(); ++i)
         writeFile(dir, QStringLiteral("pages/%1.html").arg(i), pages[i]);

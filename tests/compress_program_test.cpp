@@ -374,6 +374,17 @@ void CompressProgramTest::compressesWhatItIsAskedFor_data() {
                                 << QByteArray("  x  ") << 0 << QByteArray()
                                 << QStringList{s("single.html<-")}
                                 << s("1 个文件：1 个已写入；5 字节 → 3 字节，节省 40.0%。\n") << 0;
+    row("standard input, a page of LF lines with a pre")
+        << QStringList{s("-")} << QByteArray("  <pre>\n  a  \n</pre>  \n  b  ") << 0
+        << QByteArray("<pre>\n  a  \n</pre>\nb\n") << QStringList()
+        << s("1 个文件：1 个已写入；28 字节 → 21 字节，节省 25.0%。\n") << 0;
+    row("standard input, --check of a page of LF lines")
+        << QStringList{s("--check"), s("-")} << QByteArray(" x\n") << 1 << QByteArray("-\n")
+        << QStringList() << s("1 个文件：1 个需要压缩；3 字节 → 2 字节，可节省 33.3%。\n") << 0;
+    row("standard input, --check of a trimmed page of LF lines")
+        << QStringList{s("--check"), s("-")} << QByteArray("<pre>\n  x  \n</pre>\n") << 0
+        << QByteArray() << QStringList()
+        << s("1 个文件：0 个需要压缩，1 个无需压缩；19 字节 → 19 字节，可节省 0.0%。\n") << 0;
     row("standard input, --check")
         << QStringList{s("--check"), s("-")} << QByteArray(" x") << 1 << QByteArray("-\n")
         << QStringList() << s("1 个文件：1 个需要压缩；2 字节 → 3 字节，会增加 50.0%。\n") << 0;

@@ -277,6 +277,14 @@ void Form1Test::contextMenu_data() {
         << QByteArray() << 0 << 0 << QString() << QStringLiteral("a\nb\rc") << entries("粘贴")
         << QStringLiteral("粘贴") << QByteArray("a\r\nb\r\nc") << QByteArray()
         << QStringLiteral("a\nb\rc");
+    QTest::newRow("粘贴 into a page of LF lines gives LF")
+        << QByteArray("a\nb\n") << 2 << 2 << QString() << QStringLiteral("x\r\ny\rz")
+        << entries("粘贴 全选") << QStringLiteral("粘贴") << QByteArray("a\nx\ny\nzb\n")
+        << QByteArray() << QStringLiteral("x\r\ny\rz");
+    QTest::newRow("failure: 粘贴 into a page with a CR as well gives CR LF")
+        << QByteArray("a\nb\r\n") << 2 << 2 << QString() << QStringLiteral("x\ny")
+        << entries("粘贴 全选") << QStringLiteral("粘贴") << QByteArray("a\nx\r\nyb\r\n")
+        << QByteArray() << QStringLiteral("x\ny");
     QTest::newRow("剪切") << QByteArray("abc") << 0 << 1 << QString() << QStringLiteral("x")
                           << withSelection << QStringLiteral("剪切") << QByteArray("bc")
                           << QByteArray() << QStringLiteral("a");

@@ -92,8 +92,15 @@ void OpenCommandTest::trimsEveryLine_data() {
     QTest::newRow("line of spaces becomes empty, empty lines stay")
         << QByteArray("a\r\n     \r\n\r\nb") << QByteArray("a\r\n\r\n\r\nb\r\n");
     QTest::newRow("tab shields spaces") << QByteArray("\t  x  \r\n") << QByteArray("\t  x\r\n");
-    QTest::newRow("LF alone is no line end")
-        << QByteArray("  a\n  b  \n") << QByteArray("a\n  b  \n\r\n");
+    QTest::newRow("␣␣a␊␣␣b␣␣␊: lone LFs end lines and stay")
+        << QByteArray("  a\n  b  \n") << QByteArray("a\nb\n");
+    QTest::newRow("a␊b: the last line of a LF page gets LF")
+        << QByteArray("a\n b ") << QByteArray("a\nb\n");
+    QTest::newRow("a␍␊b␊c: the last line of a mixed page gets CR LF")
+        << QByteArray("a\r\n b \nc") << QByteArray("a\r\nb\nc\r\n");
+    QTest::newRow("a␊b␍: one CR makes the last line's end CR LF")
+        << QByteArray(" a\nb\r c") << QByteArray("a\nb\r\nc\r\n");
+    QTest::newRow("␊␊: empty LF lines") << QByteArray("\n  \n") << QByteArray("\n\n");
     QTest::newRow("only spaces") << QByteArray("   ") << QByteArray("\r\n");
     QTest::newRow("ideographic space is no space")
         << QByteArray(" \xe3\x80\x80x\xe3\x80\x80 ") << QByteArray("\xe3\x80\x80x\xe3\x80\x80\r\n");
@@ -101,6 +108,86 @@ void OpenCommandTest::trimsEveryLine_data() {
         << QByteArray("\xc2\xa0 x \xc2\xa0") << QByteArray("\xc2\xa0 x \xc2\xa0\r\n");
     QTest::newRow("NUL and 0x1A are kept")
         << QByteArray(" a\0b\x1a \r", 7) << QByteArray("a\0b\x1a\r\n", 6);
+
+    const QByteArray mark("\xef\xbb\xbf");
+    QTest::newRow("byte-order mark: the first line starts behind it")
+        << mark + "  x  \r\n  y  " << mark + "x\r\ny\r\n";
+    QTest::newRow("byte-order mark of a LF page") << mark + " x \n y" << mark + "x\ny\n";
+    QTest::newRow("byte-order mark alone") << mark << mark;
+    QTest::newRow("byte-order mark behind spaces: they go")
+        << "  " + mark + "  x" << mark + "x\r\n";
+    QTest::newRow("byte-order mark inside a line is a character") << " x " + mark + " "
+                                                                  << "x " + mark + "\r\n";
+
+    // Whitespace-preserving content keeps its spaces; the tags' own lines are trimmed outside it.
+    for (const char *name : {"pre", "textarea", "listing", "xmp", "plaintext"}) {
+        for (const QByteArray &written : {QByteArray(name), QByteArray(name).toUpper()}) {
+            // plaintext runs to the end: a tag that would end it is text.
+            const QByteArray end =
+                qstrcmp(name, "plaintext") == 0 ? QByteArray() : "</" + written + ">";
+            QTest::addRow("<%s> keeps its spaces", written.constData())
+                << "  <" + written + ">  a  \n    b  \n  " + end + "  \n  c  "
+                << "<" + written + ">  a  \n    b  \n  " + end +
+                       (end.isEmpty() ? "  \n  c  \n" : "\nc\n");
+        }
+    }
+    QTest::newRow("spaces before the start tag and behind the end tag go")
+        << QByteArray("   <pre>  x  </pre>   \r\n") << QByteArray("<pre>  x  </pre>\r\n");
+    QTest::newRow("style white-space: pre-wrap, among other declarations")
+        << QByteArray(
+               "<div style=\"color: red; White-Space : Pre-Wrap !important\">\n  a  \n</div>  ")
+        << QByteArray(
+               "<div style=\"color: red; White-Space : Pre-Wrap !important\">\n  a  \n</div>\n");
+    QTest::newRow("style in single quotes, white-space-collapse: preserve")
+        << QByteArray("<p style='white-space-collapse:preserve'>\n  a  \n</p>\n  b  ")
+        << QByteArray("<p style='white-space-collapse:preserve'>\n  a  \n</p>\nb\n");
+    QTest::newRow("failure: white-space: pre-line collapses spaces, so they go")
+        << QByteArray("<div style=\"white-space: pre-line\">\n  a  \n</div>")
+        << QByteArray("<div style=\"white-space: pre-line\">\na\n</div>\n");
+    QTest::newRow("failure: a later style attribute does not count")
+        << QByteArray("<div style=\"color: red\" style=\"white-space: pre\">\n  a  \n</div>")
+        << QByteArray("<div style=\"color: red\" style=\"white-space: pre\">\na\n</div>\n");
+    QTest::newRow("failure: white-space in a style sheet is not seen")
+        << QByteArray("<style>\n  p { white-space: pre }\n</style>\n<p>\n  a  \n</p>")
+        << QByteArray("<style>\np { white-space: pre }\n</style>\n<p>\na\n</p>\n");
+    QTest::newRow("failure: a void element with the style has no content")
+        << QByteArray("<br style=\"white-space:pre\">\n  a  \n")
+        << QByteArray("<br style=\"white-space:pre\">\na\n");
+    QTest::newRow("a div with the style ends at its matching end tag")
+        << QByteArray("<div style=\"white-space:pre\">\n<div>\n  a  \n</div>\n  b  \n</div>\n  c  ")
+        << QByteArray("<div style=\"white-space:pre\">\n<div>\n  a  \n</div>\n  b  \n</div>\nc\n");
+    QTest::newRow("a span with the style inside a pre")
+        << QByteArray("<pre><span style=\"white-space:pre\">\n  a  \n</span>  b  \n</pre>  \n  c  ")
+        << QByteArray("<pre><span style=\"white-space:pre\">\n  a  \n</span>  b  \n</pre>\nc\n");
+    QTest::newRow("a pre inside a pre: the outer end tag ends it")
+        << QByteArray("<pre>\n<pre>\n  a  \n</pre>\n  b  \n</pre>\n  c  ")
+        << QByteArray("<pre>\n<pre>\n  a  \n</pre>\n  b  \n</pre>\nc\n");
+    QTest::newRow("> inside a quoted attribute does not end the tag")
+        << QByteArray("<pre title=\"a > b\" class='>'>\n  x  \n</pre>")
+        << QByteArray("<pre title=\"a > b\" class='>'>\n  x  \n</pre>\n");
+    QTest::newRow("failure: </pre> inside a quoted attribute does not close it")
+        << QByteArray("<pre>\n<a title=\"</pre>\">\n  x  \n</pre>\n  y  ")
+        << QByteArray("<pre>\n<a title=\"</pre>\">\n  x  \n</pre>\ny\n");
+    QTest::newRow("failure: <pre> inside a comment opens nothing")
+        << QByteArray("<!-- <pre> -->\n  x  \n") << QByteArray("<!-- <pre> -->\nx\n");
+    QTest::newRow("failure: <pre> inside a script string opens nothing")
+        << QByteArray("<script>\n  var s = \"<pre>\";\n</script>\n  x  \n")
+        << QByteArray("<script>\nvar s = \"<pre>\";\n</script>\nx\n");
+    QTest::newRow("failure: </pre> inside a script in a pre does not close it")
+        << QByteArray("<pre><script>\"</pre>\"</script>\n  x  \n</pre>")
+        << QByteArray("<pre><script>\"</pre>\"</script>\n  x  \n</pre>\n");
+    QTest::newRow("failure: a textarea's text holds no tags")
+        << QByteArray("<textarea><pre></textarea>\n  x  \n")
+        << QByteArray("<textarea><pre></textarea>\nx\n");
+    QTest::newRow("failure: a title's text holds no tags")
+        << QByteArray("<title><pre></title>\n  x  \n") << QByteArray("<title><pre></title>\nx\n");
+    QTest::newRow("failure: a name that only starts with pre")
+        << QByteArray("<prefix>\n  x  \n<pre-x>\n  y  \n")
+        << QByteArray("<prefix>\nx\n<pre-x>\ny\n");
+    QTest::newRow("an unclosed pre runs to the end")
+        << QByteArray("<pre>\n  a  \n  b  ") << QByteArray("<pre>\n  a  \n  b  \n");
+    QTest::newRow("failure: a start tag cut off by the end opens nothing")
+        << QByteArray(" x \n<pre class=\" ") << QByteArray("x\n<pre class=\"\n");
 }
 
 void OpenCommandTest::trimsEveryLine() {
@@ -133,6 +220,12 @@ void OpenCommandTest::readsBothEncodings_data() {
     QTest::newRow("stray byte in a UTF-8 page with Chinese keeps it UTF-8")
         << QByteArray("  <p>中文</p>\xff  ") << QByteArray("<p>中文</p>\xff\r\n")
         << FileEncoding::Utf8;
+    QTest::newRow("GB18030 page with pre")
+        << QByteArray("  <pre>\n  \xd6\xd0\xce\xc4  \n</pre>  \n  \xd6\xd0  ")
+        << QByteArray("<pre>\n  中文  \n</pre>\n中\n") << FileEncoding::Gb18030;
+    QTest::newRow("GB18030: a lead byte before <pre> does not hide it")
+        << QByteArray("\xd6<pre>\n  \xd6\xd0  \n</pre>")
+        << QByteArray("\xd6<pre>\n  中  \n</pre>\n") << FileEncoding::Gb18030;
     QTest::newRow("declared Big5")
         << QByteArray("<meta charset=big5>  \r\n  <p>\xa4\xa4\xa4\xe5</p>  ")
         << QByteArray("<meta charset=big5>\r\n<p>中文</p>\r\n") << FileEncoding("BIG5");
