@@ -55,7 +55,7 @@ void LineTrimTest::matchesReference_data() {
     QTest::newRow("element names in capitals")
         << QByteArray(" <TEXTAREA> a \r </TextArea> <XMP> b \n</xmp> ");
     QTest::newRow("listing and plaintext")
-        << QByteArray(" <listing>  a \n  </listing> <plaintext> b \n");
+        << QByteArray(" <listing>  a \n  </listing> <plaintext> b \n </plaintext> c \n");
     QTest::newRow("style attribute")
         << QByteArray(" <div style=\"white-space: pre\"> a \n </div> ");
     QTest::newRow("> in a quoted attribute")
@@ -99,12 +99,13 @@ void LineTrimTest::loadsBigPages_data() {
         << half + "<pre>\n  a  \n</pre>\n" + half + "<pre>\n  b  \n</pre>" << FileEncoding::Utf8;
     QTest::newRow("the middle in pre content")
         << "<pre>" + half + half + "</pre>\n  c  " << FileEncoding::Utf8;
+    // What hides the pre lies across the middle, and the pre behind it in the second half.
     QTest::newRow("the middle in a comment that hides a pre")
-        << "<!--" + half + "<pre>" + half + "-->\n  d  " << FileEncoding::Utf8;
+        << "<!--" + half + half + "<pre>" + half + "-->\n  d  " << FileEncoding::Utf8;
     QTest::newRow("the middle in an attribute value that hides a pre")
-        << "<a title=\"" + half + "<pre>" + half + "\">  e  \r\n  f  " << FileEncoding::Utf8;
+        << "<a title=\"" + half + half + "<pre>" + half + "\">  e  \r\n  f  " << FileEncoding::Utf8;
     QTest::newRow("the middle in a script that hides a pre")
-        << "<script>" + half + "<pre>" + half + "</script>\n  g  " << FileEncoding::Utf8;
+        << "<script>" + half + half + "<pre>" + half + "</script>\n  g  " << FileEncoding::Utf8;
     QTest::newRow("GB18030 ending in a long line: the second half is its last LF")
         << randomBigPage(random, true, 2 << 20) + QByteArray("\xd6\xd0 ").repeated(1 << 20)
         << FileEncoding::Gb18030;

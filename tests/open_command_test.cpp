@@ -184,6 +184,9 @@ void OpenCommandTest::trimsEveryLine_data() {
     QTest::newRow("failure: a name that only starts with pre")
         << QByteArray("<prefix>\n  x  \n<pre-x>\n  y  \n")
         << QByteArray("<prefix>\nx\n<pre-x>\ny\n");
+    QTest::newRow("plaintext runs past its own end tag")
+        << QByteArray("<plaintext>\n</plaintext>\n  a  ")
+        << QByteArray("<plaintext>\n</plaintext>\n  a  \n");
     QTest::newRow("an unclosed pre runs to the end")
         << QByteArray("<pre>\n  a  \n  b  ") << QByteArray("<pre>\n  a  \n  b  \n");
     QTest::newRow("failure: a start tag cut off by the end opens nothing")
