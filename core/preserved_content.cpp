@@ -209,17 +209,16 @@ bool preservesSpacesByName(QByteArrayView name) {
     return isOneOf(name, {"pre", "textarea", "listing", "xmp", "plaintext"});
 }
 
-// Whether a start tag of this name, of length bytes at name, may do more than open an element:
-// most tags of a page are not one of those above, which this tells from the length and the first
-// letter alone.
-bool isSpecial(const char *name, int length) {
+// Whether a start tag of this name may do more than open an element: most tags of a page are
+// not one of those above, which this tells from the length and the first letter alone.
+bool isSpecial(QByteArrayView name) {
+    const qsizetype length = name.size();
     constexpr unsigned kLengths = 1 << 3 | 1 << 5 | 1 << 6 | 1 << 7 | 1 << 8 | 1 << 9;
     constexpr unsigned kFirstLetters = 1 << ('i' - 'a') | 1 << ('l' - 'a') | 1 << ('n' - 'a') |
                                        1 << ('p' - 'a') | 1 << ('s' - 'a') | 1 << ('t' - 'a') |
                                        1 << ('x' - 'a');
     const unsigned letter = static_cast<unsigned char>(name[0] | 0x20) - 'a';
-    return (static_cast<unsigned>(length) < 10) & (kLengths >> (length & 15)) & (letter < 26) &
-           (kFirstLetters >> (letter & 31));
+    return length < 10 && (kLengths >> length & 1) && letter < 26 && (kFirstLetters >> letter & 1);
 }
 
 // Elements that never have content: their start tag is all there is.
@@ -377,8 +376,7 @@ private:
         if (next + isEndTag < end_ && isAsciiLetter(next[isEndTag])) {
             const Tag tag = readTag(next + isEndTag, end_);
             if (!tag.after) return end_;
-            if (depth_ == 0 && !tag.hasStyle && !isSpecial(tag.name.data(), tag.name.size()))
-                return tag.after;
+            if (depth_ == 0 && !tag.hasStyle && !isSpecial(tag.name)) return tag.after;
             return isEndTag ? endTag(tag, p) : startTag(tag);
         }
         if (*next == '!') {
@@ -447,7 +445,8 @@ std::vector<ByteRange> preservedContent(QByteArrayView page) {
     Finder first(page);
     const bool joins = first.readUntilInText(middle);
     std::vector<ByteRange> ranges = first.finish();
-    std::vector<ByteRange> rest = secondHalf.get();
-    if (joins) ranges.insert(ranges.end(), rest.begin(), rest.end());
+    if (!joins) return ranges;
+    const std::vector<ByteRange> rest = secondHalf.get();
+    ranges.insert(ranges.end(), rest.begin(), rest.end());
     return ranges;
 }
