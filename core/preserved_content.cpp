@@ -99,7 +99,17 @@ constexpr qsizetype kWide = 32;
 using WideBytes = char __attribute__((vector_size(kWide)));
 using WideWords = std::uint64_t __attribute__((vector_size(kWide)));
 
-#if defined(__x86_64__)
+// The way is picked while the program is loaded, before ThreadSanitizer is set up, which does not
+// survive it: its builds take the plain way.
+#if defined(__SANITIZE_THREAD__)
+#define ZEREDIZ_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZEREDIZ_THREAD_SANITIZER 1
+#endif
+#endif
+
+#if defined(__x86_64__) && !defined(ZEREDIZ_THREAD_SANITIZER)
 #define ZEREDIZ_IN_AVX2_TOO __attribute__((target_clones("avx2", "default")))
 #else
 #define ZEREDIZ_IN_AVX2_TOO
