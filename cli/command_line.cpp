@@ -18,7 +18,9 @@ const QStringList kDefaultExtensions{QStringLiteral("htm"), QStringLiteral("html
 // at, so a terminal or the manual page wraps them anywhere.
 QString description() {
     return QStringLiteral(
-        "去掉网页文件每一行两端的空格（只去 U+0020），一次压缩许多网页。每个网页的结果与在 "
+        "去掉网页文件每一行两端的空格（只去 U+0020），一次压缩许多网页。CR LF、单独的 CR "
+        "和单独的 LF 都算行尾；pre、textarea、listing、xmp、plaintext 以及 style 属性设了 "
+        "white-space: pre 等的元素里的空格照原样保留，浏览器显示的内容不变。每个网页的结果与在 "
         "Zerediz 窗口里打开再保存完全相同，编码不变。\n"
         "\n"
         "PATH 是文件或文件夹。文件夹逐层查找，只取名字以 .htm、.html、.xhtml 或 .shtml 结尾的"

@@ -16,6 +16,6 @@
 // characters.
 QByteArray trimLines(QByteArrayView input);
 
-// Whether a page ends its lines with lone LFs: it has a LF on its own and no CR at all. A page
-// that names no line end of its own, such as an empty one, does not.
+// Whether a page ends its lines with lone LFs: it has a LF and no CR at all. A page without any
+// line end, an empty one included, does not.
 bool endsLinesWithLf(QByteArrayView page);

@@ -7,8 +7,8 @@
 #include "core/text_buffer.h"
 
 // Reads a page file and makes the document the text area shows: every line trimmed of the spaces
-// at both ends and followed by CR LF. The caller gets the whole document or an error, never a
-// part of one.
+// at both ends that a browser does not show (see trimLines). The caller gets the whole document
+// or an error, never a part of one.
 class LineTrimLoader {
 public:
     // The largest document, in bytes, that the text area is given. Its positions are int-based
