@@ -12,6 +12,7 @@ packages=(
     dpkg-dev file fakeroot lintian appstream
     help2man man-db eatmydata
     acl attr
+    chromium
 )
 
 missing=()
