@@ -5,12 +5,14 @@
 # make test-sanitize - every test under AddressSanitizer and UBSan, the tests of the core and of
 #                      zerediz-compress under ThreadSanitizer
 # make fuzz  - each fuzz target for FUZZ_SECONDS seconds (default 60), built with clang
+# make test-render - the same set-up, then pages rendered in headless Chromium before and after
+#                    zerediz-compress; fails when any of them looks different
 
 BUILD := build
 JOBS ?= $(shell nproc)
 
 .PHONY: all setup build run test bench package format clean test-sanitize test-address \
-	test-thread fuzz
+	test-thread fuzz test-render
 
 all: build
 
@@ -32,6 +34,11 @@ test: build
 
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/zerediz_bench $(BUILD)/bench.json
+
+# Only the batch program is built: it writes exactly what the window's Save writes.
+test-render: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
+	/usr/bin/python3 tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render
 
 package: build
 	cd $(BUILD) && cpack -G DEB
