@@ -124,6 +124,9 @@ $ ls -l
       pre-line collapses
       these spaces itself
   </p>
+  <div style="white-space:pre"><div>  a div inside</div>
+      still inside the outer div
+  </div>
 """),
     ("script_holding_pre", "utf-8", "Script holding <pre>", """\
   <h1>Scripts and styles hold tags that open nothing</h1>
@@ -168,6 +171,19 @@ $ ls -l
   <pre title="a > b" data-tag='<p>'>
     indented after a quoted &gt;
         deeper
+  </pre>
+  <pre><a title="</pre>">a link whose title holds the end tag</a>
+      still in the pre
+  </pre>
+"""),
+    ("nested_pre", "utf-8", "A pre inside a pre", """\
+  <h1>A pre inside a pre</h1>
+  <pre>
+    outer
+  <pre>
+      inner
+  </pre>
+      outer again
   </pre>
 """),
     ("listing_and_xmp", "utf-8", "listing and xmp", """\
