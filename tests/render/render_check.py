@@ -29,6 +29,7 @@ import time
 
 VIEWPORT = {"width": 1024, "height": 768, "deviceScaleFactor": 1, "mobile": False}
 ANSWER_SECONDS = 30
+CHROMIUM = "/usr/bin/chromium"  # Debian's, whatever else is on PATH
 
 HEAD = """<!DOCTYPE html>
 <html>
@@ -419,6 +420,9 @@ def first_difference(before, after, picture_stem):
 def check_page(browser, name, charset, originals, mirror, shots):
     """Prints the page's line; returns whether it rendered the same after compression."""
     before_path, after_path = os.path.join(originals, name), os.path.join(mirror, name)
+    if not os.path.isfile(after_path):
+        print(f"FAIL  {name}: no compressed copy was written", flush=True)
+        return False
     before, after = browser.render(before_path), browser.render(after_path)
     # A page that failed to load, or was read in another encoding, would compare as nothing.
     if before.encoding.lower() != charset or not before.text.strip():
@@ -446,7 +450,7 @@ def main(arguments):
     try:
         pages = write_pages(originals)
         compress(compressor, originals, mirror)
-        browser = Browser(shutil.which("chromium") or "/usr/bin/chromium")
+        browser = Browser(CHROMIUM)
         try:
             for name, charset in pages:
                 if check_page(browser, name, charset, originals, mirror, shots):
