@@ -12,7 +12,7 @@ packages=(
     dpkg-dev file fakeroot lintian appstream
     help2man man-db eatmydata
     acl attr
-    chromium
+    chromium python3
 )
 
 missing=()
