@@ -7,9 +7,14 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +28,30 @@ struct ProgramRun {
     QByteArray standardError;
 };
 
+// The program to run. Rows that run it as another user need every folder above it to let others
+// through; a build tree in a private folder (mktemp -d makes them 0700) does not, so the program
+// is then run from a copy in a folder anyone may enter, made once.
+inline QString compressProgram() {
+    static const QString program = [] {
+        const QString built = QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM);
+        for (QFileInfo folder(QFileInfo(built).absolutePath());;
+             folder.setFile(folder.absolutePath())) {
+            struct stat status {};
+            if (::stat(QFile::encodeName(folder.absoluteFilePath()).constData(), &status) != 0 ||
+                (status.st_mode & S_IXOTH) == 0)
+                break;
+            if (folder.isRoot()) return built;
+        }
+        static QTemporaryDir copies(QDir::tempPath() + QStringLiteral("/zerediz-compress-XXXXXX"));
+        const QString copy = copies.filePath(QStringLiteral("zerediz-compress"));
+        if (!copies.isValid() || ::chmod(QFile::encodeName(copies.path()).constData(), 0755) != 0 ||
+            !QFile::copy(built, copy))
+            qFatal("zerediz-compress cannot be copied where every user may run it");
+        return copy;
+    }();
+    return program;
+}
+
 // Runs zerediz-compress in folder, with input on its standard input. inChild runs in the child
 // process just before the program starts, to limit it as a test needs; whileRunning runs once it
 // has started, given its process id, before anything it writes to standard output is read.
@@ -33,7 +62,7 @@ inline ProgramRun runCompress(const QString &folder, const QStringList &argument
     QProcess process;
     process.setWorkingDirectory(folder);
     if (inChild) process.setChildProcessModifier(inChild);
-    process.start(QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM), arguments);
+    process.start(compressProgram(), arguments);
     if (!process.waitForStarted()) qFatal("zerediz-compress does not start");
     process.write(input);
     process.closeWriteChannel();
