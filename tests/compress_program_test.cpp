@@ -631,7 +631,7 @@ void CompressProgramTest::answersWithoutCompressing_data() {
     const QString usage = s("zerediz-compress：");
 
     QTest::newRow("--help") << QStringList{s("--help")} << 0
-                            << s("用法：") + compressProgram() + s(" [选项] PATH...\n");
+                            << s("用法：") + compressProgram().path + s(" [选项] PATH...\n");
     QTest::newRow("--version") << QStringList{s("-v")} << 0
                                << s("zerediz-compress " ZEREDIZ_VERSION "\n");
     QTest::newRow("unknown option, named as typed")
