@@ -107,12 +107,12 @@ CompressedPage compress(const PageJob &job) {
     return result;
 }
 
-// What became of a page that was stored: done, with a word on what its file lost, or failed.
+}  // namespace
+
 PageOutcome outcomeOf(const std::variant<Stored, FileError> &stored, const QString &target,
-                      const CompressedPage &page) {
+                      PageOutcome outcome) {
     if (const auto *error = std::get_if<FileError>(&stored))
         return failure(cannotSaveText(targetName(target)), *error);
-    PageOutcome outcome = page.outcome;
     const Stored &done = std::get<Stored>(stored);
     outcome.written = done.written;
     if (!done.lostAttributes.isEmpty())
@@ -121,12 +121,14 @@ PageOutcome outcomeOf(const std::variant<Stored, FileError> &stored, const QStri
     return outcome;
 }
 
+namespace {
+
 PageOutcome store(const PageJob &job, const CompressedPage &page) {
     if (job.kind == PageJob::Kind::InPlace)
         return outcomeOf(storedBy(TextWriter::writeBytes(page.resolvedPath, page.bytes,
                                                          {page.identity, job.nameAlone})),
-                         job.source, page);
-    return outcomeOf(storeUnlessHeld(job.kind, job.target, page.bytes), job.target, page);
+                         job.source, page.outcome);
+    return outcomeOf(storeUnlessHeld(job.kind, job.target, page.bytes), job.target, page.outcome);
 }
 
 }  // namespace

@@ -33,6 +33,11 @@ struct Stored {
 std::variant<Stored, FileError> storeUnlessHeld(PageJob::Kind kind, const QString &target,
                                                 const QByteArray &bytes);
 
+// What became of a page that storing to target answered stored for: outcome as compressing it
+// left it, with what was written and a word on what its file lost; or a failure.
+PageOutcome outcomeOf(const std::variant<Stored, FileError> &stored, const QString &target,
+                      PageOutcome outcome);
+
 // A page read and compressed, waiting to be stored where its job says.
 struct CompressedPage {
     PageOutcome outcome;  // failed already, or what storing it will report

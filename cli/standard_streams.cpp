@@ -45,15 +45,7 @@ PageOutcome compress(const CompressRequest &request) {
     // Without -o the page goes where "-o -" sends it.
     const QString target =
         request.output == CompressRequest::Output::File ? request.outputPath : QStringLiteral("-");
-    const auto stored = storeUnlessHeld(PageJob::Kind::ToFile, target, result);
-    if (const auto *error = std::get_if<FileError>(&stored))
-        return failure(cannotSaveText(targetName(target)), *error);
-    const Stored &done = std::get<Stored>(stored);
-    outcome.written = done.written;
-    if (!done.lostAttributes.isEmpty())
-        outcome.noticeLine =
-            cannotKeepAttributesText(target) + u'：' + lostAttributesText(done.lostAttributes);
-    return outcome;
+    return outcomeOf(storeUnlessHeld(PageJob::Kind::ToFile, target, result), target, outcome);
 }
 
 }  // namespace
