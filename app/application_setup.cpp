@@ -4,7 +4,7 @@
 #include <QIcon>
 
 #include "app/chinese_environment.h"
-#include "core/file_size_limit.h"
+#include "core/page_file.h"
 
 namespace {
 

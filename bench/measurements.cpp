@@ -60,7 +60,7 @@ double openSeconds(BenchWindow &window, const QString &path, const QString &empt
 
 double readTrimSeconds(const QString &path) {
     std::variant<TextBuffer, FileError> document;
-    const double seconds = secondsOf([&] { document = LineTrimLoader::load(path); });
+    const double seconds = secondsOf([&] { document = openPage(path); });
     if (!std::holds_alternative<TextBuffer>(document))
         throw std::runtime_error("cannot load " + path.toStdString());
     return seconds;

@@ -7,7 +7,7 @@
 #include "cli/compress_run.h"
 #include "cli/stop_signals.h"
 #include "core/chinese_translations.h"
-#include "core/file_size_limit.h"
+#include "core/page_file.h"
 
 int main(int argc, char *argv[]) {
     catchStopSignals();

@@ -12,8 +12,7 @@
 #include "core/file_error_text.h"
 #include "core/line_trim.h"
 #include "core/line_trim_loader.h"
-#include "core/regular_file_reader.h"
-#include "core/text_writer.h"
+#include "core/page_file.h"
 
 namespace {
 
@@ -76,7 +75,7 @@ CompressedPage failedPage(PageOutcome outcome) {
 }
 
 CompressedPage compress(const PageJob &job) {
-    auto read = readResolvedFile(job.source, LineTrimLoader::kMaxDocumentSize);
+    auto read = readResolvedFile(job.source, kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read))
         return failedPage(failure(cannotOpenText(job.source), *error));
     ReadFile &file = std::get<ReadFile>(read);
@@ -125,8 +124,8 @@ namespace {
 
 PageOutcome store(const PageJob &job, const CompressedPage &page) {
     if (job.kind == PageJob::Kind::InPlace)
-        return outcomeOf(storedBy(TextWriter::writeBytes(page.resolvedPath, page.bytes,
-                                                         {page.identity, job.nameAlone})),
+        return outcomeOf(storedBy(writeRegularFile(page.resolvedPath, page.bytes,
+                                                   {page.identity, job.nameAlone})),
                          job.source, page.outcome);
     return outcomeOf(storeUnlessHeld(job.kind, job.target, page.bytes), job.target, page.outcome);
 }
@@ -135,7 +134,7 @@ PageOutcome store(const PageJob &job, const CompressedPage &page) {
 
 std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page) {
     QByteArray compressed = trimLines(page);
-    if (compressed.size() > LineTrimLoader::kMaxDocumentSize)
+    if (compressed.size() > kMaxDocumentSize)
         return FileError{FileError::Kind::TrimmedTooLarge, {}};
     return compressed;
 }
@@ -154,7 +153,7 @@ std::variant<Stored, FileError> storeUnlessHeld(PageJob::Kind kind, const QStrin
     if (kind == PageJob::Kind::ToMirror) {
         if (const auto error = makeFolderFor(target)) return *error;
     }
-    return storedBy(TextWriter::writeBytes(target, bytes));
+    return storedBy(writeRegularFile(target, bytes));
 }
 
 CompressedPage compressPage(const PageJob &job) {

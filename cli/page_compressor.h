@@ -9,7 +9,7 @@
 #include "cli/page_job.h"
 #include "cli/page_outcome.h"
 #include "core/file_error.h"
-#include "core/text_writer.h"
+#include "core/page_file.h"
 
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
 // it right away writes: that is what the window guarantees for every byte string, so the page

@@ -9,7 +9,7 @@
 
 #include "core/file_error.h"
 #include "core/file_error_text.h"
-#include "core/temporary_file_name.h"
+#include "core/page_file.h"
 
 namespace fs = std::filesystem;
 

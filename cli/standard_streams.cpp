@@ -7,7 +7,7 @@
 #include "cli/page_compressor.h"
 #include "core/file_error_text.h"
 #include "core/line_trim_loader.h"
-#include "core/regular_file_reader.h"
+#include "core/page_file.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ qint64 expectedSize() {
 }
 
 PageOutcome compress(const CompressRequest &request) {
-    auto read = readToEnd(STDIN_FILENO, expectedSize(), LineTrimLoader::kMaxDocumentSize);
+    auto read = readToEnd(STDIN_FILENO, expectedSize(), kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read))
         return failure(cannotOpenText(kStandardInput), *error);
     const QByteArray &page = std::get<QByteArray>(read);

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-#include "core/charset_label.h"
+#include "core/encoding.h"
 
 namespace {
 

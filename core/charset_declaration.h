@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 #include <optional>
 
-#include "core/text_buffer.h"
+#include "core/encoding.h"
 
 // The encoding that a page declares near its start, found the way browsers look for it before
 // they read a page: in its first 1024 bytes, a <meta charset="..."> or a <meta http-equiv=

@@ -18,8 +18,7 @@ QString fileErrorText(const FileError &error) {
         case Kind::NotRegularFile:
             return QStringLiteral("不是普通文件");
         case Kind::TooLarge:
-            return QStringLiteral("文件太大（最大 %1 GiB）")
-                .arg(LineTrimLoader::kMaxDocumentSize >> 30);
+            return QStringLiteral("文件太大（最大 %1 GiB）").arg(kMaxDocumentSize >> 30);
         case Kind::NoConverter:
             return QStringLiteral("系统无法转换这个文件的编码");
         case Kind::NoWritePermission:
@@ -63,8 +62,7 @@ QString fileErrorText(const FileError &error) {
         case Kind::LinkedElsewhere:
             return QStringLiteral("文件还有不在这里的硬链接，所在文件夹又只允许原地写入");
         case Kind::TrimmedTooLarge:
-            return QStringLiteral("压缩后会超过 %1 GiB")
-                .arg(LineTrimLoader::kMaxDocumentSize >> 30);
+            return QStringLiteral("压缩后会超过 %1 GiB").arg(kMaxDocumentSize >> 30);
         case Kind::Other:
             break;
     }

@@ -2,10 +2,9 @@
 
 #include <future>
 
-#include "core/encoding_choice.h"
-#include "core/file_encoding.h"
+#include "core/converter.h"
 #include "core/line_trim.h"
-#include "core/regular_file_reader.h"
+#include "core/page_file.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ constexpr qsizetype kCheckAlongsideFrom = qsizetype{1} << 20;
 // and adds a LF behind a lone CR: it never joins or splits a run of bytes from 0x80 up, so what
 // the bytes say does not change with it. On a big file the choice, which may look at every
 // byte, is made on a second core while the first one trims.
-QByteArray trimLinesAndChooseEncoding(const QByteArray &file, FileEncoding &encoding) {
+QByteArray chooseEncodingAndTrimLines(const QByteArray &file, FileEncoding &encoding) {
     if (file.size() < kCheckAlongsideFrom) {
         encoding = chooseFileEncoding(file);
         return trimLines(file);
@@ -32,18 +31,19 @@ QByteArray trimLinesAndChooseEncoding(const QByteArray &file, FileEncoding &enco
 
 }  // namespace
 
-std::variant<TextBuffer, FileError> LineTrimLoader::load(const QString &path) {
+std::variant<TextBuffer, FileError> openPage(const QString &path) {
     QByteArray trimmed;
     FileEncoding encoding;
     {
         auto read = readRegularFile(path, kMaxDocumentSize);
         if (auto *error = std::get_if<FileError>(&read)) return *error;
-        trimmed = trimLinesAndChooseEncoding(std::get<QByteArray>(read), encoding);
+        trimmed = chooseEncodingAndTrimLines(std::get<QByteArray>(read), encoding);
     }  // the file's bytes are freed here, before the next copy is made
     if (trimmed.size() > kMaxDocumentSize) return FileError{FileError::Kind::TrimmedTooLarge, {}};
 
     auto document = decodeFileBytes(std::move(trimmed), encoding);
-    if (!document) return FileError{FileError::Kind::NoConverter, {}};
-    if (document->bytes.size() > kMaxDocumentSize) return FileError{FileError::Kind::TooLarge, {}};
-    return std::move(*document);
+    if (const auto *error = std::get_if<FileError>(&document)) return *error;
+    if (std::get<TextBuffer>(document).bytes.size() > kMaxDocumentSize)
+        return FileError{FileError::Kind::TooLarge, {}};
+    return document;
 }

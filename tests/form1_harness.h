@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/file_encoding.h"
+#include "core/converter.h"
 #include "scripted_services.h"
 #include "ui/main/form1.h"
 #include "ui/main/text_area.h"
@@ -61,12 +61,8 @@ struct Form1Harness {
     }
     // The text area's document as it is stored on disk.
     QByteArray encodedText() const {
-        QByteArray stored;
-        encodeDocument(text().bytes(), text().encoding(), [&](QByteArrayView piece) {
-            stored.append(piece);
-            return true;
-        });
-        return stored;
+        const auto stored = encodeDocument(text().bytes(), text().encoding());
+        return std::get_if<QByteArray>(&stored) ? std::get<QByteArray>(stored) : QByteArray();
     }
 };
 

@@ -2,20 +2,16 @@
 #include <QTemporaryDir>
 
 #include "byte_samples.h"
-#include "core/file_encoding.h"
+#include "core/converter.h"
 #include "core/line_trim.h"
 #include "core/line_trim_loader.h"
 
 namespace {
 
 QByteArray encoded(const TextBuffer &document) {
-    QByteArray bytes;
-    const EncodeResult result =
-        encodeDocument(document.bytes, document.encoding, [&](QByteArrayView piece) {
-            bytes.append(piece);
-            return true;
-        });
-    return result ? bytes : QByteArray("(conversion stopped)");
+    const auto bytes = encodeDocument(document.bytes, document.encoding);
+    return std::get_if<QByteArray>(&bytes) ? std::get<QByteArray>(bytes)
+                                           : QByteArray("(conversion stopped)");
 }
 
 }  // namespace
@@ -120,7 +116,7 @@ void LineTrimTest::loadsBigPages() {
     QCOMPARE(page.write(file), file.size());
     page.close();
 
-    const auto loaded = LineTrimLoader::load(page.fileName());
+    const auto loaded = openPage(page.fileName());
     const auto *document = std::get_if<TextBuffer>(&loaded);
     QVERIFY(document);
     QCOMPARE(document->encoding, encoding);

@@ -452,7 +452,7 @@ void OpenCommandTest::failureKeepsEverything_data() {
     ::chmod(QFile::encodeName(locked).constData(), 0);
     const QString huge = dir_.filePath(QStringLiteral("huge.htm"));
     QFile(huge).open(QIODevice::WriteOnly);
-    QFile(huge).resize(LineTrimLoader::kMaxDocumentSize + 1);  // sparse: costs no disk
+    QFile(huge).resize(kMaxDocumentSize + 1);  // sparse: costs no disk
 
     QTest::newRow("missing file") << dir_.filePath(QStringLiteral("missing.htm"))
                                   << QStringLiteral("文件不存在") << false;

@@ -35,7 +35,7 @@ void openFile(const CommandContext &context, const QString &path) {
         // The load keeps the event loop waiting; the window is drawn first, so that nothing of
         // a dialog just closed stays on it meanwhile.
         drawNow(context.window);
-        auto loaded = LineTrimLoader::load(path);
+        auto loaded = openPage(path);
         if (auto *buffer = std::get_if<TextBuffer>(&loaded)) {
             context.text.setDocument(std::move(*buffer));
             context.dialog.setFileName(path);

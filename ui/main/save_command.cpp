@@ -16,7 +16,7 @@ bool saveCommand(const CommandContext &context) {
     WriteResult result;
     {
         BusyCursor busy;
-        result = TextWriter::write(*path, context.text.bytes(), context.text.encoding());
+        result = savePage(*path, context.text.bytes(), context.text.encoding());
     }
     if (const auto *error = std::get_if<FileError>(&result)) {
         context.messages.show(&context.window, MessageService::Icon::Warning, applicationTitle(),

@@ -1,0 +1,372 @@
+#include "core/converter.h"
+
+#include <iconv.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <optional>
+
+#include "core/byte_block.h"
+#include "core/huge_pages.h"
+#include "core/utf8_check.h"
+
+namespace {
+
+// The output of a conversion, which grows whenever it is full.
+class Output {
+public:
+    explicit Output(QByteArray &bytes) : bytes_(bytes), next_(bytes.data()), left_(bytes.size()) {}
+
+    char **next() { return &next_; }
+    size_t *left() { return &left_; }
+
+    // Makes room for more; the longest character any encoding produces fits in what is added.
+    void grow() {
+        const qsizetype used = next_ - bytes_.data();
+        bytes_.resize(std::max<qsizetype>(2 * bytes_.size(), used + 64));
+        next_ = bytes_.data() + used;
+        left_ = static_cast<size_t>(bytes_.size() - used);
+    }
+
+    void append(const char *from, const char *to) {
+        while (from < to) {
+            if (left_ == 0) grow();
+            const size_t n = std::min(left_, static_cast<size_t>(to - from));
+            std::memcpy(next_, from, n);
+            next_ += n;
+            left_ -= n;
+            from += n;
+        }
+    }
+
+    // Cuts the bytes to what was written.
+    void finish() { bytes_.truncate(next_ - bytes_.data()); }
+
+private:
+    QByteArray &bytes_;
+    char *next_;
+    size_t left_;
+};
+
+// The first byte below 0x30 after p, or end. Neither UTF-8 nor GB18030 uses such a byte inside a
+// character of more than one byte, so a character always ends before it.
+const char *nextBoundary(const char *p, const char *end) {
+    return std::find_if(p + 1, end, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
+}
+
+// iconv is given at most this much input per call. Checking tools (AddressSanitizer and
+// ThreadSanitizer) look at all the input a call is given, and a run of rejected bytes restarts
+// iconv once per byte: unbounded, a page of stray bytes takes minutes to hours under them.
+constexpr size_t kMostInputPerCall = 4096;
+
+// How a piece of the input did not convert.
+enum class PieceFailure { None, ConverterFailed, Unconvertible };
+
+// Converts all of [in, end) with iconv, passing each byte it rejects through unchanged. Where
+// stopAtUnconvertible, the input is UTF-8, and a well-formed character that iconv rejects is one
+// the target encoding cannot hold: the conversion stops there and unconvertible points at it.
+PieceFailure convertPiece(iconv_t cd, const char *in, const char *end, Output &output,
+                          bool stopAtUnconvertible, const char *&unconvertible) {
+    char *next = const_cast<char *>(in);
+    while (next < end) {
+        const size_t window = std::min(static_cast<size_t>(end - next), kMostInputPerCall);
+        const bool last = next + window == end;
+        size_t left = window;
+        if (iconv(cd, &next, &left, output.next(), output.left()) != static_cast<size_t>(-1))
+            continue;
+        switch (errno) {
+            case E2BIG:
+                output.grow();
+                break;
+            case EILSEQ:
+            case EINVAL:
+                // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
+                // bytes are lost then, and this converter is not one to use.
+                if (left == 0) return PieceFailure::ConverterFailed;
+                // A character cut off by the end of the window starts the next one, whole.
+                if (errno == EINVAL && !last) break;
+                if (errno == EILSEQ && stopAtUnconvertible && utf8SequenceLength(next, end) > 0) {
+                    unconvertible = next;
+                    return PieceFailure::Unconvertible;
+                }
+                output.append(next, next + 1);
+                ++next;
+                break;
+            default:
+                return PieceFailure::ConverterFailed;
+        }
+    }
+    return PieceFailure::None;
+}
+
+// Whether back turns the character decoded from [in, in + length) into those bytes again.
+bool comesBack(iconv_t back, const char *in, size_t length, char *decoded, size_t produced) {
+    char again[16];
+    char *to = again;
+    size_t toLeft = sizeof again;
+    iconv(back, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(back, &decoded, &produced, &to, &toLeft) == static_cast<size_t>(-1)) return false;
+    return static_cast<size_t>(to - again) == length && std::memcmp(again, in, length) == 0;
+}
+
+// Converts [in, end) a character at a time, a character being the fewest bytes that iconv
+// converts. One that back does not turn into the same bytes again is passed through unchanged,
+// as a rejected byte is.
+void convertCheckedPiece(iconv_t cd, iconv_t back, const char *in, const char *end,
+                         Output &output) {
+    constexpr size_t kLongestCharacter = 4;
+    while (in < end) {
+        char decoded[16];
+        size_t produced = 0;
+        size_t length = 0;
+        const size_t most = std::min(kLongestCharacter, static_cast<size_t>(end - in));
+        for (size_t n = 1; n <= most; ++n) {
+            char *from = const_cast<char *>(in);
+            size_t fromLeft = n;
+            char *to = decoded;
+            size_t toLeft = sizeof decoded;
+            if (iconv(cd, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1)) {
+                length = n;
+                produced = to - decoded;
+                break;
+            }
+            if (errno != EINVAL) break;  // not a character: the first byte goes through as it is
+        }
+        const bool exact = length > 0 && comesBack(back, in, length, decoded, produced);
+        if (length == 0) length = 1;
+        if (exact)
+            output.append(decoded, decoded + produced);
+        else
+            output.append(in, in + length);
+        in += length;
+    }
+}
+
+// The line that offset lies on, counted from 1 the way the text area shows lines: CR LF, CR and
+// LF each end one.
+qsizetype lineOf(QByteArrayView document, qsizetype offset) {
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (document[i] == '\r') {
+            ++line;
+            if (i + 1 < offset && document[i + 1] == '\n') ++i;
+        } else if (document[i] == '\n') {
+            ++line;
+        }
+    }
+    return line;
+}
+
+// The error for a character of document, at offset, that encoding cannot hold.
+FileError unencodableError(QByteArrayView document, qsizetype at, const char *encoding) {
+    const int length = utf8SequenceLength(document.data() + at, document.data() + document.size());
+    FileError error{FileError::Kind::Unencodable, {}};
+    error.character = QString::fromUtf8(document.sliced(at, length));
+    error.line = lineOf(document, at);
+    error.encoding = QString::fromLatin1(encoding);
+    return error;
+}
+
+// A conversion between two encodings through the system's iconv that never loses a byte: a
+// byte the converter rejects (not valid in the source encoding, or a character cut off at the
+// end) is passed through unchanged and the conversion goes on behind it. Both encodings must keep
+// ASCII as it is and use no byte below 0x30 inside a longer character, as UTF-8 and GB18030 do:
+// ASCII is copied without iconv. isSupportedCharset tells which other charsets qualify.
+class IconvConverter {
+public:
+    // Tells which stretches of the input may hold a character that the converter does not give
+    // back exactly: one that two byte sequences of the source encoding both stand for, say. Such a
+    // stretch is converted a character at a time, and a character that converting back does not
+    // turn into the same bytes is passed through unchanged, like a rejected byte. Where it passes
+    // through, its bytes must not be able to join their neighbours into another character.
+    using NeedsCheck = bool (*)(QByteArrayView stretch);
+
+    // What happens to a well-formed UTF-8 character of the input that the target encoding cannot
+    // hold: passed through unchanged like a rejected byte, or the end of the conversion with an
+    // Unencodable error. The latter is for writing a document, which must never put a character
+    // into a file in a foreign encoding.
+    enum class Unconvertible { PassThrough, Stop };
+
+    IconvConverter(const char *toEncoding, const char *fromEncoding,
+                   NeedsCheck needsCheck = nullptr,
+                   Unconvertible unconvertible = Unconvertible::PassThrough)
+        : cd_(iconv_open(toEncoding, fromEncoding)),
+          back_(needsCheck ? iconv_open(fromEncoding, toEncoding) : kNone),
+          needsCheck_(needsCheck),
+          unconvertible_(unconvertible),
+          toEncoding_(toEncoding) {}
+    ~IconvConverter() {
+        if (cd_ != kNone) iconv_close(cd_);
+        if (back_ != kNone) iconv_close(back_);
+    }
+    IconvConverter(const IconvConverter &) = delete;
+    IconvConverter &operator=(const IconvConverter &) = delete;
+
+    // Converts all of input into output, which grows where its size does not suffice and is cut
+    // to the result's end.
+    std::optional<FileError> convert(QByteArrayView input, QByteArray &output) {
+        if (cd_ == kNone || (needsCheck_ && back_ == kNone))
+            return FileError{FileError::Kind::NoConverter, {}};
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (output.size() < 64) output.resize(64);
+        Output out(output);
+
+        // iconv costs much per character, and most of a page is ASCII, which both encodings keep
+        // as it is. So ASCII is copied, and iconv gets only the stretches from a byte that is not
+        // ASCII to the next byte that no character of more than one byte contains. A rejected
+        // byte is passed through and the conversion goes on behind it, so cutting there changes
+        // nothing.
+        const char *p = input.data();
+        const char *const end = p + input.size();
+        while (p < end) {
+            const char *const other = byte_block::skipAscii(p, end);
+            out.append(p, other);
+            if (other == end) break;
+            p = nextBoundary(other, end);
+            if (needsCheck_ && needsCheck_(QByteArrayView(other, p))) {
+                convertCheckedPiece(cd_, back_, other, p, out);
+                continue;
+            }
+            const char *unconvertible = nullptr;
+            switch (convertPiece(cd_, other, p, out, unconvertible_ == Unconvertible::Stop,
+                                 unconvertible)) {
+                case PieceFailure::None:
+                    break;
+                case PieceFailure::ConverterFailed:
+                    return FileError{FileError::Kind::NoConverter, {}};
+                case PieceFailure::Unconvertible:
+                    return unencodableError(input, unconvertible - input.data(), toEncoding_);
+            }
+        }
+        out.finish();
+        return std::nullopt;
+    }
+
+private:
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+    iconv_t cd_;
+    iconv_t back_;
+    NeedsCheck needsCheck_;
+    Unconvertible unconvertible_;
+    const char *toEncoding_;
+};
+
+// glibc decodes each of the four-byte sequences 95 32 90 31, 95 32 90 33, 95 32 97 30,
+// 95 36 B9 37, 96 30 BA 35 and 96 35 B6 30 to the character that the two-byte codes FE 51, FE 52,
+// FE 53, FE 6C, FE 76 and FE 91 stand for, and encodes that character back as the two-byte code.
+// Every two-byte code comes back as itself (the tests go through all of them), so only stretches
+// that may hold a four-byte sequence are checked: a byte from 0x81 up, a digit, a byte from 0x81
+// up and a digit. Two-byte characters never make that pattern, whatever digits stand between
+// them, since no trail byte is a digit. A sequence kept raw cannot join its neighbours into
+// valid UTF-8, because its second and fourth bytes are ASCII.
+bool mayHoldFourByteSequence(QByteArrayView stretch) {
+    const auto high = [&](qsizetype i) { return static_cast<unsigned char>(stretch[i]) >= 0x81; };
+    const auto digit = [&](qsizetype i) {
+        return static_cast<unsigned char>(stretch[i] - '0') <= 9;
+    };
+    for (qsizetype i = 3; i < stretch.size(); ++i) {
+        if (digit(i) && high(i - 1) && digit(i - 2) && high(i - 3)) return true;
+    }
+    return false;
+}
+
+// The whole input in one iconv pass. A two-byte code may stand for a character beyond the BMP,
+// four bytes in UTF-8; nothing grows more than that, so twice the input always suffices. Pages
+// of it that are never written cost address space only.
+std::variant<QByteArray, FileError> decodeGb18030AtOnce(QByteArrayView gb) {
+    IconvConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+    QByteArray utf8(2 * gb.size() + 16, Qt::Uninitialized);
+    adviseHugePages(utf8.data(), utf8.size());
+    if (auto error = toUtf8.convert(gb, utf8)) return *error;
+    utf8.squeeze();
+    return utf8;
+}
+
+// Where a big input is cut in two: just behind the first line end (CR or LF) from its middle on,
+// or 0 for no cut. No character of more than one byte contains a CR or a LF, in GB18030 or in
+// UTF-8, so both halves convert exactly as the whole does.
+qsizetype halfwayCut(QByteArrayView gb) {
+    constexpr qsizetype kWorthACut = qsizetype{4} << 20;
+    if (gb.size() < kWorthACut) return 0;
+    const char *const end = gb.data() + gb.size();
+    const char *const lineEnd =
+        std::find_if(gb.data() + gb.size() / 2, end, [](char c) { return c == '\r' || c == '\n'; });
+    return lineEnd < end ? lineEnd - gb.data() + 1 : 0;
+}
+
+// iconv is by far the slowest step of opening a big GB18030 page, so the two halves of the page
+// are decoded on two cores at once.
+std::variant<QByteArray, FileError> decodeGb18030(QByteArrayView gb) {
+    const qsizetype cut = halfwayCut(gb);
+    if (cut == 0) return decodeGb18030AtOnce(gb);
+    // Where no thread can be had, the second half is decoded when get() asks for it.
+    auto second = std::async(std::launch::async | std::launch::deferred,
+                             [gb, cut] { return decodeGb18030AtOnce(gb.sliced(cut)); });
+    auto first = decodeGb18030AtOnce(gb.first(cut));
+    auto rest = second.get();
+    if (const auto *error = std::get_if<FileError>(&first)) return *error;
+    if (const auto *error = std::get_if<FileError>(&rest)) return *error;
+    QByteArray &whole = std::get<QByteArray>(first);
+    const QByteArray &secondHalf = std::get<QByteArray>(rest);
+    whole.reserve(whole.size() + secondHalf.size());
+    adviseHugePages(whole.data() + whole.size(), secondHalf.size());
+    whole.append(secondHalf);
+    return std::move(whole);
+}
+
+bool everyStretch(QByteArrayView) {
+    return true;
+}
+
+// Converts a page in an encoding other than UTF-8 and GB18030, whole or, with needsCheck, a
+// character at a time with those that do not come back kept raw.
+std::optional<QByteArray> decodeOther(QByteArrayView bytes, const FileEncoding &encoding,
+                                      IconvConverter::NeedsCheck needsCheck) {
+    IconvConverter toUtf8("UTF-8", encoding.name(), needsCheck);
+    QByteArray utf8(bytes.size() + bytes.size() / 2 + 16, Qt::Uninitialized);
+    if (toUtf8.convert(bytes, utf8)) return std::nullopt;
+    return utf8;
+}
+
+// Raw bytes of an encoding other than UTF-8 and GB18030 may happen to make valid UTF-8 together,
+// which would then be written as a character: so the document is checked to encode back.
+std::optional<QByteArray> decodeOtherExactly(QByteArrayView bytes, const FileEncoding &encoding) {
+    for (const IconvConverter::NeedsCheck needsCheck :
+         {IconvConverter::NeedsCheck{nullptr}, IconvConverter::NeedsCheck{everyStretch}}) {
+        auto utf8 = decodeOther(bytes, encoding, needsCheck);
+        if (!utf8) continue;
+        const auto back = encodeDocument(*utf8, encoding);
+        if (const auto *stored = std::get_if<QByteArray>(&back); stored && *stored == bytes)
+            return utf8;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
+                                                    const FileEncoding &encoding) {
+    if (encoding == FileEncoding::Utf8) return TextBuffer{std::move(bytes), FileEncoding::Utf8};
+    if (encoding == FileEncoding::Gb18030) {
+        auto utf8 = decodeGb18030(bytes);
+        if (const auto *error = std::get_if<FileError>(&utf8)) return *error;
+        return TextBuffer{std::get<QByteArray>(std::move(utf8)), FileEncoding::Gb18030};
+    }
+    if (isSupportedCharset(encoding.name())) {
+        if (auto utf8 = decodeOtherExactly(bytes, encoding))
+            return TextBuffer{std::move(*utf8), encoding};
+    }
+    const FileEncoding fallback = encodingOfContent(bytes, isValidUtf8(bytes));
+    return decodeFileBytes(std::move(bytes), fallback);
+}
+
+std::variant<QByteArray, FileError> encodeDocument(QByteArrayView document,
+                                                   const FileEncoding &encoding) {
+    if (encoding == FileEncoding::Utf8) return document.toByteArray();
+    IconvConverter toFile(encoding.name(), "UTF-8", nullptr, IconvConverter::Unconvertible::Stop);
+    QByteArray bytes(document.size() + 16, Qt::Uninitialized);
+    if (auto error = toFile.convert(document, bytes)) return *error;
+    return bytes;
+}

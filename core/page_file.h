@@ -1,0 +1,88 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <optional>
+#include <variant>
+
+#include "core/file_attributes.h"
+#include "core/file_error.h"
+
+// Which file a descriptor or path stands for, whatever name it is reached by.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    static FileIdentity of(const struct stat &status) { return {status.st_dev, status.st_ino}; }
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// Reads the whole content of a regular file. Anything else (a folder, FIFO, device or socket) is
+// refused without reading from it, so that a FIFO or /dev/zero cannot block or fill memory; so is
+// a file of more than maxSize bytes.
+std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 maxSize);
+
+// A file as it was read: its bytes, the path it lies at with every link resolved, taken from the
+// open file itself, and which file it is.
+struct ReadFile {
+    QByteArray bytes;
+    QString resolvedPath;
+    FileIdentity identity;
+};
+
+// Reads a file as readRegularFile does, and tells where it really lies.
+std::variant<ReadFile, FileError> readResolvedFile(const QString &path, qint64 maxSize);
+
+// Reads what an open descriptor holds from its position to its end, a pipe's included; more than
+// maxSize bytes are refused as too large. expectedSize is how much is likely to come.
+std::variant<QByteArray, FileError> readToEnd(int fd, qint64 expectedSize, qint64 maxSize);
+
+// What a save that succeeded could not keep of the file it replaced.
+struct Written {
+    QList<LostAttribute> lostAttributes;
+};
+using WriteResult = std::variant<Written, FileError>;
+
+// What a caller that read the file before asks of its writing.
+struct TargetRule {
+    // Written only while the target is still this file, the one that was read.
+    std::optional<FileIdentity> readAs;
+    // A file with other names (hard links) is replaced under this name alone instead of being
+    // written through all of them.
+    bool nameAlone = false;
+};
+
+// Stores bytes in a file, exactly as they are; nothing is added. A symbolic link is followed and
+// stays a link. An existing file is replaced by a new one only once everything, the last byte
+// included, is on the disk, and the folder is synced behind the rename, so that a save that
+// reports success survives a power cut: on failure the file keeps its old content and no temporary
+// file is left. The new file keeps the old one's owner, group, permission bits and extended
+// attributes, its access control list among them.
+//
+// An existing file is written in place instead, where a new one could not take its place as it
+// was: where its folder takes no new file, where the new file could not get its owner and group,
+// where it has other names (which then all get the new bytes) and where it cannot be renamed over
+// (a file mounted on its own). Nothing is written then unless the new bytes, and the old ones
+// where they may have to be put back, fit within the process's file-size limit; the space for the
+// new bytes is reserved before the first old byte is overwritten, and the old bytes are kept in
+// memory and put back, time stamp included, if writing fails all the same. A file that may be
+// written but not read is written in place only where the space could be reserved, since nothing
+// of it could be put back. What this cannot cover: a crash or power cut in the middle; a
+// copy-on-write file system where putting the old bytes back needs new space that is not there; a
+// device that fails a write after the space for it was reserved, in a file that cannot be read.
+WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
+                             const TargetRule &rule = {});
+
+// Makes writes past the process's file-size limit (ulimit -f, RLIMIT_FSIZE) fail with EFBIG, which
+// the writer reports like any other failed write, instead of ending the program with SIGXFSZ in
+// the middle of a page. Both programs call it before they write any file.
+void ignoreFileSizeSignal();
+
+// Whether a file's name is one of those that writeRegularFile writes before they replace their
+// target, such as ".index.html.zerediz-k3Xw9Q.tmp" beside index.html: hidden, named after the
+// page and the program, and ending in .tmp, so that a person can tell what one is and no tool
+// takes it for a page. Only a process that was killed leaves one behind.
+bool isTemporaryFileName(const QString &name);
