@@ -5,9 +5,13 @@
 #include "core/utf8_check.h"
 
 FileEncoding chooseFileEncoding(QByteArrayView page) {
-    if (page.startsWith(QByteArrayView("\xEF\xBB\xBF"))) return FileEncoding::Utf8;
-    if (const auto declared = declaredEncoding(page)) return *declared;
+    if (const auto stated = statedEncoding(page)) return *stated;
     return encodingOfContent(page, isValidUtf8(page));
+}
+
+std::optional<FileEncoding> statedEncoding(QByteArrayView page) {
+    if (page.startsWith(QByteArrayView("\xEF\xBB\xBF"))) return FileEncoding::Utf8;
+    return declaredEncoding(page);
 }
 
 FileEncoding encodingOfContent(QByteArrayView page, bool validUtf8) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <optional>
 
 #include "core/text_buffer.h"
 
@@ -10,6 +11,9 @@
 //  3. otherwise what the bytes say (see encodingOfContent).
 // A declaration wins even where the bytes say otherwise, as in browsers.
 FileEncoding chooseFileEncoding(QByteArrayView page);
+
+// The encoding a page states at its start, by steps 1 and 2 above; nullopt where it states none.
+std::optional<FileEncoding> statedEncoding(QByteArrayView page);
 
 // The encoding of a page that declares none: UTF-8 when it is valid UTF-8 or mostly UTF-8
 // (isMostlyUtf8), else GB18030. validUtf8 is what isValidUtf8(page) says.
