@@ -15,7 +15,7 @@ constexpr int kUsageError = 2;  // the command line asked for something impossib
 
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {
-    // Where compressed pages go; each page's job says the same of its own page.
+    // Where the compressed pages go; each page's job says it again for its own page.
     enum class Output {
         InPlace,  // each page is replaced by its compressed form
         File,     // -o: the one page goes to outputPath

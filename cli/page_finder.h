@@ -9,8 +9,9 @@
 
 // One page to compress, and where its compressed form goes.
 struct PageJob {
-    // InPlace: back into source; File: into target, whose folder must exist; Mirror: into target,
-    // whose folders are made as needed; Check: nowhere, only whether it would change.
+    // As the request says, except that standard input, which has no place of its own, goes to a
+    // File: -o's, or else standard output. A File's target must have its folder already; a
+    // Mirror's gets the folders it needs.
     CompressRequest::Output output = CompressRequest::Output::InPlace;
     QString source;     // "-": standard input
     QString target;     // "-": standard output
