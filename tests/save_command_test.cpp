@@ -92,9 +92,9 @@ void SaveCommandTest::savesLoadedPageUnderItsOwnName() {
     window.save(page);  // the dialog is confirmed with the name it started with
     QCOMPARE(window.dialogs.startPaths.last(), page);
     QCOMPARE(readFile(page), referenceTrim(original));
-    QCOMPARE(window.messages.shown.size(), 1);
-    const auto &box = window.messages.shown.first();
-    QCOMPARE(box.icon, MessageService::Icon::None);
+    QCOMPARE(window.dialogs.shown.size(), 1);
+    const auto &box = window.dialogs.shown.first();
+    QCOMPARE(box.icon, PlatformDialogs::Icon::None);
     QCOMPARE(box.title, QStringLiteral("Zerediz"));
     QCOMPARE(box.text, QStringLiteral("压缩完成：）"));
     QCOMPARE(window.textBytes(), referenceTrim(original));
@@ -125,7 +125,7 @@ void SaveCommandTest::writesExactlyTheTrimmedBytes() {
         window.save(target);
         QCOMPARE(readFile(target), saved);
     }
-    QCOMPARE(window.messages.shown.size(), 3 * 150);
+    QCOMPARE(window.dialogs.shown.size(), 3 * 150);
 }
 
 void SaveCommandTest::writesTypedTextUnchanged_data() {
@@ -164,7 +164,7 @@ void SaveCommandTest::writesTypedTextUnchanged() {
     window.text().document().replace(caret, caret, typed.toUtf8());
     window.save(target);
     QCOMPARE(readFile(target), file);
-    QCOMPARE(window.messages.shown.last().text, QStringLiteral("压缩完成：）"));
+    QCOMPARE(window.dialogs.shown.last().text, QStringLiteral("压缩完成：）"));
 }
 
 void SaveCommandTest::cancelTouchesNothing() {
@@ -173,7 +173,7 @@ void SaveCommandTest::cancelTouchesNothing() {
     window.open(page);
     window.save(std::nullopt);
     QCOMPARE(readFile(page), QByteArray("  untouched  "));
-    QVERIFY(window.messages.shown.isEmpty());
+    QVERIFY(window.dialogs.shown.isEmpty());
     QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("page.htm")});
 }
 
@@ -234,9 +234,9 @@ void SaveCommandTest::refusesCharacterTheEncodingCannotHold() {
     QCOMPARE(readFile(target), oldBytes);
     QCOMPARE(tree(dir_->path()), before);
     QCOMPARE(window.textBytes(), text);
-    QCOMPARE(window.messages.shown.size(), 1);
-    const auto &box = window.messages.shown.first();
-    QCOMPARE(box.icon, MessageService::Icon::Warning);
+    QCOMPARE(window.dialogs.shown.size(), 1);
+    const auto &box = window.dialogs.shown.first();
+    QCOMPARE(box.icon, PlatformDialogs::Icon::Warning);
     QCOMPARE(box.text, QStringLiteral("无法保存文件：") + target + u'\n' + reason);
 }
 
@@ -357,9 +357,9 @@ void SaveCommandTest::failureKeepsTargetAndText() {
         QCOMPARE(readFile(dir_->filePath(QStringLiteral("old.htm"))), oldBytes);
     QCOMPARE(readFile(dir_->filePath(QStringLiteral("readonly.htm"))), oldBytes);
     QCOMPARE(window.encodedText(), referenceTrim(page));
-    QCOMPARE(window.messages.shown.size(), 1);
-    const auto &box = window.messages.shown.first();
-    QCOMPARE(box.icon, MessageService::Icon::Warning);
+    QCOMPARE(window.dialogs.shown.size(), 1);
+    const auto &box = window.dialogs.shown.first();
+    QCOMPARE(box.icon, PlatformDialogs::Icon::Warning);
     QCOMPARE(box.title, QStringLiteral("Zerediz"));
     QCOMPARE(box.text, QStringLiteral("无法保存文件：") + path + u'\n' + reason);
     window.save(std::nullopt);
@@ -432,7 +432,7 @@ void SaveCommandTest::writesInPlaceWhereFolderTakesNoNewFile() {
     setMode(folder, 0777);
     QCOMPARE(readFile(saved), text);
     QVERIFY(rightsOf(saved) == rights);
-    QCOMPARE(window.messages.shown.last().text, QStringLiteral("压缩完成：）"));
+    QCOMPARE(window.dialogs.shown.last().text, QStringLiteral("压缩完成：）"));
     QStringList files{QStringLiteral("target.htm")};
     if (mounted) files.prepend(QStringLiteral("elsewhere.htm"));
     QCOMPARE(entries(folder), files);
@@ -489,10 +489,10 @@ void SaveCommandTest::keepsPermissionBits() {
     QCOMPARE(readFile(target), QByteArray("new"));
     if (!lost.isEmpty()) rights.attributes.remove(lost.section(u'（', 0, 0).toLatin1());
     QVERIFY(rightsOf(target) == rights);
-    QCOMPARE(window.messages.shown.first().text, QStringLiteral("压缩完成：）"));
-    QCOMPARE(window.messages.shown.size(), lost.isEmpty() ? 1 : 2);
+    QCOMPARE(window.dialogs.shown.first().text, QStringLiteral("压缩完成：）"));
+    QCOMPARE(window.dialogs.shown.size(), lost.isEmpty() ? 1 : 2);
     if (!lost.isEmpty())
-        QCOMPARE(window.messages.shown.last().text,
+        QCOMPARE(window.dialogs.shown.last().text,
                  QStringLiteral("未能保留扩展属性：") + target + u'\n' + lost);
 }
 
