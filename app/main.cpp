@@ -6,8 +6,7 @@
 #include "app/application_setup.h"
 #include "app/command_line.h"
 #include "ui/main/form1.h"
-#include "ui/main/qt_file_dialog_service.h"
-#include "ui/main/qt_message_service.h"
+#include "ui/main/platform_dialogs.h"
 
 namespace {
 
@@ -47,9 +46,8 @@ int main(int argc, char *argv[]) {
         return 1;
     }
 
-    QtFileDialogService dialogs;
-    QtMessageService messages;
-    Form1 form1(dialogs, messages);
+    QtPlatformDialogs dialogs;
+    Form1 form1(dialogs);
     startMainWindow(form1, commandLine);
     return QCoreApplication::exec();
 }

@@ -13,8 +13,7 @@
 
 #include "app/application_setup.h"
 #include "ui/main/form1.h"
-#include "ui/main/qt_file_dialog_service.h"
-#include "ui/main/qt_message_service.h"
+#include "ui/main/platform_dialogs.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ bool fillFolder(const QTemporaryDir &folder) {
     return true;
 }
 
-// Opens the Open dialog of the main window's file service and photographs it once it has
+// Opens the Open dialog that the main window uses and photographs it once it has
 // listed the folder.
 bool photographOpenDialog(const QDir &folder, const QString &file) {
     QTemporaryDir pages;
@@ -57,7 +56,7 @@ bool photographOpenDialog(const QDir &folder, const QString &file) {
             dialog->reject();
         }
     });
-    QtFileDialogService().openFileName(nullptr, pages.filePath(QStringLiteral("说明.htm")));
+    QtPlatformDialogs().openFileName(nullptr, pages.filePath(QStringLiteral("说明.htm")));
     return saved;
 }
 
@@ -72,9 +71,8 @@ int main(int argc, char *argv[]) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
 
-    QtFileDialogService dialogs;
-    QtMessageService messages;
-    Form1 form1(dialogs, messages);
+    QtPlatformDialogs dialogs;
+    Form1 form1(dialogs);
     form1.show();
     if (!photograph(&form1, folder, QStringLiteral("form1.png"))) return 1;
 

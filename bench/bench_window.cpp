@@ -19,7 +19,7 @@ Child *requireChild(const QObject &parent, const char *name) {
 }  // namespace
 
 BenchWindow::BenchWindow()
-    : form_(dialogs_, messages_),
+    : form_(dialogs_),
       text_(requireChild<TextArea>(form_, "Text1")),
       paints_(*text_->viewport()),
       command1_(requireChild<QPushButton>(form_, "Command1")),
@@ -29,8 +29,8 @@ BenchWindow::BenchWindow()
 }
 
 void BenchWindow::click(QPushButton &button, const QString &path) {
-    messages_.shown.clear();
-    dialogs_.answers = {path};
+    dialogs_.shown.clear();
+    dialogs_.files = {path};
     button.click();
     // Whatever the command posted (repaints, layout of the new text) belongs to its cost.
     QCoreApplication::processEvents();
@@ -39,8 +39,8 @@ void BenchWindow::click(QPushButton &button, const QString &path) {
 void BenchWindow::open(const QString &path) {
     paints_.expect();
     click(*command1_, path);
-    if (!messages_.shown.isEmpty())
-        throw std::runtime_error("open failed: " + messages_.shown.last().text.toStdString());
+    if (!dialogs_.shown.isEmpty())
+        throw std::runtime_error("open failed: " + dialogs_.shown.last().text.toStdString());
     paints_.wait();
 }
 
@@ -55,8 +55,8 @@ void BenchWindow::press(int key, Qt::KeyboardModifiers modifiers, const QString 
 
 void BenchWindow::save(const QString &path) {
     click(*command2_, path);
-    if (messages_.shown.size() != 1 || messages_.shown.last().icon != MessageService::Icon::None)
-        throw std::runtime_error("save failed: " + messages_.shown.value(0).text.toStdString());
+    if (dialogs_.shown.size() != 1 || dialogs_.shown.last().icon != PlatformDialogs::Icon::None)
+        throw std::runtime_error("save failed: " + dialogs_.shown.value(0).text.toStdString());
 }
 
 void BenchWindow::moveCaretTo(qsizetype position) {

@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "paint_watch.h"
-#include "scripted_services.h"
+#include "scripted_dialogs.h"
 #include "ui/main/form1.h"
 
 class QPushButton;
@@ -34,8 +34,7 @@ public:
 private:
     void click(QPushButton &button, const QString &path);
 
-    ScriptedFileDialogs dialogs_;
-    RecordingMessages messages_;
+    ScriptedDialogs dialogs_;
     Form1 form_;
     TextArea *text_;
     PaintWatch paints_;

@@ -4,7 +4,6 @@
 #include <QThread>
 #include <optional>
 
-#include "cli/exit_status.h"
 #include "core/command_line_texts.h"
 
 namespace {

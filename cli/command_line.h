@@ -4,8 +4,18 @@
 #include <QStringList>
 #include <variant>
 
+// The exit statuses of zerediz-compress, for scripts and build tools; the help tells them.
+namespace exit_status {
+
+constexpr int kDone = 0;        // every page was compressed, or --check found nothing to change
+constexpr int kFailed = 1;      // a file failed, or --check found a page that would change
+constexpr int kUsageError = 2;  // the command line asked for something impossible; nothing done
+
+}  // namespace exit_status
+
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {
+    // Where the compressed pages go; each page's job says it again for its own page.
     enum class Output {
         InPlace,  // each page is replaced by its compressed form
         File,     // -o: the one page goes to outputPath

@@ -1,13 +1,27 @@
 // zerediz-compress: compresses many page files at once, for scripts and build pipelines, with
 // the window's own loader, trim and writer. Needs no display.
+//
+// A run goes one way: the command line becomes a request, the request the jobs of the pages it
+// names, the compressor carries the jobs out, and the report tells what became of them.
 #include <QCoreApplication>
 #include <cstdio>
 
 #include "cli/command_line.h"
-#include "cli/compress_run.h"
-#include "cli/stop_signals.h"
+#include "cli/page_compressor.h"
+#include "cli/page_finder.h"
+#include "cli/run_report.h"
 #include "core/chinese_translations.h"
 #include "core/page_file.h"
+
+namespace {
+
+// Help and version on standard output, a usage error on standard error.
+int answer(const CommandLineAnswer &answer) {
+    std::fputs(answer.text.toLocal8Bit().constData(), answer.exitStatus == 0 ? stdout : stderr);
+    return answer.exitStatus;
+}
+
+}  // namespace
 
 int main(int argc, char *argv[]) {
     catchStopSignals();
@@ -19,10 +33,16 @@ int main(int argc, char *argv[]) {
     installChineseQtTranslations(app);
 
     const auto parsed = parseCommandLine(QCoreApplication::arguments());
-    if (const auto *answer = std::get_if<CommandLineAnswer>(&parsed)) {
-        std::fputs(answer->text.toLocal8Bit().constData(),
-                   answer->exitStatus == 0 ? stdout : stderr);
-        return answer->exitStatus;
-    }
-    return runCompression(std::get<CompressRequest>(parsed));
+    if (const auto *refusal = std::get_if<CommandLineAnswer>(&parsed)) return answer(*refusal);
+    const CompressRequest &request = std::get<CompressRequest>(parsed);
+
+    const auto planned = planJobs(request);
+    if (const auto *refusal = std::get_if<CommandLineAnswer>(&planned)) return answer(*refusal);
+    const JobPlan &plan = std::get<JobPlan>(planned);
+
+    RunReport report(request, plan.jobs);
+    for (const QString &line : plan.unreadableFolders) report.unreadableFolder(line);
+    for (const QString &line : plan.leftovers) report.notice(line);
+    compressAll(plan.jobs, request.jobs, report);
+    return report.finish(stopSignal());
 }

@@ -1,11 +1,16 @@
 #include "cli/page_finder.h"
 
 #include <sys/stat.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "core/file_error.h"
 #include "core/file_error_text.h"
@@ -14,6 +19,15 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// A page found on the command line or in a folder below it.
+struct FoundPage {
+    QString path;       // to open, starting with the PATH it was found under
+    QString relative;   // below that PATH, or the file's own name for a file PATH
+    QString errorLine;  // for a page that cannot be taken: the line that says why
+    // For a page found in a folder PATH: that folder, every link resolved.
+    QString within = {};
+};
 
 bool isFolder(const QString &path) {
     struct stat status {};
@@ -24,7 +38,34 @@ QString joined(const QString &folder, const QString &name) {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-}  // namespace
+// Collects the pages of the PATHs, and the lines for what it met on the way.
+class PageFinder {
+public:
+    // skippedFolder, when not empty, is never entered.
+    PageFinder(QStringList extensions, const QString &skippedFolder);
+
+    void addPath(const QString &path);
+
+    const std::vector<FoundPage> &pages() const { return pages_; }
+    const QStringList &errors() const { return errors_; }
+    const QStringList &leftovers() const { return leftovers_; }
+
+private:
+    struct FileId {
+        dev_t device;
+        ino_t inode;
+    };
+
+    void walk(const QString &folder, const QString &relative, const QString &within);
+    bool isPage(const QString &name) const;
+    bool isSkipped(const QString &folder) const;
+
+    QStringList extensions_;
+    std::optional<FileId> skipped_;
+    std::vector<FoundPage> pages_;
+    QStringList errors_;
+    QStringList leftovers_;
+};
 
 PageFinder::PageFinder(QStringList extensions, const QString &skippedFolder)
     : extensions_(std::move(extensions)) {
@@ -66,7 +107,7 @@ void PageFinder::walk(const QString &folder, const QString &relative, const QStr
             if (!entry.is_symlink(ignored) && !name.startsWith(u'.') && !isSkipped(path))
                 walk(path, below, within);
         } else if (isTemporaryFileName(name)) {
-            notices_.append(
+            leftovers_.append(
                 QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）")
                     .arg(path));
         } else if (isPage(name)) {
@@ -93,4 +134,151 @@ bool PageFinder::isSkipped(const QString &folder) const {
     struct stat status {};
     return skipped_ && ::stat(QFile::encodeName(folder).constData(), &status) == 0 &&
            status.st_dev == skipped_->device && status.st_ino == skipped_->inode;
+}
+
+// Which file a path leads to, links followed; a path that leads nowhere stands for itself.
+using FileKey = std::pair<std::pair<dev_t, ino_t>, QString>;
+
+FileKey keyOf(const QString &path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0)
+        return {{status.st_dev, status.st_ino}, {}};
+    return {{0, 0}, QDir::cleanPath(path)};
+}
+
+bool isLink(const QString &path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+// How many names the file at path has; a path that leads nowhere has its own.
+nlink_t linksOf(const QString &path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_nlink : 1;
+}
+
+// One name of a file, and the page it goes by: the first found that is no link, or else the
+// first, so that a mirror holds a page under its own name rather than under that of a link to it.
+struct Name {
+    QString resolved;  // the name, every link followed
+    std::size_t page;
+    bool link;
+};
+
+// The names of one file that were found. A link is a way to a name, no name of its own; hard
+// links are names of their own.
+struct File {
+    std::vector<Name> names;
+    nlink_t links = 1;
+    bool named = false;  // a PATH named it, or a link to it, on the command line
+};
+
+// The jobs for the pages found, or the reason two of them cannot both be written.
+std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &request,
+                                                    const std::vector<FoundPage> &pages) {
+    std::map<FileKey, File> files;
+    std::vector<const File *> fileOf(pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const FoundPage &page = pages[i];
+        if (!page.errorLine.isEmpty()) continue;
+        File &file = files[keyOf(page.path)];
+        fileOf[i] = &file;
+        if (file.names.empty()) file.links = linksOf(page.path);
+        file.named = file.named || page.within.isEmpty();
+        const Name name{QFileInfo(page.path).canonicalFilePath(), i, isLink(page.path)};
+        const auto same = std::find_if(file.names.begin(), file.names.end(), [&](const Name &n) {
+            return !name.resolved.isEmpty() && n.resolved == name.resolved;
+        });
+        if (same == file.names.end())
+            file.names.push_back(name);
+        else if (same->link && !name.link)
+            *same = name;
+    }
+
+    using Output = CompressRequest::Output;
+    const Output output = request.output;
+    std::vector<PageJob> jobs;
+    std::map<QString, QString> sourceOf;  // target in the mirror: the page that goes there
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const FoundPage &page = pages[i];
+        const File *file = fileOf[i];
+        PageJob job{output, page.path, {}, page.errorLine, {}, {}, false};
+        if (file) {
+            const auto name = std::find_if(file->names.begin(), file->names.end(),
+                                           [&](const Name &n) { return n.page == i; });
+            if (name == file->names.end()) continue;  // the file goes by another page
+            // Named on the command line, a link is followed wherever it leads.
+            if (!file->named) job.within = page.within;
+            // A file with names beyond those found must not be written through them: each name
+            // found becomes a file of its own, as sed -i makes it. A mirror has a file for
+            // each name anyway. Otherwise the file is compressed once, for all its names.
+            job.nameAlone =
+                output == Output::InPlace && qsizetype(file->links) > qsizetype(file->names.size());
+            const bool alone = job.nameAlone || output == Output::Mirror;
+            if (!alone && name != file->names.begin()) continue;
+            if (!alone)
+                for (auto other = file->names.begin() + 1; other != file->names.end(); ++other)
+                    job.otherNames.append(pages[other->page].path);
+        }
+        if (output == Output::File) job.target = request.outputPath;
+        if (output == Output::Mirror && page.errorLine.isEmpty()) {
+            job.target = QDir::cleanPath(request.outputPath + u'/' + page.relative);
+            const auto [known, added] = sourceOf.try_emplace(job.target, page.path);
+            if (!added)
+                return QStringLiteral("“%1”和“%2”都要写到“%3”。")
+                    .arg(known->second, page.path, job.target);
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+// What stands where the output folder, or a folder above it, should be, though it is no folder.
+std::optional<QString> nonFolderOnTheWay(const QString &folder) {
+    for (QString path = QDir::cleanPath(folder);; path = QFileInfo(path).path()) {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat status {};
+        if (::lstat(name.constData(), &status) == 0) {
+            if (::stat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+                return std::nullopt;
+            return path;  // a file, or a link that leads nowhere or not to a folder
+        }
+        // Whatever else stops the look, making the folders will report it.
+        if ((errno != ENOENT && errno != ENOTDIR) || QFileInfo(path).path() == path)
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::variant<JobPlan, CommandLineAnswer> planJobs(const CompressRequest &request) {
+    using Output = CompressRequest::Output;
+    JobPlan plan;
+    if (request.readsStandardInput()) {
+        PageJob job{Output::Check, QStringLiteral("-"), {}, {}, {}, {}, false};
+        if (request.output != Output::Check) {
+            // Without -o the page goes where "-o -" sends it.
+            job.output = Output::File;
+            job.target = request.output == Output::File ? request.outputPath : QStringLiteral("-");
+        }
+        plan.jobs.push_back(std::move(job));
+        return plan;
+    }
+    if (request.output == Output::File && QFileInfo(request.paths[0]).isDir())
+        return usageError(
+            QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(request.paths[0]));
+    const bool mirror = request.output == Output::Mirror;
+    if (mirror) {
+        if (const auto obstacle = nonFolderOnTheWay(request.outputPath))
+            return usageError(
+                QStringLiteral("--output-dir 要的是文件夹，“%1”不是文件夹。").arg(*obstacle));
+    }
+    PageFinder finder(request.extensions, mirror ? request.outputPath : QString());
+    for (const QString &path : request.paths) finder.addPath(path);
+    auto jobs = jobsFor(request, finder.pages());
+    if (const auto *conflict = std::get_if<QString>(&jobs)) return usageError(*conflict);
+    plan.jobs = std::move(std::get<std::vector<PageJob>>(jobs));
+    plan.unreadableFolders = finder.errors();
+    plan.leftovers = finder.leftovers();
+    return plan;
 }

@@ -1,53 +1,58 @@
 #pragma once
 
-#include <sys/types.h>
 #include <QString>
 #include <QStringList>
-#include <optional>
+#include <variant>
 #include <vector>
 
-// A page found on the command line or in a folder below it.
-struct FoundPage {
-    QString path;       // to open, starting with the PATH it was found under
-    QString relative;   // below that PATH, or the file's own name for a file PATH
-    QString errorLine;  // for a page that cannot be taken: the line that says why
-    // For a page found in a folder PATH: that folder, every link resolved. A link there is
-    // followed only to a file inside it, which only the opened file can tell.
-    QString within = {};
+#include "cli/command_line.h"
+
+// One page to compress, and where its compressed form goes.
+struct PageJob {
+    // As the request says, except that standard input, which has no place of its own, goes to a
+    // File: -o's, or else standard output. A File's target must have its folder already; a
+    // Mirror's gets the folders it needs.
+    CompressRequest::Output output = CompressRequest::Output::InPlace;
+    QString source;     // "-": standard input
+    QString target;     // "-": standard output
+    QString errorLine;  // for a page found unfit already: its failure
+    // Where source was found in a folder PATH: that folder, links resolved, outside of which no
+    // link is followed.
+    QString within;
+    // The other names of the same file (hard links) that were found: it is compressed once, and
+    // they count as compressed with it.
+    QStringList otherNames;
+    // The file has names elsewhere too: source is replaced by a file of its own, not written
+    // through them all.
+    bool nameAlone = false;
 };
 
-// Collects the pages that the PATHs of a command line name: a file PATH is taken whatever its
-// name; a folder PATH is walked to the bottom in name order, taking the files whose names end in
-// one of the extensions. Folders whose names start with a dot are not entered, nor is a link to a
-// folder, so no walk goes round in a loop; a link to a file is taken like the file. A save's
-// temporary file is never taken for a page: one that a killed run left behind is reported.
-class PageFinder {
-public:
-    // skippedFolder, when not empty, is never entered: the output folder, which may lie in the
-    // tree that is walked.
-    PageFinder(QStringList extensions, const QString &skippedFolder);
-
-    void addPath(const QString &path);
-
-    const std::vector<FoundPage> &pages() const { return pages_; }
-    // One line for each folder that could not be read.
-    const QStringList &errors() const { return errors_; }
-    // One line for each temporary file found, which is left where it is.
-    const QStringList &notices() const { return notices_; }
-
-private:
-    struct FileId {
-        dev_t device;
-        ino_t inode;
-    };
-
-    void walk(const QString &folder, const QString &relative, const QString &within);
-    bool isPage(const QString &name) const;
-    bool isSkipped(const QString &folder) const;
-
-    QStringList extensions_;
-    std::optional<FileId> skipped_;
-    std::vector<FoundPage> pages_;
-    QStringList errors_;
-    QStringList notices_;
+// The pages a request names, and what finding them met on the way.
+struct JobPlan {
+    std::vector<PageJob> jobs;
+    QStringList unreadableFolders;  // one line for each folder that could not be read
+    QStringList leftovers;          // one line for each temporary file found, left where it is
 };
+
+// Finds the pages that the PATHs of a request name and turns them into the jobs it asks for, in
+// the order found. Standard input is one page, written where "-o -" sends it unless -o names a
+// file.
+//
+// A file PATH is taken whatever its name; a folder PATH is walked to the bottom in name order,
+// taking the files whose names end in one of the extensions. Folders whose names start with a dot
+// are not entered, nor is a link to a folder, so no walk goes round in a loop, nor the output
+// folder, which may lie in the tree that is walked. A link to a file is taken like the file; found
+// in a folder PATH, it is followed only to a file inside that folder, which only the opened file
+// can tell. A save's temporary file is never taken for a page: one that a killed run left behind
+// is reported.
+//
+// A file reached twice (through a link, or under two PATHs) is compressed once in every mode, and
+// goes by the same name in all of them: the first that is no link, where it has one; a mirror gets
+// it under that name only. Hard links are names of their own: a mirror gets a file for each, and
+// in place and for --check the file is compressed once and counts for each (otherNames), unless it
+// has names beyond those found, which must not change: then each name is replaced on its own
+// (nameAlone). A page found unfit keeps its failure.
+//
+// Refused as a usage error, before anything is written: -o given a folder, --output-dir given
+// something that is no folder, and two different files that would be written to the same target.
+std::variant<JobPlan, CommandLineAnswer> planJobs(const CompressRequest &request);

@@ -183,9 +183,13 @@ std::optional<FileEncoding> encodingForLabel(QByteArrayView label) {
 }
 
 FileEncoding chooseFileEncoding(QByteArrayView page) {
-    if (page.startsWith(QByteArrayView("\xEF\xBB\xBF"))) return FileEncoding::Utf8;
-    if (const auto declared = declaredEncoding(page)) return *declared;
+    if (const auto stated = statedEncoding(page)) return *stated;
     return encodingOfContent(page, isValidUtf8(page));
+}
+
+std::optional<FileEncoding> statedEncoding(QByteArrayView page) {
+    if (page.startsWith(QByteArrayView("\xEF\xBB\xBF"))) return FileEncoding::Utf8;
+    return declaredEncoding(page);
 }
 
 FileEncoding encodingOfContent(QByteArrayView page, bool validUtf8) {

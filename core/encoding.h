@@ -80,6 +80,9 @@ std::optional<FileEncoding> encodingForLabel(QByteArrayView label);
 // A declaration wins even where the bytes say otherwise, as in browsers.
 FileEncoding chooseFileEncoding(QByteArrayView page);
 
+// The encoding a page states at its start, by steps 1 and 2 above; nullopt where it states none.
+std::optional<FileEncoding> statedEncoding(QByteArrayView page);
+
 // The encoding of a page that declares none: UTF-8 when it is valid UTF-8 or mostly UTF-8
 // (isMostlyUtf8), else GB18030. validUtf8 is what isValidUtf8(page) says.
 FileEncoding encodingOfContent(QByteArrayView page, bool validUtf8);

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <vector>
+
+#include "core/preserved_content.h"
 
 // The compression itself. A line ends at a CR LF pair, at a CR on its own or at a LF on its own.
 // Every line loses the spaces (0x20 only) at both of its ends, except those that a browser shows
@@ -19,3 +22,38 @@ QByteArray trimLines(QByteArrayView input);
 // Whether a page ends its lines with lone LFs: it has a LF and no CR at all. A page without any
 // line end, an empty one included, does not.
 bool endsLinesWithLf(QByteArrayView page);
+
+// Trims a page in the buffer it was read into, to what trimLines gives, so that a big page is
+// never held twice. It goes in steps, each up to a place where a line starts (see lineStartNear).
+// Between two steps the page's bytes from where the last one stopped are still as they were read,
+// and the result so far lies whole in front of them: another thread may read the one or the
+// other until the next step begins.
+class InPlaceTrim {
+public:
+    explicit InPlaceTrim(QByteArray page);
+
+    // The page as it was read; its bytes from trimmed() on are still as they were.
+    QByteArrayView page() const { return buffer_; }
+    qsizetype trimmed() const { return read_; }
+    // The lines trimmed so far.
+    QByteArrayView result() const;
+
+    // Trims the page up to position, a place where a line starts or the page's end.
+    void trimTo(qsizetype position);
+    // Trims the rest and hands over the result; the page is gone then.
+    QByteArray finish();
+
+private:
+    QByteArray buffer_;
+    // Where a lone CR found no room in the page's buffer, the rest of the result goes here.
+    QByteArray spill_;
+    std::vector<ByteRange> ranges_;
+    std::size_t rangesPassed_ = 0;
+    bool linesEndWithLf_;
+    bool lastLineOpen_ = false;
+    qsizetype read_ = 0;
+    qsizetype written_ = 0;
+};
+
+// Where the first line that starts at position or behind it starts, or the page's end.
+qsizetype lineStartNear(QByteArrayView page, qsizetype position);

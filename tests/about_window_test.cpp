@@ -300,13 +300,13 @@ private slots:
     void closingForm1EndsTheApplication_data() {
         QTest::addColumn<bool>("visitAboutFirst");
         QTest::addColumn<QString>("edits");  // "x" typed, then undone
-        QTest::addColumn<MessageService::Answer>("answer");
+        QTest::addColumn<PlatformDialogs::Answer>("answer");
         QTest::addColumn<QString>("saveTo");  // "page", "missing/page.htm"; none: cancelled
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("ends");
         QTest::addColumn<bool>("pageSaved");
 
-        using Answer = MessageService::Answer;
+        using Answer = PlatformDialogs::Answer;
         QTest::newRow("straight after start")
             << false << QString() << Answer::Cancel << QString() << false << true << false;
         QTest::newRow("after a visit to 关于")
@@ -329,7 +329,7 @@ private slots:
     void closingForm1EndsTheApplication() {
         QFETCH(bool, visitAboutFirst);
         QFETCH(QString, edits);
-        QFETCH(MessageService::Answer, answer);
+        QFETCH(PlatformDialogs::Answer, answer);
         QFETCH(QString, saveTo);
         QFETCH(bool, asked);
         QFETCH(bool, ends);
@@ -342,10 +342,10 @@ private slots:
         }
         if (edits.contains(u"typed")) QTest::keyClicks(&main.text(), QStringLiteral("x"));
         if (edits.contains(u"undone")) main.text().undo();
-        main.messages.answers = {answer};
-        if (answer == MessageService::Answer::Save) {
+        main.dialogs.answers = {answer};
+        if (answer == PlatformDialogs::Answer::Save) {
             const QString target = saveTo == u"page" ? main.page : main.folder.filePath(saveTo);
-            main.dialogs.answers.append(saveTo.isEmpty() ? std::nullopt : std::optional(target));
+            main.dialogs.files.append(saveTo.isEmpty() ? std::nullopt : std::optional(target));
         }
 
         QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
@@ -360,8 +360,8 @@ private slots:
         stuck.start(5000);
         QCOMPARE(QCoreApplication::exec(), ends ? 0 : 2);
         QCOMPARE(lastWindowClosed.count(), ends ? 1 : 0);
-        QCOMPARE(main.messages.asked.size(), asked ? 1 : 0);
-        if (asked) QCOMPARE(main.messages.asked.first().parent, &main.form);
+        QCOMPARE(main.dialogs.asked.size(), asked ? 1 : 0);
+        if (asked) QCOMPARE(main.dialogs.asked.first().parent, &main.form);
         QCOMPARE(readFile(main.page), pageSaved ? main.textBytes() : original);
     }
 

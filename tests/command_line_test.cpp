@@ -126,11 +126,11 @@ void CommandLineTest::startsAsAsked() {
     QVERIFY(window.form.isVisible());
     // The page opens once the window is on the screen.
     QTRY_COMPARE(window.textBytes(), text);
-    QTRY_COMPARE(window.messages.shown.size(), message.isEmpty() ? 0 : 1);
+    QTRY_COMPARE(window.dialogs.shown.size(), message.isEmpty() ? 0 : 1);
     QCOMPARE(window.dialogs.kinds, QStringList());
     if (!message.isEmpty()) {
-        const auto &box = window.messages.shown.first();
-        QCOMPARE(box.icon, MessageService::Icon::Warning);
+        const auto &box = window.dialogs.shown.first();
+        QCOMPARE(box.icon, PlatformDialogs::Icon::Warning);
         QCOMPARE(box.text, inFolder(message, dir_));
         // A box over a window not yet placed would not be centred on it.
         QVERIFY(box.overShownWindow);

@@ -149,6 +149,7 @@ enum Trouble {
     kRights,                  // an access control list on site/a.html, an attribute on site/gb.html
     kMirrorInside,            // site/min, a mirror from an earlier run, inside the tree
     kClosedMirror,            // out, a mirror where nobody may make anything, and the run as nobody
+    kFolderAsInput,           // standard input open on the tree's folder
 };
 
 constexpr uid_t kNobody = 65534;
@@ -179,6 +180,7 @@ void makeTrouble(Tree &tree, Trouble trouble) {
     const auto name = [&](const char *relative) { return QFile::encodeName(tree.path(relative)); };
     switch (trouble) {
         case kNone:
+        case kFolderAsInput:
         case kSizeLimit:
             if (trouble == kSizeLimit)
                 tree.add("site/big.html", QByteArray(4000, ' ') + "x\r\n" + QByteArray(40000, 'y'));
@@ -276,6 +278,8 @@ std::function<void()> childSetUp(Trouble trouble) {
                 failSystemCall(SYS_fdatasync, EIO);
                 becomeNobody();
             };
+        case kFolderAsInput:
+            return [] { ::dup2(::open(".", O_RDONLY | O_DIRECTORY), STDIN_FILENO); };
         case kClosedMirror:
         case kHardLinkOutsideInPlace:
             return becomeNobody;
@@ -534,6 +538,9 @@ void CompressProgramTest::goesOnPastAFailingFile_data() {
         s("无法保存文件：site/a.html：文件还有不在这里的硬链接，所在文件夹又只允许原地写入"),
         {s("site/gb.html<site/gb.html"), s("site/sub/c.HTML<site/sub/c.HTML")},
         s("4 个文件：2 个已改写，1 个无需改写，1 个失败；23 字节 → 19 字节，节省 17.4%。"));
+    row("standard input that is a folder", kFolderAsInput, {s("-")},
+        s("无法打开文件：标准输入：这是一个文件夹"), {},
+        s("1 个文件：0 个已写入，1 个失败；0 字节 → 0 字节，节省 0.0%。"));
     row("a link out of the tree, left alone", kOutsideLink, {s("site")},
         s("跳过链接：site/evil.html：它指向的 ROOT/other/secret.html 不在要压缩的文件夹里"),
         inPlace, s("4 个文件：3 个已改写，1 个无需改写；37 字节 → 29 字节，节省 21.6%。"));

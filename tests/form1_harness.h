@@ -9,15 +9,14 @@
 #include <QTest>
 
 #include "core/converter.h"
-#include "scripted_services.h"
+#include "scripted_dialogs.h"
 #include "ui/main/form1.h"
 #include "ui/main/text_area.h"
 
 // A real main window with scripted dialogs and recorded message boxes.
 struct Form1Harness {
-    ScriptedFileDialogs dialogs;
-    RecordingMessages messages;
-    Form1 form{dialogs, messages};
+    ScriptedDialogs dialogs;
+    Form1 form{dialogs};
 
     TextArea &text() const { return *form.findChild<TextArea *>(QStringLiteral("Text1")); }
     QByteArray textBytes() const { return text().bytes().toByteArray(); }
@@ -27,12 +26,12 @@ struct Form1Harness {
     }
     // Clicks "打开网页文件" and answers the dialog with path, or cancels it for nullopt.
     void open(std::optional<QString> path) {
-        dialogs.answers.append(std::move(path));
+        dialogs.files.append(std::move(path));
         click("Command1");
     }
     // Clicks "压缩并保存为" and answers the dialog with path, or cancels it for nullopt.
     void save(std::optional<QString> path) {
-        dialogs.answers.append(std::move(path));
+        dialogs.files.append(std::move(path));
         click("Command2");
     }
     // Drags data over the point of the shown window, in the window's coordinates, and drops it

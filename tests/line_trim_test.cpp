@@ -14,6 +14,14 @@ QByteArray encoded(const TextBuffer &document) {
                                            : QByteArray("(conversion stopped)");
 }
 
+// The trim in the page's own buffer, in two steps: up to the line that starts at or behind
+// middle, and the rest.
+QByteArray trimmedInPlace(const QByteArray &input, qsizetype middle) {
+    InPlaceTrim trim(QByteArray(input.constData(), input.size()));
+    trim.trimTo(lineStartNear(trim.page(), middle));
+    return trim.finish();
+}
+
 }  // namespace
 
 class LineTrimTest : public QObject {
@@ -36,6 +44,8 @@ void LineTrimTest::matchesReference_data() {
     QTest::newRow("text between spaces") << QByteArray("   <p>  ");
     QTest::newRow("CR LF lines") << QByteArray("  x \r\n");
     QTest::newRow("lone CRs") << QByteArray(" \r");
+    // In the page's own buffer, a lone CR gains its LF only where a space went before it.
+    QTest::newRow("lone CRs with no space to give up") << QByteArray("ab\r");
     QTest::newRow("lone LFs") << QByteArray("  x \n");
     QTest::newRow("CR, LF and CR LF") << QByteArray("a \r\r\n \n\r");
     QTest::newRow("byte-order mark, then lines") << QByteArray("\xef\xbb\xbf  x \n \r\n");
@@ -72,6 +82,11 @@ void LineTrimTest::matchesReference() {
             QVERIFY2(trimmed == referenceTrim(input), input.toHex(' ').constData());
             QVERIFY2(trimLines(ExactBytes(trimmed).view()) == trimmed,
                      trimmed.toHex(' ').constData());
+            for (qsizetype middle = 0; middle <= length; ++middle) {
+                QVERIFY2(trimmedInPlace(input, middle) == trimmed,
+                         (input.toHex(' ') + " in place, from " + QByteArray::number(middle))
+                             .constData());
+            }
         }
     }
 }
@@ -87,6 +102,17 @@ void LineTrimTest::loadsBigPages_data() {
     QTest::newRow("UTF-8") << utf8 << FileEncoding::Utf8;
     QTest::newRow("UTF-8 but for a stray byte in the middle")
         << utf8.first(1 << 20) + "\xff" + utf8.sliced(1 << 20) << FileEncoding::Utf8;
+    // The halves are checked apart, the first after its trim; both answers count.
+    const QByteArray gbWord("\xd6\xd0\xce\xc4");
+    QTest::newRow("GB18030 words only near the start")
+        << gbWord.repeated(4) + utf8 << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 words only near the end")
+        << utf8 + gbWord.repeated(4) << FileEncoding::Gb18030;
+    // Trimmed in the page's buffer: lone CRs that find no room go on in a buffer of their own,
+    // and a last line gains its line end past the page's last byte.
+    QTest::newRow("lone CRs with no spaces, in the second half")
+        << utf8 + QByteArray("ab\r").repeated(1 << 18) << FileEncoding::Utf8;
+    QTest::newRow("no line end at the end") << utf8 + "  x" << FileEncoding::Utf8;
     QTest::newRow("GB18030 in two halves")
         << randomBigPage(random, true, 6 << 20) << FileEncoding::Gb18030;
     // Big pages whose elements that preserve spaces are found in two halves at once.

@@ -13,8 +13,7 @@
 
 #include "app/application_setup.h"
 #include "form1_harness.h"
-#include "ui/main/qt_file_dialog_service.h"
-#include "ui/main/qt_message_service.h"
+#include "ui/main/platform_dialogs.h"
 
 namespace {
 
@@ -101,7 +100,7 @@ void PlatformDialogsTest::fileDialogSpeaksChinese() {
         texts = shownTexts(dialog);
         return !texts.isEmpty();
     });
-    QtFileDialogService dialogs;
+    QtPlatformDialogs dialogs;
     QCOMPARE(save ? dialogs.saveFileName(nullptr, page) : dialogs.openFileName(nullptr, page),
              std::nullopt);
     QVERIFY(texts.contains(QStringLiteral("文件夹")));
@@ -130,7 +129,7 @@ void PlatformDialogsTest::fileDialogStartsWithName() {
         return true;
     });
     Form1Harness window;
-    QtFileDialogService dialogs;
+    QtPlatformDialogs dialogs;
     QCOMPARE(save ? dialogs.saveFileName(&window.form, start)
                   : dialogs.openFileName(&window.form, start),
              std::nullopt);
@@ -139,11 +138,11 @@ void PlatformDialogsTest::fileDialogStartsWithName() {
 }
 
 void PlatformDialogsTest::messageBoxes_data() {
-    QTest::addColumn<bool>("question");                  // or the completion message
-    QTest::addColumn<QString>("press");                  // a button's caption, Esc or the close box
-    QTest::addColumn<MessageService::Answer>("answer");  // to the question
+    QTest::addColumn<bool>("question");  // or the completion message
+    QTest::addColumn<QString>("press");  // a button's caption, Esc or the close box
+    QTest::addColumn<PlatformDialogs::Answer>("answer");  // to the question
 
-    using Answer = MessageService::Answer;
+    using Answer = PlatformDialogs::Answer;
     QTest::newRow("压缩完成：）") << false << QStringLiteral("Esc") << Answer::Cancel;
     QTest::newRow("question, 保存") << true << QStringLiteral("保存") << Answer::Save;
     QTest::newRow("question, 不保存") << true << QStringLiteral("不保存") << Answer::Discard;
@@ -157,7 +156,7 @@ void PlatformDialogsTest::messageBoxes_data() {
 void PlatformDialogsTest::messageBoxes() {
     QFETCH(bool, question);
     QFETCH(QString, press);
-    QFETCH(MessageService::Answer, answer);
+    QFETCH(PlatformDialogs::Answer, answer);
     const QString title = QStringLiteral("Zerediz");
     Form1Harness window;
     window.form.show();
@@ -186,17 +185,16 @@ void PlatformDialogsTest::messageBoxes() {
             if (button->text() == press) button->click();
         return true;
     });
-    QtMessageService messages;
+    QtPlatformDialogs dialogs;
     if (question) {
-        QCOMPARE(
-            messages.askToSave(&window.form, title, QStringLiteral("文本已修改。要先保存吗？")),
-            answer);
+        QCOMPARE(dialogs.askToSave(&window.form, title, QStringLiteral("文本已修改。要先保存吗？")),
+                 answer);
         QCOMPARE(buttons, (QStringList{QStringLiteral("不保存"), QStringLiteral("保存"),
                                        QStringLiteral("取消")}));
         QCOMPARE(defaultButton, QStringLiteral("保存"));
     } else {
-        messages.show(&window.form, MessageService::Icon::None, title,
-                      QStringLiteral("压缩完成：）"));
+        dialogs.showMessage(&window.form, PlatformDialogs::Icon::None, title,
+                            QStringLiteral("压缩完成：）"));
     }
     QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
     QCOMPARE(frame.center(), window.form.frameGeometry().center());

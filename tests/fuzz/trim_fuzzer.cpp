@@ -5,14 +5,18 @@
 #include "core/line_trim.h"
 #include "fuzz_rule.h"
 
-// The block-wise trim gives what the plain one gives, for any bytes; the input ends where its
-// memory ends, so a read past it stops the run. A trimmed page trims to itself, as a saved page
-// that is opened again must.
+// The block-wise trim gives what the plain one gives, for any bytes, and so does the trim in the
+// page's own buffer; the input ends where its memory ends, so a read past it stops the run. A
+// trimmed page trims to itself, as a saved page that is opened again must.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const QByteArrayView input(data, static_cast<qsizetype>(size));
     const QByteArray trimmed = trimLines(input);
     require(trimmed == referenceTrim(input.toByteArray()), input, "trimLines",
             "differs from the plain trim");
     require(trimLines(trimmed) == trimmed, input, "trimLines", "a trimmed page trims to another");
+    // The same trim in the page's own buffer, in two steps as the loader takes a big page.
+    InPlaceTrim inPlace(input.toByteArray());
+    inPlace.trimTo(lineStartNear(inPlace.page(), input.size() / 2));
+    require(inPlace.finish() == trimmed, input, "InPlaceTrim", "differs from trimLines");
     return 0;
 }

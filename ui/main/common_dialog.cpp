@@ -1,8 +1,8 @@
 #include "ui/main/common_dialog.h"
 
-#include "ui/main/file_dialog_service.h"
+#include "ui/main/platform_dialogs.h"
 
-CommonDialog::CommonDialog(FileDialogService &dialogs, QObject *parent)
+CommonDialog::CommonDialog(PlatformDialogs &dialogs, QObject *parent)
     : QObject(parent), dialogs_(dialogs) {}
 
 std::optional<QString> CommonDialog::showOpen(QWidget *parent) {

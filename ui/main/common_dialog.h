@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-class FileDialogService;
+class PlatformDialogs;
 class QWidget;
 
 // The one file dialog component that the Open and the Save command share. It remembers the last
@@ -13,7 +13,7 @@ class CommonDialog : public QObject {
     Q_OBJECT
 
 public:
-    CommonDialog(FileDialogService &dialogs, QObject *parent);
+    CommonDialog(PlatformDialogs &dialogs, QObject *parent);
 
     // The chosen full path, or nullopt when the user cancelled. The choice is not kept until the
     // command that asked for it calls setFileName().
@@ -24,6 +24,6 @@ public:
     void setFileName(const QString &path) { fileName_ = path; }
 
 private:
-    FileDialogService &dialogs_;
+    PlatformDialogs &dialogs_;
     QString fileName_;
 };

@@ -1,19 +1,24 @@
 #include "ui/main/form1.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QUrl>
 
-#include "ui/main/about_command.h"
-#include "ui/main/application_title.h"
+#include "core/file_error_text.h"
+#include "core/line_trim_loader.h"
+#include "core/text_writer.h"
+#include "ui/about/form2.h"
 #include "ui/main/common_dialog.h"
-#include "ui/main/file_drop.h"
-#include "ui/main/open_command.h"
-#include "ui/main/save_command.h"
+#include "ui/main/platform_dialogs.h"
 #include "ui/main/text_area.h"
 #include "ui/twips.h"
+#include "ui/window_placement.h"
 
 namespace geometry {
 constexpr QSize kClient = twipsSize(4605, 3195);
@@ -23,14 +28,46 @@ constexpr QRect kCommand2 = twipsRect(2760, 2280, 1335, 495);
 }  // namespace geometry
 
 namespace {
+
 const QColor kBackground(0, 0, 128);
+
+// Shows the wait cursor for as long as it lives.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Draws the whole window at once. A widget's repaint() redraws only what it paints itself, not
+// the opaque children over it, and the area a closed dialog uncovers can lie over any of them.
+void drawNow(QWidget &window) {
+    window.repaint();
+    for (QWidget *part : window.findChildren<QWidget *>()) part->repaint();
 }
 
-Form1::Form1(FileDialogService &dialogs, MessageService &messages, QWidget *parent)
+// The local file that a drag of data would drop, if it is one. A drag is judged by its first
+// link; a file URL naming another host is not on this machine, and a folder is no page.
+std::optional<QString> droppedFile(const QMimeData &data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.isEmpty()) return std::nullopt;
+    const QUrl &url = urls.first();
+    const bool local =
+        url.isLocalFile() && (url.host().isEmpty() || url.host() == QStringLiteral("localhost"));
+    if (!local) return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || QFileInfo(path).isDir()) return std::nullopt;
+    return path;
+}
+
+}  // namespace
+
+Form1::Form1(PlatformDialogs &dialogs, QWidget *parent)
     : QMainWindow(parent),
+      dialogs_(dialogs),
       commonDialog1_(new CommonDialog(dialogs, this)),
-      text1_(new TextArea),
-      commands_{*this, *commonDialog1_, *text1_, messages} {
+      text1_(new TextArea) {
     createWidgets();
     createMenu();
     createShortcuts();
@@ -40,11 +77,11 @@ Form1::Form1(FileDialogService &dialogs, MessageService &messages, QWidget *pare
 }
 
 void Form1::openFile(const QString &path) {
-    if (offerToSave(commands_)) ::openFile(commands_, path);
+    if (maybeSave()) loadFile(path);
 }
 
 void Form1::closeEvent(QCloseEvent *event) {
-    if (offerToSave(commands_))
+    if (maybeSave())
         event->accept();
     else
         event->ignore();
@@ -99,7 +136,7 @@ void Form1::createShortcuts() {
 
 void Form1::setUpWindow() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(applicationTitle());
+    setWindowTitle(QStringLiteral("Zerediz"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     // The client area keeps its size; the window is that plus the menu bar.
@@ -109,16 +146,140 @@ void Form1::setUpWindow() {
 // Everywhere on the window: a drop on a button, the menu bar or the background reaches the
 // window, and one on the text area its viewport, which would otherwise take it.
 void Form1::acceptFileDrops() {
-    fileDrop_ = new FileDrop(this);
-    fileDrop_->watch(this);
-    fileDrop_->watch(text1_->viewport());
+    for (QWidget *target : {static_cast<QWidget *>(this), text1_->viewport()}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
 }
 
 void Form1::wire() {
-    connect(command1_, &QPushButton::clicked, this, [this] { openCommand(commands_); });
-    connect(command2_, &QPushButton::clicked, this, [this] { saveCommand(commands_); });
-    connect(guanyu_, &QAction::triggered, this, [this] { aboutCommand(*this, form2_); });
+    connect(command1_, &QPushButton::clicked, this, &Form1::openCommand);
+    connect(command2_, &QPushButton::clicked, this, &Form1::saveCommand);
+    connect(guanyu_, &QAction::triggered, this, &Form1::aboutCommand);
     connect(openShortcut_, &QShortcut::activated, command1_, &QPushButton::click);
     connect(saveShortcut_, &QShortcut::activated, command2_, &QPushButton::click);
-    connect(fileDrop_, &FileDrop::fileDropped, this, &Form1::openFile);
+}
+
+void Form1::openCommand() {
+    // Before the dialog, so that a page chosen is never left unopened.
+    if (!maybeSave()) return;
+    if (const std::optional<QString> path = commonDialog1_->showOpen(this)) loadFile(*path);
+}
+
+bool Form1::saveCommand() {
+    const std::optional<QString> path = commonDialog1_->showSave(this);
+    return path && saveFile(*path);
+}
+
+// The About window stands in for this one, centred on where this one stood; going back shows
+// this one again at that place.
+void Form1::aboutCommand() {
+    if (!form2_) {
+        form2_ = new Form2;
+        connect(form2_, &Form2::backRequested, this,
+                [this, place = geometry().topLeft()] { backFromAbout(place); });
+    }
+    centreOn(*form2_, *this);
+    // The window to be seen comes first, so that there is never a moment with none.
+    form2_->show();
+    hide();
+}
+
+// The About window closes and deletes itself; forgetting it here makes the next aboutCommand()
+// create a new one even before the old one is gone.
+void Form1::backFromAbout(QPoint place) {
+    showAt(*this, place);
+    form2_.clear();
+}
+
+// Comes before the text is replaced or the window closes. Text changed since it was opened or
+// saved is not dropped without a question; the caller may not go on after 取消 or a save that was
+// cancelled or failed.
+bool Form1::maybeSave() {
+    if (!text1_->isModified()) return true;
+    switch (dialogs_.askToSave(this, windowTitle(), QStringLiteral("文本已修改。要先保存吗？"))) {
+        case PlatformDialogs::Answer::Save:
+            return saveCommand();
+        case PlatformDialogs::Answer::Discard:
+            return true;
+        case PlatformDialogs::Answer::Cancel:
+            return false;
+    }
+    return false;
+}
+
+// Every way in (the dialog, the command line, a dropped file) ends here, once typed text has been
+// offered to be saved. A file that cannot be read is reported and leaves the text, the dialog's
+// last name and the application as they were.
+void Form1::loadFile(const QString &path) {
+    FileError error;
+    {
+        BusyCursor busy;
+        // The load keeps the event loop waiting; the window is drawn first, so that nothing of
+        // a dialog just closed stays on it meanwhile.
+        drawNow(*this);
+        auto loaded = openPage(path);
+        if (auto *buffer = std::get_if<TextBuffer>(&loaded)) {
+            text1_->setDocument(std::move(*buffer));
+            commonDialog1_->setFileName(path);
+            // Laying out the new text is part of the wait: a page of one long line takes longer
+            // to lay out than to load.
+            text1_->repaint();
+            return;
+        }
+        error = std::get<FileError>(loaded);
+    }
+    warn(cannotOpenText(path) + u'\n' + fileErrorText(error));
+}
+
+// A file that cannot be written is reported and keeps its old content; the text, the dialog's last
+// name and the application stay as they were. Once saved, the text counts as unchanged.
+bool Form1::saveFile(const QString &path) {
+    WriteResult result;
+    {
+        BusyCursor busy;
+        result = savePage(path, text1_->bytes(), text1_->encoding());
+    }
+    if (const auto *error = std::get_if<FileError>(&result)) {
+        warn(cannotSaveText(path) + u'\n' + fileErrorText(*error));
+        return false;
+    }
+    text1_->markSaved();
+    commonDialog1_->setFileName(path);
+    dialogs_.showMessage(this, PlatformDialogs::Icon::None, windowTitle(),
+                         QStringLiteral("压缩完成：）"));
+    // The text is saved; what the file has lost besides is worth a word of its own.
+    if (const auto &lost = std::get<Written>(result).lostAttributes; !lost.isEmpty())
+        warn(cannotKeepAttributesText(path) + u'\n' + lostAttributesText(lost));
+    return true;
+}
+
+void Form1::warn(const QString &text) {
+    dialogs_.showMessage(this, PlatformDialogs::Icon::Warning, windowTitle(), text);
+}
+
+// A drag that carries links is judged by its first one: a local file is taken, anything else is
+// refused while the drag moves, so that the pointer shows it. Drags without links, text among
+// them, are left to the widget.
+bool Form1::eventFilter(QObject *watched, QEvent *event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QMainWindow::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!drop->mimeData()->hasUrls()) return false;
+
+    const std::optional<QString> path = droppedFile(*drop->mimeData());
+    // Taken only as a copy: a source offered nothing but a move would delete its file afterwards.
+    if (!path || !(drop->possibleActions() & Qt::CopyAction)) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    // Opened once the drop is over, so that the program the file came from is not kept waiting
+    // while the file loads or an error is shown.
+    if (type == QEvent::Drop)
+        QMetaObject::invokeMethod(
+            this, [this, path = *path] { openFile(path); }, Qt::QueuedConnection);
+    return true;
 }

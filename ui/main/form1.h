@@ -3,13 +3,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "ui/main/command_context.h"
-
 class CommonDialog;
-class FileDialogService;
-class FileDrop;
 class Form2;
-class MessageService;
+class PlatformDialogs;
 class QPushButton;
 class QShortcut;
 class TextArea;
@@ -22,13 +18,24 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    Form1(FileDialogService &dialogs, MessageService &messages, QWidget *parent = nullptr);
+    explicit Form1(PlatformDialogs &dialogs, QWidget *parent = nullptr);
 
     // Opens the file at path, an absolute path, as if it had been chosen in the Open dialog.
     void openFile(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Takes the file drops on the window and on the text area.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    // "打开网页文件": offers to save typed text first, then asks for a file and loads it.
+    void openCommand();
+    // "压缩并保存为": asks for a target file and saves the text there. Returns whether the text
+    // was saved.
+    bool saveCommand();
+    // "关于": swaps this window for the About window.
+    void aboutCommand();
 
 private:
     void createWidgets();
@@ -38,6 +45,13 @@ private:
     void acceptFileDrops();
     void wire();
 
+    bool maybeSave();
+    void loadFile(const QString &path);
+    bool saveFile(const QString &path);
+    void warn(const QString &text);
+    void backFromAbout(QPoint place);
+
+    PlatformDialogs &dialogs_;
     CommonDialog *commonDialog1_;
     TextArea *text1_;
     QPushButton *command1_ = nullptr;
@@ -45,7 +59,5 @@ private:
     QAction *guanyu_ = nullptr;
     QShortcut *openShortcut_ = nullptr;
     QShortcut *saveShortcut_ = nullptr;
-    FileDrop *fileDrop_ = nullptr;
-    CommandContext commands_;
     QPointer<Form2> form2_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <future>
 
 #include "core/byte_block.h"
 #include "core/utf8_check.h"
@@ -165,7 +166,7 @@ void TextDocument::setBytes(QByteArray bytes) {
     gapStart_ = storage_.size();
     gapEnd_ = storage_.size();
     blocks_.clear();
-    appendBlocks(blocks_, 0, size());
+    indexWhole();
     invalidateSums(0);
     history_.clear();
     emit reset();
@@ -290,6 +291,27 @@ void TextDocument::appendBlocks(std::vector<Block> &out, qsizetype from, qsizety
         out.push_back({qint32(cut - p), qint32(c.units), qint32(c.lineEnds)});
         p = cut;
     }
+}
+
+void TextDocument::indexWhole() {
+    // Opening a big page waits for these sums, so the two halves of a big text are summed on two
+    // cores at once, cut where a block may start. The gap lies behind the text.
+    constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+    const qsizetype total = size();
+    const char *const text = storage_.constData();
+    qsizetype middle = total / 2;
+    while (middle < total && !mayStartBlock(text, text + middle)) ++middle;
+    if (total < kTwoCoresFrom || middle == total) {
+        appendBlocks(blocks_, 0, total);
+        return;
+    }
+    std::vector<Block> secondHalf;
+    // Where no thread can be had, the second half is summed when get() asks for it.
+    auto second = std::async(std::launch::async | std::launch::deferred,
+                             [&] { appendBlocks(secondHalf, middle, total); });
+    appendBlocks(blocks_, 0, middle);
+    second.get();
+    blocks_.insert(blocks_.end(), secondHalf.begin(), secondHalf.end());
 }
 
 void TextDocument::reindex(qsizetype from, qsizetype removedLength, qsizetype insertedLength) {

@@ -121,6 +121,8 @@ private:
     void invalidateSums(qsizetype fromBlock) const;
     // Cuts from..to into blocks, summed; from and to must be places where a block may start.
     void appendBlocks(std::vector<Block> &out, qsizetype from, qsizetype to) const;
+    // Cuts the whole text into blocks, summed, where there were none.
+    void indexWhole();
     void reindex(qsizetype from, qsizetype removedLength, qsizetype insertedLength);
     // The block's bytes in one piece; scratch holds them where the gap cuts the block.
     const char *blockData(qsizetype index, QByteArray &scratch) const;

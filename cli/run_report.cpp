@@ -1,0 +1,201 @@
+#include "cli/run_report.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <QByteArray>
+#include <QFile>
+#include <cstdio>
+#include <cstring>
+
+#include "core/command_line_texts.h"
+
+namespace {
+
+constexpr auto kQuietTime = std::chrono::seconds(1);
+constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+constexpr int kWidestBar = 30;
+constexpr int kNarrowestBar = 10;
+
+int terminalColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+// What fits in room columns: the bar with the counts, else the counts, else the bare numbers,
+// else nothing.
+QString barLine(qsizetype done, qsizetype total, int room) {
+    const QString numbers = QStringLiteral("%1/%2").arg(done).arg(total);
+    const QString counts = numbers + QStringLiteral(" 个文件");
+    const int barRoom = room - displayColumns(counts) - int(sizeof("[] ") - 1);
+    if (barRoom >= kNarrowestBar) {
+        const auto width = qMin(barRoom, kWidestBar);
+        const auto filled = static_cast<int>(width * done / total);
+        return u'[' + QString(filled, u'#') + QString(width - filled, u'-') + QStringLiteral("] ") +
+               counts;
+    }
+    if (displayColumns(counts) <= room) return counts;
+    if (displayColumns(numbers) <= room) return numbers;
+    return {};
+}
+
+void printTo(std::FILE *stream, const QString &line) {
+    std::fputs(line.toLocal8Bit().constData(), stream);
+}
+
+// The page names that --check lists go out as the bytes of their file names, for scripts; a name
+// may hold a line end, but never a NUL.
+void listChanged(const QString &path, char end) {
+    const QByteArray line = QFile::encodeName(path) + end;
+    std::fwrite(line.constData(), 1, line.size(), stdout);
+}
+
+// What the summary line starts with when a signal stopped the run: which, and how many pages it
+// left as they were.
+QString interruptionText(int signal, qsizetype untouched) {
+    const char *name = sigabbrev_np(signal);
+    return QStringLiteral("已中断（SIG%1），还有 %2 个文件没有处理。")
+        .arg(name ? QString::fromLatin1(name) : QString::number(signal))
+        .arg(untouched);
+}
+
+}  // namespace
+
+ProgressBar::ProgressBar(bool wanted)
+    : enabled_(wanted && ::isatty(STDERR_FILENO)), start_(std::chrono::steady_clock::now()) {}
+
+void ProgressBar::show(qsizetype done, qsizetype total) {
+    if (!enabled_ || total <= 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - start_ < kQuietTime || (shown_ && now - lastDrawn_ < kRedrawEvery)) return;
+    // The last column stays free: a line that fills it makes some terminals wrap there and then,
+    // and the next carriage return would leave the bar behind on the line above. The width is
+    // asked each time, as the window may be resized while the run goes on.
+    const QString line = barLine(done, total, terminalColumns() - 1);
+    if (line.isEmpty()) {
+        clear();
+        return;
+    }
+    // Erasing after the text takes away what a longer line drawn before left.
+    std::fputs(("\r" + line.toUtf8() + "\033[K").constData(), stderr);
+    std::fflush(stderr);
+    shown_ = true;
+    lastDrawn_ = now;
+}
+
+void ProgressBar::clear() {
+    if (!shown_) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+}
+
+RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> &jobs)
+    : effect_(effectOf(request)),
+      quiet_(request.quiet),
+      nameEnd_(request.nullEnded ? '\0' : '\n'),
+      // Standard input is read as it comes, for as long as it takes: a bar would only flash
+      // once it is all there.
+      bar_(!request.quiet && !request.readsStandardInput()),
+      jobs_(qsizetype(jobs.size())) {
+    for (const PageJob &job : jobs) untouched_ += 1 + job.otherNames.size();
+}
+
+void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
+    untouched_ -= 1 + job.otherNames.size();
+    for (qsizetype i = 0; i <= job.otherNames.size(); ++i) count(outcome);
+    if (outcome.failed) {
+        bar_.clear();
+        printTo(stderr, outcome.errorLine + u'\n');
+    } else if (effect_ == Effect::Check && outcome.changed) {
+        listChanged(job.source, nameEnd_);
+        for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
+    }
+    if (!outcome.noticeLine.isEmpty()) notice(outcome.noticeLine);
+}
+
+void RunReport::unreadableFolder(const QString &line) {
+    ++unreadableFolders_;
+    notice(line);
+}
+
+void RunReport::notice(const QString &line) {
+    bar_.clear();
+    printTo(stderr, line + u'\n');
+}
+
+int RunReport::finish(int signal) {
+    bar_.clear();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        printTo(stderr, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
+        return exit_status::kFailed;
+    }
+    if (signal != 0) {
+        const QString interruption = interruptionText(signal, untouched_);
+        printTo(stderr, quiet_ ? interruption + u'\n' : interruption + summary());
+        return 128 + signal;
+    }
+    if (!quiet_) printTo(stderr, summary());
+    if (failed_ > 0 || unreadableFolders_ > 0 || (effect_ == Effect::Check && done_ > 0))
+        return exit_status::kFailed;
+    return exit_status::kDone;
+}
+
+RunReport::Effect RunReport::effectOf(const CompressRequest &request) {
+    if (request.output == CompressRequest::Output::Check) return Effect::Check;
+    if (request.output == CompressRequest::Output::InPlace && !request.readsStandardInput())
+        return Effect::Rewrite;
+    return Effect::Write;
+}
+
+void RunReport::count(const PageOutcome &outcome) {
+    if (outcome.skipped) return;
+    ++files_;
+    if (outcome.failed) {
+        ++failed_;
+        return;
+    }
+    // A mirror file that already holds the page's compressed bytes is not written, though the
+    // compression changes the page: only what was written counts as done.
+    if (effect_ == Effect::Check ? outcome.changed : outcome.written) ++done_;
+    before_ += outcome.sizeBefore;
+    after_ += outcome.sizeAfter;
+}
+
+// Files, how many were done, needed nothing and failed, bytes before and after, share saved.
+QString RunReport::summary() const {
+    QString done, nothingToDo;
+    switch (effect_) {
+        case Effect::Rewrite:
+            done = QStringLiteral("已改写");
+            nothingToDo = QStringLiteral("无需改写");
+            break;
+        case Effect::Write:
+            done = QStringLiteral("已写入");
+            nothingToDo = QStringLiteral("无需写入");
+            break;
+        case Effect::Check:
+            done = QStringLiteral("需要压缩");
+            nothingToDo = QStringLiteral("无需压缩");
+            break;
+    }
+    QString text = QStringLiteral("%1 个文件：%2 个%3").arg(files_).arg(done_).arg(done);
+    if (const qint64 left = files_ - done_ - failed_; left > 0)
+        text += QStringLiteral("，%1 个%2").arg(left).arg(nothingToDo);
+    if (failed_ > 0) text += QStringLiteral("，%1 个失败").arg(failed_);
+    if (unreadableFolders_ > 0)
+        text += QStringLiteral("；%1 个文件夹无法读取").arg(unreadableFolders_);
+    text += QStringLiteral("；%1 字节 → %2 字节").arg(before_).arg(after_);
+    // A lone CR becomes CR LF and a last line gains its line end, so a page can also grow.
+    const bool check = effect_ == Effect::Check;
+    const double share = before_ > 0 ? 100.0 * double(before_ - after_) / double(before_) : 0.0;
+    if (share >= 0)
+        text += QStringLiteral("，%1 %2%")
+                    .arg(check ? QStringLiteral("可节省") : QStringLiteral("节省"))
+                    .arg(share, 0, 'f', 1);
+    else
+        text += QStringLiteral("，%1 %2%")
+                    .arg(check ? QStringLiteral("会增加") : QStringLiteral("增加"))
+                    .arg(-share, 0, 'f', 1);
+    return text + QStringLiteral("。\n");
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/page_finder.h"
+
+// What became of one page.
+struct PageOutcome {
+    bool failed = false;
+    bool changed = false;  // its compressed form differs from it
+    bool written = false;  // a file was written: the page itself, its target or standard output
+    qint64 sizeBefore = 0;
+    qint64 sizeAfter = 0;
+    QString errorLine;  // for a failure: what failed, on which file, and why
+    // Left alone, not counted: a link that leads out of the folder PATH it was found in.
+    bool skipped = false;
+    QString noticeLine;  // what was skipped, or what the page lost although it was written
+};
+
+// A bar on standard error that shows how many pages are done, for a person waiting at a
+// terminal. It shows only once a run has taken about a second, so that quick runs print nothing
+// but their result, and never when standard error is not a terminal, so that logs stay clean.
+// It always fits on one line of the terminal, however narrow, dropping the bar and then the
+// words where they do not fit, so that redrawing it never leaves a line behind.
+class ProgressBar {
+public:
+    explicit ProgressBar(bool wanted);
+
+    void show(qsizetype done, qsizetype total);
+    // Takes the bar away, before another line goes to standard error and at the end.
+    void clear();
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point lastDrawn_;
+};
+
+// What a run tells, as it goes and at its end. Each result as it is known: a failure on standard
+// error, a page that would change on standard output for --check, one name a line. At the end, the
+// summary line (not with --quiet), and the exit status. Every file counts once, as done, as
+// needing nothing, or as failed, so the three add up to the files; the outcome of a page counts
+// for each of its names.
+class RunReport {
+public:
+    RunReport(const CompressRequest &request, const std::vector<PageJob> &jobs);
+
+    void page(const PageJob &job, const PageOutcome &outcome);
+    // A folder that could not be read: a failure, though no file.
+    void unreadableFolder(const QString &line);
+    // A line that is no failure of its own.
+    void notice(const QString &line);
+    void progress(qsizetype done) { bar_.show(done, jobs_); }
+
+    // Tells how the run ended, stopped by signal unless that is 0, and answers the exit status.
+    int finish(int signal);
+
+private:
+    // What a run does to a page that its compression changes; the words of the summary follow it.
+    enum class Effect {
+        Rewrite,  // replaces the page in place
+        Write,    // writes another file, or standard output
+        Check,    // nothing: only tells whether it would change
+    };
+
+    static Effect effectOf(const CompressRequest &request);
+    void count(const PageOutcome &outcome);
+    QString summary() const;
+
+    Effect effect_;
+    bool quiet_;
+    char nameEnd_;  // what follows each name that --check lists
+    ProgressBar bar_;
+    qsizetype jobs_;
+    qsizetype untouched_ = 0;  // names of the jobs not reported yet
+    qint64 files_ = 0;
+    qint64 done_ = 0;
+    qint64 failed_ = 0;
+    qint64 unreadableFolders_ = 0;
+    qint64 before_ = 0;
+    qint64 after_ = 0;
+};
