@@ -66,6 +66,21 @@ constexpr std::string_view kSupportedCharsets =
     "WINDOWS-1252 WINDOWS-1253 WINDOWS-1254 WINDOWS-1256 WINDOWS-1257 WINDOWS-31J WINDOWS-874 "
     "WINDOWS-936 WINSAMI2 WS2";
 
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Calls visit with each name of a list separated by spaces, until visit answers true.
+template <typename Visit>
+bool anyName(std::string_view names, Visit visit) {
+    for (std::string_view rest = names; !rest.empty();) {
+        const std::size_t space = rest.find(' ');
+        if (space != 0 && visit(rest.substr(0, space))) return true;
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+    }
+    return false;
+}
+
 // The labels whose meaning on the web differs from the charset of that name, or which the system's
 // converter does not know, with the converter's name for what browsers read them as.
 struct Family {
@@ -115,28 +130,10 @@ bool isNameCharacter(char c) {
 
 std::optional<std::string_view> familyName(std::string_view label) {
     for (const Family &family : kFamilies) {
-        for (std::string_view rest = family.labels; !rest.empty();) {
-            const std::size_t space = rest.find(' ');
-            if (rest.substr(0, space) == label) return family.iconvName;
-            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-        }
+        if (anyName(family.labels, [&](std::string_view name) { return name == label; }))
+            return family.iconvName;
     }
     return std::nullopt;
-}
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Calls visit with each name of a list separated by spaces, until visit answers true.
-template <typename Visit>
-bool anyName(std::string_view names, Visit visit) {
-    for (std::string_view rest = names; !rest.empty();) {
-        const std::size_t space = rest.find(' ');
-        if (space != 0 && visit(rest.substr(0, space))) return true;
-        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-    }
-    return false;
 }
 
 }  // namespace
@@ -174,8 +171,7 @@ std::optional<FileEncoding> encodingForLabel(QByteArrayView label) {
     }
     // Names in capitals, as the converter lists them and as a message shows them.
     std::string iconvName(familyName(name).value_or(name));
-    for (char &c : iconvName)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char &c : iconvName) c = upper(c);
     const FileEncoding encoding(iconvName);
     if (encoding == FileEncoding::Utf8 || encoding == FileEncoding::Gb18030) return encoding;
     if (!isSupportedCharset(encoding.name())) return std::nullopt;

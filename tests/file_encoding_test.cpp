@@ -421,7 +421,8 @@ void FileEncodingTest::roundTripsAcrossPieces_data() {
     QTest::addColumn<QByteArray>("unit");
     QTest::addColumn<int>("repeat");
 
-    // 中文 in GB18030 with a stray byte: the raw byte lands at every offset of a piece.
+    // 中文 in GB18030 with a stray byte: the raw byte lands at every offset of the stretches the
+    // conversion takes.
     const QByteArray mixed("\xd6\xd0\xce\xc4\x80");
     QTest::newRow("one stray byte") << QByteArray("\x80") << 1;
     QTest::newRow("just under a piece") << mixed << (1 << 20) / 5 - 1;
