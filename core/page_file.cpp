@@ -303,21 +303,28 @@ private:
 struct InPlaceInstead {};
 using Replacement = std::variant<Written, FileError, InPlaceInstead>;
 
-// Makes what a rename in folder did survive a power cut. A folder that the caller may not read
-// cannot be opened to be synced; a file system that cannot sync folders says EINVAL.
-int syncFolder(const QString &folder) {
-    const FileDescriptor opened(
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (opened.get() < 0) return errno == EACCES ? 0 : errno;
-    return ::fsync(opened.get()) != 0 && errno != EINVAL ? errno : 0;
+// Opens a folder so that files can be made and renamed in it and, where the caller may read it,
+// so that it can be synced too.
+int openFolder(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 || errno != EACCES) return fd;
+    return ::open(name.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Makes what a rename in the folder open as fd did survive a power cut; 0 or the errno of the
+// failure. A folder opened for its path alone cannot be synced (EBADF), nor can a folder on a
+// file system that does not sync folders (EINVAL).
+int syncFolder(int fd) {
+    if (::fsync(fd) == 0 || errno == EBADF || errno == EINVAL) return 0;
+    return errno;
 }
 
 // Writes a new file beside the target and renames it over the target once every byte is on the
 // disk, each step checked, the last write and the close included.
 Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const TargetRule &rule) {
     const QFileInfo info(target.path);
-    const FileDescriptor folder(::open(QFile::encodeName(info.absolutePath()).constData(),
-                                       O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor folder(openFolder(info.absolutePath()));
     if (folder.get() < 0) return writeErrorFromErrno(errno);
     const QByteArray name = QFile::encodeName(info.fileName());
     TemporaryFile file(folder.get());
@@ -354,8 +361,7 @@ Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const 
     }
     // Renamed, the new file is the target already: a folder that did not reach the disk is
     // reported all the same, since the save is not kept until it does.
-    if (const int syncError = syncFolder(info.absolutePath()))
-        return writeErrorFromErrno(syncError);
+    if (const int syncError = syncFolder(folder.get())) return writeErrorFromErrno(syncError);
     return written;
 }
 
