@@ -10,6 +10,7 @@
 
 #include "core/converter.h"
 #include "scripted_dialogs.h"
+#include "test_folder.h"
 #include "ui/main/form1.h"
 #include "ui/main/text_area.h"
 
@@ -68,17 +69,4 @@ struct Form1Harness {
 // Names an encoding in a failed comparison.
 inline char *toString(const FileEncoding &encoding) {
     return qstrdup(encoding.name());
-}
-
-inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write");
-    return path;
-}
-
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -1,10 +1,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <optional>
@@ -15,42 +12,11 @@
 #include "core/line_trim_loader.h"
 #include "core/text_writer.h"
 #include "file_rights.h"
+#include "test_folder.h"
 #include "tiny_file_system.h"
 #include "unprivileged.h"
 
 namespace {
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write");
-    return path;
-}
-
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entries(const QString &folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-// Every file and folder below folder, for spotting a temporary file left behind.
-QStringList tree(const QString &folder) {
-    QStringList paths;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) paths.append(it.next());
-    paths.sort();
-    return paths;
-}
-
-void setMode(const QString &path, mode_t mode) {
-    ::chmod(QFile::encodeName(path).constData(), mode);
-}
 
 // Lets files grow to at most limit bytes while it lives; a write past it fails with EFBIG, since
 // the test case ignores the signal as both programs do.

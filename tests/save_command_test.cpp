@@ -1,7 +1,5 @@
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -10,29 +8,6 @@
 #include "file_rights.h"
 #include "form1_harness.h"
 #include "unprivileged.h"
-
-namespace {
-
-QStringList entries(const QString &folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
-// Every file and folder below folder, for spotting a temporary file left behind.
-QStringList tree(const QString &folder) {
-    QStringList paths;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) paths.append(it.next());
-    paths.sort();
-    return paths;
-}
-
-void setMode(const QString &path, mode_t mode) {
-    ::chmod(QFile::encodeName(path).constData(), mode);
-}
-
-}  // namespace
 
 class SaveCommandTest : public QObject {
     Q_OBJECT
