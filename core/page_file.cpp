@@ -31,32 +31,40 @@ public:
 
     int get() const { return fd_; }
 
-    // Closes the descriptor; 0, or the errno of the close.
-    int close() {
+    // Closes the descriptor, and says why that failed.
+    std::optional<FileError> close() {
         const int fd = fd_;
         fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
+        if (::close(fd) == 0) return std::nullopt;
+        return writeErrorFromErrno(errno);
     }
 
 private:
     int fd_;
 };
 
-// Writes all of bytes to fd at offset; 0, or the errno of the call that failed.
-int writeAllAt(int fd, QByteArrayView bytes, off_t offset) {
+// Writes all of bytes to fd at offset, and says why a call failed.
+std::optional<FileError> writeAllAt(int fd, QByteArrayView bytes, off_t offset) {
     const char *p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return errno;
+            return writeErrorFromErrno(errno);
         }
         p += n;
         left -= n;
         offset += n;
     }
-    return 0;
+    return std::nullopt;
+}
+
+// Puts a file's data on the disk, and says why that failed. Some file systems report a full disk
+// only here; one that cannot sync says EINVAL, and has nothing to lose by it.
+std::optional<FileError> syncData(int fd) {
+    if (::fdatasync(fd) == 0 || errno == EINVAL) return std::nullopt;
+    return writeErrorFromErrno(errno);
 }
 
 // Whether the file-size limit lets a file hold length bytes: the limit applies to every write that
@@ -201,20 +209,19 @@ std::optional<FileError> overwriteInPlace(const QString &path, const FileIdentit
         }
     }
 
-    int error = writeAllAt(file.get(), bytes, 0);
-    if (error == 0 && bytes.size() < oldSize && ::ftruncate(file.get(), bytes.size()) != 0)
-        error = errno;
-    if (error == 0 && ::fdatasync(file.get()) != 0 && errno != EINVAL) error = errno;
-    if (error != 0) {
+    std::optional<FileError> error = writeAllAt(file.get(), bytes, 0);
+    if (!error && bytes.size() < oldSize && ::ftruncate(file.get(), bytes.size()) != 0)
+        error = writeErrorFromErrno(errno);
+    if (!error) error = syncData(file.get());
+    if (error) {
         if (old) (void)writeAllAt(file.get(), *old, 0);
         (void)::ftruncate(file.get(), oldSize);
         // Put back as it was, time stamp included, so that build tools see nothing new.
         const timespec times[2] = {status.st_atim, status.st_mtim};
         (void)::futimens(file.get(), times);
-        return writeErrorFromErrno(error);
+        return error;
     }
-    if (const int closeError = file.close()) return writeErrorFromErrno(closeError);
-    return std::nullopt;
+    return file.close();
 }
 
 // The file that path leads to, links followed, as an absolute path. A chain of links that does
@@ -268,8 +275,8 @@ public:
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
-    // Makes it, named after the file that it is to replace; 0 or the errno of the failure.
-    int create(const QByteArray &target, mode_t mode) {
+    // Makes it, named after the file that it is to replace, and says why that failed.
+    std::optional<FileError> create(const QByteArray &target, mode_t mode) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QByteArray name = temporaryFileName(target);
             file_ = FileDescriptor(::openat(folder_, name.constData(),
@@ -277,19 +284,20 @@ public:
                                             mode));
             if (file_.get() >= 0) {
                 name_ = name;
-                return 0;
+                return std::nullopt;
             }
-            if (errno != EEXIST) return errno;
+            if (errno != EEXIST) return writeErrorFromErrno(errno);
         }
-        return EEXIST;
+        return writeErrorFromErrno(EEXIST);
     }
     int get() const { return file_.get(); }
-    int close() { return file_.close(); }
-    // Puts it in target's place; 0 or the errno of the failure.
-    int replace(const QByteArray &target) {
-        if (::renameat(folder_, name_.constData(), folder_, target.constData()) != 0) return errno;
+    std::optional<FileError> close() { return file_.close(); }
+    // Puts it in target's place, and says why that failed.
+    std::optional<FileError> replace(const QByteArray &target) {
+        if (::renameat(folder_, name_.constData(), folder_, target.constData()) != 0)
+            return writeErrorFromErrno(errno);
         kept_ = true;
-        return 0;
+        return std::nullopt;
     }
 
 private:
@@ -312,12 +320,12 @@ int openFolder(const QString &path) {
     return ::open(name.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Makes what a rename in the folder open as fd did survive a power cut; 0 or the errno of the
-// failure. A folder opened for its path alone cannot be synced (EBADF), nor can a folder on a
-// file system that does not sync folders (EINVAL).
-int syncFolder(int fd) {
-    if (::fsync(fd) == 0 || errno == EBADF || errno == EINVAL) return 0;
-    return errno;
+// Makes what a rename in the folder open as fd did survive a power cut, and says why that failed.
+// A folder opened for its path alone cannot be synced (EBADF), nor can a folder on a file system
+// that does not sync folders (EINVAL).
+std::optional<FileError> syncFolder(int fd) {
+    if (::fsync(fd) == 0 || errno == EBADF || errno == EINVAL) return std::nullopt;
+    return writeErrorFromErrno(errno);
 }
 
 // Writes a new file beside the target and renames it over the target once every byte is on the
@@ -329,8 +337,7 @@ Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const 
     const QByteArray name = QFile::encodeName(info.fileName());
     TemporaryFile file(folder.get());
     // Until it has the old file's rights, a new file is its writer's alone.
-    if (const int error = file.create(name, target.exists() ? 0600 : 0666))
-        return writeErrorFromErrno(error);
+    if (auto error = file.create(name, target.exists() ? 0600 : 0666)) return *error;
 
     Written written;
     if (target.exists()) {
@@ -342,11 +349,11 @@ Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const 
         written.lostAttributes = std::get<QList<LostAttribute>>(std::move(copied));
     }
 
-    int error = writeAllAt(file.get(), bytes, 0);
+    std::optional<FileError> error = writeAllAt(file.get(), bytes, 0);
     // Some file systems report a full disk only when the data reaches it, some only on close.
-    if (error == 0 && ::fdatasync(file.get()) != 0 && errno != EINVAL) error = errno;
-    if (error == 0) error = file.close();
-    if (error != 0) return writeErrorFromErrno(error);
+    if (!error) error = syncData(file.get());
+    if (!error) error = file.close();
+    if (error) return *error;
 
     if (rule.readAs) {
         struct stat now {};
@@ -354,14 +361,14 @@ Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const 
             FileIdentity::of(now) != *rule.readAs)
             return FileError{FileError::Kind::Replaced, {}};
     }
-    if (const int renameError = file.replace(name)) {
-        // A file mounted in its own place cannot be renamed over, only written.
-        if (renameError == EBUSY && target.exists()) return InPlaceInstead{};
-        return writeErrorFromErrno(renameError);
+    if (auto renameError = file.replace(name)) {
+        // A file mounted in its own place cannot be renamed over (EBUSY), only written.
+        if (renameError->kind == FileError::Kind::InUse && target.exists()) return InPlaceInstead{};
+        return *renameError;
     }
     // Renamed, the new file is the target already: a folder that did not reach the disk is
     // reported all the same, since the save is not kept until it does.
-    if (const int syncError = syncFolder(folder.get())) return writeErrorFromErrno(syncError);
+    if (auto syncError = syncFolder(folder.get())) return *syncError;
     return written;
 }
 
