@@ -362,6 +362,13 @@ std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
     return decodeFileBytes(std::move(bytes), fallback);
 }
 
+std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
+                                                    const std::optional<FileEncoding> &stated,
+                                                    bool validUtf8) {
+    const FileEncoding encoding = stated ? *stated : encodingOfContent(bytes, validUtf8);
+    return decodeFileBytes(std::move(bytes), encoding);
+}
+
 std::variant<QByteArray, FileError> encodeDocument(QByteArrayView document,
                                                    const FileEncoding &encoding) {
     if (encoding == FileEncoding::Utf8) return document.toByteArray();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <optional>
 #include <variant>
 
 #include "core/encoding.h"
@@ -20,6 +21,12 @@
 //    (encodingOfContent), and the document says so in its encoding.
 // NoConverter where the system has no GB18030 converter.
 std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes, const FileEncoding &encoding);
+
+// The same for a page read in the encoding it states, or, where it states none, in the one its
+// bytes call for (encodingOfContent); validUtf8 is what isValidUtf8(bytes) says, asked only then.
+std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
+                                                    const std::optional<FileEncoding> &stated,
+                                                    bool validUtf8);
 
 // The bytes of document as stored in the given encoding. Bytes of the document that are not valid
 // UTF-8 are passed through unchanged. A character that the encoding cannot hold is an Unencodable

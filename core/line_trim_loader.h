@@ -12,8 +12,9 @@
 // than any real page.
 inline constexpr qint64 kMaxDocumentSize = qint64{1} << 30;
 
-// The whole Open: reads a page file (readRegularFile), chooses the encoding it is read in
-// (chooseFileEncoding), trims every line of the spaces at both ends that a browser does not show
-// (trimLines) and decodes the trimmed bytes into the document the text area shows
-// (decodeFileBytes). The caller gets the whole document or an error, never a part of one.
+// The whole Open: reads a page file (readRegularFile), takes the encoding it states
+// (statedEncoding), trims every line of the spaces at both ends that a browser does not show
+// (InPlaceTrim) and decodes the trimmed bytes into the document the text area shows, in the
+// stated encoding or else the one its bytes call for (decodeFileBytes). The caller gets the whole
+// document or an error, never a part of one.
 std::variant<TextBuffer, FileError> openPage(const QString &path);
