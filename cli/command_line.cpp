@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/command_line_texts.h"
+#include "zerediz_version.h"
 
 namespace {
 

@@ -10,8 +10,9 @@
 #include "cli/page_compressor.h"
 #include "cli/page_finder.h"
 #include "cli/run_report.h"
-#include "core/chinese_translations.h"
+#include "core/command_line_texts.h"
 #include "core/page_file.h"
+#include "zerediz_version.h"
 
 namespace {
 

@@ -3,6 +3,10 @@
 #include <locale.h>
 #include <wchar.h>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <algorithm>
 
 int displayColumns(QStringView text) {
@@ -56,4 +60,16 @@ QString commandLineErrorText(const QCommandLineParser &parser, const QStringList
         named.append(u'“' + (asLong ? longForm : u'-' + name) + u'”');
     }
     return QStringLiteral("未知选项%1。").arg(named.join(u'、'));
+}
+
+bool installChineseQtTranslations(QCoreApplication &app) {
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }

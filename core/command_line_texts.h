@@ -5,6 +5,7 @@
 #include <QStringView>
 
 class QCommandLineParser;
+class QCoreApplication;
 
 // The columns text takes on a terminal: two for a Chinese character, none for a combining mark.
 int displayColumns(QStringView text);
@@ -17,3 +18,8 @@ QString alignedHelpText(const QCommandLineParser &parser);
 // Why the parser could not read arguments (the program's name first), as one Chinese sentence.
 // Unlike Qt's own text, it names an unknown option as it was typed, with its dashes.
 QString commandLineErrorText(const QCommandLineParser &parser, const QStringList &arguments);
+
+// Installs Qt's own Simplified Chinese texts (command-line help, standard dialogs and buttons)
+// whatever the system's language is, as the whole interface is Chinese. False where they are
+// missing (package qt6-translations-l10n); Qt's English texts stay then.
+bool installChineseQtTranslations(QCoreApplication &app);

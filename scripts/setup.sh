@@ -3,13 +3,13 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config
+    cmake g++ make
     clang libclang-rt-14-dev
     qt6-base-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
     qt6-svg-dev
     fonts-wqy-microhei fonts-arphic-uming
-    xvfb xauth imagemagick desktop-file-utils
-    dpkg-dev file fakeroot lintian appstream
+    xvfb xauth desktop-file-utils
+    dpkg-dev file lintian appstream
     help2man man-db eatmydata
     acl attr
     chromium python3

@@ -5,6 +5,7 @@
 #include "app/application_setup.h"
 #include "app/command_line.h"
 #include "form1_harness.h"
+#include "zerediz_version.h"
 
 // `zerediz [选项] [文件]`: parsed in this process, where a start shows a real main window with
 // scripted dialogs, and answered by the real program wherever it exits without a window.
