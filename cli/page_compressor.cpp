@@ -16,6 +16,7 @@
 #include <new>
 #include <optional>
 #include <semaphore>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <variant>
@@ -159,11 +160,13 @@ CompressedPage compressPage(const PageJob &job) {
 struct Stored {
     bool written = false;
     QList<LostAttribute> lostAttributes;
+    QString unsyncedFolder;
 };
 
 std::variant<Stored, FileError> storedBy(const WriteResult &written) {
     if (const auto *error = std::get_if<FileError>(&written)) return *error;
-    return Stored{true, std::get<Written>(written).lostAttributes};
+    const Written &done = std::get<Written>(written);
+    return Stored{true, done.lostAttributes, done.unsyncedFolder};
 }
 
 // Whether the file at path holds exactly bytes; only a file of the same size is read.
@@ -199,21 +202,26 @@ std::optional<FileError> makeFolderFor(const QString &target) {
 
 // Writes the compressed bytes of a page through the window's writer: in place, into the file that
 // was read; elsewhere, unless the target holds exactly these bytes already, so that it keeps its
-// time stamp. Standard output is always written.
+// time stamp. Standard output is always written. A run writes many pages into few folders, so each
+// folder is synced once at its end rather than behind every page.
 std::variant<Stored, FileError> storeBytes(const PageJob &job, const CompressedPage &page) {
     using Output = CompressRequest::Output;
-    if (job.output == Output::InPlace)
-        return storedBy(
-            writeRegularFile(page.resolvedPath, page.bytes, {page.identity, job.nameAlone}));
+    TargetRule rule;
+    rule.syncFolder = false;
+    if (job.output == Output::InPlace) {
+        rule.readAs = page.identity;
+        rule.nameAlone = job.nameAlone;
+        return storedBy(writeRegularFile(page.resolvedPath, page.bytes, rule));
+    }
     if (job.target == u'-') {
         if (const auto error = writeToStandardOutput(page.bytes)) return *error;
-        return Stored{true, {}};
+        return Stored{true, {}, {}};
     }
-    if (holds(job.target, page.bytes)) return Stored{false, {}};
+    if (holds(job.target, page.bytes)) return Stored{};
     if (job.output == Output::Mirror) {
         if (const auto error = makeFolderFor(job.target)) return *error;
     }
-    return storedBy(writeRegularFile(job.target, page.bytes));
+    return storedBy(writeRegularFile(job.target, page.bytes, rule));
 }
 
 // Stores a compressed page where its job says: mostly waiting for the disk. The outcome is the
@@ -229,6 +237,7 @@ PageOutcome storePage(const PageJob &job, const CompressedPage &page) {
         const Stored &done = std::get<Stored>(stored);
         PageOutcome outcome = page.outcome;
         outcome.written = done.written;
+        outcome.unsyncedFolder = done.unsyncedFolder;
         if (!done.lostAttributes.isEmpty())
             outcome.noticeLine =
                 cannotKeepAttributesText(target) + u'：' + lostAttributesText(done.lostAttributes);
@@ -300,6 +309,7 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     working = started;
     for (qsizetype i = 0; i < started; ++i) workers.emplace_back(work);
 
+    std::set<QString> unsynced;  // the folders of the pages reported, still to be synced
     std::unique_lock lock(mutex);
     qsizetype reported = 0;
     while (reported < total) {
@@ -316,8 +326,17 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
         }
         const qsizetype doneNow = done;
         lock.unlock();
-        for (std::size_t i = 0; i < ready.size(); ++i) report.page(jobs[first + i], ready[i]);
+        for (std::size_t i = 0; i < ready.size(); ++i) {
+            if (!ready[i].unsyncedFolder.isEmpty()) unsynced.insert(ready[i].unsyncedFolder);
+            report.page(jobs[first + i], ready[i]);
+        }
         report.progress(doneNow);
         lock.lock();
+    }
+    lock.unlock();
+    // Stopped or not, what was reported as written is on the disk when the run ends.
+    for (const QString &folder : unsynced) {
+        if (const auto error = syncFolder(folder))
+            report.unsyncedFolder(cannotSyncFolderText(folder) + u'：' + fileErrorText(*error));
     }
 }

@@ -119,6 +119,11 @@ void RunReport::unreadableFolder(const QString &line) {
     notice(line);
 }
 
+void RunReport::unsyncedFolder(const QString &line) {
+    ++unsyncedFolders_;
+    notice(line);
+}
+
 void RunReport::notice(const QString &line) {
     bar_.clear();
     printTo(stderr, line + u'\n');
@@ -136,7 +141,8 @@ int RunReport::finish(int signal) {
         return 128 + signal;
     }
     if (!quiet_) printTo(stderr, summary());
-    if (failed_ > 0 || unreadableFolders_ > 0 || (effect_ == Effect::Check && done_ > 0))
+    if (failed_ > 0 || unreadableFolders_ > 0 || unsyncedFolders_ > 0 ||
+        (effect_ == Effect::Check && done_ > 0))
         return exit_status::kFailed;
     return exit_status::kDone;
 }
@@ -185,6 +191,7 @@ QString RunReport::summary() const {
     if (failed_ > 0) text += QStringLiteral("，%1 个失败").arg(failed_);
     if (unreadableFolders_ > 0)
         text += QStringLiteral("；%1 个文件夹无法读取").arg(unreadableFolders_);
+    if (unsyncedFolders_ > 0) text += QStringLiteral("；%1 个文件夹无法同步").arg(unsyncedFolders_);
     text += QStringLiteral("；%1 字节 → %2 字节").arg(before_).arg(after_);
     // A lone CR becomes CR LF and a last line gains its line end, so a page can also grow.
     const bool check = effect_ == Effect::Check;

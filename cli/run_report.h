@@ -17,7 +17,8 @@ struct PageOutcome {
     QString errorLine;  // for a failure: what failed, on which file, and why
     // Left alone, not counted: a link that leads out of the folder PATH it was found in.
     bool skipped = false;
-    QString noticeLine;  // what was skipped, or what the page lost although it was written
+    QString noticeLine;      // what was skipped, or what the page lost although it was written
+    QString unsyncedFolder;  // the folder its new file took its place in, synced at the run's end
 };
 
 // A bar on standard error that shows how many pages are done, for a person waiting at a
@@ -52,6 +53,8 @@ public:
     void page(const PageJob &job, const PageOutcome &outcome);
     // A folder that could not be read: a failure, though no file.
     void unreadableFolder(const QString &line);
+    // A folder whose new files may not survive a power cut: a failure, though no file.
+    void unsyncedFolder(const QString &line);
     // A line that is no failure of its own.
     void notice(const QString &line);
     void progress(qsizetype done) { bar_.show(done, jobs_); }
@@ -81,6 +84,7 @@ private:
     qint64 done_ = 0;
     qint64 failed_ = 0;
     qint64 unreadableFolders_ = 0;
+    qint64 unsyncedFolders_ = 0;
     qint64 before_ = 0;
     qint64 after_ = 0;
 };

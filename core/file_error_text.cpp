@@ -81,6 +81,10 @@ QString cannotSaveText(const QString &path) {
     return QStringLiteral("无法保存文件：") + path;
 }
 
+QString cannotSyncFolderText(const QString &path) {
+    return QStringLiteral("无法同步文件夹：") + path;
+}
+
 QString cannotKeepAttributesText(const QString &path) {
     return QStringLiteral("未能保留扩展属性：") + path;
 }

@@ -14,6 +14,8 @@ QString fileErrorText(const FileError &error);
 QString cannotOpenText(const QString &path);
 QString cannotCompressText(const QString &path);
 QString cannotSaveText(const QString &path);
+// The files written into the folder at path may not survive a power cut.
+QString cannotSyncFolderText(const QString &path);
 
 // What a save that succeeded could not keep: the attributes of the file at path, and why.
 QString cannotKeepAttributesText(const QString &path);

@@ -323,7 +323,7 @@ int openFolder(const QString &path) {
 // Makes what a rename in the folder open as fd did survive a power cut, and says why that failed.
 // A folder opened for its path alone cannot be synced (EBADF), nor can a folder on a file system
 // that does not sync folders (EINVAL).
-std::optional<FileError> syncFolder(int fd) {
+std::optional<FileError> syncOpenFolder(int fd) {
     if (::fsync(fd) == 0 || errno == EBADF || errno == EINVAL) return std::nullopt;
     return writeErrorFromErrno(errno);
 }
@@ -368,11 +368,21 @@ Replacement replaceAtomically(const Target &target, QByteArrayView bytes, const 
     }
     // Renamed, the new file is the target already: a folder that did not reach the disk is
     // reported all the same, since the save is not kept until it does.
-    if (auto syncError = syncFolder(folder.get())) return *syncError;
+    if (!rule.syncFolder) {
+        written.unsyncedFolder = info.absolutePath();
+        return written;
+    }
+    if (auto syncError = syncOpenFolder(folder.get())) return *syncError;
     return written;
 }
 
 }  // namespace
+
+std::optional<FileError> syncFolder(const QString &path) {
+    const FileDescriptor folder(openFolder(path));
+    if (folder.get() < 0) return writeErrorFromErrno(errno);
+    return syncOpenFolder(folder.get());
+}
 
 WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
     if (path.isEmpty()) return FileError{FileError::Kind::FolderMissing, {}};

@@ -43,6 +43,8 @@ std::variant<QByteArray, FileError> readToEnd(int fd, qint64 expectedSize, qint6
 // What a save that succeeded could not keep of the file it replaced.
 struct Written {
     QList<LostAttribute> lostAttributes;
+    // The folder a new file took the target's place in, where the caller syncs it (syncFolder).
+    QString unsyncedFolder;
 };
 using WriteResult = std::variant<Written, FileError>;
 
@@ -53,6 +55,9 @@ struct TargetRule {
     // A file with other names (hard links) is replaced under this name alone instead of being
     // written through all of them.
     bool nameAlone = false;
+    // The folder a new file is renamed in is synced before the write counts as done. A caller that
+    // writes many files may sync each folder once, after the last of them, instead.
+    bool syncFolder = true;
 };
 
 // Stores bytes in a file, exactly as they are; nothing is added. A symbolic link is followed and
@@ -75,6 +80,9 @@ struct TargetRule {
 // device that fails a write after the space for it was reserved, in a file that cannot be read.
 WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
                              const TargetRule &rule = {});
+
+// Makes the renames in the folder at path survive a power cut, and says why that failed.
+std::optional<FileError> syncFolder(const QString &path);
 
 // Makes writes past the process's file-size limit (ulimit -f, RLIMIT_FSIZE) fail with EFBIG, which
 // the writer reports like any other failed write, instead of ending the program with SIGXFSZ in
