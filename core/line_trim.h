@@ -32,9 +32,8 @@ class InPlaceTrim {
 public:
     explicit InPlaceTrim(QByteArray page);
 
-    // The page as it was read; its bytes from trimmed() on are still as they were.
+    // The page as it was read; its bytes behind the last step are still as they were.
     QByteArrayView page() const { return buffer_; }
-    qsizetype trimmed() const { return read_; }
     // The lines trimmed so far.
     QByteArrayView result() const;
 
