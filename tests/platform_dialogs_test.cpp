@@ -138,25 +138,40 @@ void PlatformDialogsTest::fileDialogStartsWithName() {
 }
 
 void PlatformDialogsTest::messageBoxes_data() {
-    QTest::addColumn<bool>("question");  // or the completion message
-    QTest::addColumn<QString>("press");  // a button's caption, Esc or the close box
-    QTest::addColumn<PlatformDialogs::Answer>("answer");  // to the question
+    QTest::addColumn<QString>("box");      // the completion message, or the question it names
+    QTest::addColumn<QString>("press");    // a button's caption, Esc or the close box
+    QTest::addColumn<QVariant>("answer");  // to the question
 
     using Answer = PlatformDialogs::Answer;
-    QTest::newRow("压缩完成：）") << false << QStringLiteral("Esc") << Answer::Cancel;
-    QTest::newRow("question, 保存") << true << QStringLiteral("保存") << Answer::Save;
-    QTest::newRow("question, 不保存") << true << QStringLiteral("不保存") << Answer::Discard;
-    QTest::newRow("question, 取消") << true << QStringLiteral("取消") << Answer::Cancel;
-    QTest::newRow("question, Esc") << true << QStringLiteral("Esc") << Answer::Cancel;
-    QTest::newRow("question, close box") << true << QStringLiteral("close box") << Answer::Cancel;
+    const auto answer = [](auto value) { return QVariant::fromValue(value); };
+    QTest::newRow("压缩完成：）") << QStringLiteral("message") << QStringLiteral("Esc")
+                                  << QVariant();
+    QTest::newRow("save first, 保存")
+        << QStringLiteral("save first") << QStringLiteral("保存") << answer(Answer::Save);
+    QTest::newRow("save first, 不保存")
+        << QStringLiteral("save first") << QStringLiteral("不保存") << answer(Answer::Discard);
+    QTest::newRow("save first, 取消")
+        << QStringLiteral("save first") << QStringLiteral("取消") << answer(Answer::Cancel);
+    QTest::newRow("save first, Esc")
+        << QStringLiteral("save first") << QStringLiteral("Esc") << answer(Answer::Cancel);
+    QTest::newRow("save first, close box")
+        << QStringLiteral("save first") << QStringLiteral("close box") << answer(Answer::Cancel);
+    QTest::newRow("replace, 是") << QStringLiteral("replace") << QStringLiteral("是")
+                                 << answer(true);
+    QTest::newRow("replace, 否") << QStringLiteral("replace") << QStringLiteral("否")
+                                 << answer(false);
+    QTest::newRow("replace, Esc") << QStringLiteral("replace") << QStringLiteral("Esc")
+                                  << answer(false);
+    QTest::newRow("replace, close box")
+        << QStringLiteral("replace") << QStringLiteral("close box") << answer(false);
 }
 
 // Each box shows its whole title, stands centred on the window it belongs to, and answers with
 // the button pressed.
 void PlatformDialogsTest::messageBoxes() {
-    QFETCH(bool, question);
+    QFETCH(QString, box);
     QFETCH(QString, press);
-    QFETCH(PlatformDialogs::Answer, answer);
+    QFETCH(QVariant, answer);
     const QString title = QStringLiteral("Zerediz");
     Form1Harness window;
     window.form.show();
@@ -186,12 +201,18 @@ void PlatformDialogsTest::messageBoxes() {
         return true;
     });
     QtPlatformDialogs dialogs;
-    if (question) {
+    if (box == u"save first") {
         QCOMPARE(dialogs.askToSave(&window.form, title, QStringLiteral("文本已修改。要先保存吗？")),
-                 answer);
+                 answer.value<PlatformDialogs::Answer>());
         QCOMPARE(buttons, (QStringList{QStringLiteral("不保存"), QStringLiteral("保存"),
                                        QStringLiteral("取消")}));
         QCOMPARE(defaultButton, QStringLiteral("保存"));
+    } else if (box == u"replace") {
+        QCOMPARE(dialogs.askToReplace(&window.form, title,
+                                      QStringLiteral("“a.htm”已存在。要替换它吗？")),
+                 answer.toBool());
+        QCOMPARE(buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+        QCOMPARE(defaultButton, QStringLiteral("否"));
     } else {
         dialogs.showMessage(&window.form, PlatformDialogs::Icon::None, title,
                             QStringLiteral("压缩完成：）"));

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void writesTypedTextUnchanged_data();
     void writesTypedTextUnchanged();
     void cancelTouchesNothing();
+    void asksBeforeReplacingAnotherFile_data();
+    void asksBeforeReplacingAnotherFile();
     void refusesCharacterTheEncodingCannotHold();
     void failureKeepsTargetAndText_data();
     void failureKeepsTargetAndText();
@@ -127,6 +129,65 @@ void SaveCommandTest::cancelTouchesNothing() {
     QCOMPARE(readFile(page), QByteArray("  untouched  "));
     QVERIFY(window.dialogs.shown.isEmpty());
     QCOMPARE(entries(dir_->path()), QStringList{QStringLiteral("page.htm")});
+}
+
+void SaveCommandTest::asksBeforeReplacingAnotherFile_data() {
+    QTest::addColumn<QStringList>("choices");  // the Save dialog's answers in turn; "" cancels
+    QTest::addColumn<QList<bool>>("replies");  // to the question whether to replace
+    QTest::addColumn<QString>("written");      // the file that gets the text, or none
+
+    const QString page = QStringLiteral("page.htm");
+    const QString other = QStringLiteral("other.htm");
+    const QString fresh = QStringLiteral("new.htm");
+    QTest::newRow("the page shown") << QStringList{page} << QList<bool>{} << page;
+    QTest::newRow("a link to the page shown")
+        << QStringList{QStringLiteral("link.htm")} << QList<bool>{} << page;
+    QTest::newRow("a new name") << QStringList{fresh} << QList<bool>{} << fresh;
+    QTest::newRow("another file, 是") << QStringList{other} << QList<bool>{true} << other;
+    QTest::newRow("another file, 否, then cancelled")
+        << QStringList{other, QString()} << QList<bool>{false} << QString();
+    QTest::newRow("another file, 否, then a new name")
+        << QStringList{other, fresh} << QList<bool>{false} << fresh;
+    QTest::newRow("the file last saved, asked once")
+        << QStringList{other, other} << QList<bool>{true} << other;
+}
+
+// A slip of the name must not cost an unrelated file; saving over the page itself asks nothing.
+void SaveCommandTest::asksBeforeReplacingAnotherFile() {
+    QFETCH(QStringList, choices);
+    QFETCH(QList<bool>, replies);
+    QFETCH(QString, written);
+    const QString page = writeFile(*dir_, QStringLiteral("page.htm"), "  page  ");
+    writeFile(*dir_, QStringLiteral("other.htm"), "other");
+    QVERIFY(QFile::link(QStringLiteral("page.htm"), dir_->filePath(QStringLiteral("link.htm"))));
+    Form1Harness window;
+    window.open(page);
+    window.text().insertText("typed ");
+    const QByteArray text = window.textBytes();
+    QMap<QString, QByteArray> files;
+    for (const QString &name : {QStringLiteral("page.htm"), QStringLiteral("other.htm")})
+        files[name] = readFile(dir_->filePath(name));
+    if (!written.isEmpty()) files[written] = text;
+
+    window.dialogs.replaceAnswers = replies;
+    for (const QString &choice : choices)
+        window.dialogs.files.append(choice.isEmpty() ? std::nullopt
+                                                     : std::optional(dir_->filePath(choice)));
+    while (!window.dialogs.files.isEmpty()) window.click("Command2");
+
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        QCOMPARE(readFile(dir_->filePath(file.key())), file.value());
+    QCOMPARE(QFileInfo::exists(dir_->filePath(QStringLiteral("new.htm"))), written == u"new.htm");
+    QCOMPARE(window.dialogs.askedToReplace.size(), replies.size());
+    for (const auto &question : window.dialogs.askedToReplace) {
+        QCOMPARE(question.text, QStringLiteral("“other.htm”已存在。要替换它吗？"));
+        QCOMPARE(question.title, QStringLiteral("Zerediz"));
+        QCOMPARE(question.parent, &window.form);
+    }
+    // 否 shows the dialog again with the name it gave.
+    if (replies == QList<bool>{false})
+        QCOMPARE(window.dialogs.startPaths.last(), dir_->filePath(QStringLiteral("other.htm")));
+    QCOMPARE(window.text().isModified(), written.isEmpty());
 }
 
 // A save that would put a character into the file in another encoding than the page's own is

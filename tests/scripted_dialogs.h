@@ -26,6 +26,8 @@ public:
     QList<Shown> shown;
     QList<Answer> answers;  // to the question whether to save first; 不保存 once none is left
     QList<Shown> asked;
+    QList<bool> replaceAnswers;  // to the question whether to replace a file; 是 once none is left
+    QList<Shown> askedToReplace;
 
     std::optional<QString> openFileName(QWidget *, const QString &startPath) override {
         return nextFile(QStringLiteral("open"), startPath);
@@ -40,6 +42,11 @@ public:
     Answer askToSave(QWidget *parent, const QString &title, const QString &text) override {
         asked.append({Icon::Warning, title, text, parent, isOnScreen(parent)});
         return answers.isEmpty() ? Answer::Discard : answers.takeFirst();
+    }
+
+    bool askToReplace(QWidget *parent, const QString &title, const QString &text) override {
+        askedToReplace.append({Icon::Warning, title, text, parent, isOnScreen(parent)});
+        return replaceAnswers.isEmpty() || replaceAnswers.takeFirst();
     }
 
 private:

@@ -9,6 +9,7 @@ std::optional<QString> CommonDialog::showOpen(QWidget *parent) {
     return dialogs_.openFileName(parent, fileName_);
 }
 
-std::optional<QString> CommonDialog::showSave(QWidget *parent) {
-    return dialogs_.saveFileName(parent, fileName_);
+std::optional<QString> CommonDialog::showSave(QWidget *parent,
+                                              const std::optional<QString> &again) {
+    return dialogs_.saveFileName(parent, again.value_or(fileName_));
 }

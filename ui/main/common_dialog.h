@@ -16,9 +16,10 @@ public:
     CommonDialog(PlatformDialogs &dialogs, QObject *parent);
 
     // The chosen full path, or nullopt when the user cancelled. The choice is not kept until the
-    // command that asked for it calls setFileName().
+    // command that asked for it calls setFileName(). A Save dialog shown again for a name the user
+    // would not replace starts with that name instead of the kept one.
     std::optional<QString> showOpen(QWidget *parent);
-    std::optional<QString> showSave(QWidget *parent);
+    std::optional<QString> showSave(QWidget *parent, const std::optional<QString> &again = {});
 
     QString fileName() const { return fileName_; }
     void setFileName(const QString &path) { fileName_ = path; }

@@ -167,7 +167,9 @@ void Form1::openCommand() {
 }
 
 bool Form1::saveCommand() {
-    const std::optional<QString> path = commonDialog1_->showSave(this);
+    std::optional<QString> path = commonDialog1_->showSave(this);
+    // 否 brings the dialog back with the name it gave, so that a slip of the name can be mended.
+    while (path && !mayReplace(*path)) path = commonDialog1_->showSave(this, *path);
     return path && saveFile(*path);
 }
 
@@ -206,6 +208,18 @@ bool Form1::maybeSave() {
             return false;
     }
     return false;
+}
+
+// Saving over the page shown, the one last opened or saved, is what the window is for and asks
+// nothing; the dialog keeps exactly that page's name. Any other file that exists is replaced only
+// once the user says so, however it is named: a link to the page is the page.
+bool Form1::mayReplace(const QString &path) {
+    const QFileInfo target(path);
+    if (!target.exists() || target.isDir()) return true;
+    const QString shown = commonDialog1_->fileName();
+    if (!shown.isEmpty() && target == QFileInfo(shown)) return true;
+    return dialogs_.askToReplace(this, windowTitle(),
+                                 QStringLiteral("“%1”已存在。要替换它吗？").arg(target.fileName()));
 }
 
 // Every way in (the dialog, the command line, a dropped file) ends here, once typed text has been

@@ -46,6 +46,7 @@ private:
     void wire();
 
     bool maybeSave();
+    bool mayReplace(const QString &path);
     void loadFile(const QString &path);
     bool saveFile(const QString &path);
     void warn(const QString &text);

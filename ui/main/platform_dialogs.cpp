@@ -136,3 +136,14 @@ PlatformDialogs::Answer QtPlatformDialogs::askToSave(QWidget *parent, const QStr
             return Answer::Cancel;
     }
 }
+
+bool QtPlatformDialogs::askToReplace(QWidget *parent, const QString &title, const QString &text) {
+    CentredMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No,
+                          parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    makeRoomForTitle(box, title);
+    return box.exec() == QMessageBox::Yes;
+}

@@ -26,6 +26,10 @@ public:
     // A warning that asks whether to save first, with the buttons 保存, 不保存 and 取消, centred on
     // parent's window. Esc and the close box answer 取消.
     virtual Answer askToSave(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A warning that asks whether to replace an existing file, with the buttons 是 and 否,
+    // centred on parent's window. 否 is the default, and Esc and the close box answer it too:
+    // a slip of the Enter key must not cost a file.
+    virtual bool askToReplace(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
 // The dialogs and boxes of Qt's widgets, in the application's language whatever the desktop's.
@@ -36,4 +40,5 @@ public:
     void showMessage(QWidget *parent, Icon icon, const QString &title,
                      const QString &text) override;
     Answer askToSave(QWidget *parent, const QString &title, const QString &text) override;
+    bool askToReplace(QWidget *parent, const QString &title, const QString &text) override;
 };
