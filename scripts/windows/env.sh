@@ -10,6 +10,17 @@ qt_prefix=$windows_cache/qt-$qt_version-mingw-w64
 icu_prefix=$windows_cache/icu-$icu_version-mingw-w64
 wine_prefix=$windows_cache/wine
 
+# A prebuilt copy of what a script makes, beside the repository in ../shared/windows/, saves its
+# build. Unpacks archive $1, which holds one folder, as folder $2; false where there is none.
+unpack_prebuilt() {
+    [[ -r $1 ]] || return 1
+    echo "Unpacking ${1##*/} into $2"
+    rm -rf "$2" "$2.unpacking" && mkdir -p "$2.unpacking"
+    tar -xJf "$1" -C "$2.unpacking" --strip-components=1
+    mv "$2.unpacking" "$2"
+}
+shared_windows=$(dirname "${BASH_SOURCE[0]}")/../../../shared/windows
+
 as_root=()
 [[ $(id -u) -eq 0 ]] || as_root=(sudo)
 # Another install may hold the package lock for a while; wait for it rather than fail.

@@ -7,14 +7,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
 [[ -e $qt_prefix/.complete ]] && exit 0
 
-prebuilt=${ZEREDIZ_QT_ARCHIVE:-$here/../../../shared/windows/qt$qt_version-mingw-w64.tar.xz}
-if [[ -r $prebuilt ]]; then
-    echo "Unpacking Qt $qt_version for Windows into $qt_prefix"
-    # The archive holds one folder, qt6-mingw; Qt finds its files relative to where it lies.
-    rm -rf "$qt_prefix" "$qt_prefix.unpacking" && mkdir -p "$qt_prefix.unpacking"
-    tar -xJf "$prebuilt" -C "$qt_prefix.unpacking" --strip-components=1
-    mv "$qt_prefix.unpacking" "$qt_prefix"
-else
+prebuilt=${ZEREDIZ_QT_ARCHIVE:-$shared_windows/qt$qt_version-mingw-w64.tar.xz}
+if ! unpack_prebuilt "$prebuilt" "$qt_prefix"; then
     echo "No prebuilt Qt for Windows at $prebuilt: building it from source (about an hour)"
     rm -rf "$qt_prefix"
     "$here/build-qt.sh" "$qt_prefix"
