@@ -16,7 +16,9 @@ if [[ ! -d $source_folder ]]; then
     fetch_debian_source qt6-base
     tar -xf qt6-base_"$qt_version"+dfsg.orig.tar.xz
 fi
-# With OpenGL off, the Windows platform plugin still reaches for dynamic OpenGL in one place.
+# The Windows platform plugin reaches for dynamic OpenGL in one place even where OpenGL is off,
+# should dynamic OpenGL stay on (as -DFEATURE_opengl=OFF alone leaves it); the prebuilt copy was
+# made with this change.
 sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
     "$source_folder/src/plugins/platforms/windows/qwindowswindow.cpp"
 # Debian's source lacks the tablet SDK header (src/3rdparty/wintab), hence no tablet events.
