@@ -94,7 +94,7 @@ windows-setup:
 	@scripts/windows/setup.sh
 
 $(WINDOWS_BUILD)/CMakeCache.txt: | windows-setup
-	scripts/windows/configure.sh . $(WINDOWS_BUILD)
+	scripts/windows/configure.sh . $(WINDOWS_BUILD) $(CONFIGURE)
 
 windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target zerediz zerediz-compress
