@@ -99,7 +99,7 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | windows-setup
 windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target zerediz zerediz-compress
 	scripts/windows/package.sh $(WINDOWS_BUILD) $(VERSION) \
-		$(WINDOWS_BUILD)/app/zerediz.exe $(WINDOWS_BUILD)/cli/zerediz-compress.exe
+		$(WINDOWS_BUILD)/zerediz.exe $(WINDOWS_BUILD)/zerediz-compress.exe
 	scripts/windows/check-package.sh $(WINDOWS_BUILD) $(VERSION)
 
 # ctest starts each test through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
