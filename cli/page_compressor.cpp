@@ -34,11 +34,11 @@ PageOutcome outOfMemory(const PageJob &job) {
 
 // Reads a page as the window's loader does: a file, with where it lies, links resolved, or
 // standard input to its end.
-Result<ReadFile> readPage(const QString &source) {
+Result<FileAsRead> readPage(const QString &source) {
     if (source != u'-') return readResolvedFile(source, kMaxDocumentSize);
     auto read = readStandardInput(kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read)) return *error;
-    return ReadFile{std::move(std::get<QByteArray>(read)), {}, {}};
+    return FileAsRead{std::move(std::get<QByteArray>(read)), {}, {}};
 }
 
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
@@ -79,7 +79,7 @@ CompressedPage compress(const PageJob &job) {
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
         return failedPage(failure(PageFailure::Step::Open, job.source, *error));
-    ReadFile &file = std::get<ReadFile>(read);
+    FileAsRead &file = std::get<FileAsRead>(read);
     // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
     if (!job.within.isEmpty() && !isInside(file.resolvedPath, job.within)) {
         CompressedPage skipped;
