@@ -13,6 +13,10 @@ install_packages cmake ninja-build make g++ g++-mingw-w64-x86-64-posix mingw-w64
     wine64 nsis zip xz-utils fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
 "$here/qt.sh"
 "$here/icu.sh"
+# Qt's Chinese texts, where the programs and tests run from the build folder look for them
+# (package.sh puts them beside the programs it packs).
+mkdir -p "$qt_prefix/translations"
+ln -sf "$(/usr/lib/qt6/bin/qtpaths --query QT_INSTALL_TRANSLATIONS)/qtbase_zh_CN.qm" "$qt_prefix/translations/"
 
 if [[ ! -e $wine_prefix/.complete ]]; then
     echo "Making a Wine prefix in $wine_prefix"
