@@ -85,7 +85,7 @@ QString resolvedPath(const QString &path) {
     if (failed(system)) return {};
     const Handle file = openExisting(std::get<std::wstring>(system), FILE_READ_ATTRIBUTES);
     if (!file.isOpen()) return {};
-    const auto final = finalPathOf(file.get());
+    const auto final = resolvedPathOf(file.get(), path);
     return failed(final) ? QString() : std::get<QString>(final);
 }
 

@@ -239,7 +239,7 @@ Result<Target> openTarget(const QString &path) {
     if (target.existing->attributes & FILE_ATTRIBUTE_READONLY)
         return FileError{FileError::Kind::ReadOnlyFile, {}};
     // Written through a link, the file it leads to is written, and the link stays.
-    const auto final = finalPathOf(file.get());
+    const auto final = resolvedPathOf(file.get(), path);
     if (const auto *error = std::get_if<FileError>(&final)) return *error;
     const auto finalSystem = systemPath(std::get<QString>(final));
     if (const auto *error = std::get_if<FileError>(&finalSystem)) return *error;
@@ -432,7 +432,7 @@ Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
     auto opened = openRegularFile(path, maxSize);
     if (auto *error = std::get_if<FileError>(&opened)) return *error;
     const OpenedFile &file = std::get<OpenedFile>(opened);
-    auto resolved = finalPathOf(file.handle.get());
+    auto resolved = resolvedPathOf(file.handle.get(), path);
     if (auto *error = std::get_if<FileError>(&resolved)) return *error;
     auto bytes = readToEnd(file.handle.get(), file.facts.size, maxSize);
     if (auto *error = std::get_if<FileError>(&bytes)) return *error;

@@ -41,6 +41,20 @@ bool loses(QStringView name) {
     return name.endsWith(u'.') || name.endsWith(u' ');
 }
 
+Result<QString> finalPathOf(HANDLE handle) {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    for (std::vector<wchar_t> buffer(MAX_PATH);; buffer.resize(buffer.size() * 2)) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(handle, buffer.data(), DWORD(buffer.size()), kFlags);
+        // Too small, Windows answers the size it needs and Wine says ERROR_MORE_DATA.
+        if (length == 0 && ::GetLastError() != ERROR_MORE_DATA)
+            return readErrorFromCode(::GetLastError());
+        if (length > 0 && length < buffer.size())
+            return pathFromSystem(std::wstring(buffer.data(), length));
+        if (buffer.size() > kLongestPath) return readErrorFromCode(ERROR_FILENAME_EXCED_RANGE);
+    }
+}
+
 }  // namespace
 
 Result<std::wstring> systemPath(const QString &path) {
@@ -74,17 +88,19 @@ QString pathFromSystem(const std::wstring &path) {
     return QDir::fromNativeSeparators(text);
 }
 
-Result<QString> finalPathOf(HANDLE handle) {
-    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            ::GetFinalPathNameByHandleW(handle, buffer.data(), DWORD(buffer.size()), kFlags);
-        if (length == 0) return readErrorFromCode(::GetLastError());
-        // Too small, it answers the size it needs, the terminating NUL included.
-        if (length < buffer.size()) return pathFromSystem(std::wstring(buffer.data(), length));
-        buffer.resize(length);
-    }
+Result<QString> resolvedPathOf(HANDLE handle, const QString &path) {
+    auto final = finalPathOf(handle);
+    if (!failed(final)) return final;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const auto system = systemPath(canonical);
+    if (failed(system)) return final;
+    const Handle there = openExisting(std::get<std::wstring>(system), FILE_READ_ATTRIBUTES);
+    const auto opened = factsOf(handle);
+    const auto found = there.isOpen() ? factsOf(there.get()) : Result<FileFacts>(FileError{});
+    if (failed(opened) || failed(found) ||
+        std::get<FileFacts>(opened).identity != std::get<FileFacts>(found).identity)
+        return FileError{FileError::Kind::Replaced, {}};
+    return canonical;
 }
 
 Result<FileFacts> factsOf(HANDLE handle) {

@@ -22,9 +22,12 @@ Result<std::wstring> systemPath(const QString &path);
 // A path the system gave back (\\?\C:\a\b.htm), as Qt writes paths (C:/a/b.htm).
 QString pathFromSystem(const std::wstring &path);
 
-// The path a file open as handle lies at, every link and junction resolved, as the system
-// resolved it when it was opened: whatever is swapped in meanwhile, this is the open file.
-Result<QString> finalPathOf(HANDLE handle);
+// The path a file open as handle, opened as path, lies at, every link and junction resolved, as
+// the system resolved it when it was opened: whatever is swapped in meanwhile, this is the open
+// file. Where the system cannot say (Wine does not for a path beyond 260 characters, nor Windows
+// for a volume without a drive letter), the path's own resolution is taken, provided that it
+// leads to that same file.
+Result<QString> resolvedPathOf(HANDLE handle, const QString &path);
 
 // What GetFileInformationByHandle tells of an open file: which file it is, its names and size.
 struct FileFacts {
