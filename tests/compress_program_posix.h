@@ -7,97 +7,17 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
+#include <QByteArray>
+#include <QList>
+#include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
-#include <functional>
 
-// What one run of the real zerediz-compress answered.
-struct ProgramRun {
-    int exitCode = -1;  // -1: it crashed
-    QByteArray standardOutput;
-    QByteArray standardError;
-};
-
-// The program to run, and its environment. Rows that run it as another user need every folder
-// above it to let others through, and the sanitizers' suppression files to be readable; a build
-// tree in a private folder (mktemp -d makes them 0700) has neither, so the program and those
-// files are then used from copies in a folder anyone may enter, made once.
-struct CompressProgram {
-    QString path;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-};
-
-inline bool othersMayEnter(const QString &path) {
-    for (QFileInfo folder(QFileInfo(path).absolutePath());; folder.setFile(folder.absolutePath())) {
-        struct stat status {};
-        if (::stat(QFile::encodeName(folder.absoluteFilePath()).constData(), &status) != 0 ||
-            (status.st_mode & S_IXOTH) == 0)
-            return false;
-        if (folder.isRoot()) return true;
-    }
-}
-
-inline const CompressProgram &compressProgram() {
-    static const CompressProgram program = [] {
-        CompressProgram reachable{QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM)};
-        if (othersMayEnter(reachable.path)) return reachable;
-        static QTemporaryDir copies(QDir::tempPath() + QStringLiteral("/zerediz-compress-XXXXXX"));
-        const auto copy = [](const QString &from) {
-            const QString to = copies.filePath(QFileInfo(from).fileName());
-            if (!copies.isValid() ||
-                ::chmod(QFile::encodeName(copies.path()).constData(), 0755) != 0 ||
-                !QFile::copy(from, to))
-                qFatal("zerediz-compress cannot be copied where every user may run it");
-            QFile(to).setPermissions(QFile(to).permissions() | QFile::ReadOther);
-            return to;
-        };
-        reachable.path = copy(reachable.path);
-        for (const QString &name :
-             {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("LSAN_OPTIONS"),
-              QStringLiteral("TSAN_OPTIONS"), QStringLiteral("UBSAN_OPTIONS")}) {
-            QStringList options = reachable.environment.value(name).split(u':');
-            for (QString &option : options) {
-                if (option.startsWith(QStringLiteral("suppressions=")))
-                    option = QStringLiteral("suppressions=") + copy(option.sliced(13));
-            }
-            if (reachable.environment.contains(name))
-                reachable.environment.insert(name, options.join(u':'));
-        }
-        return reachable;
-    }();
-    return program;
-}
-
-// Runs zerediz-compress in folder, with input on its standard input. inChild runs in the child
-// process just before the program starts, to limit it as a test needs; whileRunning runs once it
-// has started, given its process id, before anything it writes to standard output is read.
-inline ProgramRun runCompress(const QString &folder, const QStringList &arguments,
-                              const QByteArray &input = {},
-                              const std::function<void()> &inChild = {},
-                              const std::function<void(qint64 processId)> &whileRunning = {}) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    if (inChild) process.setChildProcessModifier(inChild);
-    process.setProcessEnvironment(compressProgram().environment);
-    process.start(compressProgram().path, arguments);
-    if (!process.waitForStarted()) qFatal("zerediz-compress does not start");
-    process.write(input);
-    process.closeWriteChannel();
-    if (whileRunning) whileRunning(process.processId());
-    process.waitForFinished(-1);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
+// What zerediz-compress meets on Linux alone, made for it: a terminal, and a failing disk.
 
 // A terminal of a given width, for a program's standard error: what a person at a terminal sees.
 class PseudoTerminal {
