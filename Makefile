@@ -102,10 +102,9 @@ windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 		$(WINDOWS_BUILD)/zerediz.exe $(WINDOWS_BUILD)/zerediz-compress.exe
 	scripts/windows/check-package.sh $(WINDOWS_BUILD) $(VERSION)
 
-# ctest starts each test through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
 test-windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
-	cd $(WINDOWS_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	scripts/windows/test.sh $(WINDOWS_BUILD) $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

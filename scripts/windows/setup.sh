@@ -10,7 +10,7 @@ source "$here/env.sh"
 # Qt's own texts, which are the same files on Windows.
 install_packages cmake ninja-build make g++ g++-mingw-w64-x86-64-posix mingw-w64-tools \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools qt6-translations-l10n \
-    wine64 nsis zip xz-utils fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
+    wine64 nsis zip xz-utils xvfb xauth fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
 "$here/qt.sh"
 "$here/icu.sh"
 # Qt's Chinese texts, where the programs and tests run from the build folder look for them
