@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "byte_samples.h"
+#include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
 #include "ui/text/text_editor.h"
 
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void mouse();
     void inputMethod_data();
     void inputMethod();
+    void tabStops_data();
+    void tabStops();
     void accessibility_data();
     void accessibility();
     void reportsToAssistiveTechnology_data();
@@ -356,6 +359,43 @@ void TextEditorTest::inputMethod() {
         shown.editor.undo();
         QCOMPARE(shown.bytes(), initial);
     }
+}
+
+void TextEditorTest::tabStops_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qsizetype>("position");  // behind a tab
+    QTest::addColumn<int>("stop");            // the tab stop it stands on, from the line's start
+
+    QTest::newRow("at the line's start") << QByteArray("\tx") << qsizetype(1) << 1;
+    QTest::newRow("behind a letter: the same stop") << QByteArray("a\tx") << qsizetype(2) << 1;
+    QTest::newRow("eight spaces fill a stop: the tab goes on to the next")
+        << QByteArray("        \tx") << qsizetype(9) << 2;
+    QTest::newRow("seven spaces and a letter") << QByteArray("       a\tx") << qsizetype(9) << 2;
+    QTest::newRow("a tab behind a tab") << QByteArray("a\t\tx") << qsizetype(3) << 2;
+    QTest::newRow("a tab behind the first block of a long line")
+        << QByteArray(10000, ' ') + "\tx" << qsizetype(10001) << 1251;
+    QTest::newRow("a long line with a tab in its first block")
+        << "   \t" + QByteArray(10000, ' ') + "\tx" << qsizetype(10005) << 1252;
+}
+
+// Columns line up behind tabs: the sums of a long line's blocks and the laid out screen put each
+// tab's end on the same stop.
+void TextEditorTest::tabStops() {
+    QFETCH(QByteArray, line);
+    QFETCH(qsizetype, position);
+    QFETCH(int, stop);
+    TextDocument document;
+    document.setBytes(line);
+    GlyphWidths widths;
+    widths.setFont(QFont());
+    const LineGeometry geometry(document, widths);
+    QCOMPARE(geometry.xOf(0, position), stop * widths.tabWidth());
+
+    ShownEditor shown(line);
+    shown.editor.setCaret(position);
+    const TextEditor &editor = shown.editor;
+    QCOMPARE(editor.caretRect(position).left() - editor.caretRect(0).left(),
+             int(std::floor(stop * widths.tabWidth())));
 }
 
 void TextEditorTest::accessibility_data() {

@@ -30,8 +30,9 @@ public:
     std::pair<qsizetype, qreal> characterAt(qsizetype line, qreal x) const;
 
 private:
-    qreal tailWidth(qsizetype block) const;
-    qreal measure(qsizetype from, qsizetype to) const;
+    // Where the line has reached behind the block, when it had reached x at its start.
+    qreal pastBlock(qreal x, qsizetype block) const;
+    qreal measure(qreal x, qsizetype from, qsizetype to) const;
 
     const TextDocument &document_;
     GlyphWidths &widths_;

@@ -390,7 +390,7 @@ const char *TextDocument::blockData(qsizetype index, QByteArray &scratch) const 
 }
 
 void TextDocument::clearWidths() {
-    for (const Block &b : blocks_) b.tailWidth = -1;
+    for (const Block &b : blocks_) b.tailLead = b.tailRest = -1;
 }
 
 qsizetype TextDocument::lineCount() const {

@@ -90,8 +90,12 @@ public:
         qint32 bytes = 0;
         qint32 units = 0;
         qint32 lineEnds = 0;
-        // The width of the block's text after its last line end; negative until measured.
-        mutable float tailWidth = -1;
+        // The width of the block's text after its last line end, in two parts, so that it holds
+        // wherever the line has reached when the block starts: the width before the first tab,
+        // negative until measured, and the width behind that tab measured from a tab stop,
+        // negative where there is no tab.
+        mutable float tailLead = -1;
+        mutable float tailRest = -1;
     };
     qsizetype blockCount() const { return qsizetype(blocks_.size()); }
     const Block &block(qsizetype index) const { return blocks_[std::size_t(index)]; }
