@@ -71,6 +71,8 @@ using Clicks = QList<std::pair<char, qsizetype>>;
 Q_DECLARE_METATYPE(Clicks)
 using Events = QList<std::pair<int, int>>;
 Q_DECLARE_METATYPE(Events)
+using Spans = QList<std::pair<qsizetype, qsizetype>>;
+Q_DECLARE_METATYPE(Spans)
 
 class TextEditorTest : public QObject {
     Q_OBJECT
@@ -80,6 +82,8 @@ private Q_SLOTS:
     void keys();
     void mouse_data();
     void mouse();
+    void words_data();
+    void words();
     void inputMethod_data();
     void inputMethod();
     void tabStops_data();
@@ -151,6 +155,22 @@ void TextEditorTest::keys_data() {
         << QByteArray("foo bar baz") << crlf << qsizetype(1) << QByteArray()
         << QList<Key>{key(Qt::Key_Right, kCtrl)} << QByteArray("foo bar baz") << qsizetype(4)
         << qsizetype(4);
+    QTest::newRow("Ctrl+Right stops at the line's end")
+        << QByteArray("ab cd\r\nef") << crlf << qsizetype(0) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
+        << QByteArray("ab cd\r\nef") << qsizetype(5) << qsizetype(5);
+    QTest::newRow("Ctrl+Right from the line's end goes to the next line's start")
+        << QByteArray("ab cd  \r\nef") << crlf << qsizetype(3) << QByteArray()
+        << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
+        << QByteArray("ab cd  \r\nef") << qsizetype(9) << qsizetype(9);
+    QTest::newRow("Ctrl+Left stops at the line's start, then the end of the line before")
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(6) << QByteArray()
+        << QList<Key>{key(Qt::Key_Left, kCtrl), key(Qt::Key_Left, kCtrl)} << QByteArray("ab\r\ncd")
+        << qsizetype(2) << qsizetype(2);
+    QTest::newRow("Ctrl+Delete at the line's end takes the line end")
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(2) << QByteArray()
+        << QList<Key>{key(Qt::Key_Delete, kCtrl)} << QByteArray("abcd") << qsizetype(2)
+        << qsizetype(2);
     QTest::newRow("Ctrl+Shift+Left selects the word before")
         << QByteArray("foo bar") << crlf << qsizetype(7) << QByteArray()
         << QList<Key>{key(Qt::Key_Left, kCtrl | kShift)} << QByteArray("foo bar") << qsizetype(4)
@@ -214,8 +234,9 @@ void TextEditorTest::keys() {
 
 void TextEditorTest::mouse_data() {
     QTest::addColumn<QByteArray>("initial");
-    // Clicks at positions: "c" a click, "s" a Shift+click, "d" a double click, "t" a triple
-    // click, "p" a press, "m" a move with the button down, "r" its release.
+    // Clicks at positions: "c" a click, "s" a Shift+click, "d" a double click, "D" one whose
+    // button stays down, "t" a triple click, "p" a press, "m" a move with the button down, "r"
+    // its release.
     QTest::addColumn<QList<std::pair<char, qsizetype>>>("clicks");
     QTest::addColumn<qsizetype>("expectedAnchor");
     QTest::addColumn<qsizetype>("expectedCaret");
@@ -232,6 +253,17 @@ void TextEditorTest::mouse_data() {
         << QByteArray("hello world") << Clicks{{'c', 1}, {'s', 7}} << qsizetype(1) << qsizetype(7);
     QTest::newRow("double click selects a word")
         << QByteArray("foo bar baz") << Clicks{{'d', 5}} << qsizetype(4) << qsizetype(7);
+    QTest::newRow("a double click at the end of a line selects the word before")
+        << QByteArray("foo bar\r\nx") << Clicks{{'d', 7}} << qsizetype(4) << qsizetype(7);
+    QTest::newRow("dragging a double click extends by words")
+        << QByteArray("foo bar baz") << Clicks{{'D', 1}, {'m', 9}, {'r', 9}} << qsizetype(0)
+        << qsizetype(11);
+    QTest::newRow("dragging a double click back keeps the word clicked")
+        << QByteArray("foo bar baz") << Clicks{{'D', 5}, {'m', 1}, {'r', 1}} << qsizetype(7)
+        << qsizetype(0);
+    QTest::newRow("dragging a double click over Chinese extends by characters")
+        << QByteArray("第1行 x") << Clicks{{'D', 3}, {'m', 4}, {'r', 4}} << qsizetype(3)
+        << qsizetype(7);
     QTest::newRow("triple click selects the line with its line end")
         << QByteArray("ab\r\ncd") << Clicks{{'t', 1}} << qsizetype(0) << qsizetype(4);
     QTest::newRow("drag selects") << QByteArray("abcdef\r\nghij")
@@ -260,6 +292,14 @@ void TextEditorTest::mouse() {
             case 'd':
                 QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
                 break;
+            case 'D': {
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+                QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+                QMouseEvent second(QEvent::MouseButtonDblClick, point, viewport->mapToGlobal(point),
+                                   Qt::LeftButton, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(viewport, &second);
+                break;
+            }
             case 't':
                 QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
                 QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
@@ -358,6 +398,54 @@ void TextEditorTest::inputMethod() {
     if (initial != shown.bytes()) {
         shown.editor.undo();
         QCOMPARE(shown.bytes(), initial);
+    }
+}
+
+void TextEditorTest::words_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<Spans>("words");  // what a double click at each one's start selects
+
+    QTest::newRow("letters and digits")
+        << QByteArray("line 001 some") << Spans{{0, 4}, {5, 8}, {9, 13}};
+    QTest::newRow("Chinese characters one by one, and the digits between them")
+        << QByteArray("line 001 第1行 some")
+        << Spans{{0, 4}, {5, 8}, {9, 12}, {12, 13}, {13, 16}, {17, 21}};
+    QTest::newRow("signs are words of their own")
+        << QByteArray("a, b") << Spans{{0, 1}, {1, 2}, {3, 4}};
+    QTest::newRow("an apostrophe stays inside a word")
+        << QByteArray("don't stop") << Spans{{0, 5}, {6, 10}};
+    QTest::newRow("spaces at both ends") << QByteArray("  ab  ") << Spans{{2, 4}};
+}
+
+// One rule for the keys and the mouse: Ctrl+Right stops at each word's start and at the line's end,
+// Ctrl+Left at each word's start and the line's start, a double click selects the word.
+void TextEditorTest::words() {
+    QFETCH(QByteArray, line);
+    QFETCH(Spans, words);
+    QList<qsizetype> forward;
+    for (const auto &word : words)
+        if (word.first > 0) forward.append(word.first);
+    forward.append(line.size());
+    QList<qsizetype> backward;
+    for (const auto &word : words) backward.prepend(word.first);
+    if (backward.last() > 0) backward.append(0);
+
+    ShownEditor shown(line);
+    QList<qsizetype> stops;
+    for (qsizetype i = 0; i < forward.size(); ++i) {
+        send(shown.editor, key(Qt::Key_Right, kCtrl));
+        stops.append(shown.editor.caret());
+    }
+    QCOMPARE(stops, forward);
+    stops.clear();
+    for (qsizetype i = 0; i < backward.size(); ++i) {
+        send(shown.editor, key(Qt::Key_Left, kCtrl));
+        stops.append(shown.editor.caret());
+    }
+    QCOMPARE(stops, backward);
+    for (const auto &[from, to] : words) {
+        QTest::mouseDClick(shown.editor.viewport(), Qt::LeftButton, {}, shown.pointOf(from));
+        QCOMPARE((std::pair{shown.editor.anchor(), shown.editor.caret()}), (std::pair{from, to}));
     }
 }
 

@@ -381,10 +381,10 @@ bool TextEditor::handleMoveKey(QKeyEvent *event) {
                                                    : previousGrapheme(document_, caret_);
                 break;
             case NextWord:
-                target = nextWordStart(document_, caret_);
+                target = nextWordStop(document_, caret_);
                 break;
             case PreviousWord:
-                target = previousWordStart(document_, caret_);
+                target = previousWordStop(document_, caret_);
                 break;
             case NextLine:
                 target = lineBelow(caret_, 1);
@@ -440,9 +440,9 @@ bool TextEditor::handleEditKey(QKeyEvent *event) {
     } else if (event == QKeySequence::Paste) {
         paste();
     } else if (event == QKeySequence::DeleteStartOfWord) {
-        deleteTo(hasSelection() ? caret_ : previousWordStart(document_, caret_), EditKind::Other);
+        deleteTo(hasSelection() ? caret_ : previousWordStop(document_, caret_), EditKind::Other);
     } else if (event == QKeySequence::DeleteEndOfWord) {
-        deleteTo(hasSelection() ? caret_ : nextWordStart(document_, caret_), EditKind::Other);
+        deleteTo(hasSelection() ? caret_ : nextWordStop(document_, caret_), EditKind::Other);
     } else if (event == QKeySequence::Delete) {
         deleteTo(hasSelection() ? caret_ : nextGrapheme(document_, caret_),
                  EditKind::DeleteForward);
