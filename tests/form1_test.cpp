@@ -101,16 +101,20 @@ void Form1Test::hasFixedFrameAndColours() {
 
     const QImage client = form.centralWidget()->grab().toImage();
     QCOMPARE(client.pixelColor(2, 2), QColor(0, 0, 128));
-    // Text is drawn in pure blue on the palette's base colour; a full block shows it unblended.
+    // Text is drawn in pure blue on the palette's base colour; a full block shows it unblended. A
+    // byte that is no character is a red box.
     TextArea &text = window_->text();
-    window_->setText("\xe2\x96\x88\xe2\x96\x88\xe2\x96\x88");
+    window_->setText("\xe2\x96\x88\xe2\x96\x88\xe2\x96\x88\xff");
     const QImage area = text.viewport()->grab().toImage();
-    bool blue = false;
-    for (int y = 0; y < area.height() && !blue; ++y) {
-        for (int x = 0; x < area.width() && !blue; ++x)
-            blue = area.pixelColor(x, y) == QColor(0, 0, 255);
-    }
-    QVERIFY(blue);
+    const auto shows = [&area](const QColor &colour) {
+        for (int y = 0; y < area.height(); ++y) {
+            for (int x = 0; x < area.width(); ++x)
+                if (area.pixelColor(x, y) == colour) return true;
+        }
+        return false;
+    };
+    QVERIFY(shows(QColor(0, 0, 255)));
+    QVERIFY(shows(QColor(0xC0, 0, 0)));
     QCOMPARE(area.pixelColor(area.width() - 2, area.height() - 2),
              text.palette().color(QPalette::Base));
     QVERIFY(form.findChild<QObject *>(QStringLiteral("CommonDialog1")));

@@ -1,14 +1,18 @@
 #include <QAccessible>
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTest>
 
 #include "byte_samples.h"
 #include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
+#include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
+#include "ui/text/text_keys.h"
 
 namespace {
 
@@ -46,6 +50,26 @@ struct ImEvent {
     int replacementLength = 0;
 };
 
+// A cursor in a document, with no widget: the caret's x comes from the sums of the default font's
+// widths.
+struct BareCursor {
+    TextDocument document;
+    GlyphWidths widths;
+    LineGeometry geometry{document, widths};
+    TextCursor cursor{document, geometry};
+    BareCursor(const QByteArray &bytes, LineEnd lineEnd) {
+        widths.setFont(QFont());
+        document.setBytes(bytes);
+        document.setLineEnd(lineEnd);
+    }
+    // What the keys of a text area do to it, the view's own keys (pages, the clipboard) aside.
+    void press(const Key &k) {
+        const QKeyEvent event(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        if (const std::optional<KeyCommand> command = keyCommand(event)) cursor.perform(*command);
+    }
+    QByteArray bytes() const { return document.bytes().toByteArray(); }
+};
+
 // An editor on screen, with the focus, holding bytes.
 struct ShownEditor {
     TextEditor editor;
@@ -80,10 +104,14 @@ class TextEditorTest : public QObject {
 private Q_SLOTS:
     void keys_data();
     void keys();
+    void clipboard_data();
+    void clipboard();
     void mouse_data();
     void mouse();
     void words_data();
     void words();
+    void drawsWhatIsThere_data();
+    void drawsWhatIsThere();
     void inputMethod_data();
     void inputMethod();
     void tabStops_data();
@@ -98,7 +126,6 @@ void TextEditorTest::keys_data() {
     QTest::addColumn<QByteArray>("initial");
     QTest::addColumn<LineEnd>("lineEnd");
     QTest::addColumn<qsizetype>("caret");
-    QTest::addColumn<QByteArray>("clipboard");
     QTest::addColumn<QList<Key>>("keys");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<qsizetype>("expectedCaret");
@@ -106,94 +133,122 @@ void TextEditorTest::keys_data() {
 
     const LineEnd crlf = LineEnd::CrLf;
     QTest::newRow("typed at the caret")
-        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray() << QList<Key>{typed("x")}
-        << QByteArray("axb") << qsizetype(2) << qsizetype(2);
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{typed("x")} << QByteArray("axb")
+        << qsizetype(2) << qsizetype(2);
     QTest::newRow("a key of several characters is one undo step")
-        << QByteArray("q") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("q") << crlf << qsizetype(0)
         << QList<Key>{typed("ab"), key(Qt::Key_Right), typed("中文"), key(Qt::Key_Z, kCtrl)}
         << QByteArray("abq") << qsizetype(3) << qsizetype(3);
     QTest::newRow("a key of several characters after typing is a step of its own")
-        << QByteArray() << crlf << qsizetype(0) << QByteArray()
+        << QByteArray() << crlf << qsizetype(0)
         << QList<Key>{typed("a"), typed("bc"), key(Qt::Key_Z, kCtrl)} << QByteArray("a")
         << qsizetype(1) << qsizetype(1);
     QTest::newRow("typing is undone at once, then redone")
-        << QByteArray("ab") << crlf << qsizetype(2) << QByteArray()
+        << QByteArray("ab") << crlf << qsizetype(2)
         << QList<Key>{typed("c"), typed("d"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Y, kCtrl)}
         << QByteArray("abcd") << qsizetype(4) << qsizetype(4);
     QTest::newRow("Escape and control keys type nothing")
-        << QByteArray("a") << crlf << qsizetype(1) << QByteArray()
+        << QByteArray("a") << crlf << qsizetype(1)
         << QList<Key>{key(Qt::Key_Escape), typed("\x1b"), key(Qt::Key_Tab)} << QByteArray("a")
         << qsizetype(1) << qsizetype(1);
     QTest::newRow("Enter gives CR LF")
-        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray()
-        << QList<Key>{key(Qt::Key_Return)} << QByteArray("a\r\nb") << qsizetype(3) << qsizetype(3);
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{key(Qt::Key_Return)}
+        << QByteArray("a\r\nb") << qsizetype(3) << qsizetype(3);
     QTest::newRow("Enter gives LF in a document of LF lines")
-        << QByteArray("a\nb") << LineEnd::Lf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Enter)} << QByteArray("a\nb\n") << qsizetype(4) << qsizetype(4);
+        << QByteArray("a\nb") << LineEnd::Lf << qsizetype(3) << QList<Key>{key(Qt::Key_Enter)}
+        << QByteArray("a\nb\n") << qsizetype(4) << qsizetype(4);
     QTest::newRow("Backspace takes a CR LF pair")
-        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("ab") << qsizetype(1) << qsizetype(1);
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Backspace)}
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Backspace takes one invalid byte")
-        << QByteArray("a\xff\xfe") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("a\xff") << qsizetype(2)
-        << qsizetype(2);
+        << QByteArray("a\xff\xfe") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Backspace)}
+        << QByteArray("a\xff") << qsizetype(2) << qsizetype(2);
     QTest::newRow("Delete takes a whole cluster")
-        << QByteArray("e\xcc\x81x") << crlf << qsizetype(0) << QByteArray()
-        << QList<Key>{key(Qt::Key_Delete)} << QByteArray("x") << qsizetype(0) << qsizetype(0);
+        << QByteArray("e\xcc\x81x") << crlf << qsizetype(0) << QList<Key>{key(Qt::Key_Delete)}
+        << QByteArray("x") << qsizetype(0) << qsizetype(0);
     QTest::newRow("Right steps over a cluster, an emoji and an invalid byte")
-        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << crlf << qsizetype(0)
         << QList<Key>{key(Qt::Key_Right), key(Qt::Key_Right), key(Qt::Key_Right)}
         << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << qsizetype(8) << qsizetype(8);
     QTest::newRow("Left goes before a CR LF pair, never between")
-        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Left)} << QByteArray("a\r\nb") << qsizetype(1) << qsizetype(1);
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Left)}
+        << QByteArray("a\r\nb") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Shift+Right selects and typing replaces the selection")
-        << QByteArray("abc") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("abc") << crlf << qsizetype(0)
         << QList<Key>{key(Qt::Key_Right, kShift), key(Qt::Key_Right, kShift), typed("x")}
         << QByteArray("xc") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Ctrl+Right goes to the next word")
-        << QByteArray("foo bar baz") << crlf << qsizetype(1) << QByteArray()
+        << QByteArray("foo bar baz") << crlf << qsizetype(1)
         << QList<Key>{key(Qt::Key_Right, kCtrl)} << QByteArray("foo bar baz") << qsizetype(4)
         << qsizetype(4);
     QTest::newRow("Ctrl+Right stops at the line's end")
-        << QByteArray("ab cd\r\nef") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("ab cd\r\nef") << crlf << qsizetype(0)
         << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
         << QByteArray("ab cd\r\nef") << qsizetype(5) << qsizetype(5);
     QTest::newRow("Ctrl+Right from the line's end goes to the next line's start")
-        << QByteArray("ab cd  \r\nef") << crlf << qsizetype(3) << QByteArray()
+        << QByteArray("ab cd  \r\nef") << crlf << qsizetype(3)
         << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
         << QByteArray("ab cd  \r\nef") << qsizetype(9) << qsizetype(9);
     QTest::newRow("Ctrl+Left stops at the line's start, then the end of the line before")
-        << QByteArray("ab\r\ncd") << crlf << qsizetype(6) << QByteArray()
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(6)
         << QList<Key>{key(Qt::Key_Left, kCtrl), key(Qt::Key_Left, kCtrl)} << QByteArray("ab\r\ncd")
         << qsizetype(2) << qsizetype(2);
     QTest::newRow("Ctrl+Delete at the line's end takes the line end")
-        << QByteArray("ab\r\ncd") << crlf << qsizetype(2) << QByteArray()
-        << QList<Key>{key(Qt::Key_Delete, kCtrl)} << QByteArray("abcd") << qsizetype(2)
-        << qsizetype(2);
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(2) << QList<Key>{key(Qt::Key_Delete, kCtrl)}
+        << QByteArray("abcd") << qsizetype(2) << qsizetype(2);
     QTest::newRow("Ctrl+Shift+Left selects the word before")
-        << QByteArray("foo bar") << crlf << qsizetype(7) << QByteArray()
+        << QByteArray("foo bar") << crlf << qsizetype(7)
         << QList<Key>{key(Qt::Key_Left, kCtrl | kShift)} << QByteArray("foo bar") << qsizetype(4)
         << qsizetype(7);
     QTest::newRow("End stops before the line end, Home at the line start")
-        << QByteArray("ab\r\ncd\r\nef") << crlf << qsizetype(5) << QByteArray()
+        << QByteArray("ab\r\ncd\r\nef") << crlf << qsizetype(5)
         << QList<Key>{key(Qt::Key_End), key(Qt::Key_Home, kShift)} << QByteArray("ab\r\ncd\r\nef")
         << qsizetype(4) << qsizetype(6);
     QTest::newRow("Ctrl+End and Ctrl+Shift+Home")
-        << QByteArray("ab\rcd\nef") << crlf << qsizetype(4) << QByteArray()
+        << QByteArray("ab\rcd\nef") << crlf << qsizetype(4)
         << QList<Key>{key(Qt::Key_End, kCtrl), key(Qt::Key_Home, kCtrl | kShift)}
         << QByteArray("ab\rcd\nef") << qsizetype(0) << qsizetype(8);
     QTest::newRow("Down keeps the column across a short line")
-        << QByteArray("abcd\r\nx\r\nabcd") << crlf << qsizetype(3) << QByteArray()
+        << QByteArray("abcd\r\nx\r\nabcd") << crlf << qsizetype(3)
         << QList<Key>{key(Qt::Key_Down), key(Qt::Key_Down)} << QByteArray("abcd\r\nx\r\nabcd")
         << qsizetype(12) << qsizetype(12);
     QTest::newRow("Up on the first line goes to its start")
-        << QByteArray("abc") << crlf << qsizetype(2) << QByteArray() << QList<Key>{key(Qt::Key_Up)}
+        << QByteArray("abc") << crlf << qsizetype(2) << QList<Key>{key(Qt::Key_Up)}
         << QByteArray("abc") << qsizetype(0) << qsizetype(0);
-    QTest::newRow("select all and delete")
-        << QByteArray("a\0b\r\n", 5) << crlf << qsizetype(1) << QByteArray()
-        << QList<Key>{key(Qt::Key_A, kCtrl), key(Qt::Key_Delete)} << QByteArray() << qsizetype(0)
-        << qsizetype(0);
+    QTest::newRow("select all and delete") << QByteArray("a\0b\r\n", 5) << crlf << qsizetype(1)
+                                           << QList<Key>{key(Qt::Key_A, kCtrl), key(Qt::Key_Delete)}
+                                           << QByteArray() << qsizetype(0) << qsizetype(0);
+    QTest::newRow("typing at the end of a long line")
+        << QByteArray("\xe4\xb8\xad").repeated(1 << 20) << crlf << qsizetype(3 << 20)
+        << QList<Key>{typed("a"), key(Qt::Key_Home, kCtrl), typed("b")}
+        << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
+}
+
+// The rules of the keys, on a cursor without a widget.
+void TextEditorTest::keys() {
+    QFETCH(QByteArray, initial);
+    QFETCH(LineEnd, lineEnd);
+    QFETCH(qsizetype, caret);
+    QFETCH(QList<Key>, keys);
+    BareCursor bare(initial, lineEnd);
+    bare.cursor.setPosition(caret);
+    for (const Key &k : keys) bare.press(k);
+    QTEST(bare.bytes(), "expected");
+    QTEST(bare.cursor.position(), "expectedCaret");
+    QTEST(bare.cursor.anchor(), "expectedAnchor");
+}
+
+void TextEditorTest::clipboard_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<LineEnd>("lineEnd");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QByteArray>("clipboard");
+    QTest::addColumn<QList<Key>>("keys");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qsizetype>("expectedCaret");
+    QTest::addColumn<qsizetype>("expectedAnchor");
+
+    const LineEnd crlf = LineEnd::CrLf;
     QTest::newRow("copy and paste keep NUL and invalid bytes")
         << QByteArray("a\0\xff\xe4\xb8z", 6) << crlf << qsizetype(0) << QByteArray()
         << QList<Key>{key(Qt::Key_End, kShift), key(Qt::Key_C, kCtrl), key(Qt::Key_End),
@@ -211,13 +266,10 @@ void TextEditorTest::keys_data() {
     QTest::newRow("pasted text in a LF document")
         << QByteArray("") << LineEnd::Lf << qsizetype(0) << QByteArray("a\r\nb")
         << QList<Key>{key(Qt::Key_V, kCtrl)} << QByteArray("a\nb") << qsizetype(3) << qsizetype(3);
-    QTest::newRow("typing at the end of a long line")
-        << QByteArray("\xe4\xb8\xad").repeated(1 << 20) << crlf << qsizetype(3 << 20)
-        << QByteArray() << QList<Key>{typed("a"), key(Qt::Key_Home, kCtrl), typed("b")}
-        << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
 }
 
-void TextEditorTest::keys() {
+// Copying, cutting and pasting through the keys of the area on screen.
+void TextEditorTest::clipboard() {
     QFETCH(QByteArray, initial);
     QFETCH(LineEnd, lineEnd);
     QFETCH(qsizetype, caret);
@@ -418,7 +470,8 @@ void TextEditorTest::words_data() {
 }
 
 // One rule for the keys and the mouse: Ctrl+Right stops at each word's start and at the line's end,
-// Ctrl+Left at each word's start and the line's start, a double click selects the word.
+// Ctrl+Left at each word's start and the line's start, a double click selects the word. On a
+// cursor without a widget; the mouse table clicks through the widget.
 void TextEditorTest::words() {
     QFETCH(QByteArray, line);
     QFETCH(Spans, words);
@@ -430,23 +483,65 @@ void TextEditorTest::words() {
     for (const auto &word : words) backward.prepend(word.first);
     if (backward.last() > 0) backward.append(0);
 
-    ShownEditor shown(line);
+    BareCursor bare(line, LineEnd::CrLf);
     QList<qsizetype> stops;
     for (qsizetype i = 0; i < forward.size(); ++i) {
-        send(shown.editor, key(Qt::Key_Right, kCtrl));
-        stops.append(shown.editor.caret());
+        bare.press(key(Qt::Key_Right, kCtrl));
+        stops.append(bare.cursor.position());
     }
     QCOMPARE(stops, forward);
     stops.clear();
     for (qsizetype i = 0; i < backward.size(); ++i) {
-        send(shown.editor, key(Qt::Key_Left, kCtrl));
-        stops.append(shown.editor.caret());
+        bare.press(key(Qt::Key_Left, kCtrl));
+        stops.append(bare.cursor.position());
     }
     QCOMPARE(stops, backward);
     for (const auto &[from, to] : words) {
-        QTest::mouseDClick(shown.editor.viewport(), Qt::LeftButton, {}, shown.pointOf(from));
-        QCOMPARE((std::pair{shown.editor.anchor(), shown.editor.caret()}), (std::pair{from, to}));
+        bare.cursor.selectUnit(from, TextUnit::Word);
+        QCOMPARE((std::pair{bare.cursor.anchor(), bare.cursor.position()}), (std::pair{from, to}));
     }
+}
+
+void TextEditorTest::drawsWhatIsThere_data() {
+    QTest::addColumn<QList<Key>>("keys");
+
+    const Key down = key(Qt::Key_Down);
+    const Key shiftDown = key(Qt::Key_Down, kShift);
+    const Key up = key(Qt::Key_Up);
+    const Key undo = key(Qt::Key_Z, kCtrl);
+    QTest::newRow("undo takes away a selection of three lines below the edit")
+        << QList<Key>{typed("x"), down, down, shiftDown, shiftDown, shiftDown, undo};
+    QTest::newRow("undo after select all")
+        << QList<Key>{key(Qt::Key_End, kCtrl), up, typed("x"), key(Qt::Key_A, kCtrl), undo};
+    QTest::newRow("undo takes the caret away from where it stood")
+        << QList<Key>{key(Qt::Key_End, kCtrl), up, typed("z"), up, up, up, key(Qt::Key_End), undo};
+    QTest::newRow("redo takes the caret back up")
+        << QList<Key>{typed("x"), undo, down, down, down, key(Qt::Key_Y, kCtrl)};
+    QTest::newRow("typing over a selection of lines")
+        << QList<Key>{down, shiftDown, shiftDown, key(Qt::Key_End, kShift), typed("y")};
+}
+
+// What is drawn is what is there: after the keys, the window as drawn bit by bit is the window
+// drawn afresh.
+void TextEditorTest::drawsWhatIsThere() {
+    QFETCH(QList<Key>, keys);
+    QByteArray page;
+    for (int i = 1; i <= 12; ++i)
+        page += QStringLiteral("line %1 第%1行 some text\r\n").arg(i).toUtf8();
+    // A caret that blinks would make the two pictures differ by chance.
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    const auto restore = qScopeGuard([flashTime] { QApplication::setCursorFlashTime(flashTime); });
+    ShownEditor shown(page);
+    for (const Key &k : keys) {
+        send(shown.editor, k);
+        QCoreApplication::processEvents();
+    }
+    // The offscreen platform's screen answers with what was painted into the window.
+    QScreen *screen = shown.editor.screen();
+    const QImage drawn = screen->grabWindow(shown.editor.winId()).toImage();
+    shown.editor.viewport()->repaint();
+    QCOMPARE(drawn, screen->grabWindow(shown.editor.winId()).toImage());
 }
 
 void TextEditorTest::tabStops_data() {

@@ -49,6 +49,10 @@ qreal LineGeometry::xOf(qsizetype line, qsizetype position) const {
     return measure(x, document_.blockStart(last), position);
 }
 
+qreal LineGeometry::xOf(qsizetype position) const {
+    return xOf(document_.lineOf(position), position);
+}
+
 qreal LineGeometry::lineWidth(qsizetype line) const {
     return xOf(line, document_.lineTextEnd(line));
 }
@@ -79,6 +83,14 @@ std::pair<qsizetype, qreal> LineGeometry::characterAt(qsizetype line, qreal x) c
         p += glyph.length;
     }
     return {from + (p - bytes.constData()), sum};
+}
+
+qsizetype LineGeometry::positionAtX(qsizetype line, qreal x) const {
+    const auto [position, left] = characterAt(line, x);
+    const qsizetype next = document_.nextCharacter(position);
+    if (position >= document_.lineTextEnd(line) || x - left < (xOf(line, next) - left) / 2)
+        return position;
+    return next;
 }
 
 void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left, qreal right,

@@ -227,16 +227,17 @@ void TextDocument::apply(qsizetype from, qsizetype removedLength, QByteArrayView
     reindex(from, removedLength, text.size());
 }
 
-void TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView text, EditKind kind) {
+QByteArray TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView text, EditKind kind) {
     from = std::clamp(from, qsizetype{0}, size());
     to = std::clamp(to, from, size());
-    if (from == to && text.isEmpty()) return;
+    if (from == to && text.isEmpty()) return {};
     const bool wasModified = isModified();
     TextChange change{from, slice(from, to), text.size()};
     history_.record(from, change.removed, text, kind);
     apply(from, to - from, text);
     emit changed(change);
     if (wasModified != isModified()) emit modificationChanged(isModified());
+    return change.removed;
 }
 
 qsizetype TextDocument::undo() {

@@ -17,6 +17,13 @@ struct TextChange {
     qsizetype position = 0;
     QByteArray removed;
     qsizetype inserted = 0;
+
+    // Where a position of the text before the edit is after it; one inside what was removed goes
+    // behind what was inserted.
+    qsizetype shifted(qsizetype p) const {
+        if (p >= position + removed.size()) return p + inserted - removed.size();
+        return p > position ? position + inserted : p;
+    }
 };
 
 // The document of a text area: exact bytes, whatever they are, in a gap buffer, so that an edit
@@ -67,9 +74,9 @@ public:
     qsizetype previousCharacter(qsizetype position) const;
 
     // Replaces the bytes from..to with text and records it for undo; kind decides what joins the
-    // previous step.
-    void replace(qsizetype from, qsizetype to, QByteArrayView text,
-                 EditKind kind = EditKind::Other);
+    // previous step. Answers the bytes removed, which the undo history holds as well.
+    QByteArray replace(qsizetype from, qsizetype to, QByteArrayView text,
+                       EditKind kind = EditKind::Other);
     // Starts a new undo step even where the next edit would join the last one.
     void closeUndoStep() { history_.closeStep(); }
 
