@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include "byte_samples.h"
@@ -13,6 +14,7 @@
 #include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
 #include "ui/text/text_keys.h"
+#include "x11_redo.h"
 
 namespace {
 
@@ -110,6 +112,8 @@ private Q_SLOTS:
     void mouse();
     void words_data();
     void words();
+    void wheel_data();
+    void wheel();
     void drawsWhatIsThere_data();
     void drawsWhatIsThere();
     void inputMethod_data();
@@ -143,10 +147,21 @@ void TextEditorTest::keys_data() {
         << QByteArray() << crlf << qsizetype(0)
         << QList<Key>{typed("a"), typed("bc"), key(Qt::Key_Z, kCtrl)} << QByteArray("a")
         << qsizetype(1) << qsizetype(1);
-    QTest::newRow("typing is undone at once, then redone")
+    QTest::newRow("typing is undone at once, then redone by Ctrl+Y")
         << QByteArray("ab") << crlf << qsizetype(2)
         << QList<Key>{typed("c"), typed("d"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Y, kCtrl)}
         << QByteArray("abcd") << qsizetype(4) << qsizetype(4);
+    QTest::newRow("Ctrl+Shift+Z redoes as well")
+        << QByteArray("ab") << crlf << qsizetype(2)
+        << QList<Key>{typed("c"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Z, kCtrl | kShift)}
+        << QByteArray("abc") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("Ctrl+Tab types a tab")
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{key(Qt::Key_Tab, kCtrl)}
+        << QByteArray("a\tb") << qsizetype(2) << qsizetype(2);
+    QTest::newRow("a tab typed is undone with the typing around it")
+        << QByteArray("ab") << crlf << qsizetype(1)
+        << QList<Key>{typed("x"), key(Qt::Key_Tab, kCtrl), typed("y"), key(Qt::Key_Z, kCtrl)}
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Escape and control keys type nothing")
         << QByteArray("a") << crlf << qsizetype(1)
         << QList<Key>{key(Qt::Key_Escape), typed("\x1b"), key(Qt::Key_Tab)} << QByteArray("a")
@@ -224,12 +239,14 @@ void TextEditorTest::keys_data() {
         << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
 }
 
-// The rules of the keys, on a cursor without a widget.
+// The rules of the keys, on a cursor without a widget, with Redo bound as X11 desktops bind it:
+// Ctrl+Shift+Z alone, so that Ctrl+Y has to come from the area itself.
 void TextEditorTest::keys() {
     QFETCH(QByteArray, initial);
     QFETCH(LineEnd, lineEnd);
     QFETCH(qsizetype, caret);
     QFETCH(QList<Key>, keys);
+    const X11Redo x11;
     BareCursor bare(initial, lineEnd);
     bare.cursor.setPosition(caret);
     for (const Key &k : keys) bare.press(k);
@@ -500,6 +517,41 @@ void TextEditorTest::words() {
         bare.cursor.selectUnit(from, TextUnit::Word);
         QCOMPARE((std::pair{bare.cursor.anchor(), bare.cursor.position()}), (std::pair{from, to}));
     }
+}
+
+void TextEditorTest::wheel_data() {
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QPoint>("angle");
+    QTest::addColumn<int>("down");  // which way the text scrolls: -1, 0 or 1
+    QTest::addColumn<int>("right");
+
+    QTest::newRow("the wheel scrolls down") << Qt::KeyboardModifiers() << QPoint(0, -120) << 1 << 0;
+    QTest::newRow("Shift+wheel scrolls to the right")
+        << Qt::KeyboardModifiers(kShift) << QPoint(0, -120) << 0 << 1;
+    QTest::newRow("Shift+wheel the other way scrolls to the left")
+        << Qt::KeyboardModifiers(kShift) << QPoint(0, 120) << 0 << -1;
+    QTest::newRow("a sideways wheel scrolls sideways without Shift")
+        << Qt::KeyboardModifiers() << QPoint(-120, 0) << 0 << 1;
+    QTest::newRow("and with it") << Qt::KeyboardModifiers(kShift) << QPoint(-120, 0) << 0 << 1;
+}
+
+void TextEditorTest::wheel() {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QPoint, angle);
+    ShownEditor shown((QByteArray(400, 'x') + "\r\n").repeated(50));
+    QScrollBar *vertical = shown.editor.verticalScrollBar();
+    QScrollBar *horizontal = shown.editor.horizontalScrollBar();
+    shown.editor.ensureVisible(shown.editor.document().lineStart(25) + 200);
+    const QPoint from(horizontal->value(), vertical->value());
+    QVERIFY(from.x() > 0 && from.y() > 0);
+    QWidget *viewport = shown.editor.viewport();
+    const QPointF middle = QRectF(viewport->rect()).center();
+    QWheelEvent event(middle, viewport->mapToGlobal(middle), {}, angle, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(viewport, &event);
+    const auto sign = [](int value) { return (value > 0) - (value < 0); };
+    QTEST(sign(vertical->value() - from.y()), "down");
+    QTEST(sign(horizontal->value() - from.x()), "right");
 }
 
 void TextEditorTest::drawsWhatIsThere_data() {

@@ -225,6 +225,9 @@ bool TextCursor::perform(const KeyCommand &command) {
         case TextAction::NewLine:
             insert(lineEndBytes(document_.lineEnd()), EditKind::Typing);
             break;
+        case TextAction::Tab:
+            insert("\t", EditKind::Typing);
+            break;
         case TextAction::DeletePreviousCharacter:
             // Backspace takes back one character, not a whole cluster: an accent typed last goes
             // alone.
@@ -254,6 +257,7 @@ bool TextCursor::perform(const KeyCommand &command) {
         case TextAction::Copy:
         case TextAction::Cut:
         case TextAction::Paste:
+        case TextAction::ContextMenu:
             return false;
     }
     return true;

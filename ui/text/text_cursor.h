@@ -55,7 +55,7 @@ public:
     bool redo();
 
     // Does what a key asks of the caret and the text; answers false for what is the view's to do:
-    // pages and the clipboard.
+    // pages, the clipboard and the context menu.
     bool perform(const KeyCommand &command);
 
 private:

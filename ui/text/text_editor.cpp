@@ -56,6 +56,7 @@ TextEditor::~TextEditor() = default;
 void TextEditor::createMenuActions() {
     const auto create = [this](MenuCommand command, const QString &text, auto slot) {
         auto *action = new QAction(text, this);
+        action->setShortcutVisibleInContextMenu(true);
         connect(action, &QAction::triggered, this, slot);
         menuActions_[std::size_t(command)] = action;
     };
@@ -326,7 +327,13 @@ void TextEditor::movePage(int direction, bool extend) {
     cursor_.moveLines(page, extend);
 }
 
-// What of a key is the view's own rather than the cursor's: pages and the clipboard.
+void TextEditor::openContextMenuAtCaret() {
+    const QPoint point = caretRect(caret()).bottomLeft();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, point, viewport()->mapToGlobal(point));
+    contextMenuEvent(&event);
+}
+
+// What of a key is the view's own rather than the cursor's: pages, the clipboard and the menu.
 bool TextEditor::runViewCommand(const KeyCommand &command) {
     switch (command.action) {
         case TextAction::NextPage:
@@ -343,6 +350,9 @@ bool TextEditor::runViewCommand(const KeyCommand &command) {
             return true;
         case TextAction::Paste:
             paste();
+            return true;
+        case TextAction::ContextMenu:
+            openContextMenuAtCaret();
             return true;
         default:
             return false;
@@ -431,19 +441,22 @@ void TextEditor::paste() {
         insertText(*bytes);
 }
 
+// Each item shows the key that does the same, as the platform binds it when the menu opens.
 QMenu *TextEditor::createContextMenu() {
     const bool editable = !readOnly_;
-    const auto enable = [this](MenuCommand command, bool enabled) {
-        menuAction(command)->setEnabled(enabled);
+    const auto prepare = [this](MenuCommand command, TextAction keys, bool enabled) {
+        QAction *action = menuAction(command);
+        action->setShortcuts(keysFor(keys));
+        action->setEnabled(enabled);
     };
-    enable(MenuCommand::Undo, editable && document_.canUndo());
-    enable(MenuCommand::Redo, editable && document_.canRedo());
-    enable(MenuCommand::Cut, editable && hasSelection());
-    enable(MenuCommand::Copy, hasSelection());
-    enable(MenuCommand::Paste,
-           editable && bytesFrom(QGuiApplication::clipboard()->mimeData()).has_value());
-    enable(MenuCommand::Delete, editable && hasSelection());
-    enable(MenuCommand::SelectAll, document_.size() > 0);
+    prepare(MenuCommand::Undo, TextAction::Undo, editable && document_.canUndo());
+    prepare(MenuCommand::Redo, TextAction::Redo, editable && document_.canRedo());
+    prepare(MenuCommand::Cut, TextAction::Cut, editable && hasSelection());
+    prepare(MenuCommand::Copy, TextAction::Copy, hasSelection());
+    prepare(MenuCommand::Paste, TextAction::Paste,
+            editable && bytesFrom(QGuiApplication::clipboard()->mimeData()).has_value());
+    prepare(MenuCommand::Delete, TextAction::DeleteNextCharacter, editable && hasSelection());
+    prepare(MenuCommand::SelectAll, TextAction::SelectAll, document_.size() > 0);
     auto *menu = new QMenu(this);
     menu->addActions({menuAction(MenuCommand::Undo), menuAction(MenuCommand::Redo)});
     menu->addSeparator();
@@ -537,6 +550,20 @@ void TextEditor::mouseReleaseEvent(QMouseEvent *event) {
         mayDrag_ = false;
         setCaret(positionAt(event->position().toPoint()));
     }
+}
+
+// Shift turns the wheel sideways, as browsers and other editors do.
+void TextEditor::wheelEvent(QWheelEvent *event) {
+    if (event->modifiers() != Qt::ShiftModifier) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    QWheelEvent sideways(event->position(), event->globalPosition(),
+                         event->pixelDelta().transposed(), event->angleDelta().transposed(),
+                         event->buttons(), Qt::NoModifier, event->phase(), event->inverted(),
+                         event->source());
+    QCoreApplication::sendEvent(horizontalScrollBar(), &sideways);
+    event->setAccepted(sideways.isAccepted());
 }
 
 void TextEditor::startDrag() {

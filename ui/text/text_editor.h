@@ -98,6 +98,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -131,6 +132,7 @@ private:
     int linesPerPage() const;
     bool runViewCommand(const KeyCommand &command);
     void movePage(int direction, bool extend);
+    void openContextMenuAtCaret();
     void autoScroll();
     void startDrag();
     void reportCaret();

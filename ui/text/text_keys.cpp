@@ -49,8 +49,13 @@ constexpr StandardBinding kStandard[] = {
     {QKeySequence::Paste, TextAction::Paste, false},
 };
 
-// Keys taken before the platform's: Backspace, which the platforms' tables leave to each widget.
+// Keys taken before the platform's: those people bring from other systems (on X11 desktops Redo
+// is Ctrl+Shift+Z alone), and Backspace, which the platforms' tables leave to each widget.
 const std::pair<QKeyCombination, TextAction> kOwn[] = {
+    {Qt::CTRL | Qt::Key_Y, TextAction::Redo},
+    {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, TextAction::Redo},
+    {Qt::CTRL | Qt::Key_Tab, TextAction::Tab},
+    {Qt::SHIFT | Qt::Key_F10, TextAction::ContextMenu},
     {QKeyCombination(Qt::Key_Backspace), TextAction::DeletePreviousCharacter},
     {Qt::SHIFT | Qt::Key_Backspace, TextAction::DeletePreviousCharacter},
 };

@@ -24,9 +24,11 @@ enum class TextAction {
     DocumentEnd,
     SelectAll,
     Copy,
+    ContextMenu,
     // Edits, from here on.
     Type,
     NewLine,
+    Tab,
     DeletePreviousCharacter,
     DeleteNextCharacter,
     DeletePreviousWord,
@@ -48,7 +50,9 @@ struct KeyCommand {
     QString text;
 };
 
-// The platform's keys. A key that carries text and no Ctrl types it.
+// The platform's keys, and beside them the ones people bring from other systems: Ctrl+Y and
+// Ctrl+Shift+Z redo, Ctrl+Tab types a tab (Tab moves the focus), Shift+F10 opens the context menu.
+// A key that carries text and no Ctrl types it.
 std::optional<KeyCommand> keyCommand(const QKeyEvent &key);
 // The keys that ask for an action without Shift; the first is the one to show beside it.
 QList<QKeySequence> keysFor(TextAction action);
