@@ -108,6 +108,9 @@ private Q_SLOTS:
     void keys();
     void clipboard_data();
     void clipboard();
+    void copiesBigSelections_data();
+    void copiesBigSelections();
+    void servesTheSelectionWhenAsked();
     void mouse_data();
     void mouse();
     void words_data();
@@ -299,6 +302,64 @@ void TextEditorTest::clipboard() {
     QTEST(shown.bytes(), "expected");
     QTEST(shown.editor.caret(), "expectedCaret");
     QTEST(shown.editor.anchor(), "expectedAnchor");
+}
+
+void TextEditorTest::copiesBigSelections_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<QString>("text");  // the plain text other programs get
+    QTest::addColumn<bool>("shared");   // that text is the very bytes copied, not a copy of them
+    QTest::addColumn<bool>("busy");     // the wait cursor shows while the clipboard takes them
+
+    const QByteArray big(2 << 20, 'x');
+    QTest::newRow("well-formed UTF-8 is its own plain text")
+        << QByteArray("中文 ab") << false << QStringLiteral("中文 ab") << true << false;
+    QTest::newRow("failure: a byte that is no character is a U+FFFD of its own")
+        << QByteArray("a\xff\xfe") << false << QStringLiteral("a\ufffd\ufffd") << false << false;
+    QTest::newRow("copying MiB shows the wait cursor")
+        << big << false << QString::fromLatin1(big) << true << true;
+    QTest::newRow("and so does cutting them")
+        << big << true << QString::fromLatin1(big) << true << true;
+}
+
+void TextEditorTest::copiesBigSelections() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, cut);
+    ShownEditor shown(bytes);
+    shown.editor.selectAll();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    bool busy = false;
+    const QMetaObject::Connection watch = connect(clipboard, &QClipboard::dataChanged, this, [&] {
+        busy = QGuiApplication::overrideCursor() &&
+               QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    send(shown.editor, key(cut ? Qt::Key_X : Qt::Key_C, kCtrl));
+    disconnect(watch);
+    QTEST(busy, "busy");
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(shown.bytes(), cut ? QByteArray() : bytes);
+    const QMimeData *data = clipboard->mimeData();
+    QCOMPARE(data->data(TextEditor::kBytesMimeType), bytes);
+    QTEST(data->text(), "text");
+    QTEST(data->data(TextEditor::kBytesMimeType).constData() ==
+              data->data(QStringLiteral("text/plain")).constData(),
+          "shared");
+}
+
+// X11's primary selection is served from the selection as it is when a program asks, not from a
+// copy made at each change; the offscreen platform has no primary selection to put it on.
+void TextEditorTest::servesTheSelectionWhenAsked() {
+    auto shown = std::make_unique<ShownEditor>(QByteArray("one two three"));
+    shown->editor.select(0, 3);
+    const std::unique_ptr<QMimeData> data(shown->editor.selectionMimeData());
+    shown->editor.select(4, 7);
+    QCOMPARE(data->data(TextEditor::kBytesMimeType), QByteArray("two"));
+    QCOMPARE(data->text(), QStringLiteral("two"));
+    shown->editor.setCaret(5);
+    QVERIFY(data->data(TextEditor::kBytesMimeType).isEmpty());
+    shown->editor.select(8, 13);
+    shown.reset();
+    QVERIFY(data->data(TextEditor::kBytesMimeType).isEmpty());
 }
 
 void TextEditorTest::mouse_data() {

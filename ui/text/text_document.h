@@ -66,7 +66,9 @@ public:
     qsizetype positionOfUnit(qsizetype unit) const;
     // The text between two positions, a byte that is no character read as U+FFFD.
     QString text(qsizetype from, qsizetype to) const { return readable(slice(from, to)); }
-    static QString readable(QByteArrayView bytes);
+    static QString readable(const QByteArray &bytes);
+    // The same as UTF-8; well-formed bytes come back as they are, without a copy.
+    static QByteArray readableUtf8(const QByteArray &bytes);
 
     // The neighbouring place where a character starts: after a well-formed UTF-8 character, a
     // single byte that is none, or a CR LF pair.

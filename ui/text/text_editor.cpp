@@ -9,10 +9,12 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 
 #include "ui/text/text_accessible.h"
 #include "ui/text/text_keys.h"
@@ -28,6 +30,40 @@ constexpr qsizetype kSurroundingUnits = 1024;
 // The most of a selection input methods are given.
 constexpr qsizetype kMostSelectionBytes = qsizetype{1} << 16;
 constexpr int kAutoScrollMs = 50;
+// From this much on, copying keeps the event loop waiting long enough to show the wait cursor.
+constexpr qsizetype kBusyBytes = qsizetype{1} << 20;
+
+// Bytes on a clipboard: the exact bytes in the private format, and beside them plain text, which
+// is made only when a program asks for it: well-formed UTF-8 is the bytes themselves, not a copy.
+class BytesMimeData : public QMimeData {
+public:
+    explicit BytesMimeData(std::function<QByteArray()> bytes) : bytes_(std::move(bytes)) {}
+
+    QStringList formats() const override {
+        return {TextEditor::kBytesMimeType, QStringLiteral("text/plain")};
+    }
+    bool hasFormat(const QString &type) const override { return formats().contains(type); }
+
+protected:
+    QVariant retrieveData(const QString &type, QMetaType) const override {
+        if (type == TextEditor::kBytesMimeType) return bytes_();
+        if (type == u"text/plain") return TextDocument::readableUtf8(bytes_());
+        return {};
+    }
+
+private:
+    std::function<QByteArray()> bytes_;
+};
+
+// Runs work under the wait cursor where it handles enough bytes to keep the event loop waiting.
+template <typename Work>
+void whileBusy(qsizetype bytes, Work &&work) {
+    if (bytes < kBusyBytes) return work();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    work();
+}
+
 }  // namespace
 
 TextEditor::TextEditor(QWidget *parent) : QAbstractScrollArea(parent) {
@@ -51,7 +87,11 @@ TextEditor::TextEditor(QWidget *parent) : QAbstractScrollArea(parent) {
     installTextAccessibility();
 }
 
-TextEditor::~TextEditor() = default;
+TextEditor::~TextEditor() {
+    // What this area no longer has is no longer offered.
+    if (primarySelection_ && QGuiApplication::clipboard()->ownsSelection())
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+}
 
 void TextEditor::createMenuActions() {
     const auto create = [this](MenuCommand command, const QString &text, auto slot) {
@@ -296,7 +336,10 @@ void TextEditor::showCursor() {
     drawnCaret_ = caret;
     drawnAnchor_ = anchor;
     if (moved) emit caretMoved();
-    if (selecting) emit selectionChanged();
+    if (selecting) {
+        emit selectionChanged();
+        servePrimarySelection();
+    }
     reportCaret();
 }
 
@@ -410,11 +453,14 @@ void TextEditor::redo() {
     showCursor();
 }
 
-QMimeData *TextEditor::mimeDataFor(QByteArrayView bytes) {
-    auto *data = new QMimeData;
-    data->setData(kBytesMimeType, bytes.toByteArray());
-    data->setText(TextDocument::readable(bytes));
-    return data;
+QMimeData *TextEditor::mimeDataFor(QByteArray bytes) {
+    return new BytesMimeData([bytes = std::move(bytes)] { return bytes; });
+}
+
+QMimeData *TextEditor::selectionMimeData() const {
+    return new BytesMimeData([editor = QPointer<const TextEditor>(this)] {
+        return editor ? editor->cursor_.selectedBytes() : QByteArray();
+    });
 }
 
 std::optional<QByteArray> TextEditor::bytesFrom(const QMimeData *data) {
@@ -424,15 +470,37 @@ std::optional<QByteArray> TextEditor::bytesFrom(const QMimeData *data) {
     return std::nullopt;
 }
 
+// X11's primary selection is the selection itself, read when a program asks for it, so that no
+// change of the selection copies it. While the area has one, it owns the primary selection; when
+// it has none, it gives it up, as GTK's text views do, rather than keep a copy.
+void TextEditor::servePrimarySelection() {
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) return;
+    if (hasSelection()) {
+        // Another program that took it meanwhile has made Qt let go of ours.
+        if (!primarySelection_) {
+            primarySelection_ = selectionMimeData();
+            clipboard->setMimeData(primarySelection_, QClipboard::Selection);
+        }
+    } else if (primarySelection_ && clipboard->ownsSelection()) {
+        clipboard->clear(QClipboard::Selection);
+    }
+}
+
 void TextEditor::copy() const {
     if (!hasSelection()) return;
-    QGuiApplication::clipboard()->setMimeData(mimeDataFor(cursor_.selectedBytes()));
+    whileBusy(selectionEnd() - selectionStart(), [this] {
+        QGuiApplication::clipboard()->setMimeData(mimeDataFor(cursor_.selectedBytes()));
+    });
 }
 
 void TextEditor::cut() {
     if (readOnly_ || !hasSelection()) return;
-    copy();
-    deleteSelection();
+    // The clipboard holds the very bytes that the undo step keeps.
+    whileBusy(selectionEnd() - selectionStart(), [this] {
+        QGuiApplication::clipboard()->setMimeData(mimeDataFor(cursor_.removeSelection()));
+    });
+    showCursor();
 }
 
 void TextEditor::paste() {
@@ -661,6 +729,7 @@ void TextEditor::documentReset() {
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
+    servePrimarySelection();
     reportCaret();
 }
 

@@ -77,9 +77,12 @@ public:
     void ensureVisible(qsizetype position);
     qsizetype firstVisibleLine() const;
 
-    // The mime data that copying bytes gives, and the bytes that mime data stands for.
-    static QMimeData *mimeDataFor(QByteArrayView bytes);
+    // The mime data that copying bytes gives, whose plain text is made only when it is asked for,
+    // and the bytes that mime data stands for.
+    static QMimeData *mimeDataFor(QByteArray bytes);
     static std::optional<QByteArray> bytesFrom(const QMimeData *data);
+    // The mime data of X11's primary selection: the selection the area has when it is asked.
+    QMimeData *selectionMimeData() const;
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -128,6 +131,7 @@ private:
     // Brings the screen up to the cursor after any change of it: scrolls to the caret, repaints
     // the caret and selection it leaves and those it enters, and tells whoever listens.
     void showCursor();
+    void servePrimarySelection();
     const LineWindow &windowFor(qsizetype line) const;
     int linesPerPage() const;
     bool runViewCommand(const KeyCommand &command);
@@ -158,6 +162,7 @@ private:
     QColor textColour_;
     QColor invalidByteColour_{Qt::darkRed};
     std::array<QAction *, 7> menuActions_{};
+    QPointer<QMimeData> primarySelection_;
 
     // The mouse: where a drag started, and when the last double click came.
     bool selecting_ = false;
