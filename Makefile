@@ -2,17 +2,26 @@
 # make test  - the same set-up, then every test, headless
 # make bench - the same set-up, then the speed and memory figures (writes build/bench.json)
 # make package - the same set-up, then the Debian package build/zerediz_<version>_amd64.deb
-# make test-sanitize - every test under AddressSanitizer and UBSan, the tests of the core and of
-#                      zerediz-compress under ThreadSanitizer
+# make test-sanitize - every test under AddressSanitizer and UBSan (built with clang), the tests of
+#                      the core and of zerediz-compress under ThreadSanitizer (built with GCC)
 # make fuzz  - each fuzz target for FUZZ_SECONDS seconds (default 60), built with clang
 # make test-render - the same set-up, then pages rendered in headless Chromium before and after
 #                    zerediz-compress; fails when any of them looks different
+# make windows - both programs cross-built for 64-bit Windows, packed as
+#                build-windows/zerediz-<version>-win64.zip and ...-setup.exe; installs mingw-w64,
+#                Wine and NSIS, and makes Qt and ICU for Windows in ~/.cache/zerediz/windows
+# make test-windows - the same set-up, then every test built for Windows and run under Wine
 
 BUILD := build
+WINDOWS_BUILD := build-windows
+VERSION := $(shell sed -n '/^project/s/.* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 JOBS ?= $(shell nproc)
+# CI sets it ON, so that a new warning of either compiler fails the build.
+WARNINGS_AS_ERRORS ?= OFF
+CONFIGURE := -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS)
 
 .PHONY: all setup build run test bench package format clean test-sanitize test-address \
-	test-thread fuzz test-render
+	test-thread fuzz test-render windows-setup windows test-windows
 
 all: build
 
@@ -20,7 +29,7 @@ setup:
 	@scripts/setup.sh
 
 $(BUILD)/CMakeCache.txt: | setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) $(CONFIGURE) -DCMAKE_BUILD_TYPE=Release
 
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -53,15 +62,16 @@ SANITIZER_OPTIONS := ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_or
 FUZZ_SECONDS ?= 60
 
 build-address/CMakeCache.txt: | setup
-	cmake -S . -B build-address -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_BENCH=OFF \
+	cmake -S . -B build-address $(CONFIGURE) -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_BENCH=OFF \
+		-DCMAKE_CXX_COMPILER=clang++ \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=address,undefined"
 
 build-thread/CMakeCache.txt: | setup
-	cmake -S . -B build-thread -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_WIDGETS=OFF \
+	cmake -S . -B build-thread $(CONFIGURE) -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_WIDGETS=OFF \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=thread"
 
 build-fuzz/CMakeCache.txt: | setup
-	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	cmake -S . -B build-fuzz $(CONFIGURE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 		-DZEREDIZ_WIDGETS=OFF -DBUILD_TESTING=OFF -DZEREDIZ_FUZZ=ON \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=address,undefined,fuzzer-no-link"
 
@@ -79,8 +89,26 @@ fuzz: setup build-fuzz/CMakeCache.txt
 	cmake --build build-fuzz -j $(JOBS) --target zerediz_fuzzers
 	$(SANITIZER_OPTIONS) scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+# Nothing of this is needed by the Linux targets above, which stay as lean as they were.
+windows-setup:
+	@scripts/windows/setup.sh
+
+$(WINDOWS_BUILD)/CMakeCache.txt: | windows-setup
+	scripts/windows/configure.sh . $(WINDOWS_BUILD) $(CONFIGURE)
+
+windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target zerediz zerediz-compress
+	scripts/windows/package.sh $(WINDOWS_BUILD) $(VERSION) \
+		$(WINDOWS_BUILD)/app/zerediz.exe $(WINDOWS_BUILD)/cli/zerediz-compress.exe
+	scripts/windows/check-package.sh $(WINDOWS_BUILD) $(VERSION)
+
+# ctest starts each test through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+test-windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cd $(WINDOWS_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-address build-thread build-fuzz
+	rm -rf $(BUILD) build-address build-thread build-fuzz $(WINDOWS_BUILD)

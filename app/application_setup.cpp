@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "core/command_line_texts.h"
+#include "core/command_line.h"
 #include "core/page_file.h"
 #include "zerediz_version.h"
 

@@ -6,7 +6,6 @@
 #include <QWindow>
 #include <functional>
 
-#include "core/command_line_texts.h"
 #include "ui/main/form1.h"
 
 namespace {
@@ -27,14 +26,13 @@ QString epilogue() {
         "  zerediz -- -a.html    打开名字以“-”开头的文件\n");
 }
 
-CommandLine refuse(const QString &reason) {
-    return {CommandLine::Action::Refuse, std::nullopt,
-            QStringLiteral("zerediz：%1（用法见 zerediz --help）\n").arg(reason)};
+CommandLineAnswer refuse(const QString &reason) {
+    return usageError(QStringLiteral("zerediz"), reason);
 }
 
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments) {
+std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "去掉网页文件每一行两端的空格（只去 U+0020），压缩网页。打开的网页显示在窗口里，可以"
@@ -52,18 +50,18 @@ CommandLine parseCommandLine(const QStringList &arguments) {
 
     if (!parser.parse(arguments)) return refuse(commandLineErrorText(parser, arguments));
     if (parser.isSet(help))
-        return {CommandLine::Action::Answer, std::nullopt, alignedHelpText(parser) + epilogue()};
+        return CommandLineAnswer{alignedHelpText(parser) + epilogue(), exit_status::kDone};
     if (parser.isSet(version)) {
-        return {CommandLine::Action::Answer, std::nullopt,
-                QCoreApplication::applicationName() + u' ' +
-                    QCoreApplication::applicationVersion() + u'\n'};
+        return CommandLineAnswer{QCoreApplication::applicationName() + u' ' +
+                                     QCoreApplication::applicationVersion() + u'\n',
+                                 exit_status::kDone};
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
         return refuse(QStringLiteral("一次只能打开一个文件，却给了 %1 个。").arg(files.size()));
-    if (files.isEmpty()) return {};
+    if (files.isEmpty()) return StartRequest{};
     if (files.first().isEmpty()) return refuse(QStringLiteral("文件名是空的。"));
-    return {CommandLine::Action::Start, QFileInfo(files.first()).absoluteFilePath(), {}};
+    return StartRequest{QFileInfo(files.first()).absoluteFilePath()};
 }
 
 namespace {
@@ -103,9 +101,9 @@ private:
 
 }  // namespace
 
-void startMainWindow(Form1 &form1, const CommandLine &commandLine) {
+void startMainWindow(Form1 &form1, const StartRequest &request) {
     form1.show();
-    if (!commandLine.file) return;
+    if (!request.file) return;
     new WhenExposed(*form1.windowHandle(),
-                    [&form1, path = *commandLine.file] { form1.openFile(path); });
+                    [&form1, path = *request.file] { form1.openFile(path); });
 }

@@ -1,10 +1,10 @@
 #include <QApplication>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "app/application_setup.h"
 #include "app/command_line.h"
+#include "core/terminal.h"
 #include "ui/main/form1.h"
 #include "ui/main/platform_dialogs.h"
 
@@ -30,24 +30,16 @@ int main(int argc, char *argv[]) {
     const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
     setUpApplication(*app);
 
-    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
-    switch (commandLine.action) {
-        case CommandLine::Action::Answer:
-            std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
-            return 0;
-        case CommandLine::Action::Refuse:
-            std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
-            return CommandLine::kUsageError;
-        case CommandLine::Action::Start:
-            break;
-    }
+    const auto parsed = parseStartRequest(QCoreApplication::arguments());
+    if (const auto *answer = std::get_if<CommandLineAnswer>(&parsed)) return printAnswer(*answer);
     if (!qobject_cast<QApplication *>(app.get())) {
-        std::fputs("zerediz：找不到图形显示；Zerediz 要在图形桌面上运行。\n", stderr);
-        return 1;
+        printText(Stream::Error,
+                  QStringLiteral("zerediz：找不到图形显示；Zerediz 要在图形桌面上运行。\n"));
+        return exit_status::kFailed;
     }
 
     QtPlatformDialogs dialogs;
     Form1 form1(dialogs);
-    startMainWindow(form1, commandLine);
+    startMainWindow(form1, std::get<StartRequest>(parsed));
     return QCoreApplication::exec();
 }

@@ -10,7 +10,7 @@
 
 #include "bench_window.h"
 #include "core/line_trim.h"
-#include "core/line_trim_loader.h"
+#include "core/open_page.h"
 #include "timing.h"
 
 namespace {
@@ -59,7 +59,7 @@ double openSeconds(BenchWindow &window, const QString &path, const QString &empt
 }
 
 double readTrimSeconds(const QString &path) {
-    std::variant<TextBuffer, FileError> document;
+    Result<TextBuffer> document;
     const double seconds = secondsOf([&] { document = openPage(path); });
     if (!std::holds_alternative<TextBuffer>(document))
         throw std::runtime_error("cannot load " + path.toStdString());

@@ -1,9 +1,10 @@
 #include "page_generator.h"
 
-#include <iconv.h>
 #include <cstdint>
 #include <iterator>
 #include <stdexcept>
+
+#include "core/converter.h"
 
 namespace {
 
@@ -170,18 +171,7 @@ QByteArray generateOneLinePage(qsizetype size) {
 }
 
 QByteArray toGb18030(QByteArrayView utf8) {
-    const iconv_t converter = iconv_open("GB18030", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no GB18030 in iconv");
-    // A character takes at most four bytes in GB18030 and at least one in UTF-8.
-    QByteArray gb(4 * utf8.size(), Qt::Uninitialized);
-    char *in = const_cast<char *>(utf8.data());
-    size_t inLeft = utf8.size();
-    char *out = gb.data();
-    size_t outLeft = gb.size();
-    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<size_t>(-1)) throw std::runtime_error("page not convertible");
-    gb.resize(out - gb.constData());
-    gb.squeeze();
-    return gb;
+    auto gb = encodeDocument(utf8, FileEncoding::Gb18030);
+    if (!std::holds_alternative<QByteArray>(gb)) throw std::runtime_error("page not convertible");
+    return std::get<QByteArray>(std::move(gb));
 }

@@ -4,7 +4,6 @@
 #include <QThread>
 #include <optional>
 
-#include "core/command_line_texts.h"
 #include "zerediz_version.h"
 
 namespace {
@@ -100,19 +99,20 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
     request.paths = parser.positionalArguments();
     request.quiet = parser.isSet(options.quiet);
     if (request.paths.isEmpty())
-        return usageError(QStringLiteral("没有给出要压缩的文件或文件夹。"));
-    if (request.paths.contains(QString())) return usageError(QStringLiteral("PATH 不能是空的。"));
+        return compressUsageError(QStringLiteral("没有给出要压缩的文件或文件夹。"));
+    if (request.paths.contains(QString()))
+        return compressUsageError(QStringLiteral("PATH 不能是空的。"));
 
     const int outputs = int(parser.isSet(options.output)) + int(parser.isSet(options.outputDir)) +
                         int(parser.isSet(options.check));
     if (outputs > 1)
-        return usageError(QStringLiteral("-o、--output-dir 和 --check 只能用其中一个。"));
+        return compressUsageError(QStringLiteral("-o、--output-dir 和 --check 只能用其中一个。"));
     if (parser.isSet(options.output)) {
         request.output = CompressRequest::Output::File;
         request.outputPath = parser.value(options.output);
         if (request.paths.size() != 1)
-            return usageError(QStringLiteral("-o 只能用于一个文件，却给了 %1 个 PATH。")
-                                  .arg(request.paths.size()));
+            return compressUsageError(QStringLiteral("-o 只能用于一个文件，却给了 %1 个 PATH。")
+                                          .arg(request.paths.size()));
     } else if (parser.isSet(options.outputDir)) {
         request.output = CompressRequest::Output::Mirror;
         request.outputPath = parser.value(options.outputDir);
@@ -121,22 +121,23 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
     }
     request.nullEnded = parser.isSet(options.null);
     if (request.nullEnded && request.output != CompressRequest::Output::Check)
-        return usageError(QStringLiteral("-0 只能和 --check 一起用。"));
+        return compressUsageError(QStringLiteral("-0 只能和 --check 一起用。"));
     if (request.outputPath.isEmpty() && request.output != CompressRequest::Output::InPlace &&
         request.output != CompressRequest::Output::Check)
-        return usageError(QStringLiteral("输出的文件名或文件夹名是空的。"));
+        return compressUsageError(QStringLiteral("输出的文件名或文件夹名是空的。"));
 
     if (request.paths.contains(QStringLiteral("-"))) {
         if (request.paths.size() > 1)
-            return usageError(QStringLiteral("“-”（标准输入）不能和别的 PATH 一起用。"));
+            return compressUsageError(QStringLiteral("“-”（标准输入）不能和别的 PATH 一起用。"));
         if (request.output == CompressRequest::Output::Mirror)
-            return usageError(QStringLiteral("“-”（标准输入）不能和 --output-dir 一起用。"));
+            return compressUsageError(
+                QStringLiteral("“-”（标准输入）不能和 --output-dir 一起用。"));
     }
 
     request.extensions = kDefaultExtensions;
     if (parser.isSet(options.extensions)) {
         const auto extensions = extensionList(parser.value(options.extensions));
-        if (!extensions) return usageError(QStringLiteral("--ext 的扩展名列表是空的。"));
+        if (!extensions) return compressUsageError(QStringLiteral("--ext 的扩展名列表是空的。"));
         request.extensions = *extensions;
     }
 
@@ -145,7 +146,7 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
         bool isNumber = false;
         request.jobs = parser.value(options.jobs).toInt(&isNumber);
         if (!isNumber || request.jobs < 1)
-            return usageError(
+            return compressUsageError(
                 QStringLiteral("-j 要一个正整数，却给了“%1”。").arg(parser.value(options.jobs)));
     }
     return request;
@@ -153,12 +154,12 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
 
 }  // namespace
 
-CommandLineAnswer usageError(const QString &reason) {
-    return {QStringLiteral("zerediz-compress：%1（用法见 zerediz-compress --help）\n").arg(reason),
-            exit_status::kUsageError};
+CommandLineAnswer compressUsageError(const QString &reason) {
+    return usageError(QStringLiteral("zerediz-compress"), reason);
 }
 
-std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringList &arguments) {
+std::variant<CompressRequest, CommandLineAnswer> parseCompressRequest(
+    const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     const Options options;
@@ -169,10 +170,12 @@ std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringL
                                  QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
                                  QStringLiteral("PATH..."));
 
-    if (!parser.parse(arguments)) return usageError(commandLineErrorText(parser, arguments));
+    if (!parser.parse(arguments))
+        return compressUsageError(commandLineErrorText(parser, arguments));
     if (parser.isSet(options.help))
-        return CommandLineAnswer{alignedHelpText(parser) + epilogue(), 0};
+        return CommandLineAnswer{alignedHelpText(parser) + epilogue(), exit_status::kDone};
     if (parser.isSet(options.version))
-        return CommandLineAnswer{QStringLiteral("zerediz-compress " ZEREDIZ_VERSION "\n"), 0};
+        return CommandLineAnswer{QStringLiteral("zerediz-compress " ZEREDIZ_VERSION "\n"),
+                                 exit_status::kDone};
     return requestOf(parser, options);
 }

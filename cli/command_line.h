@@ -4,14 +4,7 @@
 #include <QStringList>
 #include <variant>
 
-// The exit statuses of zerediz-compress, for scripts and build tools; the help tells them.
-namespace exit_status {
-
-constexpr int kDone = 0;        // every page was compressed, or --check found nothing to change
-constexpr int kFailed = 1;      // a file failed, or --check found a page that would change
-constexpr int kUsageError = 2;  // the command line asked for something impossible; nothing done
-
-}  // namespace exit_status
+#include "core/command_line.h"
 
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {
@@ -34,16 +27,10 @@ struct CompressRequest {
     bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
 };
 
-// Printed instead of running: help or version on standard output, or a usage error on standard
-// error. text ends with a newline.
-struct CommandLineAnswer {
-    QString text;
-    int exitStatus = 0;
-};
+// Reads the arguments, the program's name first: the request, or what to print instead (help,
+// version, a usage error). The help is in Chinese where Qt's Chinese translations are installed;
+// it tells the exit statuses (exit_status, and 128 + N for a stop signal N).
+std::variant<CompressRequest, CommandLineAnswer> parseCompressRequest(const QStringList &arguments);
 
-// Reads the arguments, the program's name first. The help is in Chinese where Qt's Chinese
-// translations are installed.
-std::variant<CompressRequest, CommandLineAnswer> parseCommandLine(const QStringList &arguments);
-
-// A usage error, worded as the command line's own.
-CommandLineAnswer usageError(const QString &reason);
+// A usage error of zerediz-compress.
+CommandLineAnswer compressUsageError(const QString &reason);

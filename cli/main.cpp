@@ -4,25 +4,15 @@
 // A run goes one way: the command line becomes a request, the request the jobs of the pages it
 // names, the compressor carries the jobs out, and the report tells what became of them.
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "cli/command_line.h"
 #include "cli/page_compressor.h"
 #include "cli/page_finder.h"
 #include "cli/run_report.h"
-#include "core/command_line_texts.h"
+#include "cli/stop_signals.h"
+#include "core/command_line.h"
 #include "core/page_file.h"
 #include "zerediz_version.h"
-
-namespace {
-
-// Help and version on standard output, a usage error on standard error.
-int answer(const CommandLineAnswer &answer) {
-    std::fputs(answer.text.toLocal8Bit().constData(), answer.exitStatus == 0 ? stdout : stderr);
-    return answer.exitStatus;
-}
-
-}  // namespace
 
 int main(int argc, char *argv[]) {
     catchStopSignals();
@@ -33,17 +23,18 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(ZEREDIZ_VERSION));
     installChineseQtTranslations(app);
 
-    const auto parsed = parseCommandLine(QCoreApplication::arguments());
-    if (const auto *refusal = std::get_if<CommandLineAnswer>(&parsed)) return answer(*refusal);
+    const auto parsed = parseCompressRequest(QCoreApplication::arguments());
+    if (const auto *answer = std::get_if<CommandLineAnswer>(&parsed)) return printAnswer(*answer);
     const CompressRequest &request = std::get<CompressRequest>(parsed);
 
     const auto planned = planJobs(request);
-    if (const auto *refusal = std::get_if<CommandLineAnswer>(&planned)) return answer(*refusal);
+    if (const auto *refusal = std::get_if<CommandLineAnswer>(&planned))
+        return printAnswer(*refusal);
     const JobPlan &plan = std::get<JobPlan>(planned);
 
     RunReport report(request, plan.jobs);
-    for (const QString &line : plan.unreadableFolders) report.unreadableFolder(line);
-    for (const QString &line : plan.leftovers) report.notice(line);
+    for (const FolderFailure &failure : plan.unreadableFolders) report.unreadableFolder(failure);
+    for (const QString &path : plan.leftovers) report.leftover(path);
     compressAll(plan.jobs, request.jobs, report);
     return report.finish(stopSignal());
 }

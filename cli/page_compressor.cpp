@@ -1,76 +1,42 @@
 #include "cli/page_compressor.h"
 
-#include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
-#include <filesystem>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <semaphore>
 #include <set>
-#include <system_error>
 #include <thread>
 #include <variant>
 
+#include "cli/folder_walk.h"
+#include "cli/stop_signals.h"
 #include "core/file_error.h"
-#include "core/file_error_text.h"
 #include "core/line_trim.h"
-#include "core/line_trim_loader.h"
 #include "core/page_file.h"
 
 namespace {
 
-std::atomic<int> stopRequested{0};
-
-sigset_t stopSignalSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
-    return set;
-}
-
-// How a page's source and target are named in an error line: "-" as the stream it stands for.
-QString sourceName(const QString &source) {
-    return source == u'-' ? QStringLiteral("标准输入") : source;
-}
-
-QString targetName(const QString &target) {
-    return target == u'-' ? QStringLiteral("标准输出") : target;
-}
-
-PageOutcome failure(const QString &what, const FileError &why) {
+PageOutcome failure(PageFailure::Step step, const QString &file, const FileError &why) {
     PageOutcome outcome;
-    outcome.failed = true;
-    outcome.errorLine = what + u'：' + fileErrorText(why);
+    outcome.failure = PageFailure{step, file, why};
     return outcome;
 }
 
 // A page near the size limit, on several threads at once, may not fit in memory.
 PageOutcome outOfMemory(const PageJob &job) {
-    return failure(cannotOpenText(sourceName(job.source)), {FileError::Kind::OutOfMemory, {}});
-}
-
-// Standard input redirected from a file can be read in one go.
-qint64 expectedInputSize() {
-    struct stat status {};
-    if (::fstat(STDIN_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
-    return qMax<qint64>(status.st_size - ::lseek(STDIN_FILENO, 0, SEEK_CUR), 0);
+    return failure(PageFailure::Step::Open, job.source, {FileError::Kind::OutOfMemory, {}});
 }
 
 // Reads a page as the window's loader does: a file, with where it lies, links resolved, or
 // standard input to its end.
-std::variant<ReadFile, FileError> readPage(const QString &source) {
+Result<ReadFile> readPage(const QString &source) {
     if (source != u'-') return readResolvedFile(source, kMaxDocumentSize);
-    auto read = readToEnd(STDIN_FILENO, expectedInputSize(), kMaxDocumentSize);
+    auto read = readStandardInput(kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read)) return *error;
     return ReadFile{std::move(std::get<QByteArray>(read)), {}, {}};
 }
@@ -78,7 +44,7 @@ std::variant<ReadFile, FileError> readPage(const QString &source) {
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
 // it right away writes: that is what the window guarantees for every byte string, so the page
 // need not be decoded. Refused as too large where the window would refuse it.
-std::variant<QByteArray, FileError> compressedBytes(QByteArrayView page) {
+Result<QByteArray> compressedBytes(QByteArrayView page) {
     QByteArray compressed = trimLines(page);
     if (compressed.size() > kMaxDocumentSize)
         return FileError{FileError::Kind::TrimmedTooLarge, {}};
@@ -102,29 +68,29 @@ CompressedPage failedPage(PageOutcome outcome) {
     return page;
 }
 
+// Whether path lies inside folder, both resolved: below it, not merely named alike (site2 is not
+// inside site).
 bool isInside(const QString &path, const QString &folder) {
-    return folder == u'/' || path.startsWith(folder + u'/');
+    return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
 CompressedPage compress(const PageJob &job) {
     using Output = CompressRequest::Output;
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
-        return failedPage(failure(cannotOpenText(sourceName(job.source)), *error));
+        return failedPage(failure(PageFailure::Step::Open, job.source, *error));
     ReadFile &file = std::get<ReadFile>(read);
     // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
     if (!job.within.isEmpty() && !isInside(file.resolvedPath, job.within)) {
         CompressedPage skipped;
         skipped.outcome.skipped = true;
-        skipped.outcome.noticeLine =
-            QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")
-                .arg(job.source, file.resolvedPath);
+        skipped.outcome.linkTarget = file.resolvedPath;
         return skipped;
     }
     const QByteArray page = std::move(file.bytes);
     auto compressed = compressedBytes(page);
     if (const auto *error = std::get_if<FileError>(&compressed))
-        return failedPage(failure(cannotCompressText(sourceName(job.source)), *error));
+        return failedPage(failure(PageFailure::Step::Compress, job.source, *error));
 
     CompressedPage result;
     result.resolvedPath = file.resolvedPath;
@@ -142,12 +108,7 @@ CompressedPage compress(const PageJob &job) {
 // Reads the page of a job and compresses it: the work that keeps a core busy. A page found in a
 // folder PATH that is, links followed, not inside that folder is skipped.
 CompressedPage compressPage(const PageJob &job) {
-    if (!job.errorLine.isEmpty()) {
-        PageOutcome outcome;
-        outcome.failed = true;
-        outcome.errorLine = job.errorLine;
-        return failedPage(outcome);
-    }
+    if (job.unfit) return failedPage(failure(PageFailure::Step::Open, job.source, *job.unfit));
     try {
         return compress(job);
     } catch (const std::bad_alloc &) {
@@ -163,7 +124,7 @@ struct Stored {
     QString unsyncedFolder;
 };
 
-std::variant<Stored, FileError> storedBy(const WriteResult &written) {
+Result<Stored> storedBy(const WriteResult &written) {
     if (const auto *error = std::get_if<FileError>(&written)) return *error;
     const Written &done = std::get<Written>(written);
     return Stored{true, done.lostAttributes, done.unsyncedFolder};
@@ -171,40 +132,20 @@ std::variant<Stored, FileError> storedBy(const WriteResult &written) {
 
 // Whether the file at path holds exactly bytes; only a file of the same size is read.
 bool holds(const QString &path, const QByteArray &bytes) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size != bytes.size())
+    const auto status = statusOf(path);
+    const auto *found = std::get_if<FileStatus>(&status);
+    if (!found || found->kind != FileStatus::Kind::RegularFile || found->size != bytes.size())
         return false;
     const auto content = readRegularFile(path, bytes.size());
     const auto *held = std::get_if<QByteArray>(&content);
     return held && *held == bytes;
 }
 
-std::optional<FileError> writeToStandardOutput(QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), static_cast<size_t>(bytes.size()));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return writeErrorFromErrno(errno);
-        }
-        bytes = bytes.sliced(n);
-    }
-    return std::nullopt;
-}
-
-std::optional<FileError> makeFolderFor(const QString &target) {
-    std::error_code error;
-    std::filesystem::create_directories(
-        std::filesystem::path(QFile::encodeName(QFileInfo(target).path()).toStdString()), error);
-    if (error) return writeErrorFromErrno(error.value());
-    return std::nullopt;
-}
-
 // Writes the compressed bytes of a page through the window's writer: in place, into the file that
 // was read; elsewhere, unless the target holds exactly these bytes already, so that it keeps its
 // time stamp. Standard output is always written. A run writes many pages into few folders, so each
 // folder is synced once at its end rather than behind every page.
-std::variant<Stored, FileError> storeBytes(const PageJob &job, const CompressedPage &page) {
+Result<Stored> storeBytes(const PageJob &job, const CompressedPage &page) {
     using Output = CompressRequest::Output;
     TargetRule rule;
     rule.syncFolder = false;
@@ -214,12 +155,14 @@ std::variant<Stored, FileError> storeBytes(const PageJob &job, const CompressedP
         return storedBy(writeRegularFile(page.resolvedPath, page.bytes, rule));
     }
     if (job.target == u'-') {
-        if (const auto error = writeToStandardOutput(page.bytes)) return *error;
+        const Result<Done> written = writeStandardOutput(page.bytes);
+        if (const auto *error = std::get_if<FileError>(&written)) return *error;
         return Stored{true, {}, {}};
     }
     if (holds(job.target, page.bytes)) return Stored{};
     if (job.output == Output::Mirror) {
-        if (const auto error = makeFolderFor(job.target)) return *error;
+        const Result<Done> made = makeFolders(QFileInfo(job.target).path());
+        if (const auto *error = std::get_if<FileError>(&made)) return *error;
     }
     return storedBy(writeRegularFile(job.target, page.bytes, rule));
 }
@@ -227,20 +170,18 @@ std::variant<Stored, FileError> storeBytes(const PageJob &job, const CompressedP
 // Stores a compressed page where its job says: mostly waiting for the disk. The outcome is the
 // one compressing left, with what was written and a word on what its file lost; or a failure.
 PageOutcome storePage(const PageJob &job, const CompressedPage &page) {
-    if (page.outcome.failed || !page.store) return page.outcome;
+    if (page.outcome.failure || !page.store) return page.outcome;
     const QString &target =
         job.output == CompressRequest::Output::InPlace ? job.source : job.target;
     try {
         const auto stored = storeBytes(job, page);
         if (const auto *error = std::get_if<FileError>(&stored))
-            return failure(cannotSaveText(targetName(target)), *error);
+            return failure(PageFailure::Step::Save, target, *error);
         const Stored &done = std::get<Stored>(stored);
         PageOutcome outcome = page.outcome;
         outcome.written = done.written;
         outcome.unsyncedFolder = done.unsyncedFolder;
-        if (!done.lostAttributes.isEmpty())
-            outcome.noticeLine =
-                cannotKeepAttributesText(target) + u'：' + lostAttributesText(done.lostAttributes);
+        outcome.lostAttributes = done.lostAttributes;
         return outcome;
     } catch (const std::bad_alloc &) {
         return outOfMemory(job);
@@ -248,21 +189,6 @@ PageOutcome storePage(const PageJob &job, const CompressedPage &page) {
 }
 
 }  // namespace
-
-void catchStopSignals() {
-    const sigset_t set = stopSignalSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    // It only ever touches the flag, so it may be left waiting when the program ends. A signal
-    // that comes after the first finds the run stopping already.
-    std::thread([set] {
-        int signal = 0;
-        if (sigwait(&set, &signal) == 0) stopRequested.store(signal);
-    }).detach();
-}
-
-int stopSignal() {
-    return stopRequested.load();
-}
 
 void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &report) {
     const auto total = static_cast<qsizetype>(jobs.size());
@@ -336,7 +262,8 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     lock.unlock();
     // Stopped or not, what was reported as written is on the disk when the run ends.
     for (const QString &folder : unsynced) {
-        if (const auto error = syncFolder(folder))
-            report.unsyncedFolder(cannotSyncFolderText(folder) + u'：' + fileErrorText(*error));
+        const Result<Done> synced = syncFolder(folder);
+        if (const auto *error = std::get_if<FileError>(&synced))
+            report.unsyncedFolder(folder, *error);
     }
 }

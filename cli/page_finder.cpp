@@ -1,37 +1,37 @@
 #include "cli/page_finder.h"
 
-#include <sys/stat.h>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <map>
 #include <optional>
-#include <system_error>
 #include <utility>
 
-#include "core/file_error.h"
-#include "core/file_error_text.h"
+#include "cli/folder_walk.h"
 #include "core/page_file.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 // A page found on the command line or in a folder below it.
 struct FoundPage {
-    QString path;       // to open, starting with the PATH it was found under
-    QString relative;   // below that PATH, or the file's own name for a file PATH
-    QString errorLine;  // for a page that cannot be taken: the line that says why
+    QString path;                    // to open, starting with the PATH it was found under
+    QString relative;                // below that PATH, or the file's own name for a file PATH
+    std::optional<FileError> unfit;  // why a page that cannot be taken cannot
     // For a page found in a folder PATH: that folder, every link resolved.
     QString within = {};
 };
 
 bool isFolder(const QString &path) {
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    const auto status = statusOf(path);
+    const auto *found = std::get_if<FileStatus>(&status);
+    return found && found->kind == FileStatus::Kind::Folder;
+}
+
+// Which file a path leads to, links followed; nullopt where it leads nowhere.
+std::optional<FileStatus> fileAt(const QString &path) {
+    auto status = statusOf(path);
+    if (auto *found = std::get_if<FileStatus>(&status)) return *found;
+    return std::nullopt;
 }
 
 QString joined(const QString &folder, const QString &name) {
@@ -47,32 +47,25 @@ public:
     void addPath(const QString &path);
 
     const std::vector<FoundPage> &pages() const { return pages_; }
-    const QStringList &errors() const { return errors_; }
+    const std::vector<FolderFailure> &errors() const { return errors_; }
     const QStringList &leftovers() const { return leftovers_; }
 
 private:
-    struct FileId {
-        dev_t device;
-        ino_t inode;
-    };
-
     void walk(const QString &folder, const QString &relative, const QString &within);
     bool isPage(const QString &name) const;
     bool isSkipped(const QString &folder) const;
 
     QStringList extensions_;
-    std::optional<FileId> skipped_;
+    std::optional<FileIdentity> skipped_;
     std::vector<FoundPage> pages_;
-    QStringList errors_;
+    std::vector<FolderFailure> errors_;
     QStringList leftovers_;
 };
 
 PageFinder::PageFinder(QStringList extensions, const QString &skippedFolder)
     : extensions_(std::move(extensions)) {
-    struct stat status {};
-    if (!skippedFolder.isEmpty() &&
-        ::stat(QFile::encodeName(skippedFolder).constData(), &status) == 0)
-        skipped_ = FileId{status.st_dev, status.st_ino};
+    if (skippedFolder.isEmpty()) return;
+    if (const auto status = fileAt(skippedFolder)) skipped_ = status->identity;
 }
 
 void PageFinder::addPath(const QString &path) {
@@ -84,41 +77,25 @@ void PageFinder::addPath(const QString &path) {
 }
 
 void PageFinder::walk(const QString &folder, const QString &relative, const QString &within) {
-    std::error_code error;
-    fs::directory_iterator entries(fs::path(QFile::encodeName(folder).toStdString()), error);
-    std::vector<fs::directory_entry> sorted;
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error))
-        sorted.push_back(*entries);
-    if (error) {
-        errors_.append(cannotOpenText(folder) + u'：' +
-                       fileErrorText(readErrorFromErrno(error.value())));
+    auto listed = listFolder(folder);
+    if (const auto *error = std::get_if<FileError>(&listed)) {
+        errors_.push_back({folder, *error});
         return;
     }
-    std::sort(sorted.begin(), sorted.end());
-
-    for (const fs::directory_entry &entry : sorted) {
-        const QByteArray bytes = QByteArray::fromStdString(entry.path().filename().native());
-        const QString name = QFile::decodeName(bytes);
-        const QString path = joined(folder, name);
-        const QString below = relative.isEmpty() ? name : relative + u'/' + name;
-        std::error_code ignored;
-        // A link's target decides, a missing target counting as a file: reading it says so.
-        if (entry.is_directory(ignored)) {
-            if (!entry.is_symlink(ignored) && !name.startsWith(u'.') && !isSkipped(path))
+    for (const FolderEntry &entry : std::get<std::vector<FolderEntry>>(listed)) {
+        const QString path = joined(folder, entry.name);
+        const QString below = relative.isEmpty() ? entry.name : relative + u'/' + entry.name;
+        if (entry.isFolder) {
+            if (!entry.isLink && !entry.name.startsWith(u'.') && !isSkipped(path))
                 walk(path, below, within);
-        } else if (isTemporaryFileName(name)) {
-            leftovers_.append(
-                QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）")
-                    .arg(path));
-        } else if (isPage(name)) {
+        } else if (isTemporaryFileName(entry.name)) {
+            leftovers_.append(path);
+        } else if (isPage(entry.name)) {
             // Paths go through QString, whose file names are UTF-8: another name (from an old
             // GBK system, say) would lead to no file or, worse, to the wrong one.
-            if (QFile::encodeName(name) == bytes)
-                pages_.push_back({path, below, {}, within});
-            else
-                pages_.push_back({path, below,
-                                  cannotOpenText(path) + QStringLiteral("：文件名不是 UTF-8"),
-                                  within});
+            std::optional<FileError> unfit;
+            if (!entry.nameIsUtf8) unfit = FileError{FileError::Kind::NameNotUtf8, {}};
+            pages_.push_back({path, below, unfit, within});
         }
     }
 }
@@ -131,30 +108,30 @@ bool PageFinder::isPage(const QString &name) const {
 }
 
 bool PageFinder::isSkipped(const QString &folder) const {
-    struct stat status {};
-    return skipped_ && ::stat(QFile::encodeName(folder).constData(), &status) == 0 &&
-           status.st_dev == skipped_->device && status.st_ino == skipped_->inode;
+    if (!skipped_) return false;
+    const auto status = fileAt(folder);
+    return status && status->identity == *skipped_;
 }
 
 // Which file a path leads to, links followed; a path that leads nowhere stands for itself.
-using FileKey = std::pair<std::pair<dev_t, ino_t>, QString>;
+using FileKey = std::pair<std::pair<quint64, quint64>, QString>;
 
 FileKey keyOf(const QString &path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) == 0)
-        return {{status.st_dev, status.st_ino}, {}};
+    if (const auto status = fileAt(path))
+        return {{status->identity.device, status->identity.index}, {}};
     return {{0, 0}, QDir::cleanPath(path)};
 }
 
 bool isLink(const QString &path) {
-    struct stat status {};
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
+    const auto status = statusOf(path, Links::Keep);
+    const auto *found = std::get_if<FileStatus>(&status);
+    return found && found->kind == FileStatus::Kind::Link;
 }
 
 // How many names the file at path has; a path that leads nowhere has its own.
-nlink_t linksOf(const QString &path) {
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_nlink : 1;
+qint64 linksOf(const QString &path) {
+    const auto status = fileAt(path);
+    return status ? status->links : 1;
 }
 
 // One name of a file, and the page it goes by: the first found that is no link, or else the
@@ -169,18 +146,18 @@ struct Name {
 // links are names of their own.
 struct File {
     std::vector<Name> names;
-    nlink_t links = 1;
+    qint64 links = 1;
     bool named = false;  // a PATH named it, or a link to it, on the command line
 };
 
-// The jobs for the pages found, or the reason two of them cannot both be written.
-std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &request,
-                                                    const std::vector<FoundPage> &pages) {
+// The jobs for the pages found, or the usage error of two of them that cannot both be written.
+std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequest &request,
+                                                              const std::vector<FoundPage> &pages) {
     std::map<FileKey, File> files;
     std::vector<const File *> fileOf(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const FoundPage &page = pages[i];
-        if (!page.errorLine.isEmpty()) continue;
+        if (page.unfit) continue;
         File &file = files[keyOf(page.path)];
         fileOf[i] = &file;
         if (file.names.empty()) file.links = linksOf(page.path);
@@ -202,7 +179,7 @@ std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &reque
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const FoundPage &page = pages[i];
         const File *file = fileOf[i];
-        PageJob job{output, page.path, {}, page.errorLine, {}, {}, false};
+        PageJob job{output, page.path, {}, page.unfit, {}, {}, false};
         if (file) {
             const auto name = std::find_if(file->names.begin(), file->names.end(),
                                            [&](const Name &n) { return n.page == i; });
@@ -213,7 +190,7 @@ std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &reque
             // found becomes a file of its own, as sed -i makes it. A mirror has a file for
             // each name anyway. Otherwise the file is compressed once, for all its names.
             job.nameAlone =
-                output == Output::InPlace && qsizetype(file->links) > qsizetype(file->names.size());
+                output == Output::InPlace && file->links > qsizetype(file->names.size());
             const bool alone = job.nameAlone || output == Output::Mirror;
             if (!alone && name != file->names.begin()) continue;
             if (!alone)
@@ -221,12 +198,12 @@ std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &reque
                     job.otherNames.append(pages[other->page].path);
         }
         if (output == Output::File) job.target = request.outputPath;
-        if (output == Output::Mirror && page.errorLine.isEmpty()) {
+        if (output == Output::Mirror && !page.unfit) {
             job.target = QDir::cleanPath(request.outputPath + u'/' + page.relative);
             const auto [known, added] = sourceOf.try_emplace(job.target, page.path);
             if (!added)
-                return QStringLiteral("“%1”和“%2”都要写到“%3”。")
-                    .arg(known->second, page.path, job.target);
+                return compressUsageError(QStringLiteral("“%1”和“%2”都要写到“%3”。")
+                                              .arg(known->second, page.path, job.target));
         }
         jobs.push_back(std::move(job));
     }
@@ -236,15 +213,14 @@ std::variant<std::vector<PageJob>, QString> jobsFor(const CompressRequest &reque
 // What stands where the output folder, or a folder above it, should be, though it is no folder.
 std::optional<QString> nonFolderOnTheWay(const QString &folder) {
     for (QString path = QDir::cleanPath(folder);; path = QFileInfo(path).path()) {
-        const QByteArray name = QFile::encodeName(path);
-        struct stat status {};
-        if (::lstat(name.constData(), &status) == 0) {
-            if (::stat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode))
-                return std::nullopt;
+        const auto own = statusOf(path, Links::Keep);
+        if (!failed(own)) {
+            if (isFolder(path)) return std::nullopt;
             return path;  // a file, or a link that leads nowhere or not to a folder
         }
         // Whatever else stops the look, making the folders will report it.
-        if ((errno != ENOENT && errno != ENOTDIR) || QFileInfo(path).path() == path)
+        if (std::get<FileError>(own).kind != FileError::Kind::NotFound ||
+            QFileInfo(path).path() == path)
             return std::nullopt;
     }
 }
@@ -265,18 +241,18 @@ std::variant<JobPlan, CommandLineAnswer> planJobs(const CompressRequest &request
         return plan;
     }
     if (request.output == Output::File && QFileInfo(request.paths[0]).isDir())
-        return usageError(
+        return compressUsageError(
             QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(request.paths[0]));
     const bool mirror = request.output == Output::Mirror;
     if (mirror) {
         if (const auto obstacle = nonFolderOnTheWay(request.outputPath))
-            return usageError(
+            return compressUsageError(
                 QStringLiteral("--output-dir 要的是文件夹，“%1”不是文件夹。").arg(*obstacle));
     }
     PageFinder finder(request.extensions, mirror ? request.outputPath : QString());
     for (const QString &path : request.paths) finder.addPath(path);
     auto jobs = jobsFor(request, finder.pages());
-    if (const auto *conflict = std::get_if<QString>(&jobs)) return usageError(*conflict);
+    if (const auto *conflict = std::get_if<CommandLineAnswer>(&jobs)) return *conflict;
     plan.jobs = std::move(std::get<std::vector<PageJob>>(jobs));
     plan.unreadableFolders = finder.errors();
     plan.leftovers = finder.leftovers();

@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "core/command_line.h"
+#include "core/file_error.h"
 
 // One page to compress, and where its compressed form goes.
 struct PageJob {
@@ -13,9 +16,10 @@ struct PageJob {
     // File: -o's, or else standard output. A File's target must have its folder already; a
     // Mirror's gets the folders it needs.
     CompressRequest::Output output = CompressRequest::Output::InPlace;
-    QString source;     // "-": standard input
-    QString target;     // "-": standard output
-    QString errorLine;  // for a page found unfit already: its failure
+    QString source;  // "-": standard input
+    QString target;  // "-": standard output
+    // For a page found unfit already: why it cannot be opened.
+    std::optional<FileError> unfit;
     // Where source was found in a folder PATH: that folder, links resolved, outside of which no
     // link is followed.
     QString within;
@@ -27,11 +31,17 @@ struct PageJob {
     bool nameAlone = false;
 };
 
+// A folder that could not be read, and why.
+struct FolderFailure {
+    QString folder;
+    FileError why;
+};
+
 // The pages a request names, and what finding them met on the way.
 struct JobPlan {
     std::vector<PageJob> jobs;
-    QStringList unreadableFolders;  // one line for each folder that could not be read
-    QStringList leftovers;          // one line for each temporary file found, left where it is
+    std::vector<FolderFailure> unreadableFolders;
+    QStringList leftovers;  // the temporary files found, left where they are
 };
 
 // Finds the pages that the PATHs of a request name and turns them into the jobs it asks for, in
@@ -51,7 +61,7 @@ struct JobPlan {
 // it under that name only. Hard links are names of their own: a mirror gets a file for each, and
 // in place and for --check the file is compressed once and counts for each (otherNames), unless it
 // has names beyond those found, which must not change: then each name is replaced on its own
-// (nameAlone). A page found unfit keeps its failure.
+// (nameAlone). A page found unfit keeps why.
 //
 // Refused as a usage error, before anything is written: -o given a folder, --output-dir given
 // something that is no folder, and two different files that would be written to the same target.

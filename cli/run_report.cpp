@@ -1,13 +1,11 @@
 #include "cli/run_report.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
 #include <QByteArray>
 #include <QFile>
-#include <cstdio>
-#include <cstring>
 
-#include "core/command_line_texts.h"
+#include "cli/stop_signals.h"
+#include "core/file_error_text.h"
+#include "core/terminal.h"
 
 namespace {
 
@@ -15,12 +13,6 @@ constexpr auto kQuietTime = std::chrono::seconds(1);
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr int kWidestBar = 30;
 constexpr int kNarrowestBar = 10;
-
-int terminalColumns() {
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
-}
 
 // What fits in room columns: the bar with the counts, else the counts, else the bare numbers,
 // else nothing.
@@ -39,30 +31,42 @@ QString barLine(qsizetype done, qsizetype total, int room) {
     return {};
 }
 
-void printTo(std::FILE *stream, const QString &line) {
-    std::fputs(line.toLocal8Bit().constData(), stream);
-}
-
 // The page names that --check lists go out as the bytes of their file names, for scripts; a name
 // may hold a line end, but never a NUL.
 void listChanged(const QString &path, char end) {
-    const QByteArray line = QFile::encodeName(path) + end;
-    std::fwrite(line.constData(), 1, line.size(), stdout);
+    printBytes(Stream::Output, QFile::encodeName(path) + end);
 }
 
 // What the summary line starts with when a signal stopped the run: which, and how many pages it
 // left as they were.
 QString interruptionText(int signal, qsizetype untouched) {
-    const char *name = sigabbrev_np(signal);
-    return QStringLiteral("已中断（SIG%1），还有 %2 个文件没有处理。")
-        .arg(name ? QString::fromLatin1(name) : QString::number(signal))
+    return QStringLiteral("已中断（%1），还有 %2 个文件没有处理。")
+        .arg(signalName(signal))
         .arg(untouched);
+}
+
+// What failed, on which file, and why, on one line. A "-" is the stream it stands for.
+QString failureLine(const PageFailure &failure) {
+    const bool stream = failure.file == u'-';
+    QString what;
+    switch (failure.step) {
+        case PageFailure::Step::Open:
+            what = cannotOpenText(stream ? QStringLiteral("标准输入") : failure.file);
+            break;
+        case PageFailure::Step::Compress:
+            what = cannotCompressText(stream ? QStringLiteral("标准输入") : failure.file);
+            break;
+        case PageFailure::Step::Save:
+            what = cannotSaveText(stream ? QStringLiteral("标准输出") : failure.file);
+            break;
+    }
+    return what + u'：' + fileErrorText(failure.why);
 }
 
 }  // namespace
 
 ProgressBar::ProgressBar(bool wanted)
-    : enabled_(wanted && ::isatty(STDERR_FILENO)), start_(std::chrono::steady_clock::now()) {}
+    : enabled_(wanted && isTerminal(Stream::Error)), start_(std::chrono::steady_clock::now()) {}
 
 void ProgressBar::show(qsizetype done, qsizetype total) {
     if (!enabled_ || total <= 0) return;
@@ -71,22 +75,22 @@ void ProgressBar::show(qsizetype done, qsizetype total) {
     // The last column stays free: a line that fills it makes some terminals wrap there and then,
     // and the next carriage return would leave the bar behind on the line above. The width is
     // asked each time, as the window may be resized while the run goes on.
-    const QString line = barLine(done, total, terminalColumns() - 1);
+    const QString line = barLine(done, total, terminalColumns(Stream::Error) - 1);
     if (line.isEmpty()) {
         clear();
         return;
     }
     // Erasing after the text takes away what a longer line drawn before left.
-    std::fputs(("\r" + line.toUtf8() + "\033[K").constData(), stderr);
-    std::fflush(stderr);
+    printBytes(Stream::Error, "\r" + line.toUtf8() + "\033[K");
+    flush(Stream::Error);
     shown_ = true;
     lastDrawn_ = now;
 }
 
 void ProgressBar::clear() {
     if (!shown_) return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
+    printBytes(Stream::Error, "\r\033[K");
+    flush(Stream::Error);
     shown_ = false;
 }
 
@@ -104,43 +108,53 @@ RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> 
 void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
     untouched_ -= 1 + job.otherNames.size();
     for (qsizetype i = 0; i <= job.otherNames.size(); ++i) count(outcome);
-    if (outcome.failed) {
-        bar_.clear();
-        printTo(stderr, outcome.errorLine + u'\n');
+    if (outcome.failure) {
+        notice(failureLine(*outcome.failure));
     } else if (effect_ == Effect::Check && outcome.changed) {
         listChanged(job.source, nameEnd_);
         for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
     }
-    if (!outcome.noticeLine.isEmpty()) notice(outcome.noticeLine);
+    if (outcome.skipped)
+        notice(QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")
+                   .arg(job.source, outcome.linkTarget));
+    if (!outcome.lostAttributes.isEmpty()) {
+        const QString &file =
+            job.output == CompressRequest::Output::InPlace ? job.source : job.target;
+        notice(cannotKeepAttributesText(file) + u'：' + lostAttributesText(outcome.lostAttributes));
+    }
 }
 
-void RunReport::unreadableFolder(const QString &line) {
+void RunReport::unreadableFolder(const FolderFailure &failure) {
     ++unreadableFolders_;
-    notice(line);
+    notice(cannotOpenText(failure.folder) + u'：' + fileErrorText(failure.why));
 }
 
-void RunReport::unsyncedFolder(const QString &line) {
+void RunReport::unsyncedFolder(const QString &folder, const FileError &why) {
     ++unsyncedFolders_;
-    notice(line);
+    notice(cannotSyncFolderText(folder) + u'：' + fileErrorText(why));
+}
+
+void RunReport::leftover(const QString &path) {
+    notice(QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）").arg(path));
 }
 
 void RunReport::notice(const QString &line) {
     bar_.clear();
-    printTo(stderr, line + u'\n');
+    printText(Stream::Error, line + u'\n');
 }
 
 int RunReport::finish(int signal) {
     bar_.clear();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        printTo(stderr, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
+    if (!flush(Stream::Output)) {
+        printText(Stream::Error, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
         return exit_status::kFailed;
     }
     if (signal != 0) {
         const QString interruption = interruptionText(signal, untouched_);
-        printTo(stderr, quiet_ ? interruption + u'\n' : interruption + summary());
+        printText(Stream::Error, quiet_ ? interruption + u'\n' : interruption + summary());
         return 128 + signal;
     }
-    if (!quiet_) printTo(stderr, summary());
+    if (!quiet_) printText(Stream::Error, summary());
     if (failed_ > 0 || unreadableFolders_ > 0 || unsyncedFolders_ > 0 ||
         (effect_ == Effect::Check && done_ > 0))
         return exit_status::kFailed;
@@ -157,7 +171,7 @@ RunReport::Effect RunReport::effectOf(const CompressRequest &request) {
 void RunReport::count(const PageOutcome &outcome) {
     if (outcome.skipped) return;
     ++files_;
-    if (outcome.failed) {
+    if (outcome.failure) {
         ++failed_;
         return;
     }

@@ -1,23 +1,36 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/page_finder.h"
+#include "core/file_error.h"
+#include "core/page_file.h"
+
+// Why a page failed: at which step, on which of its files, and what the system said.
+struct PageFailure {
+    enum class Step { Open, Compress, Save };
+    Step step = Step::Open;
+    QString file;  // as the job names it: "-" for standard input or output
+    FileError why;
+};
 
 // What became of one page.
 struct PageOutcome {
-    bool failed = false;
+    std::optional<PageFailure> failure;
     bool changed = false;  // its compressed form differs from it
     bool written = false;  // a file was written: the page itself, its target or standard output
     qint64 sizeBefore = 0;
     qint64 sizeAfter = 0;
-    QString errorLine;  // for a failure: what failed, on which file, and why
-    // Left alone, not counted: a link that leads out of the folder PATH it was found in.
+    // Left alone, not counted: a link that leads out of the folder PATH it was found in, to
+    // linkTarget.
     bool skipped = false;
-    QString noticeLine;      // what was skipped, or what the page lost although it was written
+    QString linkTarget;
+    QList<LostAttribute> lostAttributes;  // what the written file could not keep
     QString unsyncedFolder;  // the folder its new file took its place in, synced at the run's end
 };
 
@@ -52,11 +65,11 @@ public:
 
     void page(const PageJob &job, const PageOutcome &outcome);
     // A folder that could not be read: a failure, though no file.
-    void unreadableFolder(const QString &line);
+    void unreadableFolder(const FolderFailure &failure);
     // A folder whose new files may not survive a power cut: a failure, though no file.
-    void unsyncedFolder(const QString &line);
-    // A line that is no failure of its own.
-    void notice(const QString &line);
+    void unsyncedFolder(const QString &folder, const FileError &why);
+    // A temporary file that a killed save left behind, left where it is: no failure.
+    void leftover(const QString &path);
     void progress(qsizetype done) { bar_.show(done, jobs_); }
 
     // Tells how the run ended, stopped by signal unless that is 0, and answers the exit status.
@@ -72,6 +85,7 @@ private:
 
     static Effect effectOf(const CompressRequest &request);
     void count(const PageOutcome &outcome);
+    void notice(const QString &line);
     QString summary() const;
 
     Effect effect_;

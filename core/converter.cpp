@@ -1,14 +1,13 @@
 #include "core/converter.h"
 
-#include <iconv.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <future>
 #include <optional>
 
 #include "core/byte_block.h"
-#include "core/huge_pages.h"
+#include "core/charset_converter.h"
+#include "core/page_file.h"
 #include "core/utf8_check.h"
 
 namespace {
@@ -18,8 +17,13 @@ class Output {
 public:
     explicit Output(QByteArray &bytes) : bytes_(bytes), next_(bytes.data()), left_(bytes.size()) {}
 
-    char **next() { return &next_; }
-    size_t *left() { return &left_; }
+    char *&next() { return next_; }
+    char *end() { return next_ + left_; }
+    // Takes note that the bytes up to next were written.
+    void wrote(char *next) {
+        left_ -= static_cast<size_t>(next - next_);
+        next_ = next;
+    }
 
     // Makes room for more; the longest character any encoding produces fits in what is added.
     void grow() {
@@ -55,45 +59,51 @@ const char *nextBoundary(const char *p, const char *end) {
     return std::find_if(p + 1, end, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
 }
 
-// iconv is given at most this much input per call. Checking tools (AddressSanitizer and
+// The converter is given at most this much input per call. Checking tools (AddressSanitizer and
 // ThreadSanitizer) look at all the input a call is given, and a run of rejected bytes restarts
-// iconv once per byte: unbounded, a page of stray bytes takes minutes to hours under them.
+// the converter once per byte: unbounded, a page of stray bytes takes minutes to hours under them.
 constexpr size_t kMostInputPerCall = 4096;
 
 // How a piece of the input did not convert.
 enum class PieceFailure { None, ConverterFailed, Unconvertible };
 
-// Converts all of [in, end) with iconv, passing each byte it rejects through unchanged. Where
-// stopAtUnconvertible, the input is UTF-8, and a well-formed character that iconv rejects is one
-// the target encoding cannot hold: the conversion stops there and unconvertible points at it.
-PieceFailure convertPiece(iconv_t cd, const char *in, const char *end, Output &output,
-                          bool stopAtUnconvertible, const char *&unconvertible) {
-    char *next = const_cast<char *>(in);
+// Converts all of [in, end), passing each byte the converter rejects through unchanged. Where
+// stopAtUnconvertible, the input is UTF-8, and a well-formed character that the converter rejects
+// is one the target encoding cannot hold: the conversion stops there and unconvertible points at
+// it.
+PieceFailure convertPiece(CharsetConverter &converter, const char *in, const char *end,
+                          Output &output, bool stopAtUnconvertible, const char *&unconvertible) {
+    using Stop = CharsetConverter::Stop;
+    const char *next = in;
     while (next < end) {
-        const size_t window = std::min(static_cast<size_t>(end - next), kMostInputPerCall);
-        const bool last = next + window == end;
-        size_t left = window;
-        if (iconv(cd, &next, &left, output.next(), output.left()) != static_cast<size_t>(-1))
-            continue;
-        switch (errno) {
-            case E2BIG:
+        const char *const windowEnd =
+            next + std::min(static_cast<size_t>(end - next), kMostInputPerCall);
+        const bool last = windowEnd == end;
+        char *out = output.next();
+        const Stop stop = converter.convert(next, windowEnd, out, output.end());
+        output.wrote(out);
+        switch (stop) {
+            case Stop::Done:
+                break;
+            case Stop::OutputFull:
                 output.grow();
                 break;
-            case EILSEQ:
-            case EINVAL:
+            case Stop::Invalid:
+            case Stop::Incomplete:
                 // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
                 // bytes are lost then, and this converter is not one to use.
-                if (left == 0) return PieceFailure::ConverterFailed;
+                if (next == windowEnd) return PieceFailure::ConverterFailed;
                 // A character cut off by the end of the window starts the next one, whole.
-                if (errno == EINVAL && !last) break;
-                if (errno == EILSEQ && stopAtUnconvertible && utf8SequenceLength(next, end) > 0) {
+                if (stop == Stop::Incomplete && !last) break;
+                if (stop == Stop::Invalid && stopAtUnconvertible &&
+                    utf8SequenceLength(next, end) > 0) {
                     unconvertible = next;
                     return PieceFailure::Unconvertible;
                 }
                 output.append(next, next + 1);
                 ++next;
                 break;
-            default:
+            case Stop::Failed:
                 return PieceFailure::ConverterFailed;
         }
     }
@@ -101,20 +111,23 @@ PieceFailure convertPiece(iconv_t cd, const char *in, const char *end, Output &o
 }
 
 // Whether back turns the character decoded from [in, in + length) into those bytes again.
-bool comesBack(iconv_t back, const char *in, size_t length, char *decoded, size_t produced) {
+bool comesBack(CharsetConverter &back, const char *in, size_t length, const char *decoded,
+               size_t produced) {
     char again[16];
     char *to = again;
-    size_t toLeft = sizeof again;
-    iconv(back, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(back, &decoded, &produced, &to, &toLeft) == static_cast<size_t>(-1)) return false;
+    back.reset();
+    const char *from = decoded;
+    if (back.convert(from, decoded + produced, to, again + sizeof again) !=
+        CharsetConverter::Stop::Done)
+        return false;
     return static_cast<size_t>(to - again) == length && std::memcmp(again, in, length) == 0;
 }
 
-// Converts [in, end) a character at a time, a character being the fewest bytes that iconv
+// Converts [in, end) a character at a time, a character being the fewest bytes that the converter
 // converts. One that back does not turn into the same bytes again is passed through unchanged,
 // as a rejected byte is.
-void convertCheckedPiece(iconv_t cd, iconv_t back, const char *in, const char *end,
-                         Output &output) {
+void convertCheckedPiece(CharsetConverter &converter, CharsetConverter &back, const char *in,
+                         const char *end, Output &output) {
     constexpr size_t kLongestCharacter = 4;
     while (in < end) {
         char decoded[16];
@@ -122,16 +135,17 @@ void convertCheckedPiece(iconv_t cd, iconv_t back, const char *in, const char *e
         size_t length = 0;
         const size_t most = std::min(kLongestCharacter, static_cast<size_t>(end - in));
         for (size_t n = 1; n <= most; ++n) {
-            char *from = const_cast<char *>(in);
-            size_t fromLeft = n;
+            const char *from = in;
             char *to = decoded;
-            size_t toLeft = sizeof decoded;
-            if (iconv(cd, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1)) {
+            const CharsetConverter::Stop stop =
+                converter.convert(from, in + n, to, decoded + sizeof decoded);
+            if (stop == CharsetConverter::Stop::Done) {
                 length = n;
-                produced = to - decoded;
+                produced = static_cast<size_t>(to - decoded);
                 break;
             }
-            if (errno != EINVAL) break;  // not a character: the first byte goes through as it is
+            // Not a character: the first byte goes through as it is.
+            if (stop != CharsetConverter::Stop::Incomplete) break;
         }
         const bool exact = length > 0 && comesBack(back, in, length, decoded, produced);
         if (length == 0) length = 1;
@@ -168,12 +182,12 @@ FileError unencodableError(QByteArrayView document, qsizetype at, const char *en
     return error;
 }
 
-// A conversion between two encodings through the system's iconv that never loses a byte: a
+// A conversion between two encodings through the system's converter that never loses a byte: a
 // byte the converter rejects (not valid in the source encoding, or a character cut off at the
 // end) is passed through unchanged and the conversion goes on behind it. Both encodings must keep
 // ASCII as it is and use no byte below 0x30 inside a longer character, as UTF-8 and GB18030 do:
-// ASCII is copied without iconv. isSupportedCharset tells which other charsets qualify.
-class IconvConverter {
+// ASCII is copied without the converter. isSupportedCharset tells which other charsets qualify.
+class PageConverter {
 public:
     // Tells which stretches of the input may hold a character that the converter does not give
     // back exactly: one that two byte sequences of the source encoding both stand for, say. Such a
@@ -188,35 +202,28 @@ public:
     // into a file in a foreign encoding.
     enum class Unconvertible { PassThrough, Stop };
 
-    IconvConverter(const char *toEncoding, const char *fromEncoding,
-                   NeedsCheck needsCheck = nullptr,
-                   Unconvertible unconvertible = Unconvertible::PassThrough)
-        : cd_(iconv_open(toEncoding, fromEncoding)),
-          back_(needsCheck ? iconv_open(fromEncoding, toEncoding) : kNone),
+    PageConverter(const char *toEncoding, const char *fromEncoding, NeedsCheck needsCheck = nullptr,
+                  Unconvertible unconvertible = Unconvertible::PassThrough)
+        : converter_(toEncoding, fromEncoding),
+          back_(fromEncoding, toEncoding),
           needsCheck_(needsCheck),
           unconvertible_(unconvertible),
           toEncoding_(toEncoding) {}
-    ~IconvConverter() {
-        if (cd_ != kNone) iconv_close(cd_);
-        if (back_ != kNone) iconv_close(back_);
-    }
-    IconvConverter(const IconvConverter &) = delete;
-    IconvConverter &operator=(const IconvConverter &) = delete;
 
     // Converts all of input into output, which grows where its size does not suffice and is cut
     // to the result's end.
-    std::optional<FileError> convert(QByteArrayView input, QByteArray &output) {
-        if (cd_ == kNone || (needsCheck_ && back_ == kNone))
+    Result<Done> convert(QByteArrayView input, QByteArray &output) {
+        if (!converter_.isOpen() || (needsCheck_ && !back_.isOpen()))
             return FileError{FileError::Kind::NoConverter, {}};
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        converter_.reset();
         if (output.size() < 64) output.resize(64);
         Output out(output);
 
-        // iconv costs much per character, and most of a page is ASCII, which both encodings keep
-        // as it is. So ASCII is copied, and iconv gets only the stretches from a byte that is not
-        // ASCII to the next byte that no character of more than one byte contains. A rejected
-        // byte is passed through and the conversion goes on behind it, so cutting there changes
-        // nothing.
+        // The converter costs much per character, and most of a page is ASCII, which both
+        // encodings keep as it is. So ASCII is copied, and the converter gets only the stretches
+        // from a byte that is not ASCII to the next byte that no character of more than one byte
+        // contains. A rejected byte is passed through and the conversion goes on behind it, so
+        // cutting there changes nothing.
         const char *p = input.data();
         const char *const end = p + input.size();
         while (p < end) {
@@ -225,11 +232,11 @@ public:
             if (other == end) break;
             p = nextBoundary(other, end);
             if (needsCheck_ && needsCheck_(QByteArrayView(other, p))) {
-                convertCheckedPiece(cd_, back_, other, p, out);
+                convertCheckedPiece(converter_, back_, other, p, out);
                 continue;
             }
             const char *unconvertible = nullptr;
-            switch (convertPiece(cd_, other, p, out, unconvertible_ == Unconvertible::Stop,
+            switch (convertPiece(converter_, other, p, out, unconvertible_ == Unconvertible::Stop,
                                  unconvertible)) {
                 case PieceFailure::None:
                     break;
@@ -240,14 +247,12 @@ public:
             }
         }
         out.finish();
-        return std::nullopt;
+        return Done{};
     }
 
 private:
-    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
-
-    iconv_t cd_;
-    iconv_t back_;
+    CharsetConverter converter_;
+    CharsetConverter back_;
     NeedsCheck needsCheck_;
     Unconvertible unconvertible_;
     const char *toEncoding_;
@@ -272,14 +277,15 @@ bool mayHoldFourByteSequence(QByteArrayView stretch) {
     return false;
 }
 
-// The whole input in one iconv pass. A two-byte code may stand for a character beyond the BMP,
+// The whole input in one pass. A two-byte code may stand for a character beyond the BMP,
 // four bytes in UTF-8; nothing grows more than that, so twice the input always suffices. Pages
 // of it that are never written cost address space only.
-std::variant<QByteArray, FileError> decodeGb18030AtOnce(QByteArrayView gb) {
-    IconvConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
+    PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
     QByteArray utf8(2 * gb.size() + 16, Qt::Uninitialized);
     adviseHugePages(utf8.data(), utf8.size());
-    if (auto error = toUtf8.convert(gb, utf8)) return *error;
+    const Result<Done> converted = toUtf8.convert(gb, utf8);
+    if (const auto *error = std::get_if<FileError>(&converted)) return *error;
     utf8.squeeze();
     return utf8;
 }
@@ -296,9 +302,9 @@ qsizetype halfwayCut(QByteArrayView gb) {
     return lineEnd < end ? lineEnd - gb.data() + 1 : 0;
 }
 
-// iconv is by far the slowest step of opening a big GB18030 page, so the two halves of the page
-// are decoded on two cores at once.
-std::variant<QByteArray, FileError> decodeGb18030(QByteArrayView gb) {
+// The converter is by far the slowest step of opening a big GB18030 page, so the two halves of the
+// page are decoded on two cores at once.
+Result<QByteArray> decodeGb18030(QByteArrayView gb) {
     const qsizetype cut = halfwayCut(gb);
     if (cut == 0) return decodeGb18030AtOnce(gb);
     // Where no thread can be had, the second half is decoded when get() asks for it.
@@ -323,18 +329,18 @@ bool everyStretch(QByteArrayView) {
 // Converts a page in an encoding other than UTF-8 and GB18030, whole or, with needsCheck, a
 // character at a time with those that do not come back kept raw.
 std::optional<QByteArray> decodeOther(QByteArrayView bytes, const FileEncoding &encoding,
-                                      IconvConverter::NeedsCheck needsCheck) {
-    IconvConverter toUtf8("UTF-8", encoding.name(), needsCheck);
+                                      PageConverter::NeedsCheck needsCheck) {
+    PageConverter toUtf8("UTF-8", encoding.name(), needsCheck);
     QByteArray utf8(bytes.size() + bytes.size() / 2 + 16, Qt::Uninitialized);
-    if (toUtf8.convert(bytes, utf8)) return std::nullopt;
+    if (failed(toUtf8.convert(bytes, utf8))) return std::nullopt;
     return utf8;
 }
 
 // Raw bytes of an encoding other than UTF-8 and GB18030 may happen to make valid UTF-8 together,
 // which would then be written as a character: so the document is checked to encode back.
 std::optional<QByteArray> decodeOtherExactly(QByteArrayView bytes, const FileEncoding &encoding) {
-    for (const IconvConverter::NeedsCheck needsCheck :
-         {IconvConverter::NeedsCheck{nullptr}, IconvConverter::NeedsCheck{everyStretch}}) {
+    for (const PageConverter::NeedsCheck needsCheck :
+         {PageConverter::NeedsCheck{nullptr}, PageConverter::NeedsCheck{everyStretch}}) {
         auto utf8 = decodeOther(bytes, encoding, needsCheck);
         if (!utf8) continue;
         const auto back = encodeDocument(*utf8, encoding);
@@ -346,34 +352,26 @@ std::optional<QByteArray> decodeOtherExactly(QByteArrayView bytes, const FileEnc
 
 }  // namespace
 
-std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
-                                                    const FileEncoding &encoding) {
-    if (encoding == FileEncoding::Utf8) return TextBuffer{std::move(bytes), FileEncoding::Utf8};
-    if (encoding == FileEncoding::Gb18030) {
+Result<TextBuffer> decodePage(QByteArray bytes, const PageEncoding &encoding) {
+    const FileEncoding &chosen = encoding.encoding;
+    if (chosen == FileEncoding::Utf8) return TextBuffer{std::move(bytes), FileEncoding::Utf8};
+    if (chosen == FileEncoding::Gb18030) {
         auto utf8 = decodeGb18030(bytes);
         if (const auto *error = std::get_if<FileError>(&utf8)) return *error;
         return TextBuffer{std::get<QByteArray>(std::move(utf8)), FileEncoding::Gb18030};
     }
-    if (isSupportedCharset(encoding.name())) {
-        if (auto utf8 = decodeOtherExactly(bytes, encoding))
-            return TextBuffer{std::move(*utf8), encoding};
-    }
-    const FileEncoding fallback = encodingOfContent(bytes, isValidUtf8(bytes));
-    return decodeFileBytes(std::move(bytes), fallback);
+    // Any other charset is one that pages can be kept in (see isSupportedCharset), unless its
+    // raw bytes make UTF-8 together; then the fallback is one of the two above, in which every
+    // page comes back.
+    if (auto utf8 = decodeOtherExactly(bytes, chosen)) return TextBuffer{std::move(*utf8), chosen};
+    return decodePage(std::move(bytes), {encoding.fallback, FileEncoding::Gb18030});
 }
 
-std::variant<TextBuffer, FileError> decodeFileBytes(QByteArray bytes,
-                                                    const std::optional<FileEncoding> &stated,
-                                                    bool validUtf8) {
-    const FileEncoding encoding = stated ? *stated : encodingOfContent(bytes, validUtf8);
-    return decodeFileBytes(std::move(bytes), encoding);
-}
-
-std::variant<QByteArray, FileError> encodeDocument(QByteArrayView document,
-                                                   const FileEncoding &encoding) {
+Result<QByteArray> encodeDocument(QByteArrayView document, const FileEncoding &encoding) {
     if (encoding == FileEncoding::Utf8) return document.toByteArray();
-    IconvConverter toFile(encoding.name(), "UTF-8", nullptr, IconvConverter::Unconvertible::Stop);
+    PageConverter toFile(encoding.name(), "UTF-8", nullptr, PageConverter::Unconvertible::Stop);
     QByteArray bytes(document.size() + 16, Qt::Uninitialized);
-    if (auto error = toFile.convert(document, bytes)) return *error;
+    const Result<Done> converted = toFile.convert(document, bytes);
+    if (const auto *error = std::get_if<FileError>(&converted)) return *error;
     return bytes;
 }

@@ -6,11 +6,10 @@
 #include <array>
 #include <optional>
 #include <string_view>
-#include <vector>
 
-// The encoding a document is stored in on disk, by the name the system's converter (iconv) knows
-// it by. In memory every document is UTF-8. A plain value, so that a document can carry it and
-// the choice can be made before any thread or converter exists.
+// The encoding a document is stored in on disk, by the name the system's converter knows it by. In
+// memory every document is UTF-8. A plain value, so that a document can carry it and the choice can
+// be made before any thread or converter exists.
 class FileEncoding {
 public:
     static const FileEncoding Utf8;
@@ -21,9 +20,9 @@ public:
 
     constexpr FileEncoding() : FileEncoding("UTF-8") {}
     // A name longer than kMaxNameLength is cut off, which no converter then knows.
-    constexpr explicit FileEncoding(std::string_view iconvName) {
-        const std::size_t length = std::min(iconvName.size(), kMaxNameLength);
-        std::copy_n(iconvName.data(), length, name_.data());
+    constexpr explicit FileEncoding(std::string_view name) {
+        const std::size_t length = std::min(name.size(), kMaxNameLength);
+        std::copy_n(name.data(), length, name_.data());
     }
 
     const char *name() const { return name_.data(); }
@@ -57,12 +56,10 @@ struct TextBuffer {
 //  - the converter gives out each character as soon as it has read it, in both directions (not
 //    glibc's BIG5-HKSCS, CP1255, CP1258, TCVN or *-JISX0213, which hold characters back to
 //    compose them with the next one).
-// The charsets that qualify are a fixed list of glibc's names; a test tries every one of them
-// with every byte sequence up to four bytes long that can start a character.
-bool isSupportedCharset(std::string_view iconvName);
-
-// That list, in capitals.
-std::vector<std::string_view> supportedCharsets();
+// The charsets that qualify are a table of the system's names (supportedCharsetNames); a test
+// tries every one of them with every byte sequence up to four bytes long that can start a
+// character.
+bool isSupportedCharset(std::string_view name);
 
 // The encoding a charset label in a page names, as browsers read labels: ASCII white space around
 // it is ignored, letters are compared without case, and the usual aliases are known (gb2312, gbk,
@@ -73,29 +70,33 @@ std::vector<std::string_view> supportedCharsets();
 // isSupportedCharset).
 std::optional<FileEncoding> encodingForLabel(QByteArrayView label);
 
-// The encoding a page is read in, from its bytes, in this order:
+// The encoding that a page declares near its start, found the way browsers look for it before
+// they read a page: in its first kDeclarationScanLength bytes, a <meta charset="..."> or a <meta
+// http-equiv="Content-Type" content="...; charset=..."> outside comments, with double, single or
+// no quotes, or else an XML declaration's encoding="..." (quoted, as XML demands). A declaration
+// of a label that names no encoding this program reads (see encodingForLabel) is passed over, as
+// browsers pass over one they do not know. nullopt where the page declares nothing usable.
+std::optional<FileEncoding> declaredEncoding(QByteArrayView page);
+
+// How far into a page a declaration is looked for.
+inline constexpr qsizetype kDeclarationScanLength = 1024;
+
+// How a page is read: in encoding, or else in fallback, the encoding its bytes call for. The
+// fallback counts only where bytes that encoding keeps raw would make UTF-8 together, and so could
+// not be written back as they were: possible in a charset other than UTF-8 and GB18030.
+struct PageEncoding {
+    FileEncoding encoding;
+    FileEncoding fallback;
+};
+
+// The encoding a page is read in, chosen once, from the page as it was read, in this order:
 //  1. a UTF-8 byte-order mark: UTF-8;
-//  2. a charset the page declares in its first 1024 bytes (see declaredEncoding);
-//  3. otherwise what the bytes say (see encodingOfContent).
-// A declaration wins even where the bytes say otherwise, as in browsers.
-FileEncoding chooseFileEncoding(QByteArrayView page);
+//  2. a charset the page declares (see declaredEncoding), even where its bytes say otherwise, as in
+//     browsers;
+//  3. otherwise what its bytes say: UTF-8 when they are valid UTF-8 or mostly so (a few stray
+//     bytes among characters of three or four bytes), else GB18030.
+// Trimming a page changes none of this, so the choice holds for its trimmed bytes too.
+PageEncoding choosePageEncoding(QByteArrayView page);
 
-// The encoding a page states at its start, by steps 1 and 2 above; nullopt where it states none.
-std::optional<FileEncoding> statedEncoding(QByteArrayView page);
-
-// The encoding of a page that declares none: UTF-8 when it is valid UTF-8 or mostly UTF-8
-// (isMostlyUtf8), else GB18030. validUtf8 is what isValidUtf8(page) says.
-FileEncoding encodingOfContent(QByteArrayView page, bool validUtf8);
-
-// Whether a page that is not valid UTF-8 is still a UTF-8 page with a few stray bytes in it: a
-// Latin-1 "©" pasted in, a 0xFF, a character cut short. It is, when
-//  - it holds characters of three or four bytes in UTF-8 (Chinese, say),
-//  - no run of bytes that are not valid UTF-8 is longer than three bytes, and
-//  - there are at least twice as many of those characters as there are such runs.
-// A GBK page fails this: its Chinese text makes long runs of bytes that are not UTF-8, and where
-// two of its bytes happen to be valid UTF-8 they mostly make a two-byte (Latin, Greek, ...)
-// character, which does not count. Of 591,328 generated GB2312 pages (one to fifty words of one
-// to four characters between markup), 12 were taken for UTF-8, all with at most eight Chinese
-// characters; of pages made from the system's Chinese message catalogues, no GBK one was, while
-// every UTF-8 one with a stray byte and at least two Chinese characters was read as UTF-8.
-bool isMostlyUtf8(QByteArrayView page);
+// How a page is read in a given charset, with the fallback its bytes call for.
+PageEncoding readingIn(const FileEncoding &charset, QByteArrayView page);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <variant>
 
 // Why reading or writing a file failed, in terms a user can act on.
 struct FileError {
@@ -30,6 +31,7 @@ struct FileError {
         Replaced,         // another file took its place after it was read
         LinkedElsewhere,  // to be replaced alone, but the folder leaves only writing it in place
         TrimmedTooLarge,  // its compressed form would be beyond what the text area handles
+        NameNotUtf8,      // a file name that text cannot hold as it is (from an old GBK system)
         Other,            // systemMessage names what the system reported
     };
 
@@ -43,11 +45,14 @@ struct FileError {
     friend bool operator==(const FileError &, const FileError &) = default;
 };
 
-// The error for a failed open, read or stat of a file that was to be read.
-FileError readErrorFromErrno(int error);
+// Every step that can fail gives its value, or the FileError that says why; a step that has
+// nothing to give but its success gives Done.
+template <typename T>
+using Result = std::variant<T, FileError>;
 
-// The error for a failed create, write, sync or rename of a file that was to be written.
-FileError writeErrorFromErrno(int error);
+struct Done {};
 
-// The system's name for an errno value, such as "EIO", or its number where it has none.
-QString systemErrorName(int error);
+template <typename T>
+bool failed(const Result<T> &result) {
+    return std::holds_alternative<FileError>(result);
+}

@@ -2,9 +2,20 @@
 
 #include <QList>
 
-#include "core/file_attributes.h"
 #include "core/file_error.h"
-#include "core/line_trim_loader.h"
+#include "core/page_file.h"
+
+namespace {
+
+// The name by which a user knows an attribute: the access control list by that name, and all of
+// them, where they could not even be listed, as "*".
+QString attributeName(const QString &name) {
+    if (name == u"system.posix_acl_access") return QStringLiteral("访问控制列表（ACL）");
+    if (name == u'*') return QStringLiteral("全部扩展属性");
+    return name;
+}
+
+}  // namespace
 
 QString fileErrorText(const FileError &error) {
     using Kind = FileError::Kind;
@@ -63,6 +74,8 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("文件还有不在这里的硬链接，所在文件夹又只允许原地写入");
         case Kind::TrimmedTooLarge:
             return QStringLiteral("压缩后会超过 %1 GiB").arg(kMaxDocumentSize >> 30);
+        case Kind::NameNotUtf8:
+            return QStringLiteral("文件名不是 UTF-8");
         case Kind::Other:
             break;
     }

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <future>
 #include <limits>
 #include <vector>
 
 #include "core/byte_block.h"
-#include "core/huge_pages.h"
+#include "core/page_file.h"
 #include "core/preserved_content.h"
 
 namespace {
@@ -175,6 +176,67 @@ char *endLastLine(char *out, bool linesEndWithLf) {
     return out;
 }
 
+// Below this size a second thread costs more than it saves.
+constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+
+// One part of a page, from a line start to the next part or the end, trimmed in the page's buffer
+// as trimLinesInPlace says: its result grows from the part's start, or, once a lone CR found no
+// room, goes on in a buffer of its own. Two parts of a page can be trimmed at once on two threads,
+// since each writes only from its own start on.
+class PartTrim {
+public:
+    PartTrim(char *page, qsizetype begin, qsizetype end, const std::vector<ByteRange> &ranges)
+        : page_(page), begin_(begin), end_(end), read_(begin), ranges_(ranges) {}
+
+    // Takes a byte-order mark at the part's start, as the first part of a page does.
+    void takeByteOrderMark() {
+        char *out = page_ + begin_;
+        read_ = ::takeByteOrderMark(page_ + read_, page_ + end_, out) - page_;
+        length_ = out - (page_ + begin_);
+    }
+
+    void trim() {
+        length_ = trimFrom<Into::SameBuffer>(page_ + begin_ + length_) - (page_ + begin_);
+        if (read_ == end_) return;
+        spill_ = QByteArray(length_ + 2 * (end_ - read_) + 2, Qt::Uninitialized);
+        std::memcpy(spill_.data(), page_ + begin_, std::size_t(length_));
+        length_ = trimFrom<Into::OwnBuffer>(spill_.data() + length_) - spill_.constData();
+    }
+
+    QByteArrayView result() const {
+        return {spill_.isNull() ? page_ + begin_ : spill_.constData(), length_};
+    }
+    bool spilled() const { return !spill_.isNull(); }
+    QByteArray &spill() { return spill_; }
+    bool lastLineOpen() const { return lastLineOpen_; }
+
+private:
+    // Trims from where the part was read to into out, and answers where the output ends.
+    template <Into into>
+    char *trimFrom(char *out) {
+        TrimmedLines trimmed;
+        if (ranges_.empty()) {
+            NothingPreserved preserved;
+            trimmed = trimLinesInto<into>(page_, page_ + read_, page_ + end_, out, preserved);
+        } else {
+            PreservedRanges preserved(ranges_);
+            trimmed = trimLinesInto<into>(page_, page_ + read_, page_ + end_, out, preserved);
+        }
+        read_ = trimmed.in - page_;
+        lastLineOpen_ = trimmed.lastLineOpen;
+        return trimmed.out;
+    }
+
+    char *page_;
+    qsizetype begin_;
+    qsizetype end_;
+    qsizetype read_;
+    qsizetype length_ = 0;
+    QByteArray spill_;
+    bool lastLineOpen_ = false;
+    const std::vector<ByteRange> &ranges_;
+};
+
 }  // namespace
 
 QByteArray trimLines(QByteArrayView input) {
@@ -205,64 +267,48 @@ QByteArray trimLines(QByteArrayView input) {
     return output;
 }
 
-InPlaceTrim::InPlaceTrim(QByteArray page)
-    : buffer_(std::move(page)),
-      ranges_(preservedContent(buffer_)),
-      linesEndWithLf_(endsLinesWithLf(buffer_)) {
-    char *out = buffer_.data();  // detached, so that the page's bytes stay where they are
-    read_ = takeByteOrderMark(out, out + buffer_.size(), out) - buffer_.constData();
-    written_ = out - buffer_.constData();
+QByteArray trimLinesInPlace(QByteArray page) {
+    const qsizetype middle =
+        page.size() < kTwoCoresFrom ? page.size() : lineStartNear(page, page.size() / 2);
+    return trimLinesInPlace(std::move(page), middle);
 }
 
-QByteArrayView InPlaceTrim::result() const {
-    return spill_.isNull() ? QByteArrayView(buffer_.constData(), written_)
-                           : QByteArrayView(spill_.constData(), written_);
-}
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
+    char *const data = page.data();  // detached, so that the page's bytes stay where they are
+    const qsizetype size = page.size();
+    const std::vector<ByteRange> ranges = preservedContent(page);
+    const bool linesEndWithLf = endsLinesWithLf(page);
+    PartTrim first(data, 0, middle, ranges);
+    PartTrim second(data, middle, size, ranges);
+    first.takeByteOrderMark();
+    // A small page is trimmed part after part. Where no thread can be had, the second part is
+    // trimmed when get() asks for it.
+    const auto policy =
+        size < kTwoCoresFrom ? std::launch::deferred : std::launch::async | std::launch::deferred;
+    auto secondDone = std::async(policy, [&second] { second.trim(); });
+    first.trim();
+    secondDone.get();
+    const bool lastLineOpen = middle < size ? second.lastLineOpen() : first.lastLineOpen();
 
-void InPlaceTrim::trimTo(qsizetype position) {
-    if (position <= read_) return;
-    const char *const page = buffer_.constData();
-    const char *const end = page + position;
-    const auto trim = [&](auto into, char *out) {
-        const char *const from = page + read_;
-        TrimmedLines trimmed;
-        if (ranges_.empty()) {
-            NothingPreserved preserved;
-            trimmed = trimLinesInto<decltype(into)::value>(page, from, end, out, preserved);
-        } else {
-            PreservedRanges preserved(ranges_, rangesPassed_);
-            trimmed = trimLinesInto<decltype(into)::value>(page, from, end, out, preserved);
-            rangesPassed_ = preserved.passed(ranges_);
-        }
-        read_ = trimmed.in - page;
-        lastLineOpen_ = trimmed.lastLineOpen;
-        return trimmed.out;
-    };
-    using SameBuffer = std::integral_constant<Into, Into::SameBuffer>;
-    using OwnBuffer = std::integral_constant<Into, Into::OwnBuffer>;
-    if (spill_.isNull()) {
-        written_ = trim(SameBuffer{}, buffer_.data() + written_) - page;
-        if (read_ == position) return;
-        // A lone CR found no room: the rest goes to a buffer of its own, as trimLines does.
-        spill_ = QByteArray(written_ + 2 * (buffer_.size() - read_) + 2, Qt::Uninitialized);
-        std::memcpy(spill_.data(), page, std::size_t(written_));
+    // The second part's result goes behind the first's: within the page's buffer it only moves
+    // down, and whatever lies elsewhere is copied. Only then may the result grow, for a last
+    // line end, and a big buffer grows where it lies.
+    QByteArray &result = first.spilled() ? first.spill() : page;
+    const qsizetype length = first.result().size();
+    const QByteArrayView rest = second.result();
+    qsizetype end = length + rest.size();
+    if (!second.spilled() && &result == &page) {
+        std::memmove(data + length, rest.data(), std::size_t(rest.size()));
+    } else {
+        if (result.size() < end) result.resize(end);
+        std::memcpy(result.data() + length, rest.data(), std::size_t(rest.size()));
     }
-    written_ = trim(OwnBuffer{}, spill_.data() + written_) - spill_.constData();
-}
-
-QByteArray InPlaceTrim::finish() {
-    trimTo(buffer_.size());
-    QByteArray &result = spill_.isNull() ? buffer_ : spill_;
-    if (lastLineOpen_) {
-        // In place, the buffer may lack the two bytes; a big one grows where it lies.
-        if (result.size() < written_ + 2) result.resize(written_ + 2);
-        written_ = endLastLine(result.data() + written_, linesEndWithLf_) - result.constData();
+    if (lastLineOpen) {
+        if (result.size() < end + 2) result.resize(end + 2);
+        end = endLastLine(result.data() + end, linesEndWithLf) - result.constData();
     }
-    result.resize(written_);
-    QByteArray done = std::move(result);
-    buffer_ = QByteArray();
-    spill_ = QByteArray();
-    return done;
+    result.resize(end);
+    return std::move(result);
 }
 
 qsizetype lineStartNear(QByteArrayView page, qsizetype position) {

@@ -2,9 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <vector>
-
-#include "core/preserved_content.h"
 
 // The compression itself. A line ends at a CR LF pair, at a CR on its own or at a LF on its own.
 // Every line loses the spaces (0x20 only) at both of its ends, except those that a browser shows
@@ -24,35 +21,15 @@ QByteArray trimLines(QByteArrayView input);
 bool endsLinesWithLf(QByteArrayView page);
 
 // Trims a page in the buffer it was read into, to what trimLines gives, so that a big page is
-// never held twice. It goes in steps, each up to a place where a line starts (see lineStartNear).
-// Between two steps the page's bytes from where the last one stopped are still as they were read,
-// and the result so far lies whole in front of them: another thread may read the one or the
-// other until the next step begins.
-class InPlaceTrim {
-public:
-    explicit InPlaceTrim(QByteArray page);
+// never held twice. A line only loses bytes, so the trimmed text grows behind the bytes still to be
+// read; a lone CR, which gains a LF, goes on in a buffer of its own where no byte was given up
+// before it. A big page is trimmed in two parts at once, on two cores, cut where a line starts near
+// its middle.
+QByteArray trimLinesInPlace(QByteArray page);
 
-    // The page as it was read; its bytes behind the last step are still as they were.
-    QByteArrayView page() const { return buffer_; }
-    // The lines trimmed so far.
-    QByteArrayView result() const;
-
-    // Trims the page up to position, a place where a line starts or the page's end.
-    void trimTo(qsizetype position);
-    // Trims the rest and hands over the result; the page is gone then.
-    QByteArray finish();
-
-private:
-    QByteArray buffer_;
-    // Where a lone CR found no room in the page's buffer, the rest of the result goes here.
-    QByteArray spill_;
-    std::vector<ByteRange> ranges_;
-    std::size_t rangesPassed_ = 0;
-    bool linesEndWithLf_;
-    bool lastLineOpen_ = false;
-    qsizetype read_ = 0;
-    qsizetype written_ = 0;
-};
+// The same, cut at middle, a place where a line starts (see lineStartNear) or the page's end,
+// whatever the page's size.
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle);
 
 // Where the first line that starts at position or behind it starts, or the page's end.
 qsizetype lineStartNear(QByteArrayView page, qsizetype position);

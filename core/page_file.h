@@ -1,29 +1,35 @@
 #pragma once
 
-#include <sys/stat.h>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
-#include <variant>
 
-#include "core/file_attributes.h"
 #include "core/file_error.h"
 
-// Which file a descriptor or path stands for, whatever name it is reached by.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+// Page files as the system keeps them: reading one, writing one atomically or in place, the
+// rights and attributes a new file takes over from the one it replaces, and the memory a page's
+// bytes live in. Each platform has its own file of these (page_file_posix.cpp, ...).
 
-    static FileIdentity of(const struct stat &status) { return {status.st_dev, status.st_ino}; }
+// The largest page, in bytes, that is read or made. The text area's positions are int-based in
+// places, so 2 GiB is a hard wall; half of it keeps well clear and still takes a file far larger
+// than any real page.
+inline constexpr qint64 kMaxDocumentSize = qint64{1} << 30;
+
+// Which file a file is, whatever name it is reached by: its device and its number there.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 index = 0;
+
     friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
 };
 
 // Reads the whole content of a regular file. Anything else (a folder, FIFO, device or socket) is
 // refused without reading from it, so that a FIFO or /dev/zero cannot block or fill memory; so is
 // a file of more than maxSize bytes.
-std::variant<QByteArray, FileError> readRegularFile(const QString &path, qint64 maxSize);
+Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize);
 
 // A file as it was read: its bytes, the path it lies at with every link resolved, taken from the
 // open file itself, and which file it is.
@@ -34,11 +40,21 @@ struct ReadFile {
 };
 
 // Reads a file as readRegularFile does, and tells where it really lies.
-std::variant<ReadFile, FileError> readResolvedFile(const QString &path, qint64 maxSize);
+Result<ReadFile> readResolvedFile(const QString &path, qint64 maxSize);
 
-// Reads what an open descriptor holds from its position to its end, a pipe's included; more than
-// maxSize bytes are refused as too large. expectedSize is how much is likely to come.
-std::variant<QByteArray, FileError> readToEnd(int fd, qint64 expectedSize, qint64 maxSize);
+// Reads standard input to its end, a pipe's included; more than maxSize bytes are refused as too
+// large.
+Result<QByteArray> readStandardInput(qint64 maxSize);
+
+// Writes all of bytes to standard output.
+Result<Done> writeStandardOutput(QByteArrayView bytes);
+
+// An extended attribute that a new file could not be given, and why.
+struct LostAttribute {
+    QString name;
+    FileError why;
+    friend bool operator==(const LostAttribute &, const LostAttribute &) = default;
+};
 
 // What a save that succeeded could not keep of the file it replaced.
 struct Written {
@@ -46,7 +62,7 @@ struct Written {
     // The folder a new file took the target's place in, where the caller syncs it (syncFolder).
     QString unsyncedFolder;
 };
-using WriteResult = std::variant<Written, FileError>;
+using WriteResult = Result<Written>;
 
 // What a caller that read the file before asks of its writing.
 struct TargetRule {
@@ -82,15 +98,26 @@ WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
                              const TargetRule &rule = {});
 
 // Makes the renames in the folder at path survive a power cut, and says why that failed.
-std::optional<FileError> syncFolder(const QString &path);
+Result<Done> syncFolder(const QString &path);
 
-// Makes writes past the process's file-size limit (ulimit -f, RLIMIT_FSIZE) fail with EFBIG, which
-// the writer reports like any other failed write, instead of ending the program with SIGXFSZ in
-// the middle of a page. Both programs call it before they write any file.
+// Makes writes past the process's file-size limit (ulimit -f) fail like any other failed write,
+// instead of ending the program in the middle of a page. Both programs call it before they write
+// any file.
 void ignoreFileSizeSignal();
+
+// What a temporary file's name has behind the dot and the page's name: the program's mark, random
+// letters and .tmp, always kTemporarySuffixLength ASCII characters.
+QString temporaryNameSuffix();
+inline constexpr qsizetype kTemporarySuffixLength = 19;
 
 // Whether a file's name is one of those that writeRegularFile writes before they replace their
 // target, such as ".index.html.zerediz-k3Xw9Q.tmp" beside index.html: hidden, named after the
 // page and the program, and ending in .tmp, so that a person can tell what one is and no tool
 // takes it for a page. Only a process that was killed leaves one behind.
 bool isTemporaryFileName(const QString &name);
+
+// Asks the system to back the whole pages of [data, data + size) with huge pages where it can. A
+// large buffer that is filled once from start to end then costs one page fault per 2 MiB instead of
+// one per 4 KiB; on a virtual machine those faults are most of the time that filling it takes.
+// Only a hint: where huge pages are off or unknown nothing changes.
+void adviseHugePages(void *data, qsizetype size);

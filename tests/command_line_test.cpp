@@ -111,19 +111,18 @@ void CommandLineTest::startsAsAsked() {
     QFETCH(QByteArray, text);
     QFETCH(QString, remembered);
     for (QString &argument : arguments) argument = inFolder(argument, dir_);
-    const CommandLine commandLine =
-        parseCommandLine(QStringList{QStringLiteral("zerediz")} + arguments);
+    const auto parsed = parseStartRequest(QStringList{QStringLiteral("zerediz")} + arguments);
 
     if (exitCode >= 0) {
-        QCOMPARE(commandLine.action,
-                 exitCode == 0 ? CommandLine::Action::Answer : CommandLine::Action::Refuse);
-        QVERIFY2(wholeText(message).match(commandLine.text).hasMatch(),
-                 qPrintable(commandLine.text));
+        const auto *answer = std::get_if<CommandLineAnswer>(&parsed);
+        QVERIFY(answer);
+        QCOMPARE(answer->exitStatus, exitCode);
+        QVERIFY2(wholeText(message).match(answer->text).hasMatch(), qPrintable(answer->text));
         return;
     }
-    QCOMPARE(commandLine.action, CommandLine::Action::Start);
+    QVERIFY(std::holds_alternative<StartRequest>(parsed));
     Form1Harness window;
-    startMainWindow(window.form, commandLine);
+    startMainWindow(window.form, std::get<StartRequest>(parsed));
     QVERIFY(window.form.isVisible());
     // The page opens once the window is on the screen.
     QTRY_COMPARE(window.textBytes(), text);

@@ -144,6 +144,7 @@ enum Trouble {
     kFolderSyncFails,         // where the disk fails every sync of a folder
     kDevice,                  // a device node, site/dev
     kOutsideLink,             // site/evil.html, nobody's link to other/secret.html
+    kSiblingLink,             // site/evil.html, a link to site2/secret.html, named like site
     kLeftover,                // a temporary file that a killed save left behind
     kHardLink,                // site/hard.html, another name of site/a.html
     kHardLinkOutside,         // other/a-too.html, another name of site/a.html
@@ -217,6 +218,10 @@ void makeTrouble(Tree &tree, Trouble trouble) {
             tree.add("other/secret.html", "  secret  \r\n");
             QFile::link(QStringLiteral("../other/secret.html"), tree.path("site/evil.html"));
             (void)::lchown(name("site/evil.html").constData(), kNobody, kNobody);
+            break;
+        case kSiblingLink:
+            tree.add("site2/secret.html", "  secret  \r\n");
+            QFile::link(QStringLiteral("../site2/secret.html"), tree.path("site/evil.html"));
             break;
         case kLeftover:
             tree.add("site/.a.html.zerediz-Ab12Cd.tmp", "  <p>a</p>  \r\n");
@@ -555,6 +560,9 @@ void CompressProgramTest::goesOnPastAFailingFile_data() {
         s("1 个文件：0 个已写入，1 个失败；0 字节 → 0 字节，节省 0.0%。"));
     row("a link out of the tree, left alone", kOutsideLink, {s("site")},
         s("跳过链接：site/evil.html：它指向的 ROOT/other/secret.html 不在要压缩的文件夹里"),
+        inPlace, s("4 个文件：3 个已改写，1 个无需改写；37 字节 → 29 字节，节省 21.6%。"));
+    row("a link to a folder beside the tree whose name begins alike", kSiblingLink, {s("site")},
+        s("跳过链接：site/evil.html：它指向的 ROOT/site2/secret.html 不在要压缩的文件夹里"),
         inPlace, s("4 个文件：3 个已改写，1 个无需改写；37 字节 → 29 字节，节省 21.6%。"));
 }
 

@@ -1,7 +1,7 @@
 #include <QTest>
 #include <cerrno>
 
-#include "core/file_error.h"
+#include "core/file_error_posix.h"
 #include "core/file_error_text.h"
 
 // What the user reads, in Chinese, for each failure the system reports, reading a file and

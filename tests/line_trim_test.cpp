@@ -4,7 +4,7 @@
 #include "byte_samples.h"
 #include "core/converter.h"
 #include "core/line_trim.h"
-#include "core/line_trim_loader.h"
+#include "core/open_page.h"
 
 namespace {
 
@@ -14,12 +14,11 @@ QByteArray encoded(const TextBuffer &document) {
                                            : QByteArray("(conversion stopped)");
 }
 
-// The trim in the page's own buffer, in two steps: up to the line that starts at or behind
+// The trim in the page's own buffer, in two parts: up to the line that starts at or behind
 // middle, and the rest.
 QByteArray trimmedInPlace(const QByteArray &input, qsizetype middle) {
-    InPlaceTrim trim(QByteArray(input.constData(), input.size()));
-    trim.trimTo(lineStartNear(trim.page(), middle));
-    return trim.finish();
+    return trimLinesInPlace(QByteArray(input.constData(), input.size()),
+                            lineStartNear(input, middle));
 }
 
 }  // namespace

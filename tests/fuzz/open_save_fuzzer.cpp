@@ -27,24 +27,31 @@ struct Page {
     std::optional<FileEncoding> charset;
 };
 
-// The ways the trimmed bytes of a page become the document in the text area: the encoding each
-// reads it in, or nullopt where it does not apply. Whichever way a page is read, saving it right
-// away must write exactly its trimmed bytes; a new way of reading pages is checked by adding it
-// here.
+// The ways the trimmed bytes of a page become the document in the text area: how each reads it,
+// or nullopt where it does not apply. Whichever way a page is read, saving it right away must
+// write exactly its trimmed bytes; a new way of reading pages is checked by adding it here.
 struct ReadingRule {
     const char *name;
-    std::optional<FileEncoding> (*encoding)(const Page &);
+    std::optional<PageEncoding> (*encoding)(const Page &);
 };
 
 const ReadingRule kReadingRules[] = {
     // The loader chooses from the file as it is, and decodes the trimmed text.
     {"read as the loader reads it",
-     [](const Page &page) -> std::optional<FileEncoding> { return chooseFileEncoding(page.file); }},
+     [](const Page &page) -> std::optional<PageEncoding> { return choosePageEncoding(page.file); }},
     {"read as UTF-8",
-     [](const Page &) -> std::optional<FileEncoding> { return FileEncoding::Utf8; }},
+     [](const Page &page) -> std::optional<PageEncoding> {
+         return readingIn(FileEncoding::Utf8, page.file);
+     }},
     {"read as GB18030",
-     [](const Page &) -> std::optional<FileEncoding> { return FileEncoding::Gb18030; }},
-    {"read in another charset that pages declare", [](const Page &page) { return page.charset; }},
+     [](const Page &page) -> std::optional<PageEncoding> {
+         return readingIn(FileEncoding::Gb18030, page.file);
+     }},
+    {"read in another charset that pages declare",
+     [](const Page &page) -> std::optional<PageEncoding> {
+         if (!page.charset) return std::nullopt;
+         return readingIn(*page.charset, page.file);
+     }},
 };
 
 // The bytes the writer stores for a document, or nullopt where it would report a failure.
@@ -70,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const ReadingRule &rule : kReadingRules) {
         const auto encoding = rule.encoding(page);
         if (!encoding) continue;
-        const auto document = decodeFileBytes(page.trimmed, *encoding);
+        const auto document = decodePage(page.trimmed, *encoding);
         require(std::holds_alternative<TextBuffer>(document), page.file, rule.name, "no document");
         const auto bytes = written(std::get<TextBuffer>(document));
         require(bytes.has_value(), page.file, rule.name, "the document could not be saved");

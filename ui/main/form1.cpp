@@ -11,8 +11,8 @@
 #include <QUrl>
 
 #include "core/file_error_text.h"
-#include "core/line_trim_loader.h"
-#include "core/text_writer.h"
+#include "core/open_page.h"
+#include "core/save_page.h"
 #include "ui/about/form2.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/platform_dialogs.h"

@@ -1,7 +1,5 @@
-#include "core/command_line_texts.h"
+#include "core/command_line.h"
 
-#include <locale.h>
-#include <wchar.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -9,18 +7,17 @@
 #include <QTranslator>
 #include <algorithm>
 
-int displayColumns(QStringView text) {
-    // The terminal's own measure, in a locale that every glibc has built in, whatever the
-    // user's locale is.
-    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-    const locale_t previous = utf8 ? ::uselocale(utf8) : locale_t(nullptr);
-    int columns = 0;
-    for (const char32_t c : text.toUcs4()) {
-        const int width = ::wcwidth(wchar_t(c));
-        columns += width < 0 ? 1 : width;
-    }
-    if (utf8) ::uselocale(previous);
-    return columns;
+#include "core/terminal.h"
+
+CommandLineAnswer usageError(const QString &program, const QString &reason) {
+    return {QStringLiteral("%1：%2（用法见 %1 --help）\n").arg(program, reason),
+            exit_status::kUsageError};
+}
+
+int printAnswer(const CommandLineAnswer &answer) {
+    printText(answer.exitStatus == exit_status::kDone ? Stream::Output : Stream::Error,
+              answer.text);
+    return answer.exitStatus;
 }
 
 QString alignedHelpText(const QCommandLineParser &parser) {

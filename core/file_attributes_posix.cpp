@@ -1,10 +1,12 @@
-#include "core/file_attributes.h"
+#include "core/file_attributes_posix.h"
 
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <QByteArray>
 #include <QByteArrayList>
 #include <cerrno>
+
+#include "core/file_error_posix.h"
 
 namespace {
 
@@ -42,15 +44,16 @@ std::optional<QByteArray> attributeValue(int fd, const QByteArray &name) {
 
 }  // namespace
 
-bool takeOwner(int to, const struct stat &old) {
+Result<Done> takeOwner(int to, const struct stat &old) {
     struct stat own {};
-    if (::fstat(to, &own) != 0) return false;
-    if (own.st_uid == old.st_uid && own.st_gid == old.st_gid) return true;
-    return ::fchown(to, old.st_uid, old.st_gid) == 0;
+    if (::fstat(to, &own) != 0) return writeErrorFromErrno(errno);
+    if ((own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
+        ::fchown(to, old.st_uid, old.st_gid) != 0)
+        return writeErrorFromErrno(errno);
+    return Done{};
 }
 
-std::variant<QList<LostAttribute>, FileError> copyAttributes(int from, const struct stat &old,
-                                                             int to) {
+Result<QList<LostAttribute>> copyAttributes(int from, const struct stat &old, int to) {
     QList<LostAttribute> lost;
     bool hadList = false;
     const auto names = attributeNames(from);
@@ -81,10 +84,4 @@ std::variant<QList<LostAttribute>, FileError> copyAttributes(int from, const str
             mode &= ~mode_t(S_IRWXG);
     if (::fchmod(to, mode) != 0) return writeErrorFromErrno(errno);
     return lost;
-}
-
-QString attributeName(const QString &name) {
-    if (name == QLatin1String(kAccessControlList)) return QStringLiteral("访问控制列表（ACL）");
-    if (name == u'*') return QStringLiteral("全部扩展属性");
-    return name;
 }

@@ -1,4 +1,4 @@
-#include "core/file_error.h"
+#include "core/file_error_posix.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "core/text_writer.h"
+#include "core/save_page.h"
 
 #include "core/converter.h"
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks what package.sh made, under Wine: the zip's folder runs where it is unpacked, with no
+# DLL from anywhere else; the installer installs silently, registers the Start menu entry, the
+# 打开方式 entries and the uninstaller, and the installed program runs; the uninstaller then
+# leaves nothing of it behind. Usage: check-package.sh BUILD VERSION
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/env.sh"
+build=$(cd "$1" && pwd)
+version=$2
+name=zerediz-$version-win64
+scratch=$(mktemp -d)
+trap 'WINEPREFIX=$scratch/wine /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+# A prefix of its own, so that an installation never stays in the one the tests use. Most of a
+# prefix is Wine's own DLLs, which nothing here changes: they are linked, not copied (hundreds of
+# megabytes); the registry files, which Wine rewrites, are copied.
+cp -al "$wine_prefix" "$scratch/wine"
+for registry in "$scratch"/wine/*.reg; do
+    cp --remove-destination "$wine_prefix/${registry##*/}" "$registry"
+done
+# No WINEPATH: the programs must find every DLL in their own folder.
+wine() { WINEPREFIX=$scratch/wine WINEDEBUG=-all /usr/lib/wine/wine64 "$@"; }
+# The wineserver lives on behind the programs; the uninstaller even returns before its work is
+# done, from a copy of itself in the temporary folder.
+wait_for_wine() { WINEPREFIX=$scratch/wine /usr/lib/wine/wineserver --wait; }
+runs() { wine "$1" --version | grep -q "$version" || fail "$1 --version does not name $version"; }
+
+(cd "$scratch" && unzip -q "$build/$name.zip")
+runs "$scratch/$name/zerediz-compress.exe"
+
+installed="$scratch/wine/drive_c/Program Files/Zerediz"
+start_menu="$scratch/wine/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zerediz.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zerediz'
+wine "$build/$name-setup.exe" /S
+wait_for_wine
+runs "$installed/zerediz-compress.exe"
+[[ -e $start_menu ]] || fail "no Start menu entry"
+wine reg query "$uninstall_key" /v UninstallString | grep -q 'uninstall.exe' ||
+    fail "no uninstaller among the installed apps"
+for extension in .htm .html; do
+    wine reg query "HKLM\\Software\\Classes\\$extension\\OpenWithProgids" | grep -q Zerediz ||
+        fail "Zerediz is not offered to open $extension files"
+done
+
+wine "$installed/uninstall.exe" /S
+wait_for_wine
+[[ ! -e $installed && ! -e $start_menu ]] || fail "the uninstaller left files behind"
+if wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstaller stays registered"; fi
+echo "check-package: $name.zip and $name-setup.exe work under Wine"

@@ -1,0 +1,54 @@
+# Sourced by the scripts beside it: where the Windows build keeps what it makes outside the
+# repository, and how it installs Debian packages and fetches Debian's sources.
+
+# Qt, ICU and the Wine prefix take long to make and are the same for every work tree, so they
+# live in the user's cache rather than in a build folder that `make clean` empties.
+windows_cache=${ZEREDIZ_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerediz/windows}
+qt_version=6.4.2
+icu_version=72.1
+qt_prefix=$windows_cache/qt-$qt_version-mingw-w64
+icu_prefix=$windows_cache/icu-$icu_version-mingw-w64
+wine_prefix=$windows_cache/wine
+
+# A prebuilt copy of what a script makes, beside the repository in ../shared/windows/, saves its
+# build. Unpacks archive $1, which holds one folder, as folder $2; false where there is none.
+unpack_prebuilt() {
+    [[ -r $1 ]] || return 1
+    echo "Unpacking ${1##*/} into $2"
+    rm -rf "$2" "$2.unpacking" && mkdir -p "$2.unpacking"
+    tar -xJf "$1" -C "$2.unpacking" --strip-components=1
+    mv "$2.unpacking" "$2"
+}
+shared_windows=$(dirname "${BASH_SOURCE[0]}")/../../../shared/windows
+
+as_root=()
+[[ $(id -u) -eq 0 ]] || as_root=(sudo)
+# Another install may hold the package lock for a while; wait for it rather than fail.
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+
+# Installs whichever of the named Debian packages are missing.
+install_packages() {
+    local missing=() package status
+    for package in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+        [[ $status == "install ok installed" ]] || missing+=("$package")
+    done
+    ((${#missing[@]})) || return 0
+    echo "Installing: ${missing[*]}"
+    "${apt[@]}" update -qq
+    "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Downloads the Debian source package $1 into the current folder. The machines list only binary
+# archives, so a deb-src entry for the same archives is added first.
+fetch_debian_source() {
+    if ! grep -qs '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+            "${as_root[@]}" tee /etc/apt/sources.list.d/zz-zerediz-deb-src.sources >/dev/null
+        "${apt[@]}" update -qq
+    fi
+    install_packages dpkg-dev
+    # apt's sandbox user may not write here; the download then runs as the caller, which is fine.
+    apt-get source --download-only "$1" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true
+    ls ./"$1"_*.dsc >/dev/null
+}
