@@ -630,6 +630,8 @@ void TextEditorTest::drawsWhatIsThere_data() {
         << QList<Key>{key(Qt::Key_End, kCtrl), up, typed("z"), up, up, up, key(Qt::Key_End), undo};
     QTest::newRow("redo takes the caret back up")
         << QList<Key>{typed("x"), undo, down, down, down, key(Qt::Key_Y, kCtrl)};
+    QTest::newRow("Page Down takes the caret and the selection along")
+        << QList<Key>{shiftDown, key(Qt::Key_PageDown, kShift), key(Qt::Key_PageDown)};
     QTest::newRow("typing over a selection of lines")
         << QList<Key>{down, shiftDown, shiftDown, key(Qt::Key_End, kShift), typed("y")};
 }

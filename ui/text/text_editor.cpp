@@ -368,6 +368,7 @@ void TextEditor::movePage(int direction, bool extend) {
     const int page = direction * linesPerPage();
     verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
     cursor_.moveLines(page, extend);
+    showCursor();
 }
 
 void TextEditor::openContextMenuAtCaret() {
