@@ -14,6 +14,7 @@
 #include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
 #include "ui/text/text_keys.h"
+#include "ui/text/text_mime_data.h"
 #include "x11_redo.h"
 
 namespace {
@@ -339,9 +340,9 @@ void TextEditorTest::copiesBigSelections() {
     QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(shown.bytes(), cut ? QByteArray() : bytes);
     const QMimeData *data = clipboard->mimeData();
-    QCOMPARE(data->data(TextEditor::kBytesMimeType), bytes);
+    QCOMPARE(data->data(TextMimeData::kBytesType), bytes);
     QTEST(data->text(), "text");
-    QTEST(data->data(TextEditor::kBytesMimeType).constData() ==
+    QTEST(data->data(TextMimeData::kBytesType).constData() ==
               data->data(QStringLiteral("text/plain")).constData(),
           "shared");
 }
@@ -353,13 +354,13 @@ void TextEditorTest::servesTheSelectionWhenAsked() {
     shown->editor.select(0, 3);
     const std::unique_ptr<QMimeData> data(shown->editor.selectionMimeData());
     shown->editor.select(4, 7);
-    QCOMPARE(data->data(TextEditor::kBytesMimeType), QByteArray("two"));
+    QCOMPARE(data->data(TextMimeData::kBytesType), QByteArray("two"));
     QCOMPARE(data->text(), QStringLiteral("two"));
     shown->editor.setCaret(5);
-    QVERIFY(data->data(TextEditor::kBytesMimeType).isEmpty());
+    QVERIFY(data->data(TextMimeData::kBytesType).isEmpty());
     shown->editor.select(8, 13);
     shown.reset();
-    QVERIFY(data->data(TextEditor::kBytesMimeType).isEmpty());
+    QVERIFY(data->data(TextMimeData::kBytesType).isEmpty());
 }
 
 void TextEditorTest::mouse_data() {

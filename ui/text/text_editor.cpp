@@ -14,12 +14,10 @@
 #include <QStyleHints>
 #include <QTimer>
 #include <cmath>
-#include <functional>
 
 #include "ui/text/text_accessible.h"
 #include "ui/text/text_keys.h"
-
-const QString TextEditor::kBytesMimeType = QStringLiteral("application/x-zerediz-bytes");
+#include "ui/text/text_mime_data.h"
 
 namespace {
 
@@ -32,28 +30,6 @@ constexpr qsizetype kMostSelectionBytes = qsizetype{1} << 16;
 constexpr int kAutoScrollMs = 50;
 // From this much on, copying keeps the event loop waiting long enough to show the wait cursor.
 constexpr qsizetype kBusyBytes = qsizetype{1} << 20;
-
-// Bytes on a clipboard: the exact bytes in the private format, and beside them plain text, which
-// is made only when a program asks for it: well-formed UTF-8 is the bytes themselves, not a copy.
-class BytesMimeData : public QMimeData {
-public:
-    explicit BytesMimeData(std::function<QByteArray()> bytes) : bytes_(std::move(bytes)) {}
-
-    QStringList formats() const override {
-        return {TextEditor::kBytesMimeType, QStringLiteral("text/plain")};
-    }
-    bool hasFormat(const QString &type) const override { return formats().contains(type); }
-
-protected:
-    QVariant retrieveData(const QString &type, QMetaType) const override {
-        if (type == TextEditor::kBytesMimeType) return bytes_();
-        if (type == u"text/plain") return TextDocument::readableUtf8(bytes_());
-        return {};
-    }
-
-private:
-    std::function<QByteArray()> bytes_;
-};
 
 // Runs work under the wait cursor where it handles enough bytes to keep the event loop waiting.
 template <typename Work>
@@ -454,21 +430,10 @@ void TextEditor::redo() {
     showCursor();
 }
 
-QMimeData *TextEditor::mimeDataFor(QByteArray bytes) {
-    return new BytesMimeData([bytes = std::move(bytes)] { return bytes; });
-}
-
 QMimeData *TextEditor::selectionMimeData() const {
-    return new BytesMimeData([editor = QPointer<const TextEditor>(this)] {
+    return new TextMimeData([editor = QPointer<const TextEditor>(this)] {
         return editor ? editor->cursor_.selectedBytes() : QByteArray();
     });
-}
-
-std::optional<QByteArray> TextEditor::bytesFrom(const QMimeData *data) {
-    if (!data) return std::nullopt;
-    if (data->hasFormat(kBytesMimeType)) return data->data(kBytesMimeType);
-    if (data->hasText()) return data->text().toUtf8();
-    return std::nullopt;
 }
 
 // X11's primary selection is the selection itself, read when a program asks for it, so that no
@@ -491,7 +456,7 @@ void TextEditor::servePrimarySelection() {
 void TextEditor::copy() const {
     if (!hasSelection()) return;
     whileBusy(selectionEnd() - selectionStart(), [this] {
-        QGuiApplication::clipboard()->setMimeData(mimeDataFor(cursor_.selectedBytes()));
+        QGuiApplication::clipboard()->setMimeData(new TextMimeData(cursor_.selectedBytes()));
     });
 }
 
@@ -499,14 +464,15 @@ void TextEditor::cut() {
     if (readOnly_ || !hasSelection()) return;
     // The clipboard holds the very bytes that the undo step keeps.
     whileBusy(selectionEnd() - selectionStart(), [this] {
-        QGuiApplication::clipboard()->setMimeData(mimeDataFor(cursor_.removeSelection()));
+        QGuiApplication::clipboard()->setMimeData(new TextMimeData(cursor_.removeSelection()));
     });
     showCursor();
 }
 
 void TextEditor::paste() {
     if (readOnly_) return;
-    if (const std::optional<QByteArray> bytes = bytesFrom(QGuiApplication::clipboard()->mimeData()))
+    if (const std::optional<QByteArray> bytes =
+            TextMimeData::bytesFrom(QGuiApplication::clipboard()->mimeData()))
         insertText(*bytes);
 }
 
@@ -522,8 +488,9 @@ QMenu *TextEditor::createContextMenu() {
     prepare(MenuCommand::Redo, TextAction::Redo, editable && document_.canRedo());
     prepare(MenuCommand::Cut, TextAction::Cut, editable && hasSelection());
     prepare(MenuCommand::Copy, TextAction::Copy, hasSelection());
-    prepare(MenuCommand::Paste, TextAction::Paste,
-            editable && bytesFrom(QGuiApplication::clipboard()->mimeData()).has_value());
+    prepare(
+        MenuCommand::Paste, TextAction::Paste,
+        editable && TextMimeData::bytesFrom(QGuiApplication::clipboard()->mimeData()).has_value());
     prepare(MenuCommand::Delete, TextAction::DeleteNextCharacter, editable && hasSelection());
     prepare(MenuCommand::SelectAll, TextAction::SelectAll, document_.size() > 0);
     auto *menu = new QMenu(this);
@@ -637,7 +604,7 @@ void TextEditor::wheelEvent(QWheelEvent *event) {
 
 void TextEditor::startDrag() {
     auto *drag = new QDrag(this);
-    drag->setMimeData(mimeDataFor(cursor_.selectedBytes()));
+    drag->setMimeData(new TextMimeData(cursor_.selectedBytes()));
     const Qt::DropActions actions = readOnly_ ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction;
     const Qt::DropAction done = drag->exec(actions, Qt::MoveAction);
     // A move into this area was made by the drop; one elsewhere takes the text away here.
@@ -645,7 +612,7 @@ void TextEditor::startDrag() {
 }
 
 void TextEditor::dragEnterEvent(QDragEnterEvent *event) {
-    if (readOnly_ || !bytesFrom(event->mimeData())) {
+    if (readOnly_ || !TextMimeData::bytesFrom(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -653,7 +620,7 @@ void TextEditor::dragEnterEvent(QDragEnterEvent *event) {
 }
 
 void TextEditor::dragMoveEvent(QDragMoveEvent *event) {
-    if (readOnly_ || !bytesFrom(event->mimeData())) {
+    if (readOnly_ || !TextMimeData::bytesFrom(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -677,7 +644,7 @@ void TextEditor::dragLeaveEvent(QDragLeaveEvent *) {
 void TextEditor::dropEvent(QDropEvent *event) {
     if (dropCaret_ >= 0) viewport()->update(caretRect(dropCaret_));
     dropCaret_ = -1;
-    const std::optional<QByteArray> bytes = bytesFrom(event->mimeData());
+    const std::optional<QByteArray> bytes = TextMimeData::bytesFrom(event->mimeData());
     if (readOnly_ || !bytes) {
         event->ignore();
         return;

@@ -28,9 +28,6 @@ class TextEditor : public QAbstractScrollArea, private LinePlacement {
     Q_OBJECT
 
 public:
-    // The private clipboard format: the exact bytes, NUL and bytes that are no character included.
-    static const QString kBytesMimeType;
-
     // The commands of the context menu.
     enum class MenuCommand { Undo, Redo, Cut, Copy, Paste, Delete, SelectAll };
 
@@ -77,10 +74,6 @@ public:
     void ensureVisible(qsizetype position);
     qsizetype firstVisibleLine() const;
 
-    // The mime data that copying bytes gives, whose plain text is made only when it is asked for,
-    // and the bytes that mime data stands for.
-    static QMimeData *mimeDataFor(QByteArray bytes);
-    static std::optional<QByteArray> bytesFrom(const QMimeData *data);
     // The mime data of X11's primary selection: the selection the area has when it is asked.
     QMimeData *selectionMimeData() const;
 
