@@ -124,30 +124,15 @@ bool isSwappedControl(char c) {
            std::end(kSwappedControls);
 }
 
-enum class Controls { Themselves, Swapped, Other };
-
-// How a converter reads the three bytes.
-Controls controlsOf(UConverter *converter) {
+bool swapsControls(UConverter *converter) {
     constexpr UChar kSwapped[] = {0x1C, 0x7F, 0x1A};
-    bool themselves = true;
-    bool swapped = true;
     for (std::size_t i = 0; i < std::size(kSwappedControls); ++i) {
         UChar read[2];
         UErrorCode error = U_ZERO_ERROR;
         const int32_t length = ucnv_toUChars(converter, read, 2, &kSwappedControls[i], 1, &error);
-        const bool one = U_SUCCESS(error) && length == 1;
-        themselves = themselves && one && read[0] == static_cast<UChar>(kSwappedControls[i]);
-        swapped = swapped && one && read[0] == kSwapped[i];
+        if (U_FAILURE(error) || length != 1 || read[0] != kSwapped[i]) return false;
     }
-    return themselves ? Controls::Themselves : swapped ? Controls::Swapped : Controls::Other;
-}
-
-// Copying the bytes is right where one side swaps them and the other keeps them, or both swap.
-bool copiesControls(UConverter *source, UConverter *target) {
-    const Controls from = controlsOf(source);
-    const Controls to = controlsOf(target);
-    return (from == Controls::Swapped || to == Controls::Swapped) && from != Controls::Other &&
-           to != Controls::Other;
+    return true;
 }
 
 // More than ICU keeps of a sequence it stopped at.
@@ -159,13 +144,15 @@ struct StepEnd {
     int32_t at = 0;  // in the step's input: bytes for the first step, UTF-16 units for the second
 };
 
-// One direction between two charsets, as CharsetConverter offers it.
+// One direction between UTF-8 and a charset (or UTF-8 again), which is all the program converts.
+// So every stop of the second step is at a character's first unit: from UTF-8, a character is one
+// code point, and UTF-8 takes every code point.
 class Conversion {
 public:
     Conversion(UConverter *source, UConverter *target)
         : source_(source),
           target_(target),
-          copiesControls_(copiesControls(source, target)),
+          copiesControls_(swapsControls(source) || swapsControls(target)),
           targetIsUtf8_(ucnv_getType(target) == UCNV_UTF8),
           maxCharSize_(ucnv_getMaxCharSize(target)) {}
     ~Conversion() {
@@ -210,19 +197,9 @@ private:
                 return written.stop;
             }
             in += read.at;
-            switch (read.stop) {
-                case Stop::Done:
-                    // Short of the piece's end where the pivot was full; at its start only where
-                    // not even one character fits in the pivot.
-                    if (read.at == 0) return Stop::Failed;
-                    break;
-                case Stop::Incomplete:
-                    // Cut off by the end of the piece, it is whole in the next one.
-                    if (pieceEnd < end) break;
-                    return endsInput ? Stop::Incomplete : Stop::Invalid;
-                default:
-                    return read.stop;
-            }
+            if (read.stop == Stop::Incomplete && pieceEnd < end) continue;  // whole in the next
+            if (read.stop == Stop::Incomplete && !endsInput) return Stop::Invalid;
+            if (read.stop != Stop::Done) return read.stop;
         }
         return Stop::Done;
     }
@@ -237,11 +214,7 @@ private:
                        false, &error);
         pivotLength_ = static_cast<int32_t>(to - pivot_.data());
         StepEnd result{Stop::Done, static_cast<int32_t>(next - in)};
-        if (error == U_BUFFER_OVERFLOW_ERROR) {
-            // The last character may not have fitted whole: it is read again next time.
-            pivotLength_ = characterStart(pivotLength_ - 1);
-            result.at = offsets_[pivotLength_];
-        } else if (error == U_ILLEGAL_CHAR_FOUND || error == U_INVALID_CHAR_FOUND) {
+        if (error == U_ILLEGAL_CHAR_FOUND || error == U_INVALID_CHAR_FOUND) {
             // ICU has taken the bytes that are no character; the stop is at the first of them.
             char invalid[kMostInvalidUnits];
             int8_t length = kMostInvalidUnits;
@@ -249,6 +222,8 @@ private:
             ucnv_getInvalidChars(source_, invalid, &length, &ignored);
             result = {Stop::Invalid, result.at - length};
         } else if (U_FAILURE(error)) {
+            // A full pivot among them: no charset pages are kept in reads a byte as more than
+            // one unit.
             result.stop = Stop::Failed;
         } else {
             // ICU keeps the first bytes of a character cut off by the end; iconv leaves them.
@@ -256,54 +231,39 @@ private:
             const int32_t pending = ucnv_toUCountPending(source_, &ignored);
             if (pending > 0) result = {Stop::Incomplete, result.at - pending};
         }
-        if (result.stop != Stop::Done || error == U_BUFFER_OVERFLOW_ERROR)
-            ucnv_resetToUnicode(source_);
+        if (result.stop != Stop::Done) ucnv_resetToUnicode(source_);
         return result;
     }
 
-    // The second step: the pivot into [out, outEnd), as far as whole characters of the input go
-    // and fit. Where it stops, at is the first unit of the character it stopped at.
+    // The second step: the pivot into [out, outEnd), as far as whole characters fit.
     StepEnd fromUtf16(char *&out, char *outEnd) {
         const std::ptrdiff_t room = outEnd - out;
-        if (targetIsUtf8_ && room >= 3 * std::ptrdiff_t{pivotLength_} && toUtf8(out))
-            return {Stop::Done, pivotLength_};
+        if (targetIsUtf8_ && room >= 3 * std::ptrdiff_t{pivotLength_}) return toUtf8(out);
         const int32_t most = UCNV_GET_MAX_BYTES_FOR_STRING(pivotLength_, maxCharSize_);
-        if (room >= most) {
-            char *const start = out;
-            const StepEnd direct = encode(out, outEnd, nullptr);
-            if (direct.stop == Stop::Done || characterStart(direct.at) == direct.at) return direct;
-            // It stopped inside a character's units, behind bytes of the same character.
-            out = start;
-        }
+        if (room >= most) return encode(out, outEnd, nullptr);
         // Into a buffer of the room it may take, to give out only whole characters.
         scratch_.resize(static_cast<std::size_t>(most));
         scratchOffsets_.resize(static_cast<std::size_t>(most));
         char *made = scratch_.data();
         StepEnd result = encode(made, made + most, scratchOffsets_.data());
-        // The bytes before the character it stopped at, of which as many whole characters as fit.
         auto length = static_cast<int32_t>(made - scratch_.data());
-        if (result.stop != Stop::Done) {
-            result.at = characterStart(result.at);
-            while (length > 0 && scratchOffsets_[length - 1] >= result.at) --length;
-        }
         if (length > room) {
             length = static_cast<int32_t>(room);
             while (length > 0 && sameCharacter(length - 1, length)) --length;
-            result = {Stop::OutputFull, characterStart(scratchOffsets_[length])};
+            result = {Stop::OutputFull, scratchOffsets_[length]};
         }
         out = std::copy_n(scratch_.data(), length, out);
         return result;
     }
 
-    // ICU's function for UTF-8 is faster than its converter. It fails only on a lone surrogate,
-    // which the converter then stops at.
-    bool toUtf8(char *&out) {
+    // ICU's function for UTF-8 is faster than its converter.
+    StepEnd toUtf8(char *&out) {
         int32_t length = 0;
         UErrorCode error = U_ZERO_ERROR;
         u_strToUTF8(out, 3 * pivotLength_, &length, pivot_.data(), pivotLength_, &error);
-        if (U_FAILURE(error)) return false;
+        if (U_FAILURE(error)) return {Stop::Failed, 0};
         out += length;
-        return true;
+        return {Stop::Done, pivotLength_};
     }
 
     // The pivot through the target converter into [out, outEnd), which must have room for all of
@@ -322,19 +282,14 @@ private:
         } else if (U_FAILURE(error)) {
             result.stop = Stop::Failed;
         } else {
-            // Characters held back to be joined with what may follow: not written at once.
+            // A character held back to be joined with one that may follow is not written at once,
+            // like one cut off by the end.
             UErrorCode ignored = U_ZERO_ERROR;
             const int32_t pending = ucnv_fromUCountPending(target_, &ignored);
             if (pending > 0) result = {Stop::Incomplete, result.at - pending};
         }
         if (result.stop != Stop::Done) ucnv_resetFromUnicode(target_);
         return result;
-    }
-
-    // The first unit of the pivot that comes from the same input character as unit.
-    int32_t characterStart(int32_t unit) const {
-        while (unit > 0 && offsets_[unit - 1] == offsets_[unit]) --unit;
-        return unit;
     }
 
     // Whether two bytes of the scratch buffer come from the same input character.
@@ -347,9 +302,9 @@ private:
     bool copiesControls_;
     bool targetIsUtf8_;
     int8_t maxCharSize_;
-    // Two units per byte hold what a piece of any charset pages are kept in reads as.
-    std::vector<UChar> pivot_ = std::vector<UChar>(2 * kPiece + 16);
-    std::vector<int32_t> offsets_ = std::vector<int32_t>(2 * kPiece + 16);
+    // Two units a byte hold what a piece reads as: none of the charsets reads more than one.
+    std::vector<UChar> pivot_ = std::vector<UChar>(2 * kPiece);
+    std::vector<int32_t> offsets_ = std::vector<int32_t>(2 * kPiece);
     int32_t pivotLength_ = 0;
     // Where the output may lack room: the target's bytes, and the pivot's unit of each.
     std::vector<char> scratch_;
@@ -363,7 +318,9 @@ Conversion *conversionOf(void *handle) {
 Conversion *openConversion(const char *to, const char *from) {
     UConverter *source = openConverter(from);
     UConverter *target = openConverter(to);
-    if (source && target) return new Conversion(source, target);
+    const auto isUtf8 = [](UConverter *converter) { return ucnv_getType(converter) == UCNV_UTF8; };
+    if (source && target && (isUtf8(source) || isUtf8(target)))
+        return new Conversion(source, target);
     if (source) ucnv_close(source);
     if (target) ucnv_close(target);
     return nullptr;
