@@ -335,7 +335,8 @@ void FileEncodingTest::readsLabels_data() {
     // glibc's converter swallows the bytes it rejects; ICU's is IBM's code page, with ₩ for 0x5C.
     row("cp949", "");
     row("euc-kr", "EUC-KR");
-    row("cp850", "CP850");  // not a browser's label, but the converter knows it
+    row("cp850", "CP850");            // not a browser's label, but the converter knows it
+    row("iso_8859-2", "ISO_8859-2");  // glibc's spelling, which ICU also reads as ISO-8859-2
     row("klingon", "");
     row("iso-2022-jp", "");
     row("utf-7", "");
