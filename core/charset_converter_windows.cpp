@@ -121,8 +121,9 @@ UConverter *openConverter(const char *name) {
     return converter;
 }
 
-// ICU's IBM PC code pages, its Shift_JIS and Big5 among them, read 0x1A as U+001C, 0x1C as U+007F
-// and 0x7F as U+001A, as IBM's PC systems did; Windows and pages take these bytes for themselves.
+// ICU's IBM PC code pages, among them its Shift_JIS (cp932) and IBM's Big5 (cp950), read 0x1A as
+// U+001C, 0x1C as U+007F and 0x7F as U+001A, as IBM's PC systems did; Windows and pages take these
+// bytes for themselves.
 // No character of more than one byte contains them in those charsets, so the conversion copies
 // them itself and gives ICU only what lies between them.
 constexpr char kSwappedControls[] = {'\x1A', '\x1C', '\x7F'};
