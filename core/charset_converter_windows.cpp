@@ -123,9 +123,8 @@ UConverter *openConverter(const char *name) {
 
 // ICU's IBM PC code pages, among them its Shift_JIS (cp932) and IBM's Big5 (cp950), read 0x1A as
 // U+001C, 0x1C as U+007F and 0x7F as U+001A, as IBM's PC systems did; Windows and pages take these
-// bytes for themselves.
-// No character of more than one byte contains them in those charsets, so the conversion copies
-// them itself and gives ICU only what lies between them.
+// bytes for themselves. No character of more than one byte contains them in those charsets, so the
+// conversion copies them itself and gives ICU only what lies between them.
 constexpr char kSwappedControls[] = {'\x1A', '\x1C', '\x7F'};
 
 bool isSwappedControl(char c) {
