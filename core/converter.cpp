@@ -261,6 +261,7 @@ private:
 // glibc decodes each of the four-byte sequences 95 32 90 31, 95 32 90 33, 95 32 97 30,
 // 95 36 B9 37, 96 30 BA 35 and 96 35 B6 30 to the character that the two-byte codes FE 51, FE 52,
 // FE 53, FE 6C, FE 76 and FE 91 stand for, and encodes that character back as the two-byte code.
+// (ICU gives each of them back as itself, so there the check only costs a little time.)
 // Every two-byte code comes back as itself (the tests go through all of them), so only stretches
 // that may hold a four-byte sequence are checked: a byte from 0x81 up, a digit, a byte from 0x81
 // up and a digit. Two-byte characters never make that pattern, whatever digits stand between
