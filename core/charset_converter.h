@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 // The system's converter between two charsets, one direction of it (iconv on Linux): bytes in one
 // charset become bytes in the other. Pages are kept byte for byte by what core/converter.cpp
@@ -39,6 +38,6 @@ private:
 };
 
 // The names of the charsets other than UTF-8 and GB18030 that pages can be read and written back
-// in byte for byte with the system's converter, in capitals, as the probe in
-// tests/file_encoding_test.cpp found them: a table per system.
-std::vector<std::string_view> supportedCharsetNames();
+// in byte for byte with the system's converter, in capitals and separated by spaces, as the probe
+// in tests/file_encoding_test.cpp found them: a table per system.
+std::string_view supportedCharsets();

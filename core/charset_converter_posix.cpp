@@ -106,12 +106,6 @@ CharsetConverter::Stop CharsetConverter::convert(const char *&in, const char *in
     }
 }
 
-std::vector<std::string_view> supportedCharsetNames() {
-    std::vector<std::string_view> names;
-    for (std::string_view rest = kSupportedCharsets; !rest.empty();) {
-        const std::size_t space = rest.find(' ');
-        names.push_back(rest.substr(0, space));
-        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-    }
-    return names;
+std::string_view supportedCharsets() {
+    return kSupportedCharsets;
 }

@@ -1,9 +1,12 @@
 #include "core/converter.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <future>
 #include <optional>
+#include <vector>
 
 #include "core/byte_block.h"
 #include "core/charset_converter.h"
@@ -182,6 +185,132 @@ FileError unencodableError(QByteArrayView document, qsizetype at, const char *en
     return error;
 }
 
+// The two-byte characters of a charset such as GB18030, as the system's converter reads them,
+// looked up instead of converted one at a time: most of a Chinese page is made of them, and the
+// converter's cost per character is most of the time that decoding one takes. The table is made
+// from the converter itself, one call per code, so it says exactly what the converter says.
+class TwoByteCharacters {
+public:
+    // The table of the charset, made on first use; nullptr where the converter reads ASCII as
+    // anything but itself, or cannot be opened.
+    static const TwoByteCharacters *gb18030() {
+        static const std::optional<TwoByteCharacters> table = make("GB18030");
+        return table ? &*table : nullptr;
+    }
+
+    // Decodes [in, end) into out, which has room for twice as many bytes and four more, for as
+    // long as the bytes are ASCII, two-byte characters and bytes the converter rejects; answers
+    // where it stopped: at end, or at a lead byte that the converter must read itself, one followed
+    // by a digit, which may start a four-byte character.
+    const char *decode(const char *in, const char *end, char *&out) const {
+        while (in < end) {
+            // Runs of ASCII between Chinese words are short: they are copied sixteen bytes at a
+            // time as they are scanned, into the room ahead of the output.
+            for (; end - in >= byte_block::kSize;
+                 in += byte_block::kSize, out += byte_block::kSize) {
+                std::memcpy(out, in, byte_block::kSize);
+                if (const unsigned others = byte_block::nonAscii(in)) {
+                    const int ascii = std::countr_zero(others);
+                    in += ascii;
+                    out += ascii;
+                    break;
+                }
+            }
+            while (in < end && static_cast<unsigned char>(*in) < 0x80) *out++ = *in++;
+            while (in < end && static_cast<unsigned char>(*in) >= 0x80) {
+                const auto lead = static_cast<unsigned char>(*in);
+                const unsigned trail = in + 1 < end ? static_cast<unsigned char>(in[1]) : 0;
+                const Entry &entry = singles_[lead].kind != Kind::Lead
+                                         ? singles_[lead]
+                                         : pairs_[std::size_t(lead - kFirstLead) * 256 + trail];
+                if (entry.kind == Kind::Lead) return in;
+                // Four bytes are stored whatever the character's length: fewer branches.
+                std::memcpy(out, entry.utf8, sizeof entry.utf8);
+                out += entry.length;
+                in += entry.consumed;
+            }
+        }
+        return in;
+    }
+
+private:
+    enum class Kind : quint8 { Character, Raw, Lead };
+    struct Entry {
+        char utf8[4] = {};
+        quint8 length = 0;    // of utf8
+        quint8 consumed = 1;  // bytes of the input
+        Kind kind = Kind::Raw;
+    };
+    static constexpr int kFirstLead = 0x81;
+    static constexpr int kLeads = 0xFE - kFirstLead + 1;
+
+    // What the converter makes of bytes on their own. A byte it rejects is kept as it is, and it
+    // goes on behind it.
+    static Entry read(CharsetConverter &converter, const char *bytes, int length) {
+        char utf8[8];
+        const char *in = bytes;
+        char *out = utf8;
+        converter.reset();
+        const auto stop = converter.convert(in, bytes + length, out, utf8 + sizeof utf8);
+        Entry entry;
+        if (stop == CharsetConverter::Stop::Incomplete && in == bytes) {
+            entry.kind = Kind::Lead;
+        } else if (stop == CharsetConverter::Stop::Done && out - utf8 <= 4) {
+            entry.kind = Kind::Character;
+            entry.length = quint8(out - utf8);
+            entry.consumed = quint8(length);
+            std::copy(utf8, out, entry.utf8);
+        } else {
+            entry.utf8[0] = bytes[0];
+            entry.length = 1;
+        }
+        return entry;
+    }
+
+    static std::optional<TwoByteCharacters> make(const char *charset) {
+        CharsetConverter converter("UTF-8", charset);
+        if (!converter.isOpen()) return std::nullopt;
+        TwoByteCharacters table;
+        for (int byte = 0; byte < 256; ++byte) {
+            const char c = char(byte);
+            table.singles_[byte] = read(converter, &c, 1);
+            const Entry &entry = table.singles_[byte];
+            const bool ascii = byte < 0x80;
+            if (ascii && (entry.kind != Kind::Character || entry.length != 1 || entry.utf8[0] != c))
+                return std::nullopt;
+            if (entry.kind == Kind::Lead && (byte < kFirstLead || byte >= kFirstLead + kLeads))
+                return std::nullopt;
+        }
+        // A lead byte at the end of the input, or before a byte that ends every character (below
+        // 0x30), is rejected: entries of those trail bytes stay Raw.
+        table.pairs_.resize(std::size_t(kLeads) * 256);
+        for (int lead = kFirstLead; lead < kFirstLead + kLeads; ++lead) {
+            if (table.singles_[lead].kind != Kind::Lead) continue;
+            for (int trail = 0; trail < 256; ++trail) {
+                Entry &entry =
+                    table.pairs_[std::size_t(lead - kFirstLead) * 256 + std::size_t(trail)];
+                entry.utf8[0] = char(lead);
+                entry.length = 1;
+                if (trail < 0x30) continue;
+                // The start of a four-byte character: the converter's to read.
+                if (trail <= '9') {
+                    entry.kind = Kind::Lead;
+                    continue;
+                }
+                const char pair[] = {char(lead), char(trail)};
+                entry = read(converter, pair, 2);
+                // A lead byte that a trail byte leaves open starts a longer character, which
+                // this table does not know.
+                if (entry.kind == Kind::Lead) return std::nullopt;
+            }
+        }
+        return table;
+    }
+
+    std::array<Entry, 256> singles_;
+    std::vector<Entry> pairs_;
+};
+
 // A conversion between two encodings through the system's converter that never loses a byte: a
 // byte the converter rejects (not valid in the source encoding, or a character cut off at the
 // end) is passed through unchanged and the conversion goes on behind it. Both encodings must keep
@@ -210,6 +339,10 @@ public:
           unconvertible_(unconvertible),
           toEncoding_(toEncoding) {}
 
+    // Decodes the two-byte characters that table holds by looking them up; the converter reads
+    // only what the table leaves to it.
+    void lookUpIn(const TwoByteCharacters *table) { table_ = table; }
+
     // Converts all of input into output, which grows where its size does not suffice and is cut
     // to the result's end.
     Result<Done> convert(QByteArrayView input, QByteArray &output) {
@@ -227,8 +360,9 @@ public:
         const char *p = input.data();
         const char *const end = p + input.size();
         while (p < end) {
-            const char *const other = byte_block::skipAscii(p, end);
-            out.append(p, other);
+            // The table, where there is one, reads up to a character it does not know.
+            const char *const other = table_ ? lookUp(p, end, out) : byte_block::skipAscii(p, end);
+            if (!table_) out.append(p, other);
             if (other == end) break;
             p = nextBoundary(other, end);
             if (needsCheck_ && needsCheck_(QByteArrayView(other, p))) {
@@ -251,16 +385,28 @@ public:
     }
 
 private:
+    // Decodes [in, end) as far as the table reads it, and answers where it stopped. A character of
+    // two bytes never becomes more than four bytes of UTF-8.
+    const char *lookUp(const char *in, const char *end, Output &out) {
+        while (out.end() - out.next() < 2 * (end - in) + 4) out.grow();
+        char *next = out.next();
+        const char *const stopped = table_->decode(in, end, next);
+        out.wrote(next);
+        return stopped;
+    }
+
     CharsetConverter converter_;
     CharsetConverter back_;
     NeedsCheck needsCheck_;
     Unconvertible unconvertible_;
     const char *toEncoding_;
+    const TwoByteCharacters *table_ = nullptr;
 };
 
 // glibc decodes each of the four-byte sequences 95 32 90 31, 95 32 90 33, 95 32 97 30,
 // 95 36 B9 37, 96 30 BA 35 and 96 35 B6 30 to the character that the two-byte codes FE 51, FE 52,
 // FE 53, FE 6C, FE 76 and FE 91 stand for, and encodes that character back as the two-byte code.
+// (ICU gives each of them back as itself, so there the check only costs a little time.)
 // Every two-byte code comes back as itself (the tests go through all of them), so only stretches
 // that may hold a four-byte sequence are checked: a byte from 0x81 up, a digit, a byte from 0x81
 // up and a digit. Two-byte characters never make that pattern, whatever digits stand between
@@ -282,6 +428,10 @@ bool mayHoldFourByteSequence(QByteArrayView stretch) {
 // of it that are never written cost address space only.
 Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
     PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+    // Making the table takes a call of the converter for each two-byte code: worth it only for a
+    // page far larger than that.
+    constexpr qsizetype kTableFrom = qsizetype{64} << 10;
+    if (gb.size() >= kTableFrom) toUtf8.lookUpIn(TwoByteCharacters::gb18030());
     QByteArray utf8(2 * gb.size() + 16, Qt::Uninitialized);
     adviseHugePages(utf8.data(), utf8.size());
     const Result<Done> converted = toUtf8.convert(gb, utf8);

@@ -356,8 +356,7 @@ FileEncoding encodingOfContent(QByteArrayView page) {
 }  // namespace
 
 bool isSupportedCharset(std::string_view name) {
-    static const std::vector<std::string_view> supported = supportedCharsetNames();
-    return std::any_of(supported.begin(), supported.end(), [&](std::string_view known) {
+    return anyName(supportedCharsets(), [&](std::string_view known) {
         return std::equal(known.begin(), known.end(), name.begin(), name.end(),
                           [](char a, char b) { return a == upper(b); });
     });

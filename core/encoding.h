@@ -56,7 +56,7 @@ struct TextBuffer {
 //  - the converter gives out each character as soon as it has read it, in both directions (not
 //    glibc's BIG5-HKSCS, CP1255, CP1258, TCVN or *-JISX0213, which hold characters back to
 //    compose them with the next one).
-// The charsets that qualify are a table of the system's names (supportedCharsetNames); a test
+// The charsets that qualify are a table of the system's names (supportedCharsets); a test
 // tries every one of them with every byte sequence up to four bytes long that can start a
 // character.
 bool isSupportedCharset(std::string_view name);

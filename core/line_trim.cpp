@@ -240,27 +240,50 @@ private:
 }  // namespace
 
 QByteArray trimLines(QByteArrayView input) {
+    const qsizetype middle =
+        input.size() < kTwoCoresFrom ? input.size() : lineStartNear(input, input.size() / 2);
+    return trimLines(input, middle);
+}
+
+QByteArray trimLines(QByteArrayView input, qsizetype middle) {
     // Each input byte gives at most two output bytes (a lone CR becomes CR LF), and a last line
     // without a line end gains two. Pages of this reservation that are never written are never
     // touched, so they cost address space only. A block copied ahead of the output therefore
-    // always fits: it lies within the output of bytes not yet read.
-    QByteArray output(2 * input.size() + 2, Qt::Uninitialized);
+    // always fits: it lies within the output of bytes not yet read. So the second part's result
+    // can be made at once, behind the most that the first part's can take, and then moves down
+    // behind it.
+    QByteArray output(2 * input.size() + 4, Qt::Uninitialized);
     adviseHugePages(output.data(), output.size());
+    const char *const page = input.data();
+    const char *const half = page + middle;
+    const char *const end = page + input.size();
     char *out = output.data();
+    char *const secondOut = out + 2 * middle + 2;
 
-    const char *const end = input.data() + input.size();
-    const char *const p = takeByteOrderMark(input.data(), end, out);
+    const char *const p = takeByteOrderMark(page, half, out);
     const std::vector<ByteRange> ranges = preservedContent(input);
-    TrimmedLines trimmed;
-    if (ranges.empty()) {
-        NothingPreserved preserved;
-        trimmed = trimLinesInto<Into::OwnBuffer>(input.data(), p, end, out, preserved);
-    } else {
+    const auto trimPart = [&](const char *from, const char *to, char *into) {
+        if (ranges.empty()) {
+            NothingPreserved preserved;
+            return trimLinesInto<Into::OwnBuffer>(page, from, to, into, preserved);
+        }
         PreservedRanges preserved(ranges);
-        trimmed = trimLinesInto<Into::OwnBuffer>(input.data(), p, end, out, preserved);
+        return trimLinesInto<Into::OwnBuffer>(page, from, to, into, preserved);
+    };
+    // A small page is trimmed part after part. Where no thread can be had, the second part is
+    // trimmed when get() asks for it.
+    const auto policy = input.size() < kTwoCoresFrom ? std::launch::deferred
+                                                     : std::launch::async | std::launch::deferred;
+    auto second = std::async(policy, [&] { return trimPart(half, end, secondOut); });
+    const TrimmedLines first = trimPart(p, half, out);
+    const TrimmedLines rest = second.get();
+    out = first.out;
+    bool lastLineOpen = first.lastLineOpen;
+    if (half < end) {
+        out = std::copy(secondOut, rest.out, out);
+        lastLineOpen = rest.lastLineOpen;
     }
-    out = trimmed.out;
-    if (trimmed.lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
+    if (lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
 
     output.resize(out - output.constData());
     output.squeeze();

@@ -4,11 +4,13 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 
 #include "form1_harness.h"
 #include "ui/text/text_accessible.h"
+#include "x11_redo.h"
 
 using namespace Qt::StringLiterals;
 
@@ -101,16 +103,20 @@ void Form1Test::hasFixedFrameAndColours() {
 
     const QImage client = form.centralWidget()->grab().toImage();
     QCOMPARE(client.pixelColor(2, 2), QColor(0, 0, 128));
-    // Text is drawn in pure blue on the palette's base colour; a full block shows it unblended.
+    // Text is drawn in pure blue on the palette's base colour; a full block shows it unblended. A
+    // byte that is no character is a red box.
     TextArea &text = window_->text();
-    window_->setText("\xe2\x96\x88\xe2\x96\x88\xe2\x96\x88");
+    window_->setText("\xe2\x96\x88\xe2\x96\x88\xe2\x96\x88\xff");
     const QImage area = text.viewport()->grab().toImage();
-    bool blue = false;
-    for (int y = 0; y < area.height() && !blue; ++y) {
-        for (int x = 0; x < area.width() && !blue; ++x)
-            blue = area.pixelColor(x, y) == QColor(0, 0, 255);
-    }
-    QVERIFY(blue);
+    const auto shows = [&area](const QColor &colour) {
+        for (int y = 0; y < area.height(); ++y) {
+            for (int x = 0; x < area.width(); ++x)
+                if (area.pixelColor(x, y) == colour) return true;
+        }
+        return false;
+    };
+    QVERIFY(shows(QColor(0, 0, 255)));
+    QVERIFY(shows(QColor(0xC0, 0, 0)));
     QCOMPARE(area.pixelColor(area.width() - 2, area.height() - 2),
              text.palette().color(QPalette::Base));
     QVERIFY(form.findChild<QObject *>(QStringLiteral("CommonDialog1")));
@@ -261,7 +267,8 @@ void Form1Test::contextMenu_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("selectFrom");
     QTest::addColumn<int>("selectTo");
-    QTest::addColumn<QString>("edits");  // typed: "!" typed at the end; undone: and undone
+    // typed: "!" typed at the end; undone: and undone; Shift+F10: the menu opened by that key
+    QTest::addColumn<QString>("edits");
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QStringList>("enabled");
     QTest::addColumn<QString>("entry");  // the one chosen
@@ -308,6 +315,10 @@ void Form1Test::contextMenu_data() {
         << QByteArray("abc") << 1 << 1 << QStringLiteral("undone") << QString()
         << entries("重做 全选") << QStringLiteral("重做") << QByteArray("abc!") << QByteArray()
         << QString();
+    QTest::newRow("Shift+F10 opens it at the caret")
+        << QByteArray("abc") << 0 << 1 << QStringLiteral("Shift+F10") << QStringLiteral("x")
+        << withSelection << QStringLiteral("剪切") << QByteArray("bc") << QByteArray()
+        << QStringLiteral("a");
     QTest::newRow("read-only: only 复制 and 全选")
         << QByteArray("abc") << 0 << 1 << QStringLiteral("typed, read-only") << QStringLiteral("x")
         << entries("复制 全选") << QString() << QByteArray("abc!") << QByteArray("a")
@@ -335,28 +346,48 @@ void Form1Test::contextMenu() {
     area.select(selectFrom, selectTo);
     area.setReadOnly(edits.contains(u"read-only"));
     setClipboard(clipboard);
+    // As on a GNOME desktop: its menus show no keys unless an item asks, and its Redo is
+    // Ctrl+Shift+Z alone.
+    QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus);
+    const auto restore = qScopeGuard(
+        [] { QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false); });
+    const X11Redo x11;
 
     QStringList shownEntries;
     QStringList shownEnabled;
+    QStringList shownKeys;
+    QPoint shownAt;
     // The menu runs its own loop; it is read, used and closed from within.
     QTimer::singleShot(0, &area, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QVERIFY(menu);
+        shownAt = menu->pos();
         QAction *chosen = nullptr;
         for (QAction *action : menu->actions()) {
             if (action->isSeparator()) continue;
             shownEntries.append(action->text());
+            if (action->isShortcutVisibleInContextMenu())
+                shownKeys.append(action->shortcut().toString(QKeySequence::PortableText));
             if (action->isEnabled()) shownEnabled.append(action->text());
             if (action->text() == entry) chosen = action;
         }
         if (chosen) chosen->trigger();
         menu->close();
     });
-    const QPoint point(5, 5);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, point, area.viewport()->mapToGlobal(point));
-    QCoreApplication::sendEvent(area.viewport(), &event);
+    QPoint point(5, 5);
+    if (edits.contains(u"Shift+F10")) {
+        point = area.caretRect(area.caret()).bottomLeft();
+        QTest::keyClick(&area, Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, point,
+                                area.viewport()->mapToGlobal(point));
+        QCoreApplication::sendEvent(area.viewport(), &event);
+    }
 
     QCOMPARE(shownEntries, entries("撤销 重做 剪切 复制 粘贴 删除 全选"));
+    // Each item shows its key; 重做 the one Windows users press.
+    QCOMPARE(shownKeys, entries("Ctrl+Z Ctrl+Y Ctrl+X Ctrl+C Ctrl+V Del Ctrl+A"));
+    QCOMPARE(shownAt, area.viewport()->mapToGlobal(point));
     QCOMPARE(shownEnabled, enabled);
     QCOMPARE(window_->textBytes(), textAfter);
     const qsizetype start = area.selectionStart();

@@ -85,6 +85,10 @@ void LineTrimTest::matchesReference() {
                 QVERIFY2(trimmedInPlace(input, middle) == trimmed,
                          (input.toHex(' ') + " in place, from " + QByteArray::number(middle))
                              .constData());
+                QVERIFY2(
+                    trimLines(ExactBytes(input).view(), lineStartNear(input, middle)) == trimmed,
+                    (input.toHex(' ') + " in two parts, from " + QByteArray::number(middle))
+                        .constData());
             }
         }
     }

@@ -184,9 +184,12 @@ void PlatformDialogsTest::messageBoxes() {
     QStringList buttons;
     QString defaultButton;
     whenShown<QMessageBox>([&](QMessageBox &box) {
-        // A window manager's title bar holds an icon and up to three buttons beside the title.
-        const QFontMetrics metrics(QApplication::font());
-        needed = metrics.horizontalAdvance(title) + 6 * metrics.height();
+        // A window manager's title bar holds the title in bold, and beside it an icon and up to
+        // three buttons with the gaps around them: seven and a half line heights under openbox.
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        needed = QFontMetrics(bold).horizontalAdvance(title) +
+                 15 * QFontMetrics(QApplication::font()).height() / 2;
         width = box.width();
         frame = box.frameGeometry();
         for (QAbstractButton *button : box.buttons()) buttons.append(button->text());

@@ -1,13 +1,21 @@
 #include <QAccessible>
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include "byte_samples.h"
+#include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
+#include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
+#include "ui/text/text_keys.h"
+#include "ui/text/text_mime_data.h"
+#include "x11_redo.h"
 
 namespace {
 
@@ -45,6 +53,26 @@ struct ImEvent {
     int replacementLength = 0;
 };
 
+// A cursor in a document, with no widget: the caret's x comes from the sums of the default font's
+// widths.
+struct BareCursor {
+    TextDocument document;
+    GlyphWidths widths;
+    LineGeometry geometry{document, widths};
+    TextCursor cursor{document, geometry};
+    BareCursor(const QByteArray &bytes, LineEnd lineEnd) {
+        widths.setFont(QFont());
+        document.setBytes(bytes);
+        document.setLineEnd(lineEnd);
+    }
+    // What the keys of a text area do to it, the view's own keys (pages, the clipboard) aside.
+    void press(const Key &k) {
+        const QKeyEvent event(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        if (const std::optional<KeyCommand> command = keyCommand(event)) cursor.perform(*command);
+    }
+    QByteArray bytes() const { return document.bytes().toByteArray(); }
+};
+
 // An editor on screen, with the focus, holding bytes.
 struct ShownEditor {
     TextEditor editor;
@@ -70,6 +98,8 @@ using Clicks = QList<std::pair<char, qsizetype>>;
 Q_DECLARE_METATYPE(Clicks)
 using Events = QList<std::pair<int, int>>;
 Q_DECLARE_METATYPE(Events)
+using Spans = QList<std::pair<qsizetype, qsizetype>>;
+Q_DECLARE_METATYPE(Spans)
 
 class TextEditorTest : public QObject {
     Q_OBJECT
@@ -77,10 +107,23 @@ class TextEditorTest : public QObject {
 private Q_SLOTS:
     void keys_data();
     void keys();
+    void clipboard_data();
+    void clipboard();
+    void copiesBigSelections_data();
+    void copiesBigSelections();
+    void servesTheSelectionWhenAsked();
     void mouse_data();
     void mouse();
+    void words_data();
+    void words();
+    void wheel_data();
+    void wheel();
+    void drawsWhatIsThere_data();
+    void drawsWhatIsThere();
     void inputMethod_data();
     void inputMethod();
+    void tabStops_data();
+    void tabStops();
     void accessibility_data();
     void accessibility();
     void reportsToAssistiveTechnology_data();
@@ -91,7 +134,6 @@ void TextEditorTest::keys_data() {
     QTest::addColumn<QByteArray>("initial");
     QTest::addColumn<LineEnd>("lineEnd");
     QTest::addColumn<qsizetype>("caret");
-    QTest::addColumn<QByteArray>("clipboard");
     QTest::addColumn<QList<Key>>("keys");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<qsizetype>("expectedCaret");
@@ -99,78 +141,135 @@ void TextEditorTest::keys_data() {
 
     const LineEnd crlf = LineEnd::CrLf;
     QTest::newRow("typed at the caret")
-        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray() << QList<Key>{typed("x")}
-        << QByteArray("axb") << qsizetype(2) << qsizetype(2);
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{typed("x")} << QByteArray("axb")
+        << qsizetype(2) << qsizetype(2);
     QTest::newRow("a key of several characters is one undo step")
-        << QByteArray("q") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("q") << crlf << qsizetype(0)
         << QList<Key>{typed("ab"), key(Qt::Key_Right), typed("中文"), key(Qt::Key_Z, kCtrl)}
         << QByteArray("abq") << qsizetype(3) << qsizetype(3);
     QTest::newRow("a key of several characters after typing is a step of its own")
-        << QByteArray() << crlf << qsizetype(0) << QByteArray()
+        << QByteArray() << crlf << qsizetype(0)
         << QList<Key>{typed("a"), typed("bc"), key(Qt::Key_Z, kCtrl)} << QByteArray("a")
         << qsizetype(1) << qsizetype(1);
-    QTest::newRow("typing is undone at once, then redone")
-        << QByteArray("ab") << crlf << qsizetype(2) << QByteArray()
+    QTest::newRow("typing is undone at once, then redone by Ctrl+Y")
+        << QByteArray("ab") << crlf << qsizetype(2)
         << QList<Key>{typed("c"), typed("d"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Y, kCtrl)}
         << QByteArray("abcd") << qsizetype(4) << qsizetype(4);
+    QTest::newRow("Ctrl+Shift+Z redoes as well")
+        << QByteArray("ab") << crlf << qsizetype(2)
+        << QList<Key>{typed("c"), key(Qt::Key_Z, kCtrl), key(Qt::Key_Z, kCtrl | kShift)}
+        << QByteArray("abc") << qsizetype(3) << qsizetype(3);
+    QTest::newRow("Ctrl+Tab types a tab")
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{key(Qt::Key_Tab, kCtrl)}
+        << QByteArray("a\tb") << qsizetype(2) << qsizetype(2);
+    QTest::newRow("a tab typed is undone with the typing around it")
+        << QByteArray("ab") << crlf << qsizetype(1)
+        << QList<Key>{typed("x"), key(Qt::Key_Tab, kCtrl), typed("y"), key(Qt::Key_Z, kCtrl)}
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Escape and control keys type nothing")
-        << QByteArray("a") << crlf << qsizetype(1) << QByteArray()
+        << QByteArray("a") << crlf << qsizetype(1)
         << QList<Key>{key(Qt::Key_Escape), typed("\x1b"), key(Qt::Key_Tab)} << QByteArray("a")
         << qsizetype(1) << qsizetype(1);
     QTest::newRow("Enter gives CR LF")
-        << QByteArray("ab") << crlf << qsizetype(1) << QByteArray()
-        << QList<Key>{key(Qt::Key_Return)} << QByteArray("a\r\nb") << qsizetype(3) << qsizetype(3);
+        << QByteArray("ab") << crlf << qsizetype(1) << QList<Key>{key(Qt::Key_Return)}
+        << QByteArray("a\r\nb") << qsizetype(3) << qsizetype(3);
     QTest::newRow("Enter gives LF in a document of LF lines")
-        << QByteArray("a\nb") << LineEnd::Lf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Enter)} << QByteArray("a\nb\n") << qsizetype(4) << qsizetype(4);
+        << QByteArray("a\nb") << LineEnd::Lf << qsizetype(3) << QList<Key>{key(Qt::Key_Enter)}
+        << QByteArray("a\nb\n") << qsizetype(4) << qsizetype(4);
     QTest::newRow("Backspace takes a CR LF pair")
-        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("ab") << qsizetype(1) << qsizetype(1);
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Backspace)}
+        << QByteArray("ab") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Backspace takes one invalid byte")
-        << QByteArray("a\xff\xfe") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Backspace)} << QByteArray("a\xff") << qsizetype(2)
-        << qsizetype(2);
+        << QByteArray("a\xff\xfe") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Backspace)}
+        << QByteArray("a\xff") << qsizetype(2) << qsizetype(2);
     QTest::newRow("Delete takes a whole cluster")
-        << QByteArray("e\xcc\x81x") << crlf << qsizetype(0) << QByteArray()
-        << QList<Key>{key(Qt::Key_Delete)} << QByteArray("x") << qsizetype(0) << qsizetype(0);
+        << QByteArray("e\xcc\x81x") << crlf << qsizetype(0) << QList<Key>{key(Qt::Key_Delete)}
+        << QByteArray("x") << qsizetype(0) << qsizetype(0);
     QTest::newRow("Right steps over a cluster, an emoji and an invalid byte")
-        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << crlf << qsizetype(0)
         << QList<Key>{key(Qt::Key_Right), key(Qt::Key_Right), key(Qt::Key_Right)}
         << QByteArray("e\xcc\x81\xf0\x9f\x98\x80\xffz") << qsizetype(8) << qsizetype(8);
     QTest::newRow("Left goes before a CR LF pair, never between")
-        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QByteArray()
-        << QList<Key>{key(Qt::Key_Left)} << QByteArray("a\r\nb") << qsizetype(1) << qsizetype(1);
+        << QByteArray("a\r\nb") << crlf << qsizetype(3) << QList<Key>{key(Qt::Key_Left)}
+        << QByteArray("a\r\nb") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Shift+Right selects and typing replaces the selection")
-        << QByteArray("abc") << crlf << qsizetype(0) << QByteArray()
+        << QByteArray("abc") << crlf << qsizetype(0)
         << QList<Key>{key(Qt::Key_Right, kShift), key(Qt::Key_Right, kShift), typed("x")}
         << QByteArray("xc") << qsizetype(1) << qsizetype(1);
     QTest::newRow("Ctrl+Right goes to the next word")
-        << QByteArray("foo bar baz") << crlf << qsizetype(1) << QByteArray()
+        << QByteArray("foo bar baz") << crlf << qsizetype(1)
         << QList<Key>{key(Qt::Key_Right, kCtrl)} << QByteArray("foo bar baz") << qsizetype(4)
         << qsizetype(4);
+    QTest::newRow("Ctrl+Right stops at the line's end")
+        << QByteArray("ab cd\r\nef") << crlf << qsizetype(0)
+        << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
+        << QByteArray("ab cd\r\nef") << qsizetype(5) << qsizetype(5);
+    QTest::newRow("Ctrl+Right from the line's end goes to the next line's start")
+        << QByteArray("ab cd  \r\nef") << crlf << qsizetype(3)
+        << QList<Key>{key(Qt::Key_Right, kCtrl), key(Qt::Key_Right, kCtrl)}
+        << QByteArray("ab cd  \r\nef") << qsizetype(9) << qsizetype(9);
+    QTest::newRow("Ctrl+Left stops at the line's start, then the end of the line before")
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(6)
+        << QList<Key>{key(Qt::Key_Left, kCtrl), key(Qt::Key_Left, kCtrl)} << QByteArray("ab\r\ncd")
+        << qsizetype(2) << qsizetype(2);
+    QTest::newRow("Ctrl+Delete at the line's end takes the line end")
+        << QByteArray("ab\r\ncd") << crlf << qsizetype(2) << QList<Key>{key(Qt::Key_Delete, kCtrl)}
+        << QByteArray("abcd") << qsizetype(2) << qsizetype(2);
     QTest::newRow("Ctrl+Shift+Left selects the word before")
-        << QByteArray("foo bar") << crlf << qsizetype(7) << QByteArray()
+        << QByteArray("foo bar") << crlf << qsizetype(7)
         << QList<Key>{key(Qt::Key_Left, kCtrl | kShift)} << QByteArray("foo bar") << qsizetype(4)
         << qsizetype(7);
     QTest::newRow("End stops before the line end, Home at the line start")
-        << QByteArray("ab\r\ncd\r\nef") << crlf << qsizetype(5) << QByteArray()
+        << QByteArray("ab\r\ncd\r\nef") << crlf << qsizetype(5)
         << QList<Key>{key(Qt::Key_End), key(Qt::Key_Home, kShift)} << QByteArray("ab\r\ncd\r\nef")
         << qsizetype(4) << qsizetype(6);
     QTest::newRow("Ctrl+End and Ctrl+Shift+Home")
-        << QByteArray("ab\rcd\nef") << crlf << qsizetype(4) << QByteArray()
+        << QByteArray("ab\rcd\nef") << crlf << qsizetype(4)
         << QList<Key>{key(Qt::Key_End, kCtrl), key(Qt::Key_Home, kCtrl | kShift)}
         << QByteArray("ab\rcd\nef") << qsizetype(0) << qsizetype(8);
     QTest::newRow("Down keeps the column across a short line")
-        << QByteArray("abcd\r\nx\r\nabcd") << crlf << qsizetype(3) << QByteArray()
+        << QByteArray("abcd\r\nx\r\nabcd") << crlf << qsizetype(3)
         << QList<Key>{key(Qt::Key_Down), key(Qt::Key_Down)} << QByteArray("abcd\r\nx\r\nabcd")
         << qsizetype(12) << qsizetype(12);
     QTest::newRow("Up on the first line goes to its start")
-        << QByteArray("abc") << crlf << qsizetype(2) << QByteArray() << QList<Key>{key(Qt::Key_Up)}
+        << QByteArray("abc") << crlf << qsizetype(2) << QList<Key>{key(Qt::Key_Up)}
         << QByteArray("abc") << qsizetype(0) << qsizetype(0);
-    QTest::newRow("select all and delete")
-        << QByteArray("a\0b\r\n", 5) << crlf << qsizetype(1) << QByteArray()
-        << QList<Key>{key(Qt::Key_A, kCtrl), key(Qt::Key_Delete)} << QByteArray() << qsizetype(0)
-        << qsizetype(0);
+    QTest::newRow("select all and delete") << QByteArray("a\0b\r\n", 5) << crlf << qsizetype(1)
+                                           << QList<Key>{key(Qt::Key_A, kCtrl), key(Qt::Key_Delete)}
+                                           << QByteArray() << qsizetype(0) << qsizetype(0);
+    QTest::newRow("typing at the end of a long line")
+        << QByteArray("\xe4\xb8\xad").repeated(1 << 20) << crlf << qsizetype(3 << 20)
+        << QList<Key>{typed("a"), key(Qt::Key_Home, kCtrl), typed("b")}
+        << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
+}
+
+// The rules of the keys, on a cursor without a widget, with Redo bound as X11 desktops bind it:
+// Ctrl+Shift+Z alone, so that Ctrl+Y has to come from the area itself.
+void TextEditorTest::keys() {
+    QFETCH(QByteArray, initial);
+    QFETCH(LineEnd, lineEnd);
+    QFETCH(qsizetype, caret);
+    QFETCH(QList<Key>, keys);
+    const X11Redo x11;
+    BareCursor bare(initial, lineEnd);
+    bare.cursor.setPosition(caret);
+    for (const Key &k : keys) bare.press(k);
+    QTEST(bare.bytes(), "expected");
+    QTEST(bare.cursor.position(), "expectedCaret");
+    QTEST(bare.cursor.anchor(), "expectedAnchor");
+}
+
+void TextEditorTest::clipboard_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<LineEnd>("lineEnd");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QByteArray>("clipboard");
+    QTest::addColumn<QList<Key>>("keys");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qsizetype>("expectedCaret");
+    QTest::addColumn<qsizetype>("expectedAnchor");
+
+    const LineEnd crlf = LineEnd::CrLf;
     QTest::newRow("copy and paste keep NUL and invalid bytes")
         << QByteArray("a\0\xff\xe4\xb8z", 6) << crlf << qsizetype(0) << QByteArray()
         << QList<Key>{key(Qt::Key_End, kShift), key(Qt::Key_C, kCtrl), key(Qt::Key_End),
@@ -188,13 +287,10 @@ void TextEditorTest::keys_data() {
     QTest::newRow("pasted text in a LF document")
         << QByteArray("") << LineEnd::Lf << qsizetype(0) << QByteArray("a\r\nb")
         << QList<Key>{key(Qt::Key_V, kCtrl)} << QByteArray("a\nb") << qsizetype(3) << qsizetype(3);
-    QTest::newRow("typing at the end of a long line")
-        << QByteArray("\xe4\xb8\xad").repeated(1 << 20) << crlf << qsizetype(3 << 20)
-        << QByteArray() << QList<Key>{typed("a"), key(Qt::Key_Home, kCtrl), typed("b")}
-        << "b" + QByteArray("\xe4\xb8\xad").repeated(1 << 20) + "a" << qsizetype(1) << qsizetype(1);
 }
 
-void TextEditorTest::keys() {
+// Copying, cutting and pasting through the keys of the area on screen.
+void TextEditorTest::clipboard() {
     QFETCH(QByteArray, initial);
     QFETCH(LineEnd, lineEnd);
     QFETCH(qsizetype, caret);
@@ -209,10 +305,69 @@ void TextEditorTest::keys() {
     QTEST(shown.editor.anchor(), "expectedAnchor");
 }
 
+void TextEditorTest::copiesBigSelections_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<QString>("text");  // the plain text other programs get
+    QTest::addColumn<bool>("shared");   // that text is the very bytes copied, not a copy of them
+    QTest::addColumn<bool>("busy");     // the wait cursor shows while the clipboard takes them
+
+    const QByteArray big(2 << 20, 'x');
+    QTest::newRow("well-formed UTF-8 is its own plain text")
+        << QByteArray("中文 ab") << false << QStringLiteral("中文 ab") << true << false;
+    QTest::newRow("failure: a byte that is no character is a U+FFFD of its own")
+        << QByteArray("a\xff\xfe") << false << QStringLiteral("a\ufffd\ufffd") << false << false;
+    QTest::newRow("copying MiB shows the wait cursor")
+        << big << false << QString::fromLatin1(big) << true << true;
+    QTest::newRow("and so does cutting them")
+        << big << true << QString::fromLatin1(big) << true << true;
+}
+
+void TextEditorTest::copiesBigSelections() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, cut);
+    ShownEditor shown(bytes);
+    shown.editor.selectAll();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    bool busy = false;
+    const QMetaObject::Connection watch = connect(clipboard, &QClipboard::dataChanged, this, [&] {
+        busy = QGuiApplication::overrideCursor() &&
+               QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    send(shown.editor, key(cut ? Qt::Key_X : Qt::Key_C, kCtrl));
+    disconnect(watch);
+    QTEST(busy, "busy");
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(shown.bytes(), cut ? QByteArray() : bytes);
+    const QMimeData *data = clipboard->mimeData();
+    QCOMPARE(data->data(TextMimeData::kBytesType), bytes);
+    QTEST(data->text(), "text");
+    QTEST(data->data(TextMimeData::kBytesType).constData() ==
+              data->data(QStringLiteral("text/plain")).constData(),
+          "shared");
+}
+
+// X11's primary selection is served from the selection as it is when a program asks, not from a
+// copy made at each change; the offscreen platform has no primary selection to put it on.
+void TextEditorTest::servesTheSelectionWhenAsked() {
+    auto shown = std::make_unique<ShownEditor>(QByteArray("one two three"));
+    shown->editor.select(0, 3);
+    const std::unique_ptr<QMimeData> data(shown->editor.selectionMimeData());
+    shown->editor.select(4, 7);
+    QCOMPARE(data->data(TextMimeData::kBytesType), QByteArray("two"));
+    QCOMPARE(data->text(), QStringLiteral("two"));
+    shown->editor.setCaret(5);
+    QVERIFY(data->data(TextMimeData::kBytesType).isEmpty());
+    shown->editor.select(8, 13);
+    shown.reset();
+    QVERIFY(data->data(TextMimeData::kBytesType).isEmpty());
+}
+
 void TextEditorTest::mouse_data() {
     QTest::addColumn<QByteArray>("initial");
-    // Clicks at positions: "c" a click, "s" a Shift+click, "d" a double click, "t" a triple
-    // click, "p" a press, "m" a move with the button down, "r" its release.
+    // Clicks at positions: "c" a click, "s" a Shift+click, "d" a double click, "D" one whose
+    // button stays down, "t" a triple click, "p" a press, "m" a move with the button down, "r"
+    // its release.
     QTest::addColumn<QList<std::pair<char, qsizetype>>>("clicks");
     QTest::addColumn<qsizetype>("expectedAnchor");
     QTest::addColumn<qsizetype>("expectedCaret");
@@ -229,6 +384,17 @@ void TextEditorTest::mouse_data() {
         << QByteArray("hello world") << Clicks{{'c', 1}, {'s', 7}} << qsizetype(1) << qsizetype(7);
     QTest::newRow("double click selects a word")
         << QByteArray("foo bar baz") << Clicks{{'d', 5}} << qsizetype(4) << qsizetype(7);
+    QTest::newRow("a double click at the end of a line selects the word before")
+        << QByteArray("foo bar\r\nx") << Clicks{{'d', 7}} << qsizetype(4) << qsizetype(7);
+    QTest::newRow("dragging a double click extends by words")
+        << QByteArray("foo bar baz") << Clicks{{'D', 1}, {'m', 9}, {'r', 9}} << qsizetype(0)
+        << qsizetype(11);
+    QTest::newRow("dragging a double click back keeps the word clicked")
+        << QByteArray("foo bar baz") << Clicks{{'D', 5}, {'m', 1}, {'r', 1}} << qsizetype(7)
+        << qsizetype(0);
+    QTest::newRow("dragging a double click over Chinese extends by characters")
+        << QByteArray("第1行 x") << Clicks{{'D', 3}, {'m', 4}, {'r', 4}} << qsizetype(3)
+        << qsizetype(7);
     QTest::newRow("triple click selects the line with its line end")
         << QByteArray("ab\r\ncd") << Clicks{{'t', 1}} << qsizetype(0) << qsizetype(4);
     QTest::newRow("drag selects") << QByteArray("abcdef\r\nghij")
@@ -257,6 +423,14 @@ void TextEditorTest::mouse() {
             case 'd':
                 QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
                 break;
+            case 'D': {
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+                QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+                QMouseEvent second(QEvent::MouseButtonDblClick, point, viewport->mapToGlobal(point),
+                                   Qt::LeftButton, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(viewport, &second);
+                break;
+            }
             case 't':
                 QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
                 QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
@@ -356,6 +530,171 @@ void TextEditorTest::inputMethod() {
         shown.editor.undo();
         QCOMPARE(shown.bytes(), initial);
     }
+}
+
+void TextEditorTest::words_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<Spans>("words");  // what a double click at each one's start selects
+
+    QTest::newRow("letters and digits")
+        << QByteArray("line 001 some") << Spans{{0, 4}, {5, 8}, {9, 13}};
+    QTest::newRow("Chinese characters one by one, and the digits between them")
+        << QByteArray("line 001 第1行 some")
+        << Spans{{0, 4}, {5, 8}, {9, 12}, {12, 13}, {13, 16}, {17, 21}};
+    QTest::newRow("signs are words of their own")
+        << QByteArray("a, b") << Spans{{0, 1}, {1, 2}, {3, 4}};
+    QTest::newRow("an apostrophe stays inside a word")
+        << QByteArray("don't stop") << Spans{{0, 5}, {6, 10}};
+    QTest::newRow("spaces at both ends") << QByteArray("  ab  ") << Spans{{2, 4}};
+}
+
+// One rule for the keys and the mouse: Ctrl+Right stops at each word's start and at the line's end,
+// Ctrl+Left at each word's start and the line's start, a double click selects the word. On a
+// cursor without a widget; the mouse table clicks through the widget.
+void TextEditorTest::words() {
+    QFETCH(QByteArray, line);
+    QFETCH(Spans, words);
+    QList<qsizetype> forward;
+    for (const auto &word : words)
+        if (word.first > 0) forward.append(word.first);
+    forward.append(line.size());
+    QList<qsizetype> backward;
+    for (const auto &word : words) backward.prepend(word.first);
+    if (backward.last() > 0) backward.append(0);
+
+    BareCursor bare(line, LineEnd::CrLf);
+    QList<qsizetype> stops;
+    for (qsizetype i = 0; i < forward.size(); ++i) {
+        bare.press(key(Qt::Key_Right, kCtrl));
+        stops.append(bare.cursor.position());
+    }
+    QCOMPARE(stops, forward);
+    stops.clear();
+    for (qsizetype i = 0; i < backward.size(); ++i) {
+        bare.press(key(Qt::Key_Left, kCtrl));
+        stops.append(bare.cursor.position());
+    }
+    QCOMPARE(stops, backward);
+    for (const auto &[from, to] : words) {
+        bare.cursor.selectUnit(from, TextUnit::Word);
+        QCOMPARE((std::pair{bare.cursor.anchor(), bare.cursor.position()}), (std::pair{from, to}));
+    }
+}
+
+void TextEditorTest::wheel_data() {
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QPoint>("angle");
+    QTest::addColumn<int>("down");  // which way the text scrolls: -1, 0 or 1
+    QTest::addColumn<int>("right");
+
+    QTest::newRow("the wheel scrolls down") << Qt::KeyboardModifiers() << QPoint(0, -120) << 1 << 0;
+    QTest::newRow("Shift+wheel scrolls to the right")
+        << Qt::KeyboardModifiers(kShift) << QPoint(0, -120) << 0 << 1;
+    QTest::newRow("Shift+wheel the other way scrolls to the left")
+        << Qt::KeyboardModifiers(kShift) << QPoint(0, 120) << 0 << -1;
+    QTest::newRow("a sideways wheel scrolls sideways without Shift")
+        << Qt::KeyboardModifiers() << QPoint(-120, 0) << 0 << 1;
+    QTest::newRow("and with it") << Qt::KeyboardModifiers(kShift) << QPoint(-120, 0) << 0 << 1;
+}
+
+void TextEditorTest::wheel() {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QPoint, angle);
+    ShownEditor shown((QByteArray(400, 'x') + "\r\n").repeated(50));
+    QScrollBar *vertical = shown.editor.verticalScrollBar();
+    QScrollBar *horizontal = shown.editor.horizontalScrollBar();
+    shown.editor.ensureVisible(shown.editor.document().lineStart(25) + 200);
+    const QPoint from(horizontal->value(), vertical->value());
+    QVERIFY(from.x() > 0 && from.y() > 0);
+    QWidget *viewport = shown.editor.viewport();
+    const QPointF middle = QRectF(viewport->rect()).center();
+    QWheelEvent event(middle, viewport->mapToGlobal(middle), {}, angle, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(viewport, &event);
+    const auto sign = [](int value) { return (value > 0) - (value < 0); };
+    QTEST(sign(vertical->value() - from.y()), "down");
+    QTEST(sign(horizontal->value() - from.x()), "right");
+}
+
+void TextEditorTest::drawsWhatIsThere_data() {
+    QTest::addColumn<QList<Key>>("keys");
+
+    const Key down = key(Qt::Key_Down);
+    const Key shiftDown = key(Qt::Key_Down, kShift);
+    const Key up = key(Qt::Key_Up);
+    const Key undo = key(Qt::Key_Z, kCtrl);
+    QTest::newRow("undo takes away a selection of three lines below the edit")
+        << QList<Key>{typed("x"), down, down, shiftDown, shiftDown, shiftDown, undo};
+    QTest::newRow("undo after select all")
+        << QList<Key>{key(Qt::Key_End, kCtrl), up, typed("x"), key(Qt::Key_A, kCtrl), undo};
+    QTest::newRow("undo takes the caret away from where it stood")
+        << QList<Key>{key(Qt::Key_End, kCtrl), up, typed("z"), up, up, up, key(Qt::Key_End), undo};
+    QTest::newRow("redo takes the caret back up")
+        << QList<Key>{typed("x"), undo, down, down, down, key(Qt::Key_Y, kCtrl)};
+    QTest::newRow("Page Down takes the caret and the selection along")
+        << QList<Key>{shiftDown, key(Qt::Key_PageDown, kShift), key(Qt::Key_PageDown)};
+    QTest::newRow("typing over a selection of lines")
+        << QList<Key>{down, shiftDown, shiftDown, key(Qt::Key_End, kShift), typed("y")};
+}
+
+// What is drawn is what is there: after the keys, the window as drawn bit by bit is the window
+// drawn afresh.
+void TextEditorTest::drawsWhatIsThere() {
+    QFETCH(QList<Key>, keys);
+    QByteArray page;
+    for (int i = 1; i <= 12; ++i)
+        page += QStringLiteral("line %1 第%1行 some text\r\n").arg(i).toUtf8();
+    // A caret that blinks would make the two pictures differ by chance.
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    const auto restore = qScopeGuard([flashTime] { QApplication::setCursorFlashTime(flashTime); });
+    ShownEditor shown(page);
+    for (const Key &k : keys) {
+        send(shown.editor, k);
+        QCoreApplication::processEvents();
+    }
+    // The offscreen platform's screen answers with what was painted into the window.
+    QScreen *screen = shown.editor.screen();
+    const QImage drawn = screen->grabWindow(shown.editor.winId()).toImage();
+    shown.editor.viewport()->repaint();
+    QCOMPARE(drawn, screen->grabWindow(shown.editor.winId()).toImage());
+}
+
+void TextEditorTest::tabStops_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qsizetype>("position");  // behind a tab
+    QTest::addColumn<int>("stop");            // the tab stop it stands on, from the line's start
+
+    QTest::newRow("at the line's start") << QByteArray("\tx") << qsizetype(1) << 1;
+    QTest::newRow("behind a letter: the same stop") << QByteArray("a\tx") << qsizetype(2) << 1;
+    QTest::newRow("eight spaces fill a stop: the tab goes on to the next")
+        << QByteArray("        \tx") << qsizetype(9) << 2;
+    QTest::newRow("seven spaces and a letter") << QByteArray("       a\tx") << qsizetype(9) << 2;
+    QTest::newRow("a tab behind a tab") << QByteArray("a\t\tx") << qsizetype(3) << 2;
+    QTest::newRow("a tab behind the first block of a long line")
+        << QByteArray(10000, ' ') + "\tx" << qsizetype(10001) << 1251;
+    QTest::newRow("a long line with a tab in its first block")
+        << "   \t" + QByteArray(10000, ' ') + "\tx" << qsizetype(10005) << 1252;
+}
+
+// Columns line up behind tabs: the sums of a long line's blocks and the laid out screen put each
+// tab's end on the same stop.
+void TextEditorTest::tabStops() {
+    QFETCH(QByteArray, line);
+    QFETCH(qsizetype, position);
+    QFETCH(int, stop);
+    TextDocument document;
+    document.setBytes(line);
+    GlyphWidths widths;
+    widths.setFont(QFont());
+    const LineGeometry geometry(document, widths);
+    QCOMPARE(geometry.xOf(0, position), stop * widths.tabWidth());
+
+    ShownEditor shown(line);
+    shown.editor.setCaret(position);
+    const TextEditor &editor = shown.editor;
+    QCOMPARE(editor.caretRect(position).left() - editor.caretRect(0).left(),
+             int(std::floor(stop * widths.tabWidth())));
 }
 
 void TextEditorTest::accessibility_data() {

@@ -84,5 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(*bytes == expected, page.file, rule.name,
                 "saved bytes differ from the trimmed page");
     }
+
+    // A big GB18030 page is read through a table of its two-byte characters; each copy of a line
+    // in a page of many must read as the line on its own does, through the converter.
+    const PageEncoding gb18030 = readingIn(FileEncoding::Gb18030, page.file);
+    const QByteArray line = page.file.toByteArray() + '\n';
+    const auto alone = decodePage(line, gb18030);
+    constexpr qsizetype kBigPage = qsizetype{64} << 10;
+    const auto many = decodePage(line.repeated(kBigPage / line.size() + 1), gb18030);
+    require(std::holds_alternative<TextBuffer>(alone) && std::holds_alternative<TextBuffer>(many),
+            page.file, "read as a big GB18030 page", "no document");
+    require(std::get<TextBuffer>(many).bytes ==
+                std::get<TextBuffer>(alone).bytes.repeated(kBigPage / line.size() + 1),
+            page.file, "read as a big GB18030 page", "differs from the converter's reading");
     return 0;
 }

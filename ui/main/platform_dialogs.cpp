@@ -73,13 +73,16 @@ std::optional<QString> runFileDialog(QWidget *parent, QFileDialog::AcceptMode mo
 }
 
 // A box is as wide as its text needs, and a short text leaves a window manager too little room
-// for the title: the title bar also holds an icon and up to three buttons of about a line's
-// height each.
+// for the title. Window managers draw titles in bold, and beside them an icon and up to three
+// buttons with gaps around each; openbox shows a (dead) maximise button beside the minimise
+// button of every window that has one, and cut "Zerediz" short in a box a line height narrower.
 void makeRoomForTitle(QMessageBox &box, const QString &title) {
     auto *grid = qobject_cast<QGridLayout *>(box.layout());
     if (!grid) return;
-    const QFontMetrics metrics(box.font());
-    const int width = metrics.horizontalAdvance(title) + 6 * metrics.height();
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int width =
+        QFontMetrics(bold).horizontalAdvance(title) + 7 * QFontMetrics(box.font()).height();
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                   grid->rowCount(), 0, 1, grid->columnCount());
 }

@@ -7,8 +7,6 @@
 
 namespace {
 
-// A tab is blank room as wide as this many spaces, wherever it stands, so that the width of a
-// piece of line never depends on where the piece starts.
 constexpr int kTabSpaces = 8;
 
 constexpr const char *kControlNames[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
@@ -77,38 +75,32 @@ qreal GlyphWidths::boxWidth(const QString &label) const {
 qreal GlyphWidths::slowWidth(const Glyph &glyph) {
     const quint64 key = quint64(glyph.kind) << 32 | glyph.code;
     if (const auto found = others_.constFind(key); found != others_.cend()) return *found;
-    qreal w = 0;
-    switch (glyph.kind) {
-        case GlyphKind::Text:
-            w = measure(glyph);
-            break;
-        case GlyphKind::Tab:
-            w = tabWidth_;
-            break;
-        case GlyphKind::Control:
-        case GlyphKind::InvalidByte:
-            w = boxWidth(glyphLabel(glyph));
-            break;
-    }
+    // Boxes for the rest: tabs take the room up to their stop before they get here.
+    const qreal w = glyph.kind == GlyphKind::Text ? measure(glyph) : boxWidth(glyphLabel(glyph));
     others_.insert(key, float(w));
     return w;
 }
 
-qreal GlyphWidths::width(const char *p, const char *end) {
-    qreal sum = 0;
+// Widths come in 64ths of a pixel, which sums of them keep exactly: a tab behind text that fills
+// up to a stop goes on to the next.
+qreal GlyphWidths::tabStopAfter(qreal x) const {
+    return (std::floor(x / tabWidth_) + 1) * tabWidth_;
+}
+
+qreal GlyphWidths::advance(qreal x, const char *p, const char *end) {
     while (p < end) {
         // Plain ASCII is most of every page.
         const unsigned char byte = static_cast<unsigned char>(*p);
         if (byte >= 0x20 && byte < 0x7F) {
             float &w = direct_[byte];
             if (w < 0) w = float(measure({byte, 1, GlyphKind::Text}));
-            sum += w;
+            x += w;
             ++p;
             continue;
         }
         const Glyph glyph = glyphAt(p, end);
-        sum += width(glyph);
+        x += width(glyph, x);
         p += glyph.length;
     }
-    return sum;
+    return x;
 }

@@ -6,9 +6,9 @@
 #include <QString>
 #include <vector>
 
-// What one character of a line is drawn as: text through the font, a tab as blank room, a
-// control character as a small box with its name and a byte that is no character as a marked
-// box with its hex value.
+// What one character of a line is drawn as: text through the font, a tab as blank room up to
+// the next tab stop, a control character as a small box with its name and a byte that is no
+// character as a marked box with its hex value.
 enum class GlyphKind { Text, Tab, Control, InvalidByte };
 
 struct Glyph {
@@ -31,18 +31,22 @@ public:
     const QFont &font() const { return font_; }
     const QFont &labelFont() const { return labelFont_; }
 
-    qreal width(const Glyph &glyph) {
+    // The width of a character that starts x from the line's start.
+    qreal width(const Glyph &glyph, qreal x) {
         if (glyph.kind == GlyphKind::Text && glyph.code < kDirect) {
             float &w = direct_[glyph.code];
             if (w < 0) w = float(measure(glyph));
             return w;
         }
+        if (glyph.kind == GlyphKind::Tab) return tabStopAfter(x) - x;
         return slowWidth(glyph);
     }
-    // The width of the bytes from..end, none of them a line end.
-    qreal width(const char *p, const char *end);
+    // Where the bytes from..end, none of them a line end, end when they start at x.
+    qreal advance(qreal x, const char *p, const char *end);
     qreal boxWidth(const QString &label) const;
+    // Tab stops stand every eight spaces from the line's start.
     qreal tabWidth() const { return tabWidth_; }
+    qreal tabStopAfter(qreal x) const;
     qreal lineHeight() const { return lineHeight_; }
     qreal ascent() const { return ascent_; }
 

@@ -13,24 +13,28 @@ constexpr qsizetype kMostBytes = qsizetype{1} << 16;
 
 }  // namespace
 
-qreal LineGeometry::measure(qsizetype from, qsizetype to) const {
-    if (from >= to) return 0;
+qreal LineGeometry::measure(qreal x, qsizetype from, qsizetype to) const {
+    if (from >= to) return x;
     const QByteArray bytes = document_.slice(from, to);
-    return widths_.width(bytes.constData(), bytes.constData() + bytes.size());
+    return widths_.advance(x, bytes.constData(), bytes.constData() + bytes.size());
 }
 
-qreal LineGeometry::tailWidth(qsizetype index) const {
+qreal LineGeometry::pastBlock(qreal x, qsizetype index) const {
     const TextDocument::Block &block = document_.block(index);
-    if (block.tailWidth < 0) {
+    if (block.tailLead < 0) {
         const qsizetype start = document_.blockStart(index);
         const QByteArray bytes = document_.slice(start, start + block.bytes);
         const char *begin = bytes.constData();
         const char *end = begin + bytes.size();
         const char *tail = end;
         while (tail > begin && tail[-1] != '\n' && tail[-1] != '\r') --tail;
-        block.tailWidth = float(widths_.width(tail, end));
+        // Behind the first tab, the line stands on a tab stop whatever came before the block.
+        const char *tab = std::find(tail, end, '\t');
+        block.tailLead = float(widths_.advance(0, tail, tab));
+        block.tailRest = tab == end ? -1 : float(widths_.advance(0, tab + 1, end));
     }
-    return block.tailWidth;
+    if (block.tailRest < 0) return x + block.tailLead;
+    return widths_.tabStopAfter(x + block.tailLead) + block.tailRest;
 }
 
 qreal LineGeometry::xOf(qsizetype line, qsizetype position) const {
@@ -38,11 +42,15 @@ qreal LineGeometry::xOf(qsizetype line, qsizetype position) const {
     position = std::clamp(position, start, document_.lineTextEnd(line));
     const qsizetype first = document_.blockAt(start);
     const qsizetype last = document_.blockAt(position);
-    if (first == last) return measure(start, position);
+    if (first == last) return measure(0, start, position);
     // The line runs on past the end of each block before the last, with no line end in them.
     qreal x = 0;
-    for (qsizetype block = first; block < last; ++block) x += tailWidth(block);
-    return x + measure(document_.blockStart(last), position);
+    for (qsizetype block = first; block < last; ++block) x = pastBlock(x, block);
+    return measure(x, document_.blockStart(last), position);
+}
+
+qreal LineGeometry::xOf(qsizetype position) const {
+    return xOf(document_.lineOf(position), position);
 }
 
 qreal LineGeometry::lineWidth(qsizetype line) const {
@@ -57,9 +65,9 @@ std::pair<qsizetype, qreal> LineGeometry::characterAt(qsizetype line, qreal x) c
     qsizetype from = start;
     qreal sum = 0;
     for (; block < last; ++block) {
-        const qreal w = tailWidth(block);
-        if (sum + w > x) break;
-        sum += w;
+        const qreal next = pastBlock(sum, block);
+        if (next > x) break;
+        sum = next;
         from = document_.blockStart(block + 1);
     }
     const qsizetype to =
@@ -69,12 +77,20 @@ std::pair<qsizetype, qreal> LineGeometry::characterAt(qsizetype line, qreal x) c
     const char *stop = p + bytes.size();
     while (p < stop) {
         const Glyph glyph = glyphAt(p, stop);
-        const qreal w = widths_.width(glyph);
+        const qreal w = widths_.width(glyph, sum);
         if (sum + w > x) break;
         sum += w;
         p += glyph.length;
     }
     return {from + (p - bytes.constData()), sum};
+}
+
+qsizetype LineGeometry::positionAtX(qsizetype line, qreal x) const {
+    const auto [position, left] = characterAt(line, x);
+    const qsizetype next = document_.nextCharacter(position);
+    if (position >= document_.lineTextEnd(line) || x - left < (xOf(line, next) - left) / 2)
+        return position;
+    return next;
 }
 
 void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left, qreal right,
@@ -99,6 +115,8 @@ void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left,
     qsizetype textStart = start_;
     qreal x = startX_;
     qreal summed = startX_;
+    // The room the text being composed takes, which the sums do not know of.
+    qreal composed = 0;
     const char *p = begin;
     for (;;) {
         const qsizetype position = start_ + (p - begin);
@@ -111,11 +129,13 @@ void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left,
             preeditCursor_ = preedit.cursor;
             addLayout(run, preedit.text, preedit.formats);
             x += run.width;
+            composed += run.width;
             runs_.push_back(std::move(run));
         }
         if (p >= stop || summed > right + kMargin) break;
         const Glyph glyph = glyphAt(p, stop);
-        summed += widths.width(glyph);
+        const qreal before = summed;
+        summed += widths.width(glyph, summed);
         if (glyph.kind == GlyphKind::Text) {
             if (text.isEmpty()) textStart = position;
             const qsizetype offset = position - textStart;
@@ -129,7 +149,11 @@ void LineWindow::build(const LineGeometry &geometry, qsizetype line, qreal left,
             run.end = position + glyph.length;
             run.x = x;
             run.glyph = glyph;
-            run.width = widths.width(glyph);
+            // A tab ends on the stop the sums give, where laid out text may have drifted from
+            // them: the two agree again behind every tab.
+            run.width = glyph.kind == GlyphKind::Tab
+                            ? std::max(x, widths.tabStopAfter(before + composed)) - x
+                            : widths.width(glyph, x);
             x += run.width;
             runs_.push_back(std::move(run));
         }

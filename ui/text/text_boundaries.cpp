@@ -2,6 +2,7 @@
 
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <optional>
 
 #include "ui/text/glyph_metrics.h"
 
@@ -10,6 +11,51 @@ namespace {
 // Enough for any grapheme cluster and for the words of real text.
 constexpr int kGraphemeReach = 32;
 constexpr int kWordReach = 256;
+
+// The pieces a line is cut into around a position, as far as words of real text reach.
+class LinePieces {
+public:
+    LinePieces(const TextDocument &document, qsizetype position) {
+        const qsizetype line = document.lineOf(position);
+        lineStart_ = document.lineStart(line);
+        lineEnd_ = document.lineTextEnd(line);
+        const LocalText local(document, position, kWordReach, kWordReach);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Word, local.text);
+        // The line's ends are boundaries, and so are the ends of the text read, where a long line
+        // runs on beyond its reach.
+        for (int unit = 0; unit >= 0; unit = finder.toNextBoundary()) {
+            const qsizetype at = local.positionOf(unit);
+            if (at >= lineStart_ && at <= lineEnd_) cuts_.push_back(at);
+        }
+        for (std::size_t i = 0; i + 1 < cuts_.size(); ++i) {
+            const QString piece = local.text.mid(
+                local.unitOf(cuts_[i]), local.unitOf(cuts_[i + 1]) - local.unitOf(cuts_[i]));
+            blank_.push_back(
+                std::all_of(piece.begin(), piece.end(), [](QChar c) { return c.isSpace(); }));
+        }
+    }
+
+    qsizetype lineStart() const { return lineStart_; }
+    qsizetype lineEnd() const { return lineEnd_; }
+
+    // The piece that holds position, at the line's end the one before it; none on an empty line.
+    std::optional<std::size_t> pieceAt(qsizetype position) const {
+        if (blank_.empty()) return std::nullopt;
+        const auto after = std::upper_bound(cuts_.begin(), cuts_.end(), position);
+        const std::size_t index = std::size_t(after - cuts_.begin());
+        return std::clamp<std::size_t>(index, 1, blank_.size()) - 1;
+    }
+    qsizetype start(std::size_t piece) const { return cuts_[piece]; }
+    qsizetype end(std::size_t piece) const { return cuts_[piece + 1]; }
+    bool blank(std::size_t piece) const { return blank_[piece]; }
+    std::size_t count() const { return blank_.size(); }
+
+private:
+    qsizetype lineStart_ = 0;
+    qsizetype lineEnd_ = 0;
+    std::vector<qsizetype> cuts_;  // where pieces start, and where the last ends
+    std::vector<bool> blank_;      // for each piece, whether it is spaces only
+};
 
 }  // namespace
 
@@ -64,39 +110,29 @@ qsizetype previousGrapheme(const TextDocument &document, qsizetype position) {
     return previous < 0 ? local.start : local.positionOf(previous);
 }
 
-qsizetype nextWordStart(const TextDocument &document, qsizetype position) {
-    const LocalText local(document, position, 0, kWordReach);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, local.text);
-    finder.setPosition(0);
-    for (int next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-        if (next == local.text.size() ||
-            finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
-            return local.positionOf(next);
+qsizetype nextWordStop(const TextDocument &document, qsizetype position) {
+    const LinePieces pieces(document, position);
+    if (position >= pieces.lineEnd()) return document.lineStart(document.lineOf(position) + 1);
+    std::size_t piece = *pieces.pieceAt(position);
+    while (++piece < pieces.count() && pieces.blank(piece)) {
     }
-    return local.positionOf(int(local.text.size()));
+    return piece < pieces.count() ? pieces.start(piece) : pieces.end(piece - 1);
 }
 
-qsizetype previousWordStart(const TextDocument &document, qsizetype position) {
-    const LocalText local(document, position, kWordReach, 0);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, local.text);
-    finder.setPosition(int(local.text.size()));
-    for (int previous = finder.toPreviousBoundary(); previous >= 0;
-         previous = finder.toPreviousBoundary()) {
-        if (previous == 0 || finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
-            return local.positionOf(previous);
+qsizetype previousWordStop(const TextDocument &document, qsizetype position) {
+    const LinePieces pieces(document, position);
+    if (position <= pieces.lineStart()) {
+        const qsizetype line = document.lineOf(position);
+        return line > 0 ? document.lineTextEnd(line - 1) : 0;
     }
-    return local.start;
+    std::size_t piece = *pieces.pieceAt(position - 1);
+    while (pieces.blank(piece) && piece > 0) --piece;
+    return pieces.start(piece);
 }
 
 std::pair<qsizetype, qsizetype> wordAt(const TextDocument &document, qsizetype position) {
-    const LocalText local(document, position, kWordReach, kWordReach);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, local.text);
-    const int unit = local.unitOf(position);
-    finder.setPosition(unit);
-    // At the end of the text, the word is the one before.
-    if (unit == local.text.size() && unit > 0) finder.toPreviousBoundary();
-    const int from = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
-    const int to = finder.toNextBoundary();
-    return {local.positionOf(std::max(from, 0)),
-            local.positionOf(to < 0 ? int(local.text.size()) : to)};
+    const LinePieces pieces(document, position);
+    const std::optional<std::size_t> piece = pieces.pieceAt(position);
+    if (!piece) return {position, position};
+    return {pieces.start(*piece), pieces.end(*piece)};
 }

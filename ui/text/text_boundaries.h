@@ -22,7 +22,15 @@ struct LocalText {
 // The places where the caret stops.
 qsizetype nextGrapheme(const TextDocument &document, qsizetype position);
 qsizetype previousGrapheme(const TextDocument &document, qsizetype position);
-qsizetype nextWordStart(const TextDocument &document, qsizetype position);
-qsizetype previousWordStart(const TextDocument &document, qsizetype position);
-// The word, or the run of spaces or of signs, that holds position.
+
+// Words, one rule for the keys and the mouse: a line is cut where Qt's word boundaries (the
+// Unicode rules) cut it, into words, runs of spaces and signs; a Chinese character stands on its
+// own, as do digits beside it.
+//
+// The start of the next word on the line, or the line's end; from the end, the next line's start.
+qsizetype nextWordStop(const TextDocument &document, qsizetype position);
+// The start of the word before position, or the line's start; from the start, the end of the line
+// before.
+qsizetype previousWordStop(const TextDocument &document, qsizetype position);
+// The word, run of spaces or sign that holds position, at the end of a line the one before it.
 std::pair<qsizetype, qsizetype> wordAt(const TextDocument &document, qsizetype position);

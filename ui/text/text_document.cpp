@@ -227,16 +227,17 @@ void TextDocument::apply(qsizetype from, qsizetype removedLength, QByteArrayView
     reindex(from, removedLength, text.size());
 }
 
-void TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView text, EditKind kind) {
+QByteArray TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView text, EditKind kind) {
     from = std::clamp(from, qsizetype{0}, size());
     to = std::clamp(to, from, size());
-    if (from == to && text.isEmpty()) return;
+    if (from == to && text.isEmpty()) return {};
     const bool wasModified = isModified();
     TextChange change{from, slice(from, to), text.size()};
     history_.record(from, change.removed, text, kind);
     apply(from, to - from, text);
     emit changed(change);
     if (wasModified != isModified()) emit modificationChanged(isModified());
+    return change.removed;
 }
 
 qsizetype TextDocument::undo() {
@@ -390,7 +391,7 @@ const char *TextDocument::blockData(qsizetype index, QByteArray &scratch) const 
 }
 
 void TextDocument::clearWidths() {
-    for (const Block &b : blocks_) b.tailWidth = -1;
+    for (const Block &b : blocks_) b.tailLead = b.tailRest = -1;
 }
 
 qsizetype TextDocument::lineCount() const {
@@ -478,22 +479,29 @@ qsizetype TextDocument::positionOfUnit(qsizetype unit) const {
     return blockStart(index) + (p - data);
 }
 
-QString TextDocument::readable(QByteArrayView bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    const char *end = bytes.data() + bytes.size();
-    const char *run = bytes.data();
-    for (const char *p = bytes.data(); p < end;) {
+QString TextDocument::readable(const QByteArray &bytes) {
+    return QString::fromUtf8(readableUtf8(bytes));
+}
+
+QByteArray TextDocument::readableUtf8(const QByteArray &bytes) {
+    if (isValidUtf8(bytes)) return bytes;
+    // Each byte that is no character becomes one U+FFFD, as it counts one code unit.
+    constexpr QByteArrayView kReplacement = "\xEF\xBF\xBD";
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    const char *end = bytes.constData() + bytes.size();
+    const char *run = bytes.constData();
+    for (const char *p = run; p < end;) {
         const int length = utf8SequenceLength(p, end);
         if (length > 0) {
             p += length;
             continue;
         }
-        out.append(QString::fromUtf8(run, p - run));
-        out.append(QChar::ReplacementCharacter);
+        out.append(run, p - run);
+        out.append(kReplacement);
         run = ++p;
     }
-    out.append(QString::fromUtf8(run, end - run));
+    out.append(run, end - run);
     return out;
 }
 

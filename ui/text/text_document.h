@@ -17,6 +17,13 @@ struct TextChange {
     qsizetype position = 0;
     QByteArray removed;
     qsizetype inserted = 0;
+
+    // Where a position of the text before the edit is after it; one inside what was removed goes
+    // behind what was inserted.
+    qsizetype shifted(qsizetype p) const {
+        if (p >= position + removed.size()) return p + inserted - removed.size();
+        return p > position ? position + inserted : p;
+    }
 };
 
 // The document of a text area: exact bytes, whatever they are, in a gap buffer, so that an edit
@@ -59,7 +66,9 @@ public:
     qsizetype positionOfUnit(qsizetype unit) const;
     // The text between two positions, a byte that is no character read as U+FFFD.
     QString text(qsizetype from, qsizetype to) const { return readable(slice(from, to)); }
-    static QString readable(QByteArrayView bytes);
+    static QString readable(const QByteArray &bytes);
+    // The same as UTF-8; well-formed bytes come back as they are, without a copy.
+    static QByteArray readableUtf8(const QByteArray &bytes);
 
     // The neighbouring place where a character starts: after a well-formed UTF-8 character, a
     // single byte that is none, or a CR LF pair.
@@ -67,9 +76,9 @@ public:
     qsizetype previousCharacter(qsizetype position) const;
 
     // Replaces the bytes from..to with text and records it for undo; kind decides what joins the
-    // previous step.
-    void replace(qsizetype from, qsizetype to, QByteArrayView text,
-                 EditKind kind = EditKind::Other);
+    // previous step. Answers the bytes removed, which the undo history holds as well.
+    QByteArray replace(qsizetype from, qsizetype to, QByteArrayView text,
+                       EditKind kind = EditKind::Other);
     // Starts a new undo step even where the next edit would join the last one.
     void closeUndoStep() { history_.closeStep(); }
 
@@ -90,8 +99,12 @@ public:
         qint32 bytes = 0;
         qint32 units = 0;
         qint32 lineEnds = 0;
-        // The width of the block's text after its last line end; negative until measured.
-        mutable float tailWidth = -1;
+        // The width of the block's text after its last line end, in two parts, so that it holds
+        // wherever the line has reached when the block starts: the width before the first tab,
+        // negative until measured, and the width behind that tab measured from a tab stop,
+        // negative where there is no tab.
+        mutable float tailLead = -1;
+        mutable float tailRest = -1;
     };
     qsizetype blockCount() const { return qsizetype(blocks_.size()); }
     const Block &block(qsizetype index) const { return blocks_[std::size_t(index)]; }

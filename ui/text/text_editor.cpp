@@ -9,15 +9,15 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTimer>
 #include <cmath>
 
 #include "ui/text/text_accessible.h"
-#include "ui/text/text_boundaries.h"
-
-const QString TextEditor::kBytesMimeType = QStringLiteral("application/x-zerediz-bytes");
+#include "ui/text/text_keys.h"
+#include "ui/text/text_mime_data.h"
 
 namespace {
 
@@ -28,30 +28,16 @@ constexpr qsizetype kSurroundingUnits = 1024;
 // The most of a selection input methods are given.
 constexpr qsizetype kMostSelectionBytes = qsizetype{1} << 16;
 constexpr int kAutoScrollMs = 50;
+// From this much on, copying keeps the event loop waiting long enough to show the wait cursor.
+constexpr qsizetype kBusyBytes = qsizetype{1} << 20;
 
-QByteArray withLineEnds(QByteArrayView text, LineEnd lineEnd) {
-    const QByteArrayView end = lineEndBytes(lineEnd);
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            out.append(end);
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
-}
-
-// Text a key gives that is typed: no control characters, which keys like Escape carry.
-bool isTypedText(const QString &text) {
-    if (text.isEmpty()) return false;
-    for (QChar c : text) {
-        if (c.category() == QChar::Other_Control) return false;
-    }
-    return true;
+// Runs work under the wait cursor where it handles enough bytes to keep the event loop waiting.
+template <typename Work>
+void whileBusy(qsizetype bytes, Work &&work) {
+    if (bytes < kBusyBytes) return work();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    work();
 }
 
 }  // namespace
@@ -70,13 +56,34 @@ TextEditor::TextEditor(QWidget *parent) : QAbstractScrollArea(parent) {
     corner->setAutoFillBackground(true);
     corner->setBackgroundRole(QPalette::Button);
     setCornerWidget(corner);
+    createMenuActions();
     connect(&document_, &TextDocument::changed, this, &TextEditor::documentChanged);
     connect(&document_, &TextDocument::reset, this, &TextEditor::documentReset);
     applyFont();
     installTextAccessibility();
 }
 
-TextEditor::~TextEditor() = default;
+TextEditor::~TextEditor() {
+    // What this area no longer has is no longer offered.
+    if (primarySelection_ && QGuiApplication::clipboard()->ownsSelection())
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+}
+
+void TextEditor::createMenuActions() {
+    const auto create = [this](MenuCommand command, const QString &text, auto slot) {
+        auto *action = new QAction(text, this);
+        action->setShortcutVisibleInContextMenu(true);
+        connect(action, &QAction::triggered, this, slot);
+        menuActions_[std::size_t(command)] = action;
+    };
+    create(MenuCommand::Undo, tr("Undo"), &TextEditor::undo);
+    create(MenuCommand::Redo, tr("Redo"), &TextEditor::redo);
+    create(MenuCommand::Cut, tr("Cut"), &TextEditor::cut);
+    create(MenuCommand::Copy, tr("Copy"), &TextEditor::copy);
+    create(MenuCommand::Paste, tr("Paste"), &TextEditor::paste);
+    create(MenuCommand::Delete, tr("Delete"), &TextEditor::deleteSelection);
+    create(MenuCommand::SelectAll, tr("Select All"), &TextEditor::selectAll);
+}
 
 void TextEditor::applyFont() {
     widths_.setFont(font());
@@ -93,6 +100,16 @@ void TextEditor::changeEvent(QEvent *event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
         viewport()->update();
     QAbstractScrollArea::changeEvent(event);
+}
+
+void TextEditor::setTextColour(const QColor &colour) {
+    textColour_ = colour;
+    viewport()->update();
+}
+
+void TextEditor::setInvalidByteColour(const QColor &colour) {
+    invalidByteColour_ = colour;
+    viewport()->update();
 }
 
 int TextEditor::linesPerPage() const {
@@ -150,7 +167,7 @@ qreal TextEditor::xOf(qsizetype position) const {
 QRect TextEditor::caretRect(qsizetype position) const {
     const qsizetype line = document_.lineOf(position);
     qreal x = xOf(position);
-    if (position == caret_ && !preedit_.text.isEmpty() && line >= firstVisibleLine())
+    if (position == caret() && !preedit_.text.isEmpty() && line >= firstVisibleLine())
         x = windowFor(line).preeditCursorX();
     const int lineHeight = int(widths_.lineHeight());
     const int left = int(std::floor(x)) + kPadding - horizontalScrollBar()->value();
@@ -164,13 +181,7 @@ qsizetype TextEditor::positionAtX(qsizetype line, qreal x) const {
         if (x >= window.xOf(window.start()) && x <= window.xOf(window.end()))
             return window.positionAt(x);
     }
-    // Off screen, the nearer edge of the character under x.
-    const auto [position, left] = geometry_.characterAt(line, x);
-    const qsizetype next = document_.nextCharacter(position);
-    if (position >= document_.lineTextEnd(line) ||
-        x - left < (geometry_.xOf(line, next) - left) / 2)
-        return position;
-    return next;
+    return geometry_.positionAtX(line, x);
 }
 
 qsizetype TextEditor::positionAt(const QPoint &point) const {
@@ -190,8 +201,8 @@ void TextEditor::updateLines(qsizetype fromLine, qsizetype toLine) {
                        int(bottom - top + 1) * lineHeight);
 }
 
-void TextEditor::updateCaret() {
-    viewport()->update(caretRect(caret_).adjusted(-1, 0, 1, 0));
+void TextEditor::updateCaret(qsizetype position) {
+    viewport()->update(caretRect(position).adjusted(-1, 0, 1, 0));
 }
 
 void TextEditor::paintEvent(QPaintEvent *event) {
@@ -204,9 +215,9 @@ void TextEditor::paintEvent(QPaintEvent *event) {
         std::min(first + qsizetype(area.bottom() / lineHeight) + 1, document_.lineCount());
     const QPalette &colours = palette();
     const LineWindow::Colours lineColours{
-        // The text is blue, as it always was.
-        QColor(0x00, 0x00, 0xFF), colours.color(QPalette::Base), colours.color(QPalette::Highlight),
-        colours.color(QPalette::HighlightedText), QColor(0xC0, 0x00, 0x00)};
+        textColour_.isValid() ? textColour_ : colours.color(QPalette::Text),
+        colours.color(QPalette::Base), colours.color(QPalette::Highlight),
+        colours.color(QPalette::HighlightedText), invalidByteColour_};
     const qreal originX = kPadding - horizontalScrollBar()->value();
     const qsizetype selectionFrom = selectionStart();
     const qsizetype selectionTo = selectionEnd();
@@ -225,7 +236,7 @@ void TextEditor::paintEvent(QPaintEvent *event) {
     }
     if (wider) QTimer::singleShot(0, this, &TextEditor::updateScrollBars);
     if (caretShown_ && hasFocus() && !readOnly_) {
-        const QRect caret = caretRect(caret_);
+        const QRect caret = caretRect(this->caret());
         if (caret.intersects(area)) painter.fillRect(caret, colours.color(QPalette::Text));
     }
     if (dropCaret_ >= 0) painter.fillRect(caretRect(dropCaret_), colours.color(QPalette::Text));
@@ -243,7 +254,7 @@ void TextEditor::restartBlink() {
 void TextEditor::timerEvent(QTimerEvent *event) {
     if (event->timerId() == blink_.timerId()) {
         caretShown_ = !caretShown_;
-        updateCaret();
+        updateCaret(caret());
     } else if (event->timerId() == autoScroll_.timerId()) {
         autoScroll();
     } else {
@@ -266,41 +277,46 @@ void TextEditor::focusOutEvent(QFocusEvent *event) {
 void TextEditor::setReadOnly(bool readOnly) {
     readOnly_ = readOnly;
     setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
-    updateCaret();
+    updateCaret(caret());
 }
 
 void TextEditor::setCaret(qsizetype position, bool extend) {
-    moveCaret(position, extend);
+    cursor_.setPosition(position, extend);
+    showCursor();
 }
 
 void TextEditor::select(qsizetype anchor, qsizetype caret) {
-    anchor_ = std::clamp(anchor, qsizetype{0}, document_.size());
-    moveCaret(caret, true);
+    cursor_.select(anchor, caret);
+    showCursor();
 }
 
-void TextEditor::moveCaret(qsizetype position, bool extend, bool keepColumn) {
-    position = std::clamp(position, qsizetype{0}, document_.size());
-    const qsizetype oldCaret = caret_;
-    const qsizetype oldAnchor = anchor_;
-    const bool hadSelection = hasSelection();
-    updateCaret();
-    caret_ = position;
-    if (!extend) anchor_ = position;
-    document_.closeUndoStep();
-    if (hadSelection || hasSelection()) {
-        const qsizetype from = std::min({oldCaret, oldAnchor, caret_, anchor_});
-        const qsizetype to = std::max({oldCaret, oldAnchor, caret_, anchor_});
+void TextEditor::showCursor() {
+    const qsizetype caret = cursor_.position();
+    const qsizetype anchor = cursor_.anchor();
+    ensureVisible(caret);
+    restartBlink();
+    updateCaret(caret);
+    // An edit moves the caret even where it keeps its place on the screen.
+    const bool moved = caret != drawnCaret_ || editedSinceShown_;
+    editedSinceShown_ = false;
+    if (!moved && anchor == drawnAnchor_) return;
+    updateCaret(drawnCaret_);
+    const bool hadSelection = drawnCaret_ != drawnAnchor_;
+    const bool selecting = hadSelection || caret != anchor;
+    if (selecting) {
+        // Every line either selection touches: what was highlighted and what is now.
+        const qsizetype from = std::min({drawnCaret_, drawnAnchor_, caret, anchor});
+        const qsizetype to = std::max({drawnCaret_, drawnAnchor_, caret, anchor});
         updateLines(document_.lineOf(from), document_.lineOf(to));
     }
-    ensureVisible(caret_);
-    if (!keepColumn) column_ = xOf(caret_);
-    restartBlink();
-    updateCaret();
-    if (caret_ != oldCaret) emit caretMoved();
-    if (caret_ != oldCaret || anchor_ != oldAnchor) {
-        if (hadSelection || hasSelection()) emit selectionChanged();
-        reportCaret();
+    drawnCaret_ = caret;
+    drawnAnchor_ = anchor;
+    if (moved) emit caretMoved();
+    if (selecting) {
+        emit selectionChanged();
+        servePrimarySelection();
     }
+    reportCaret();
 }
 
 void TextEditor::ensureVisible(qsizetype position) {
@@ -323,357 +339,173 @@ void TextEditor::ensureVisible(qsizetype position) {
         horizontal->setValue(int(x) - width * 3 / 4);
 }
 
-qsizetype TextEditor::lineBelow(qsizetype position, qsizetype lines) const {
-    const qsizetype line = document_.lineOf(position) + lines;
-    if (line < 0) return 0;
-    if (line >= document_.lineCount()) return document_.size();
-    return positionAtX(line, column_);
+// The page keys scroll by a page and take the caret along, to the same place on the screen.
+void TextEditor::movePage(int direction, bool extend) {
+    const int page = direction * linesPerPage();
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
+    cursor_.moveLines(page, extend);
+    showCursor();
 }
 
-bool TextEditor::handleMoveKey(QKeyEvent *event) {
-    enum Target {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextLine,
-        PreviousLine,
-        NextPage,
-        PreviousPage,
-        LineStart,
-        LineEnd_,
-        DocumentStart,
-        DocumentEnd
-    };
-    struct Move {
-        QKeySequence::StandardKey move;
-        QKeySequence::StandardKey select;
-        Target target;
-    };
-    static const Move moves[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, LineEnd_},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, DocumentStart},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, DocumentEnd},
-    };
-    for (const Move &move : moves) {
-        const bool extend = event->matches(move.select);
-        if (!extend && !event->matches(move.move)) continue;
-        const qsizetype line = document_.lineOf(caret_);
-        qsizetype target = caret_;
-        bool keepColumn = false;
-        switch (move.target) {
-            case NextChar:
-                // Without Shift, an arrow first collapses the selection to its edge.
-                target =
-                    !extend && hasSelection() ? selectionEnd() : nextGrapheme(document_, caret_);
-                break;
-            case PreviousChar:
-                target = !extend && hasSelection() ? selectionStart()
-                                                   : previousGrapheme(document_, caret_);
-                break;
-            case NextWord:
-                target = nextWordStart(document_, caret_);
-                break;
-            case PreviousWord:
-                target = previousWordStart(document_, caret_);
-                break;
-            case NextLine:
-                target = lineBelow(caret_, 1);
-                keepColumn = true;
-                break;
-            case PreviousLine:
-                target = lineBelow(caret_, -1);
-                keepColumn = true;
-                break;
-            case NextPage:
-            case PreviousPage: {
-                const int page = move.target == NextPage ? linesPerPage() : -linesPerPage();
-                target = lineBelow(caret_, page);
-                keepColumn = true;
-                verticalScrollBar()->setValue(verticalScrollBar()->value() + page);
-                break;
-            }
-            case LineStart:
-                target = document_.lineStart(line);
-                break;
-            case LineEnd_:
-                target = document_.lineTextEnd(line);
-                break;
-            case DocumentStart:
-                target = 0;
-                break;
-            case DocumentEnd:
-                target = document_.size();
-                break;
-        }
-        moveCaret(target, extend, keepColumn);
-        return true;
-    }
-    return false;
+void TextEditor::openContextMenuAtCaret() {
+    const QPoint point = caretRect(caret()).bottomLeft();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, point, viewport()->mapToGlobal(point));
+    contextMenuEvent(&event);
 }
 
-bool TextEditor::handleEditKey(QKeyEvent *event) {
-    if (event == QKeySequence::Copy) {
-        copy();
-        return true;
+// What of a key is the view's own rather than the cursor's: pages, the clipboard and the menu.
+bool TextEditor::runViewCommand(const KeyCommand &command) {
+    switch (command.action) {
+        case TextAction::NextPage:
+            movePage(1, command.extend);
+            return true;
+        case TextAction::PreviousPage:
+            movePage(-1, command.extend);
+            return true;
+        case TextAction::Copy:
+            copy();
+            return true;
+        case TextAction::Cut:
+            cut();
+            return true;
+        case TextAction::Paste:
+            paste();
+            return true;
+        case TextAction::ContextMenu:
+            openContextMenuAtCaret();
+            return true;
+        default:
+            return false;
     }
-    if (event == QKeySequence::SelectAll) {
-        selectAll();
-        return true;
-    }
-    if (readOnly_) return false;
-    if (event == QKeySequence::Undo) {
-        undo();
-    } else if (event == QKeySequence::Redo) {
-        redo();
-    } else if (event == QKeySequence::Cut) {
-        cut();
-    } else if (event == QKeySequence::Paste) {
-        paste();
-    } else if (event == QKeySequence::DeleteStartOfWord) {
-        deleteTo(hasSelection() ? caret_ : previousWordStart(document_, caret_), EditKind::Other);
-    } else if (event == QKeySequence::DeleteEndOfWord) {
-        deleteTo(hasSelection() ? caret_ : nextWordStart(document_, caret_), EditKind::Other);
-    } else if (event == QKeySequence::Delete) {
-        deleteTo(hasSelection() ? caret_ : nextGrapheme(document_, caret_),
-                 EditKind::DeleteForward);
-    } else if (event->key() == Qt::Key_Backspace &&
-               !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
-        // Backspace takes back one character, not a whole cluster: an accent typed last goes
-        // alone.
-        deleteTo(hasSelection() ? caret_ : document_.previousCharacter(caret_),
-                 EditKind::DeleteBackward);
-    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-               !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
-        insertText(lineEndBytes(document_.lineEnd()), EditKind::Typing);
-    } else {
-        return false;
-    }
-    return true;
 }
 
 void TextEditor::keyPressEvent(QKeyEvent *event) {
-    if (handleMoveKey(event) || handleEditKey(event)) {
-        event->accept();
+    const std::optional<KeyCommand> command = keyCommand(*event);
+    if (!command || (readOnly_ && changesText(command->action))) {
+        event->ignore();
         return;
     }
-    const bool command = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-    if (!readOnly_ && !command && isTypedText(event->text())) {
-        // Every character the event carries goes in, as one step of its own.
-        const bool several = event->text().toUcs4().size() > 1;
-        if (several) document_.closeUndoStep();
-        insertText(event->text().toUtf8(), EditKind::Typing);
-        if (several) document_.closeUndoStep();
-        event->accept();
-        return;
+    if (!runViewCommand(*command)) {
+        cursor_.perform(*command);
+        showCursor();
     }
-    event->ignore();
+    event->accept();
 }
 
 bool TextEditor::event(QEvent *event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        // The keys this area handles itself are not the window's shortcuts while it has the focus.
-        auto *key = static_cast<QKeyEvent *>(event);
-        const bool command = key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-        static const QKeySequence::StandardKey own[] = {QKeySequence::Copy,
-                                                        QKeySequence::Cut,
-                                                        QKeySequence::Paste,
-                                                        QKeySequence::Undo,
-                                                        QKeySequence::Redo,
-                                                        QKeySequence::SelectAll,
-                                                        QKeySequence::Delete,
-                                                        QKeySequence::MoveToNextWord,
-                                                        QKeySequence::MoveToPreviousWord,
-                                                        QKeySequence::MoveToStartOfDocument,
-                                                        QKeySequence::MoveToEndOfDocument,
-                                                        QKeySequence::SelectNextWord,
-                                                        QKeySequence::SelectPreviousWord,
-                                                        QKeySequence::SelectStartOfDocument,
-                                                        QKeySequence::SelectEndOfDocument,
-                                                        QKeySequence::DeleteStartOfWord,
-                                                        QKeySequence::DeleteEndOfWord};
-        for (QKeySequence::StandardKey standard : own) {
-            if (key->matches(standard)) {
-                event->accept();
-                return true;
-            }
-        }
-        if (!command && isTypedText(key->text())) {
-            event->accept();
-            return true;
-        }
+    // The keys this area takes are not the window's shortcuts while it has the focus.
+    if (event->type() == QEvent::ShortcutOverride && keyCommand(*static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
     }
     return QAbstractScrollArea::event(event);
 }
 
 void TextEditor::insertText(QByteArrayView text, EditKind kind) {
     if (readOnly_) return;
-    const QByteArray converted = withLineEnds(text, document_.lineEnd());
-    const qsizetype from = selectionStart();
-    if (kind != EditKind::Typing || hasSelection()) document_.closeUndoStep();
-    document_.replace(from, selectionEnd(), converted, kind);
-    const qsizetype end = from + converted.size();
-    // The caret moves without closing the typing step.
-    const qsizetype oldCaret = caret_;
-    caret_ = anchor_ = end;
-    ensureVisible(caret_);
-    column_ = xOf(caret_);
-    restartBlink();
-    updateCaret();
-    if (oldCaret != caret_) emit caretMoved();
-    reportCaret();
-}
-
-void TextEditor::deleteTo(qsizetype position, EditKind kind) {
-    if (readOnly_) return;
-    const qsizetype from = std::min(position, anchor_);
-    const qsizetype to = std::max(position, anchor_);
-    if (from == to) return;
-    if (caret_ != anchor_) {
-        kind = EditKind::Other;
-        document_.closeUndoStep();
-    }
-    document_.replace(from, to, {}, kind);
-    caret_ = anchor_ = from;
-    ensureVisible(caret_);
-    column_ = xOf(caret_);
-    restartBlink();
-    updateCaret();
-    emit caretMoved();
-    reportCaret();
+    cursor_.insert(text, kind);
+    showCursor();
 }
 
 void TextEditor::deleteSelection() {
-    if (hasSelection()) deleteTo(caret_, EditKind::Other);
+    if (readOnly_ || !hasSelection()) return;
+    cursor_.removeSelection();
+    showCursor();
 }
 
 void TextEditor::selectAll() {
-    anchor_ = 0;
-    moveCaret(document_.size(), true);
-    viewport()->update();
+    cursor_.selectAll();
+    showCursor();
 }
 
 void TextEditor::undo() {
-    if (readOnly_ || !document_.canUndo()) return;
-    const qsizetype caret = document_.undo();
-    caret_ = anchor_ = caret;
-    moveCaret(caret, false);
+    if (readOnly_) return;
+    cursor_.undo();
+    showCursor();
 }
 
 void TextEditor::redo() {
-    if (readOnly_ || !document_.canRedo()) return;
-    const qsizetype caret = document_.redo();
-    caret_ = anchor_ = caret;
-    moveCaret(caret, false);
+    if (readOnly_) return;
+    cursor_.redo();
+    showCursor();
 }
 
-QByteArray TextEditor::selectedBytes() const {
-    return document_.slice(selectionStart(), selectionEnd());
+QMimeData *TextEditor::selectionMimeData() const {
+    return new TextMimeData([editor = QPointer<const TextEditor>(this)] {
+        return editor ? editor->cursor_.selectedBytes() : QByteArray();
+    });
 }
 
-QMimeData *TextEditor::mimeDataFor(QByteArrayView bytes) {
-    auto *data = new QMimeData;
-    data->setData(kBytesMimeType, bytes.toByteArray());
-    data->setText(TextDocument::readable(bytes));
-    return data;
-}
-
-std::optional<QByteArray> TextEditor::bytesFrom(const QMimeData *data) {
-    if (!data) return std::nullopt;
-    if (data->hasFormat(kBytesMimeType)) return data->data(kBytesMimeType);
-    if (data->hasText()) return data->text().toUtf8();
-    return std::nullopt;
+// X11's primary selection is the selection itself, read when a program asks for it, so that no
+// change of the selection copies it. While the area has one, it owns the primary selection; when
+// it has none, it gives it up, as GTK's text views do, rather than keep a copy.
+void TextEditor::servePrimarySelection() {
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) return;
+    if (hasSelection()) {
+        // Another program that took it meanwhile has made Qt let go of ours.
+        if (!primarySelection_) {
+            primarySelection_ = selectionMimeData();
+            clipboard->setMimeData(primarySelection_, QClipboard::Selection);
+        }
+    } else if (primarySelection_ && clipboard->ownsSelection()) {
+        clipboard->clear(QClipboard::Selection);
+    }
 }
 
 void TextEditor::copy() const {
     if (!hasSelection()) return;
-    QGuiApplication::clipboard()->setMimeData(mimeDataFor(selectedBytes()));
+    whileBusy(selectionEnd() - selectionStart(), [this] {
+        QGuiApplication::clipboard()->setMimeData(new TextMimeData(cursor_.selectedBytes()));
+    });
 }
 
 void TextEditor::cut() {
     if (readOnly_ || !hasSelection()) return;
-    copy();
-    deleteSelection();
+    // The clipboard holds the very bytes that the undo step keeps.
+    whileBusy(selectionEnd() - selectionStart(), [this] {
+        QGuiApplication::clipboard()->setMimeData(new TextMimeData(cursor_.removeSelection()));
+    });
+    showCursor();
 }
 
 void TextEditor::paste() {
     if (readOnly_) return;
-    if (const std::optional<QByteArray> bytes = bytesFrom(QGuiApplication::clipboard()->mimeData()))
+    if (const std::optional<QByteArray> bytes =
+            TextMimeData::bytesFrom(QGuiApplication::clipboard()->mimeData()))
         insertText(*bytes);
 }
 
+// Each item shows the key that does the same, as the platform binds it when the menu opens.
 QMenu *TextEditor::createContextMenu() {
-    auto *menu = new QMenu(this);
     const bool editable = !readOnly_;
-    const auto add = [&](const QString &text, void (TextEditor::*action)(), bool enabled) {
-        QAction *item = menu->addAction(text, this, action);
-        item->setEnabled(enabled);
+    const auto prepare = [this](MenuCommand command, TextAction keys, bool enabled) {
+        QAction *action = menuAction(command);
+        action->setShortcuts(keysFor(keys));
+        action->setEnabled(enabled);
     };
-    const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
-    add(QStringLiteral("撤销"), &TextEditor::undo, editable && document_.canUndo());
-    add(QStringLiteral("重做"), &TextEditor::redo, editable && document_.canRedo());
+    prepare(MenuCommand::Undo, TextAction::Undo, editable && document_.canUndo());
+    prepare(MenuCommand::Redo, TextAction::Redo, editable && document_.canRedo());
+    prepare(MenuCommand::Cut, TextAction::Cut, editable && hasSelection());
+    prepare(MenuCommand::Copy, TextAction::Copy, hasSelection());
+    prepare(
+        MenuCommand::Paste, TextAction::Paste,
+        editable && TextMimeData::bytesFrom(QGuiApplication::clipboard()->mimeData()).has_value());
+    prepare(MenuCommand::Delete, TextAction::DeleteNextCharacter, editable && hasSelection());
+    prepare(MenuCommand::SelectAll, TextAction::SelectAll, document_.size() > 0);
+    auto *menu = new QMenu(this);
+    menu->addActions({menuAction(MenuCommand::Undo), menuAction(MenuCommand::Redo)});
     menu->addSeparator();
-    add(QStringLiteral("剪切"), &TextEditor::cut, editable && hasSelection());
-    menu->addAction(QStringLiteral("复制"), this, &TextEditor::copy)->setEnabled(hasSelection());
-    add(QStringLiteral("粘贴"), &TextEditor::paste, editable && bytesFrom(clipboard).has_value());
-    add(QStringLiteral("删除"), &TextEditor::deleteSelection, editable && hasSelection());
+    menu->addActions({menuAction(MenuCommand::Cut), menuAction(MenuCommand::Copy),
+                      menuAction(MenuCommand::Paste), menuAction(MenuCommand::Delete)});
     menu->addSeparator();
-    add(QStringLiteral("全选"), &TextEditor::selectAll, document_.size() > 0);
+    menu->addAction(menuAction(MenuCommand::SelectAll));
     return menu;
 }
 
 void TextEditor::contextMenuEvent(QContextMenuEvent *event) {
     const std::unique_ptr<QMenu> menu(createContextMenu());
     menu->exec(event->globalPos());
-}
-
-void TextEditor::selectUnitAt(qsizetype position, Unit unit) {
-    qsizetype from = position;
-    qsizetype to = position;
-    if (unit == Unit::Word) {
-        std::tie(from, to) = wordAt(document_, position);
-    } else if (unit == Unit::Line) {
-        const qsizetype line = document_.lineOf(position);
-        from = document_.lineStart(line);
-        to = document_.lineStart(line + 1);
-    }
-    clickUnit_ = unit;
-    clickAnchorStart_ = from;
-    clickAnchorEnd_ = to;
-    anchor_ = from;
-    moveCaret(to, true);
-}
-
-void TextEditor::extendByUnit(qsizetype position) {
-    if (clickUnit_ == Unit::Character) {
-        moveCaret(position, true);
-        return;
-    }
-    qsizetype from = position;
-    qsizetype to = position;
-    if (clickUnit_ == Unit::Word) {
-        std::tie(from, to) = wordAt(document_, position);
-    } else {
-        const qsizetype line = document_.lineOf(position);
-        from = document_.lineStart(line);
-        to = document_.lineStart(line + 1);
-    }
-    if (from < clickAnchorStart_) {
-        anchor_ = clickAnchorEnd_;
-        moveCaret(from, true);
-    } else {
-        anchor_ = clickAnchorStart_;
-        moveCaret(std::max(to, clickAnchorEnd_), true);
-    }
 }
 
 void TextEditor::mousePressEvent(QMouseEvent *event) {
@@ -688,33 +520,29 @@ void TextEditor::mousePressEvent(QMouseEvent *event) {
             QGuiApplication::styleHints()->startDragDistance();
     lastDoubleClick_.invalidate();
     if (tripleClick) {
-        selectUnitAt(position, Unit::Line);
-        selecting_ = true;
-        return;
-    }
-    if (event->modifiers() & Qt::ShiftModifier) {
-        extendByUnit(position);
-        selecting_ = true;
-        return;
-    }
-    if (hasSelection() && position >= selectionStart() && position < selectionEnd()) {
+        cursor_.selectUnit(position, TextUnit::Line);
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        cursor_.extendTo(position);
+    } else if (hasSelection() && position >= selectionStart() && position < selectionEnd()) {
         mayDrag_ = true;
         pressPoint_ = point;
         return;
+    } else {
+        cursor_.selectUnit(position, TextUnit::Character);
     }
-    clickUnit_ = Unit::Character;
-    moveCaret(position, false);
     selecting_ = true;
+    showCursor();
 }
 
 void TextEditor::mouseDoubleClickEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton) return;
     mayDrag_ = false;
     const QPoint point = event->position().toPoint();
-    selectUnitAt(positionAt(point), Unit::Word);
+    cursor_.selectUnit(positionAt(point), TextUnit::Word);
     selecting_ = true;
     lastDoubleClick_.start();
     doubleClickPoint_ = point;
+    showCursor();
 }
 
 void TextEditor::mouseMoveEvent(QMouseEvent *event) {
@@ -728,7 +556,8 @@ void TextEditor::mouseMoveEvent(QMouseEvent *event) {
         return;
     }
     if (!selecting_) return;
-    extendByUnit(positionAt(point));
+    cursor_.extendTo(positionAt(point));
+    showCursor();
     if (viewport()->rect().contains(point))
         autoScroll_.stop();
     else if (!autoScroll_.isActive())
@@ -745,7 +574,8 @@ void TextEditor::autoScroll() {
     const int step = std::max(1, int(widths_.tabWidth() / 2));
     if (point.x() < area.left()) horizontal->setValue(horizontal->value() - step);
     if (point.x() > area.right()) horizontal->setValue(horizontal->value() + step);
-    extendByUnit(positionAt(point));
+    cursor_.extendTo(positionAt(point));
+    showCursor();
 }
 
 void TextEditor::mouseReleaseEvent(QMouseEvent *event) {
@@ -754,13 +584,27 @@ void TextEditor::mouseReleaseEvent(QMouseEvent *event) {
     selecting_ = false;
     if (mayDrag_) {
         mayDrag_ = false;
-        moveCaret(positionAt(event->position().toPoint()), false);
+        setCaret(positionAt(event->position().toPoint()));
     }
+}
+
+// Shift turns the wheel sideways, as browsers and other editors do.
+void TextEditor::wheelEvent(QWheelEvent *event) {
+    if (event->modifiers() != Qt::ShiftModifier) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    QWheelEvent sideways(event->position(), event->globalPosition(),
+                         event->pixelDelta().transposed(), event->angleDelta().transposed(),
+                         event->buttons(), Qt::NoModifier, event->phase(), event->inverted(),
+                         event->source());
+    QCoreApplication::sendEvent(horizontalScrollBar(), &sideways);
+    event->setAccepted(sideways.isAccepted());
 }
 
 void TextEditor::startDrag() {
     auto *drag = new QDrag(this);
-    drag->setMimeData(mimeDataFor(selectedBytes()));
+    drag->setMimeData(new TextMimeData(cursor_.selectedBytes()));
     const Qt::DropActions actions = readOnly_ ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction;
     const Qt::DropAction done = drag->exec(actions, Qt::MoveAction);
     // A move into this area was made by the drop; one elsewhere takes the text away here.
@@ -768,7 +612,7 @@ void TextEditor::startDrag() {
 }
 
 void TextEditor::dragEnterEvent(QDragEnterEvent *event) {
-    if (readOnly_ || !bytesFrom(event->mimeData())) {
+    if (readOnly_ || !TextMimeData::bytesFrom(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -776,7 +620,7 @@ void TextEditor::dragEnterEvent(QDragEnterEvent *event) {
 }
 
 void TextEditor::dragMoveEvent(QDragMoveEvent *event) {
-    if (readOnly_ || !bytesFrom(event->mimeData())) {
+    if (readOnly_ || !TextMimeData::bytesFrom(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -800,7 +644,7 @@ void TextEditor::dragLeaveEvent(QDragLeaveEvent *) {
 void TextEditor::dropEvent(QDropEvent *event) {
     if (dropCaret_ >= 0) viewport()->update(caretRect(dropCaret_));
     dropCaret_ = -1;
-    const std::optional<QByteArray> bytes = bytesFrom(event->mimeData());
+    const std::optional<QByteArray> bytes = TextMimeData::bytesFrom(event->mimeData());
     if (readOnly_ || !bytes) {
         event->ignore();
         return;
@@ -817,14 +661,14 @@ void TextEditor::dropEvent(QDropEvent *event) {
         }
         const qsizetype from = selectionStart();
         const qsizetype length = selectionEnd() - from;
-        document_.closeUndoStep();
-        document_.replace(from, from + length, {});
+        cursor_.removeSelection();
         if (position > from) position -= length;
     }
-    moveCaret(position, false);
-    insertText(*bytes);
-    anchor_ = position;
-    moveCaret(caret_, true);
+    cursor_.setPosition(position);
+    cursor_.insert(*bytes);
+    // The dropped text stays selected.
+    cursor_.select(position, cursor_.position());
+    showCursor();
     event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
     activateWindow();
@@ -832,14 +676,9 @@ void TextEditor::dropEvent(QDropEvent *event) {
 }
 
 void TextEditor::documentChanged(const TextChange &change) {
-    const qsizetype removedEnd = change.position + change.removed.size();
-    const qsizetype delta = change.inserted - change.removed.size();
-    const auto shifted = [&](qsizetype p) {
-        if (p >= removedEnd) return p + delta;
-        return p > change.position ? change.position + change.inserted : p;
-    };
-    caret_ = shifted(caret_);
-    anchor_ = shifted(anchor_);
+    drawnCaret_ = change.shifted(drawnCaret_);
+    drawnAnchor_ = change.shifted(drawnAnchor_);
+    editedSinceShown_ = true;
     windows_.clear();
     const qsizetype line = document_.lineOf(change.position);
     const bool linesMoved = change.removed.contains('\r') || change.removed.contains('\n') ||
@@ -850,8 +689,7 @@ void TextEditor::documentChanged(const TextChange &change) {
 }
 
 void TextEditor::documentReset() {
-    caret_ = anchor_ = 0;
-    column_ = 0;
+    drawnCaret_ = drawnAnchor_ = 0;
     preedit_ = {};
     windows_.clear();
     widest_ = 0;
@@ -859,6 +697,7 @@ void TextEditor::documentReset() {
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
+    servePrimarySelection();
     reportCaret();
 }
 
@@ -867,28 +706,24 @@ void TextEditor::inputMethodEvent(QInputMethodEvent *event) {
         event->ignore();
         return;
     }
-    const qsizetype line = document_.lineOf(caret_);
+    const qsizetype line = document_.lineOf(caret());
     const QString commit = event->commitString();
     if (!commit.isEmpty() || event->replacementLength() > 0) {
-        qsizetype from = selectionStart();
-        qsizetype to = selectionEnd();
         if (event->replacementLength() > 0 || event->replacementStart() != 0) {
-            const qsizetype caretUnits = document_.unitsBefore(caret_);
-            from = document_.positionOfUnit(caretUnits + event->replacementStart());
-            to = document_.positionOfUnit(caretUnits + event->replacementStart() +
-                                          event->replacementLength());
-            anchor_ = from;
-            caret_ = to;
+            const qsizetype caretUnits = document_.unitsBefore(caret());
+            cursor_.select(document_.positionOfUnit(caretUnits + event->replacementStart()),
+                           document_.positionOfUnit(caretUnits + event->replacementStart() +
+                                                    event->replacementLength()));
         }
         // What an input method commits is one step of its own.
         document_.closeUndoStep();
-        insertText(commit.toUtf8());
+        cursor_.insert(commit.toUtf8());
         document_.closeUndoStep();
     } else if (!event->preeditString().isEmpty() && hasSelection()) {
-        deleteSelection();
+        cursor_.removeSelection();
     }
     preedit_.text = event->preeditString();
-    preedit_.position = caret_;
+    preedit_.position = caret();
     preedit_.cursor = int(preedit_.text.size());
     preedit_.formats.clear();
     // Composed text is underlined whatever else the input method asks for it.
@@ -908,16 +743,18 @@ void TextEditor::inputMethodEvent(QInputMethodEvent *event) {
         }
     }
     windows_.clear();
-    updateLines(std::min(line, document_.lineOf(caret_)), std::max(line, document_.lineOf(caret_)));
-    ensureVisible(caret_);
+    updateLines(std::min(line, document_.lineOf(caret())),
+                std::max(line, document_.lineOf(caret())));
+    showCursor();
     event->accept();
 }
 
 QVariant TextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
     const QPoint offset = viewport()->pos();
-    const auto surrounding = [this] {
-        const qsizetype line = document_.lineOf(caret_);
-        const qsizetype caretUnits = document_.unitsBefore(caret_);
+    const qsizetype caret = this->caret();
+    const auto surrounding = [this, caret] {
+        const qsizetype line = document_.lineOf(caret);
+        const qsizetype caretUnits = document_.unitsBefore(caret);
         const qsizetype from = document_.positionOfUnit(std::max(
             document_.unitsBefore(document_.lineStart(line)), caretUnits - kSurroundingUnits));
         const qsizetype to = document_.positionOfUnit(std::min(
@@ -934,13 +771,13 @@ QVariant TextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
         case Qt::ImFont:
             return widths_.font();
         case Qt::ImCursorRectangle:
-            return caretRect(caret_).translated(offset);
+            return caretRect(caret).translated(offset);
         case Qt::ImAnchorRectangle:
-            return caretRect(anchor_).translated(offset);
+            return caretRect(anchor()).translated(offset);
         case Qt::ImInputItemClipRectangle:
             return viewport()->geometry();
         case Qt::ImAbsolutePosition:
-            return qlonglong(document_.unitsBefore(caret_));
+            return qlonglong(document_.unitsBefore(caret));
         case Qt::ImMaximumTextLength:
             return QVariant();
         case Qt::ImSurroundingText: {
@@ -949,11 +786,11 @@ QVariant TextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
         }
         case Qt::ImCursorPosition: {
             const auto [from, to] = surrounding();
-            return qlonglong(document_.unitsBefore(caret_) - document_.unitsBefore(from));
+            return qlonglong(document_.unitsBefore(caret) - document_.unitsBefore(from));
         }
         case Qt::ImAnchorPosition: {
             const auto [from, to] = surrounding();
-            const qsizetype anchor = std::clamp(anchor_, from, to);
+            const qsizetype anchor = std::clamp(this->anchor(), from, to);
             return qlonglong(document_.unitsBefore(anchor) - document_.unitsBefore(from));
         }
         case Qt::ImCurrentSelection:
@@ -961,11 +798,11 @@ QVariant TextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
                                   std::min(selectionEnd(), selectionStart() + kMostSelectionBytes));
         case Qt::ImTextBeforeCursor: {
             const auto [from, to] = surrounding();
-            return document_.text(from, caret_);
+            return document_.text(from, caret);
         }
         case Qt::ImTextAfterCursor: {
             const auto [from, to] = surrounding();
-            return document_.text(caret_, to);
+            return document_.text(caret, to);
         }
         default:
             return QAbstractScrollArea::inputMethodQuery(query);
@@ -975,7 +812,7 @@ QVariant TextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
 void TextEditor::reportCaret() {
     const AssistiveTechnology &technology = assistiveTechnology();
     if (!technology.active()) return;
-    QAccessibleTextCursorEvent cursor(this, int(document_.unitsBefore(caret_)));
+    QAccessibleTextCursorEvent cursor(this, int(document_.unitsBefore(caret())));
     technology.update(&cursor);
     if (hasSelection()) {
         QAccessibleTextSelectionEvent selection(this, int(document_.unitsBefore(selectionStart())),

@@ -4,46 +4,58 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <array>
 #include <optional>
 #include <unordered_map>
 
 #include "ui/text/glyph_metrics.h"
 #include "ui/text/line_window.h"
+#include "ui/text/text_cursor.h"
 #include "ui/text/text_document.h"
 
 class QMimeData;
 class QMenu;
+struct KeyCommand;
 
 // An editable view of a TextDocument: plain text without wrapping, margins or styles, in the
 // widget's font and colours. Only what is on screen is laid out, so a line of many MiB costs
-// about what a short one does once it has been measured.
+// about what a short one does once it has been measured. The caret, the selection and the edits
+// are a TextCursor's; the view draws them, scrolls to them and takes the keys and the mouse.
 //
 // Positions are byte offsets into the document, always at the start of a character; input
 // methods and assistive technology see UTF-16 offsets, which the document's index gives.
-class TextEditor : public QAbstractScrollArea {
+class TextEditor : public QAbstractScrollArea, private LinePlacement {
     Q_OBJECT
 
 public:
-    // The private clipboard format: the exact bytes, NUL and bytes that are no character included.
-    static const QString kBytesMimeType;
+    // The commands of the context menu.
+    enum class MenuCommand { Undo, Redo, Cut, Copy, Paste, Delete, SelectAll };
 
     explicit TextEditor(QWidget *parent = nullptr);
     ~TextEditor() override;
 
     TextDocument &document() { return document_; }
     const TextDocument &document() const { return document_; }
+    const TextCursor &cursor() const { return cursor_; }
 
-    qsizetype caret() const { return caret_; }
-    qsizetype anchor() const { return anchor_; }
-    bool hasSelection() const { return caret_ != anchor_; }
-    qsizetype selectionStart() const { return std::min(caret_, anchor_); }
-    qsizetype selectionEnd() const { return std::max(caret_, anchor_); }
+    qsizetype caret() const { return cursor_.position(); }
+    qsizetype anchor() const { return cursor_.anchor(); }
+    bool hasSelection() const { return cursor_.hasSelection(); }
+    qsizetype selectionStart() const { return cursor_.selectionStart(); }
+    qsizetype selectionEnd() const { return cursor_.selectionEnd(); }
     // Moves the caret; the anchor stays where it is only when extending.
     void setCaret(qsizetype position, bool extend = false);
     void select(qsizetype anchor, qsizetype caret);
 
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
+
+    // The text's colour, the palette's until set, and that of the boxes of bytes that are no
+    // character.
+    void setTextColour(const QColor &colour);
+    void setInvalidByteColour(const QColor &colour);
+    // The context menu's item for a command, for its owner to name.
+    QAction *menuAction(MenuCommand command) const { return menuActions_[std::size_t(command)]; }
 
     // Inserts text as typed or pasted text goes in: in place of the selection, each of its line
     // ends made the document's own.
@@ -62,9 +74,8 @@ public:
     void ensureVisible(qsizetype position);
     qsizetype firstVisibleLine() const;
 
-    // The mime data that copying bytes gives, and the bytes that mime data stands for.
-    static QMimeData *mimeDataFor(QByteArrayView bytes);
-    static std::optional<QByteArray> bytesFrom(const QMimeData *data);
+    // The mime data of X11's primary selection: the selection the area has when it is asked.
+    QMimeData *selectionMimeData() const;
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -83,6 +94,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -97,27 +109,27 @@ protected:
     QMenu *createContextMenu();
 
 private:
-    enum class Unit { Character, Word, Line };
+    // Where positions stand: on screen as laid out, elsewhere as the sums give them.
+    qreal xOf(qsizetype position) const override;
+    qsizetype positionAtX(qsizetype line, qreal x) const override;
 
+    void createMenuActions();
     void documentChanged(const TextChange &change);
     void documentReset();
     void applyFont();
     void updateScrollBars();
     void updateLines(qsizetype fromLine, qsizetype toLine);
-    void updateCaret();
+    void updateCaret(qsizetype position);
     void restartBlink();
-    void moveCaret(qsizetype position, bool extend, bool keepColumn = false);
-    qsizetype lineBelow(qsizetype position, qsizetype lines) const;
-    qsizetype positionAtX(qsizetype line, qreal x) const;
-    void selectUnitAt(qsizetype position, Unit unit);
-    void extendByUnit(qsizetype position);
+    // Brings the screen up to the cursor after any change of it: scrolls to the caret, repaints
+    // the caret and selection it leaves and those it enters, and tells whoever listens.
+    void showCursor();
+    void servePrimarySelection();
     const LineWindow &windowFor(qsizetype line) const;
-    qreal xOf(qsizetype position) const;
     int linesPerPage() const;
-    QByteArray selectedBytes() const;
-    void deleteTo(qsizetype position, EditKind kind);
-    bool handleEditKey(QKeyEvent *event);
-    bool handleMoveKey(QKeyEvent *event);
+    bool runViewCommand(const KeyCommand &command);
+    void movePage(int direction, bool extend);
+    void openContextMenuAtCaret();
     void autoScroll();
     void startDrag();
     void reportCaret();
@@ -129,20 +141,23 @@ private:
     // The windows of the lines on screen, laid out again after every change and horizontal
     // scroll.
     mutable std::unordered_map<qsizetype, LineWindow> windows_;
+    TextCursor cursor_{document_, *this};
+    // The caret and anchor as the screen last showed them, moved along with the text's changes.
+    qsizetype drawnCaret_ = 0;
+    qsizetype drawnAnchor_ = 0;
+    bool editedSinceShown_ = false;
 
-    qsizetype caret_ = 0;
-    qsizetype anchor_ = 0;
-    qreal column_ = 0;  // the x that Up and Down keep to
     bool readOnly_ = false;
     bool caretShown_ = true;
     QBasicTimer blink_;
     Preedit preedit_;
     qreal widest_ = 0;  // the widest line seen, the range of the horizontal scroll bar
+    QColor textColour_;
+    QColor invalidByteColour_{Qt::darkRed};
+    std::array<QAction *, 7> menuActions_{};
+    QPointer<QMimeData> primarySelection_;
 
-    // The mouse: what a click selects, where a drag started, and when the last click came.
-    Unit clickUnit_ = Unit::Character;
-    qsizetype clickAnchorStart_ = 0;
-    qsizetype clickAnchorEnd_ = 0;
+    // The mouse: where a drag started, and when the last double click came.
     bool selecting_ = false;
     bool mayDrag_ = false;
     QPoint pressPoint_;
