@@ -67,9 +67,9 @@ BOOL WINAPI passBy(DWORD) {
 }
 
 // Sends event to the program whose console is its own. Windows ends a program whose handler
-// returns from a closing console: where the handler's thread ends and the program goes on, the
-// program is ended as Windows would end it.
-void sendStop(qint64 processId, DWORD event, Sending sending) {
+// returns from a closing console: where the handler's thread ends of itself, rather than with the
+// program ending with exitCode, the program is ended as Windows would end it.
+void sendStop(qint64 processId, DWORD event, Sending sending, int exitCode) {
     const HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, DWORD(processId));
     QVERIFY(process);
     HANDLE handler = nullptr;
@@ -89,12 +89,13 @@ void sendStop(qint64 processId, DWORD event, Sending sending) {
                                        reinterpret_cast<void *>(ULONG_PTR(event)), 0, nullptr);
         QVERIFY(handler);
     }
-    // The handler's thread ends with the program too, a moment before the program counts as
-    // ended: only a program that goes on without it is ended.
+    // A program that ends takes the handler's thread with it, a moment before it counts as ended
+    // itself, and gives the thread its own exit status.
     const HANDLE waited[] = {process, handler};
+    DWORD handlerEnd = 0;
     if (handler && event == CTRL_CLOSE_EVENT &&
         ::WaitForMultipleObjects(2, waited, FALSE, 60000) == WAIT_OBJECT_0 + 1 &&
-        ::WaitForSingleObject(process, 2000) == WAIT_TIMEOUT)
+        ::GetExitCodeThread(handler, &handlerEnd) && handlerEnd != DWORD(exitCode))
         ::TerminateProcess(process, STATUS_CONTROL_C_EXIT);
     if (handler) ::CloseHandle(handler);
     ::CloseHandle(process);
@@ -260,7 +261,7 @@ void CompressProgramWindowsTest::stopsCleanlyOnAConsoleEvent() {
     const ProgramRun run =
         runCompress(many.tree().root(), many.arguments(), {}, inItsOwnConsole, [&](qint64 id) {
             many.waitForFirstPage();
-            sendStop(id, event, Sending(sending));
+            sendStop(id, event, Sending(sending), exitCode);
         });
     many.verifyStopped(run, exitCode, name);
 }

@@ -181,6 +181,9 @@ void PageFileWindowsTest::keepsAttributes() {
             "file's list from its Unix permission bits");
     const QString target = writeFile(*dir_, QStringLiteral("target.htm"), "old");
     QVERIFY(setAttributes(target, attributes));
+    if ((attributesOf(target) & attributes) != attributes && runsUnderWine())
+        QSKIP("Wine keeps no attribute of a file but read-only, hidden and system");
+    QCOMPARE(attributesOf(target) & attributes, DWORD(attributes));
     if (!accessControlList.isEmpty())
         QVERIFY(setAccessControlList(target, qUtf16Printable(accessControlList)));
     const QByteArray rights = fileRights(target);

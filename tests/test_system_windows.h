@@ -40,6 +40,10 @@ private:
     HANDLE handle_;
 };
 
+inline DWORD attributesOf(const QString &path) {
+    return ::GetFileAttributesW(longPath(path).c_str());
+}
+
 inline bool setAttributes(const QString &path, DWORD attributes) {
     return ::SetFileAttributesW(longPath(path).c_str(),
                                 attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
