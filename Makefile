@@ -10,7 +10,8 @@
 # make windows - both programs cross-built for 64-bit Windows, packed as
 #                build-windows/zerediz-<version>-win64.zip and ...-setup.exe; installs mingw-w64,
 #                Wine and NSIS, and makes Qt and ICU for Windows in ~/.cache/zerediz/windows
-# make test-windows - the same set-up, then every test built for Windows and run under Wine
+# make test-windows - the same set-up, then every test built for Windows and run under Wine, and
+#                     zerediz-compress.exe's bytes against the Linux build's for the tests' pages
 
 BUILD := build
 WINDOWS_BUILD := build-windows
@@ -99,13 +100,16 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | windows-setup
 windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target zerediz zerediz-compress
 	scripts/windows/package.sh $(WINDOWS_BUILD) $(VERSION) \
-		$(WINDOWS_BUILD)/app/zerediz.exe $(WINDOWS_BUILD)/cli/zerediz-compress.exe
+		$(WINDOWS_BUILD)/zerediz.exe $(WINDOWS_BUILD)/zerediz-compress.exe
 	scripts/windows/check-package.sh $(WINDOWS_BUILD) $(VERSION)
 
-# ctest starts each test through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
-test-windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
+# The tests under Wine, then the bytes zerediz-compress.exe writes for every page of the tests
+# against those of the Linux build.
+test-windows: windows-setup setup $(WINDOWS_BUILD)/CMakeCache.txt $(BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
-	cd $(WINDOWS_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	scripts/windows/test.sh $(WINDOWS_BUILD) $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
+	scripts/windows/same-bytes.sh $(BUILD)/cli/zerediz-compress $(WINDOWS_BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

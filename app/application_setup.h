@@ -7,3 +7,8 @@ class QCoreApplication;
 // QCoreApplication, which answers the command line where there is no display, gets all but the
 // icon.
 void setUpApplication(QCoreApplication &app);
+
+// Whether there is a display to show a window on, asked before the application is made: on Linux,
+// a display server or Qt platform named in the environment; on Windows, always. Each platform has
+// its own file of it.
+bool hasDisplay();

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <cstdlib>
 #include <memory>
 
 #include "app/application_setup.h"
@@ -9,14 +8,6 @@
 #include "ui/main/platform_dialogs.h"
 
 namespace {
-
-bool hasDisplay() {
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char *value = std::getenv(name);
-        if (value && *value) return true;
-    }
-    return false;
-}
 
 // Without a display there is no window to show, but --help and --version are still answered.
 std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[]) {

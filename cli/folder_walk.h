@@ -35,5 +35,9 @@ enum class Links { Follow, Keep };
 // nothing is.
 Result<FileStatus> statusOf(const QString &path, Links links = Links::Follow);
 
+// The path a file or folder lies at with every link resolved, as readResolvedFile tells it for the
+// files in it; empty where nothing is there.
+QString resolvedPath(const QString &path);
+
 // Makes the folder at path and the folders above it that are missing.
 Result<Done> makeFolders(const QString &path);

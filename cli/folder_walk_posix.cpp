@@ -1,6 +1,7 @@
 // Folders on Linux and other POSIX systems.
 #include <sys/stat.h>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -57,6 +58,10 @@ Result<FileStatus> statusOf(const QString &path, Links links) {
     found.links = qint64(status.st_nlink);
     found.size = qint64(status.st_size);
     return found;
+}
+
+QString resolvedPath(const QString &path) {
+    return QFileInfo(path).canonicalFilePath();
 }
 
 Result<Done> makeFolders(const QString &path) {

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <semaphore>
 #include <set>
 #include <thread>
 #include <variant>
@@ -34,11 +33,11 @@ PageOutcome outOfMemory(const PageJob &job) {
 
 // Reads a page as the window's loader does: a file, with where it lies, links resolved, or
 // standard input to its end.
-Result<ReadFile> readPage(const QString &source) {
+Result<FileAsRead> readPage(const QString &source) {
     if (source != u'-') return readResolvedFile(source, kMaxDocumentSize);
     auto read = readStandardInput(kMaxDocumentSize);
     if (const auto *error = std::get_if<FileError>(&read)) return *error;
-    return ReadFile{std::move(std::get<QByteArray>(read)), {}, {}};
+    return FileAsRead{std::move(std::get<QByteArray>(read)), {}, {}};
 }
 
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
@@ -79,7 +78,7 @@ CompressedPage compress(const PageJob &job) {
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
         return failedPage(failure(PageFailure::Step::Open, job.source, *error));
-    ReadFile &file = std::get<ReadFile>(read);
+    FileAsRead &file = std::get<FileAsRead>(read);
     // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
     if (!job.within.isEmpty() && !isInside(file.resolvedPath, job.within)) {
         CompressedPage skipped;
@@ -188,6 +187,31 @@ PageOutcome storePage(const PageJob &job, const CompressedPage &page) {
     }
 }
 
+// At most a given number of holders at a time. std::counting_semaphore would do, but GCC 12's can
+// miss a release where the system has no futex (mingw-w64), and a worker then waits for ever.
+class Slots {
+public:
+    explicit Slots(int count) : free_(count) {}
+
+    void acquire() {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return free_ > 0; });
+        --free_;
+    }
+    void release() {
+        {
+            const std::lock_guard lock(mutex_);
+            ++free_;
+        }
+        released_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    int free_;  // guarded by mutex_
+};
+
 }  // namespace
 
 void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &report) {
@@ -204,7 +228,7 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     // system commits many such waits together, so that many pages stored at once take far less
     // time than the same pages stored a few at a time. So more threads run than compress at once.
     constexpr qsizetype kStoredAtOnce = 16;
-    std::counting_semaphore<> compressing(threads);
+    Slots compressing(threads);
     const auto work = [&] {
         // A page once taken is finished, so that it is either old or new.
         for (qsizetype i = 0; stopSignal() == 0 && (i = next++) < total;) {

@@ -71,7 +71,7 @@ PageFinder::PageFinder(QStringList extensions, const QString &skippedFolder)
 void PageFinder::addPath(const QString &path) {
     // A PATH that is missing or cannot be read is taken as a file: reading it reports why.
     if (isFolder(path))
-        walk(path, {}, QFileInfo(path).canonicalFilePath());
+        walk(path, {}, resolvedPath(path));
     else
         pages_.push_back({path, QFileInfo(path).fileName(), {}, {}});
 }
@@ -162,7 +162,7 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequ
         fileOf[i] = &file;
         if (file.names.empty()) file.links = linksOf(page.path);
         file.named = file.named || page.within.isEmpty();
-        const Name name{QFileInfo(page.path).canonicalFilePath(), i, isLink(page.path)};
+        const Name name{resolvedPath(page.path), i, isLink(page.path)};
         const auto same = std::find_if(file.names.begin(), file.names.end(), [&](const Name &n) {
             return !name.resolved.isEmpty() && n.resolved == name.resolved;
         });

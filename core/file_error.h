@@ -32,6 +32,9 @@ struct FileError {
         LinkedElsewhere,  // to be replaced alone, but the folder leaves only writing it in place
         TrimmedTooLarge,  // its compressed form would be beyond what the text area handles
         NameNotUtf8,      // a file name that text cannot hold as it is (from an old GBK system)
+        ReadOnlyFile,     // a file marked read-only (Windows' attribute)
+        ReservedName,     // a name Windows keeps for a device: CON, NUL, COM1, ...
+        PathTooLong,      // beyond the longest path the system takes
         Other,            // systemMessage names what the system reported
     };
 

@@ -76,6 +76,12 @@ QString fileErrorText(const FileError &error) {
             return QStringLiteral("压缩后会超过 %1 GiB").arg(kMaxDocumentSize >> 30);
         case Kind::NameNotUtf8:
             return QStringLiteral("文件名不是 UTF-8");
+        case Kind::ReadOnlyFile:
+            return QStringLiteral("文件是只读的");
+        case Kind::ReservedName:
+            return QStringLiteral("文件名是 Windows 保留的设备名");
+        case Kind::PathTooLong:
+            return QStringLiteral("路径太长");
         case Kind::Other:
             break;
     }

@@ -18,7 +18,8 @@
 // than any real page.
 inline constexpr qint64 kMaxDocumentSize = qint64{1} << 30;
 
-// Which file a file is, whatever name it is reached by: its device and its number there.
+// Which file a file is, whatever name it is reached by: its device and its number there (on
+// Windows, its volume's serial number and its file index).
 struct FileIdentity {
     quint64 device = 0;
     quint64 index = 0;
@@ -33,14 +34,14 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize);
 
 // A file as it was read: its bytes, the path it lies at with every link resolved, taken from the
 // open file itself, and which file it is.
-struct ReadFile {
+struct FileAsRead {
     QByteArray bytes;
     QString resolvedPath;
     FileIdentity identity;
 };
 
 // Reads a file as readRegularFile does, and tells where it really lies.
-Result<ReadFile> readResolvedFile(const QString &path, qint64 maxSize);
+Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize);
 
 // Reads standard input to its end, a pipe's included; more than maxSize bytes are refused as too
 // large.
@@ -94,6 +95,12 @@ struct TargetRule {
 // of it could be put back. What this cannot cover: a crash or power cut in the middle; a
 // copy-on-write file system where putting the old bytes back needs new space that is not there; a
 // device that fails a write after the space for it was reserved, in a file that cannot be read.
+//
+// On Windows the new file takes the old one's place through ReplaceFileW, which carries its access
+// control list over, and keeps whether it was hidden or a system file; a file marked read-only, a
+// file another program holds open for itself, a name that Windows keeps for a device and a path
+// beyond the longest it takes are refused before anything is made. Windows has no file-size limit,
+// and a new file belongs to whoever saves it.
 WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
                              const TargetRule &rule = {});
 

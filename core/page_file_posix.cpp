@@ -446,7 +446,7 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize) {
     return readToEnd(std::get<FileDescriptor>(opened).get(), status.st_size, maxSize);
 }
 
-Result<ReadFile> readResolvedFile(const QString &path, qint64 maxSize) {
+Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
     struct stat status {};
     auto opened = openRegularFile(path, maxSize, status);
     if (auto *error = std::get_if<FileError>(&opened)) return *error;
@@ -455,7 +455,7 @@ Result<ReadFile> readResolvedFile(const QString &path, qint64 maxSize) {
     if (!resolved) return FileError{FileError::Kind::Replaced, {}};
     auto bytes = readToEnd(fd, status.st_size, maxSize);
     if (auto *error = std::get_if<FileError>(&bytes)) return *error;
-    return ReadFile{std::get<QByteArray>(std::move(bytes)), *resolved, identityOf(status)};
+    return FileAsRead{std::get<QByteArray>(std::move(bytes)), *resolved, identityOf(status)};
 }
 
 Result<QByteArray> readStandardInput(qint64 maxSize) {

@@ -93,33 +93,17 @@ bool isCandidate(const char *p, const char *end) {
 }
 
 // Wide enough for one AVX2 step, which nearly every x86-64 processor of the last ten years has:
-// the look is made in both ways, and the one the processor can run is picked when the program
-// is loaded. Elsewhere the compiler makes two or four steps of each.
+// the look is made in both ways, and the one the processor can run is picked the first time a page
+// is looked at. Elsewhere the compiler makes two or four steps of each.
 constexpr qsizetype kWide = 32;
 using WideBytes = char __attribute__((vector_size(kWide)));
 using WideWords = std::uint64_t __attribute__((vector_size(kWide)));
 
-// The way is picked while the program is loaded, before ThreadSanitizer is set up, which does not
-// survive it: its builds take the plain way.
-#if defined(__SANITIZE_THREAD__)
-#define ZEREDIZ_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define ZEREDIZ_THREAD_SANITIZER 1
-#endif
-#endif
-
-#if defined(__x86_64__) && !defined(ZEREDIZ_THREAD_SANITIZER)
-#define ZEREDIZ_IN_AVX2_TOO __attribute__((target_clones("avx2", "default")))
-#else
-#define ZEREDIZ_IN_AVX2_TOO
-#endif
-
 // The first stretch of kWide bytes from p on that may start a candidate: one that holds a <
 // followed by p, l, x or te, or an e-s, in either case. Fewer than kWide + 2 bytes before end
-// are not looked at: it returns where they start.
-ZEREDIZ_IN_AVX2_TOO
-const char *nextMaybeCandidate(const char *p, const char *end) {
+// are not looked at: it returns where they start. Inlined into each way of the look, so that
+// each is compiled for its own instructions.
+[[gnu::always_inline]] inline const char *scanForCandidates(const char *p, const char *end) {
     for (; end - p >= kWide + 2; p += kWide) {
         WideBytes here, next, afterNext;
         std::memcpy(&here, p, kWide);
@@ -138,11 +122,35 @@ const char *nextMaybeCandidate(const char *p, const char *end) {
     return p;
 }
 
+using CandidateScan = const char *(*)(const char *p, const char *end);
+
+const char *scanPlainly(const char *p, const char *end) {
+    return scanForCandidates(p, end);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] const char *scanWithAvx2(const char *p, const char *end) {
+    return scanForCandidates(p, end);
+}
+#endif
+
+// The way of the look that this processor runs fastest, asked once.
+CandidateScan candidateScan() {
+    static const CandidateScan scan = [] {
+#if defined(__x86_64__)
+        if (__builtin_cpu_supports("avx2")) return &scanWithAvx2;
+#endif
+        return &scanPlainly;
+    }();
+    return scan;
+}
+
 // Whether a page may hold an element that preserves white space: where it names none of them
 // behind a < and says nothing of white-space, it has none.
 bool mayHoldPreservedContent(QByteArrayView page) {
     const char *const begin = page.data();
     const char *const end = begin + page.size();
+    const CandidateScan nextMaybeCandidate = candidateScan();
     for (const char *p = begin; p < end;) {
         p = nextMaybeCandidate(p, end);
         const char *const stop = end - p >= kWide + 2 ? p + kWide : end;

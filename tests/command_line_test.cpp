@@ -23,6 +23,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir dir_;
     QString startFolder_;
+    QString program_;  // whole, as the build names it without a drive on Windows
 };
 
 namespace {
@@ -52,6 +53,7 @@ void CommandLineTest::initTestCase() {
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(ZEREDIZ_VERSION));
     writeFile(dir_, QStringLiteral("page.htm"), "  <p>x</p>  \r\n");
     writeFile(dir_, QStringLiteral("-page.htm"), " dash ");
+    program_ = QFileInfo(QStringLiteral(ZEREDIZ_PROGRAM)).absoluteFilePath();
     // Relative file names are taken from here.
     startFolder_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir_.path()));
@@ -139,6 +141,25 @@ void CommandLineTest::startsAsAsked() {
     QCOMPARE(window.dialogs.startPaths, QStringList{inFolder(remembered, dir_)});
 }
 
+namespace {
+
+// Whether the program finds no display where the environment names none: not on Windows, which
+// always has one.
+bool displayMayBeMissing() {
+    const QByteArrayList names{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    QList<QByteArray> values;
+    for (const QByteArray &name : names) {
+        values.append(qgetenv(name.constData()));
+        qunsetenv(name.constData());
+    }
+    const bool missing = !hasDisplay();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        if (!values[i].isEmpty()) qputenv(names[i].constData(), values[i]);
+    return missing;
+}
+
+}  // namespace
+
 // The program itself, for what only it does: its exit status and what it prints where.
 void CommandLineTest::programExits_data() {
     QTest::addColumn<QStringList>("arguments");
@@ -160,6 +181,7 @@ void CommandLineTest::programExits_data() {
     QTest::newRow("two files without a display")
         << QStringList{QStringLiteral("a.htm"), QStringLiteral("b.htm")} << false << 2 << QString()
         << kOneLine;
+    if (!displayMayBeMissing()) return;
     QTest::newRow("no display") << QStringList() << false << 1 << QString() << noDisplay;
     QTest::newRow("no display, a file")
         << QStringList{QStringLiteral("page.htm")} << false << 1 << QString() << noDisplay;
@@ -181,7 +203,7 @@ void CommandLineTest::programExits() {
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(ZEREDIZ_PROGRAM), arguments);
+    program.start(program_, arguments);
     // Only a program that wrongly started its window would still run.
     if (!program.waitForFinished(60000)) {
         program.kill();

@@ -462,7 +462,7 @@ void OpenCommandTest::failureKeepsEverything() {
 }
 
 void OpenCommandTest::opensDroppedFile_data() {
-    QTest::addColumn<QStringList>("urls");  // %1 is the test's folder
+    QTest::addColumn<QStringList>("urls");  // %1 is the test's folder, as a URL's path has it
     QTest::addColumn<QString>("text");      // the drag's plain text
     QTest::addColumn<QString>("place");     // where on the window it is dropped
     QTest::addColumn<bool>("copyOffered");  // or only a move
@@ -534,7 +534,9 @@ void OpenCommandTest::opensDroppedFile() {
 
     QMimeData data;
     QList<QUrl> links;
-    for (const QString &url : urls) links.append(QUrl(inFolder(url)));
+    // A URL's path starts with a slash, before the drive too (file:///C:/...).
+    const QString urlFolder = QUrl::fromLocalFile(dir_.path()).path();
+    for (QString url : urls) links.append(QUrl(url.replace(QStringLiteral("%1"), urlFolder)));
     if (!links.isEmpty()) data.setUrls(links);
     if (!text.isEmpty()) data.setText(text);
     QWidget *target = place == u"menu bar"     ? window.form.menuBar()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/stat.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -34,8 +33,4 @@ inline QStringList tree(const QString &folder) {
     while (it.hasNext()) paths.append(it.next());
     paths.sort();
     return paths;
-}
-
-inline void setMode(const QString &path, mode_t mode) {
-    ::chmod(QFile::encodeName(path).constData(), mode);
 }

@@ -10,6 +10,11 @@
         <translation>文件夹</translation>
     </message>
     <message>
+        <source>File Folder</source>
+        <comment>Match Windows Explorer</comment>
+        <translation>文件夹</translation>
+    </message>
+    <message>
         <source>Drive</source>
         <translation>驱动器</translation>
     </message>

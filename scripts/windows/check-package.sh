@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks what package.sh made, under Wine: the zip's folder runs where it is unpacked, with no
-# DLL from anywhere else; the installer installs silently, registers the Start menu entry, the
+# Checks what package.sh made, under Wine: the zip's folder runs where it is unpacked, both
+# programs, with no DLL from anywhere else; the installer installs silently, registers the Start menu entry, the
 # 打开方式 entries and the uninstaller, and the installed program runs; the uninstaller then
 # leaves nothing of it behind. Usage: check-package.sh BUILD VERSION
 set -euo pipefail
@@ -29,6 +29,8 @@ runs() { wine "$1" --version | grep -q "$version" || fail "$1 --version does not
 
 (cd "$scratch" && unzip -q "$build/$name.zip")
 runs "$scratch/$name/zerediz-compress.exe"
+# The window program starts Qt's windows platform for that, which must load from the folder.
+runs "$scratch/$name/zerediz.exe"
 
 installed="$scratch/wine/drive_c/Program Files/Zerediz"
 start_menu="$scratch/wine/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zerediz.lnk"
@@ -36,6 +38,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zerediz'
 wine "$build/$name-setup.exe" /S
 wait_for_wine
 runs "$installed/zerediz-compress.exe"
+runs "$installed/zerediz.exe"
 [[ -e $start_menu ]] || fail "no Start menu entry"
 wine reg query "$uninstall_key" /v UninstallString | grep -q 'uninstall.exe' ||
     fail "no uninstaller among the installed apps"

@@ -10,9 +10,13 @@ source "$here/env.sh"
 # Qt's own texts, which are the same files on Windows.
 install_packages cmake ninja-build make g++ g++-mingw-w64-x86-64-posix mingw-w64-tools \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools qt6-translations-l10n \
-    wine64 nsis zip xz-utils fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
+    wine64 nsis zip xz-utils xvfb xauth fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
 "$here/qt.sh"
 "$here/icu.sh"
+# Qt's Chinese texts, where the programs and tests run from the build folder look for them
+# (package.sh puts them beside the programs it packs).
+mkdir -p "$qt_prefix/translations"
+ln -sf "$(/usr/lib/qt6/bin/qtpaths --query QT_INSTALL_TRANSLATIONS)/qtbase_zh_CN.qm" "$qt_prefix/translations/"
 
 if [[ ! -e $wine_prefix/.complete ]]; then
     echo "Making a Wine prefix in $wine_prefix"

@@ -20,6 +20,11 @@ export QT_FORCE_STDERR_LOGGING=${QT_FORCE_STDERR_LOGGING:-1}
 # Qt's offscreen platform on Windows reads fonts from one folder only; setup.sh gathers the ones
 # the Linux tests have there.
 export QT_QPA_FONTDIR=${QT_QPA_FONTDIR:-$(windows_path "$windows_cache/fonts")}
+# Wine names files in the character set of the locale: where LANG names one the system lacks (a
+# test runs under zh_CN.UTF-8, which a machine may not have), Chinese file names could not be made.
+export LC_CTYPE=${LC_CTYPE:-C.UTF-8}
+# Wine has no per-monitor DPI awareness, which Qt's Windows platform warns of on every start.
+export QT_LOGGING_RULES=${QT_LOGGING_RULES:-qt.qpa.windows.warning=false}
 # Wine keeps the QT_ variables of Linux from Windows programs, but passes WINEQT_X on as QT_X:
 # without this, QT_QPA_PLATFORM=offscreen would not reach a test.
 for variable in $(compgen -e); do

@@ -4,9 +4,9 @@
 #include "core/file_error_posix.h"
 #include "core/file_error_text.h"
 
-// What the user reads, in Chinese, for each failure the system reports, reading a file and
+// What the user reads, in Chinese, for each failure Linux reports (an errno), reading a file and
 // writing one.
-class FileErrorTest : public QObject {
+class FileErrorPosixTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -14,7 +14,7 @@ private Q_SLOTS:
     void explainsSystemErrors();
 };
 
-void FileErrorTest::explainsSystemErrors_data() {
+void FileErrorPosixTest::explainsSystemErrors_data() {
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("reading");
     QTest::addColumn<QString>("writing");
@@ -52,7 +52,7 @@ void FileErrorTest::explainsSystemErrors_data() {
     both("an error the system has no name for", 4095, QStringLiteral("系统错误（4095）"));
 }
 
-void FileErrorTest::explainsSystemErrors() {
+void FileErrorPosixTest::explainsSystemErrors() {
     QFETCH(int, error);
     QFETCH(QString, reading);
     QFETCH(QString, writing);
@@ -60,5 +60,5 @@ void FileErrorTest::explainsSystemErrors() {
     QCOMPARE(fileErrorText(writeErrorFromErrno(error)), writing);
 }
 
-QTEST_APPLESS_MAIN(FileErrorTest)
-#include "file_error_test.moc"
+QTEST_APPLESS_MAIN(FileErrorPosixTest)
+#include "file_error_posix_test.moc"

@@ -37,6 +37,10 @@ inline FileRights rightsOf(const QString &path) {
     return rights;
 }
 
+inline void setMode(const QString &path, mode_t mode) {
+    ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
 // Runs a command such as "setfacl -m u:daemon:rw" on the file at path; whether it worked.
 inline bool runOn(const QString &command, const QString &path) {
     QStringList arguments = command.split(u' ');
