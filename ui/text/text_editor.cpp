@@ -224,6 +224,9 @@ void TextEditor::paintEvent(QPaintEvent *event) {
     bool wider = false;
     for (qsizetype line = from; line < to; ++line) {
         const qreal top = qreal(line - first) * lineHeight;
+        // A glyph of a fallback font may reach beyond its line's box; kept inside it, a line looks
+        // the same whether it is drawn alone or with its neighbours.
+        painter.setClipRect(QRectF(0, top, viewport()->width(), lineHeight));
         const LineWindow &window = windowFor(line);
         const qsizetype textEnd = document_.lineTextEnd(line);
         window.draw(painter, originX, top, lineColours, selectionFrom, selectionTo,
@@ -234,6 +237,7 @@ void TextEditor::paintEvent(QPaintEvent *event) {
             wider = true;
         }
     }
+    painter.setClipping(false);
     if (wider) QTimer::singleShot(0, this, &TextEditor::updateScrollBars);
     if (caretShown_ && hasFocus() && !readOnly_) {
         const QRect caret = caretRect(this->caret());
