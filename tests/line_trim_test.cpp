@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include "byte_samples.h"
@@ -33,9 +34,10 @@ private Q_SLOTS:
     void loadsBigPages();
 };
 
-// The trim looks at sixteen bytes at a time. Each row is cut from a run of its unit at every start
-// and every length up to five blocks, so that each kind of byte meets every place in a block, in
-// the block before the end and at the very end; the input ends where its memory ends.
+// The trim looks at 16 or 32 bytes at a time, as wide as the processor takes, and the narrow
+// blocks must give what the wide ones give. Each row is cut from a run of its unit at every start
+// and every length up to five narrow blocks, so that each kind of byte meets every place in a
+// block, in the block before the end and at the very end; the input ends where its memory ends.
 void LineTrimTest::matchesReference_data() {
     QTest::addColumn<QByteArray>("unit");
 
@@ -74,21 +76,28 @@ void LineTrimTest::matchesReference_data() {
 void LineTrimTest::matchesReference() {
     QFETCH(QByteArray, unit);
     const QByteArray run = unit.repeated(80 / unit.size() + 2);
-    for (qsizetype start = 0; start < unit.size(); ++start) {
-        for (qsizetype length = 0; length <= 80; ++length) {
-            const QByteArray input = run.sliced(start, length);
-            const QByteArray trimmed = trimLines(ExactBytes(input).view());
-            QVERIFY2(trimmed == referenceTrim(input), input.toHex(' ').constData());
-            QVERIFY2(trimLines(ExactBytes(trimmed).view()) == trimmed,
-                     trimmed.toHex(' ').constData());
-            for (qsizetype middle = 0; middle <= length; ++middle) {
-                QVERIFY2(trimmedInPlace(input, middle) == trimmed,
-                         (input.toHex(' ') + " in place, from " + QByteArray::number(middle))
-                             .constData());
-                QVERIFY2(
-                    trimLines(ExactBytes(input).view(), lineStartNear(input, middle)) == trimmed,
-                    (input.toHex(' ') + " in two parts, from " + QByteArray::number(middle))
-                        .constData());
+    const auto widest = qScopeGuard([] { trimWith(ByteBlocks::Widest); });
+    for (const ByteBlocks blocks : {ByteBlocks::Narrow, ByteBlocks::Widest}) {
+        trimWith(blocks);
+        const QByteArray width = blocks == ByteBlocks::Narrow ? " (narrow)" : " (widest)";
+        for (qsizetype start = 0; start < unit.size(); ++start) {
+            for (qsizetype length = 0; length <= 80; ++length) {
+                const QByteArray input = run.sliced(start, length);
+                const QByteArray trimmed = trimLines(ExactBytes(input).view());
+                QVERIFY2(trimmed == referenceTrim(input), (input.toHex(' ') + width).constData());
+                QVERIFY2(trimLines(ExactBytes(trimmed).view()) == trimmed,
+                         (trimmed.toHex(' ') + width).constData());
+                for (qsizetype middle = 0; middle <= length; ++middle) {
+                    QVERIFY2(
+                        trimmedInPlace(input, middle) == trimmed,
+                        (input.toHex(' ') + " in place, from " + QByteArray::number(middle) + width)
+                            .constData());
+                    QVERIFY2(trimLines(ExactBytes(input).view(), lineStartNear(input, middle)) ==
+                                 trimmed,
+                             (input.toHex(' ') + " in two parts, from " +
+                              QByteArray::number(middle) + width)
+                                 .constData());
+                }
             }
         }
     }
