@@ -1,169 +1,58 @@
 #include "core/line_trim.h"
 
 #include <algorithm>
-#include <bit>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <limits>
 #include <vector>
 
 #include "core/byte_block.h"
+#include "core/line_trim_loops.h"
 #include "core/page_file.h"
 #include "core/preserved_content.h"
 
 namespace {
 
-// Lines of a page are short, so finding the ends of a line must cost few instructions per line,
-// not just per byte: the scans look at a block of bytes at a time.
-using byte_block::kSize;
+// The blocks every x86-64 processor takes.
+struct Sse2Block {
+    static constexpr qsizetype kSize = byte_block::kSize;
+    static constexpr unsigned kAll = byte_block::kAll;
+    [[gnu::always_inline]] static unsigned matches(const char *p, char byte) {
+        return byte_block::matches(p, byte);
+    }
+};
+
+template <Into into>
+TrimmedLines sse2Loop(const char *page, const char *p, const char *end, char *out,
+                      const ByteRange *first, const ByteRange *last) {
+    return trimLinesWith<into, Sse2Block>(page, p, end, out, first, last);
+}
+
+constexpr TrimLoops kSse2Loops{&sse2Loop<Into::OwnBuffer>, &sse2Loop<Into::SameBuffer>};
+
+std::atomic<ByteBlocks> blocksInUse = ByteBlocks::Widest;
+
+// The loops for the widest blocks this processor takes, asked once, unless the narrow ones are
+// asked for.
+const TrimLoops &trimLoops() {
+    static const TrimLoops &widest = __builtin_cpu_supports("avx2") ? avx2TrimLoops() : kSse2Loops;
+    return blocksInUse.load(std::memory_order_relaxed) == ByteBlocks::Widest ? widest : kSse2Loops;
+}
+
+// The loop of a width for a part of a page, with the page's preserved content.
+TrimmedLines trimPart(TrimLoops::Loop loop, const char *page, const char *from, const char *to,
+                      char *out, const std::vector<ByteRange> &ranges) {
+    return loop(page, from, to, out, ranges.data(), ranges.data() + ranges.size());
+}
 
 constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
-
-// The scans below are the inner loops of both ways of trimming and must be inlined into each.
-#define ZEREDIZ_INLINE [[gnu::always_inline]] inline
-
-ZEREDIZ_INLINE const char *skipSpaces(const char *p, const char *end) {
-    for (; end - p >= kSize; p += kSize) {
-        if (const unsigned others = ~byte_block::matches(p, ' ') & byte_block::kAll)
-            return p + std::countr_zero(others);
-    }
-    while (p < end && *p == ' ') ++p;
-    return p;
-}
-
-// Copies the bytes before the next CR or LF (or the end) to out, a block at a time: out has room
-// for the block that holds the line end, whose bytes behind it are overwritten later. Returns
-// where the copy stopped in the input; out is moved behind the copied bytes.
-ZEREDIZ_INLINE const char *copyToLineEnd(const char *p, const char *end, char *&out) {
-    for (; end - p >= kSize; p += kSize, out += kSize) {
-        std::memcpy(out, p, kSize);
-        if (const unsigned ends = byte_block::matches(p, '\r') | byte_block::matches(p, '\n')) {
-            const int length = std::countr_zero(ends);
-            out += length;
-            return p + length;
-        }
-    }
-    while (p < end && *p != '\r' && *p != '\n') *out++ = *p++;
-    return p;
-}
-
-// Where the next CR or LF from p is, or end.
-ZEREDIZ_INLINE const char *findLineEnd(const char *p, const char *end) {
-    for (; end - p >= kSize; p += kSize) {
-        if (const unsigned ends = byte_block::matches(p, '\r') | byte_block::matches(p, '\n'))
-            return p + std::countr_zero(ends);
-    }
-    while (p < end && *p != '\r' && *p != '\n') ++p;
-    return p;
-}
-
-// Where the bytes from first to end stop when the spaces at their end are left out.
-ZEREDIZ_INLINE const char *withoutTrailingSpaces(const char *first, const char *end) {
-    for (; end - first >= kSize; end -= kSize) {
-        if (const unsigned others = ~byte_block::matches(end - kSize, ' ') & byte_block::kAll)
-            return end - kSize + std::bit_width(others);
-    }
-    while (end > first && end[-1] == ' ') --end;
-    return end;
-}
-
-// A page without preserved content: every line loses the spaces at both of its ends.
-struct NothingPreserved {
-    bool covers(qsizetype) const { return false; }
-};
-
-// The preserved content of a page, asked about positions in increasing order. Most lines lie
-// before the next range, which one comparison tells.
-class PreservedRanges {
-public:
-    // Asked from a position on that lies behind the first passed ranges.
-    explicit PreservedRanges(const std::vector<ByteRange> &ranges, std::size_t passed = 0)
-        : next_(ranges.data() + passed), last_(ranges.data() + ranges.size()) {
-        take();
-    }
-
-    // How many ranges lie behind the positions asked about.
-    std::size_t passed(const std::vector<ByteRange> &ranges) const {
-        return std::size_t(next_ - ranges.data());
-    }
-
-    bool covers(qsizetype position) {
-        while (position >= range_.end) {
-            ++next_;
-            take();
-        }
-        return position >= range_.begin;
-    }
-
-private:
-    void take() {
-        constexpr qsizetype kNever = std::numeric_limits<qsizetype>::max();
-        range_ = next_ < last_ ? *next_ : ByteRange{kNever, kNever};
-    }
-
-    const ByteRange *next_;
-    const ByteRange *last_;
-    ByteRange range_;
-};
-
-struct TrimmedLines {
-    char *out;
-    const char *in;     // where the trim stopped: the end, or a lone CR that found no room
-    bool lastLineOpen;  // the input ended inside a line, which has no line end yet
-};
-
-// Where the trimmed lines go: to a buffer of their own, or over the input they come from, behind
-// the bytes still to be read.
-enum class Into { OwnBuffer, SameBuffer };
-
-// Trims the lines from p to end into out. A run of spaces at either end of a line lies wholly
-// inside or wholly outside preserved content, which starts behind a > and ends at a <; so where
-// its first space is tells for all of it. Positions count from page.
-//
-// In the same buffer, out never passes p: a line only loses bytes, and CR LF stays as long. A lone
-// CR gains a LF, which needs a byte that an earlier line gave up; where there is none, the trim
-// stops at that CR. A block copied ahead of the line end may overwrite input that is still to be
-// read, so blocks are copied only while out stays a block behind; nearer, the line is found first
-// and moved as a whole.
-template <Into into, typename Preserved>
-TrimmedLines trimLinesInto(const char *page, const char *p, const char *end, char *out,
-                           Preserved &preserved) {
-    while (p < end) {
-        char *const lineStart = out;
-        // Asked whether or not there are spaces, so that the answers, mostly no, are foreseeable.
-        const char *const first = preserved.covers(p - page) ? p : skipSpaces(p, end);
-        if (into == Into::OwnBuffer || first - out >= kSize) {
-            p = copyToLineEnd(first, end, out);
-        } else {
-            p = findLineEnd(first, end);
-            if (out != first) std::memmove(out, first, std::size_t(p - first));
-            out += p - first;
-        }
-        // The line's bytes now stand in the output as they were: the input may be overwritten.
-        const char *const trailing = withoutTrailingSpaces(lineStart, out);
-        if (!preserved.covers(first + (trailing - lineStart) - page))
-            out = lineStart + (trailing - lineStart);
-
-        if (p == end) return {out, p, true};
-        if (*p == '\n') {
-            *out++ = '\n';
-            ++p;
-            continue;
-        }
-        const bool crLf = p + 1 < end && p[1] == '\n';
-        if (into == Into::SameBuffer && !crLf && out + 2 > p + 1) return {out, p, false};
-        *out++ = '\r';
-        *out++ = '\n';
-        p += crLf ? 2 : 1;
-    }
-    return {out, p, false};
-}
 
 // Behind spaces, a mark stands at the start of the trimmed page, where it is one when the page is
 // opened again: so it is taken as one already, and the spaces go with the first line. Copies the
 // mark to out and answers where the page goes on, or answers p where there is no mark.
 const char *takeByteOrderMark(const char *p, const char *end, char *&out) {
-    const char *mark = skipSpaces(p, end);
+    const char *mark = skipSpaces<Sse2Block>(p, end);
     if (!QByteArrayView(mark, end).startsWith(kByteOrderMark)) return p;
     out = std::copy(mark, mark + kByteOrderMark.size(), out);
     return mark + kByteOrderMark.size();
@@ -178,6 +67,21 @@ char *endLastLine(char *out, bool linesEndWithLf) {
 
 // Below this size a second thread costs more than it saves.
 constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+
+// Copies length bytes from from to to, which lies below it; where the two do not overlap, a big
+// copy is made in two halves at once.
+void moveDown(char *to, const char *from, qsizetype length) {
+    if (length < kTwoCoresFrom || to + length > from) {
+        std::memmove(to, from, std::size_t(length));
+        return;
+    }
+    const qsizetype half = length / 2;
+    auto second = std::async(std::launch::async | std::launch::deferred, [=] {
+        std::memcpy(to + half, from + half, std::size_t(length - half));
+    });
+    std::memcpy(to, from, std::size_t(half));
+    second.get();
+}
 
 // One part of a page, from a line start to the next part or the end, trimmed in the page's buffer
 // as trimLinesInPlace says: its result grows from the part's start, or, once a lone CR found no
@@ -214,14 +118,11 @@ private:
     // Trims from where the part was read to into out, and answers where the output ends.
     template <Into into>
     char *trimFrom(char *out) {
-        TrimmedLines trimmed;
-        if (ranges_.empty()) {
-            NothingPreserved preserved;
-            trimmed = trimLinesInto<into>(page_, page_ + read_, page_ + end_, out, preserved);
-        } else {
-            PreservedRanges preserved(ranges_);
-            trimmed = trimLinesInto<into>(page_, page_ + read_, page_ + end_, out, preserved);
-        }
+        const TrimLoops &loops = trimLoops();
+        const TrimLoops::Loop loop =
+            into == Into::OwnBuffer ? loops.intoOwnBuffer : loops.intoSameBuffer;
+        const TrimmedLines trimmed =
+            trimPart(loop, page_, page_ + read_, page_ + end_, out, ranges_);
         read_ = trimmed.in - page_;
         lastLineOpen_ = trimmed.lastLineOpen;
         return trimmed.out;
@@ -262,25 +163,20 @@ QByteArray trimLines(QByteArrayView input, qsizetype middle) {
 
     const char *const p = takeByteOrderMark(page, half, out);
     const std::vector<ByteRange> ranges = preservedContent(input);
-    const auto trimPart = [&](const char *from, const char *to, char *into) {
-        if (ranges.empty()) {
-            NothingPreserved preserved;
-            return trimLinesInto<Into::OwnBuffer>(page, from, to, into, preserved);
-        }
-        PreservedRanges preserved(ranges);
-        return trimLinesInto<Into::OwnBuffer>(page, from, to, into, preserved);
-    };
+    const TrimLoops::Loop loop = trimLoops().intoOwnBuffer;
     // A small page is trimmed part after part. Where no thread can be had, the second part is
     // trimmed when get() asks for it.
     const auto policy = input.size() < kTwoCoresFrom ? std::launch::deferred
                                                      : std::launch::async | std::launch::deferred;
-    auto second = std::async(policy, [&] { return trimPart(half, end, secondOut); });
-    const TrimmedLines first = trimPart(p, half, out);
+    auto second =
+        std::async(policy, [&] { return trimPart(loop, page, half, end, secondOut, ranges); });
+    const TrimmedLines first = trimPart(loop, page, p, half, out, ranges);
     const TrimmedLines rest = second.get();
     out = first.out;
     bool lastLineOpen = first.lastLineOpen;
     if (half < end) {
-        out = std::copy(secondOut, rest.out, out);
+        moveDown(out, secondOut, rest.out - secondOut);
+        out += rest.out - secondOut;
         lastLineOpen = rest.lastLineOpen;
     }
     if (lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
@@ -336,10 +232,14 @@ QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
 
 qsizetype lineStartNear(QByteArrayView page, qsizetype position) {
     const char *const end = page.data() + page.size();
-    const char *lineEnd = findLineEnd(page.data() + position, end);
+    const char *lineEnd = findLineEnd<Sse2Block>(page.data() + position, end);
     // Behind a CR, the line starts behind the LF that may follow it.
     if (lineEnd < end && *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ++lineEnd;
     return lineEnd < end ? lineEnd + 1 - page.data() : page.size();
+}
+
+void trimWith(ByteBlocks blocks) {
+    blocksInUse = blocks;
 }
 
 bool endsLinesWithLf(QByteArrayView page) {

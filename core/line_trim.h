@@ -36,5 +36,10 @@ QByteArray trimLinesInPlace(QByteArray page);
 // whatever the page's size.
 QByteArray trimLinesInPlace(QByteArray page, qsizetype middle);
 
+// The trim reads the page in the widest blocks of bytes that the processor takes; the narrow ones,
+// which every x86-64 processor takes, give the same, which the tests compare.
+enum class ByteBlocks { Widest, Narrow };
+void trimWith(ByteBlocks blocks);
+
 // Where the first line that starts at position or behind it starts, or the page's end.
 qsizetype lineStartNear(QByteArrayView page, qsizetype position);

@@ -146,14 +146,18 @@ CandidateScan candidateScan() {
 }
 
 // Whether a page may hold an element that preserves white space: where it names none of them
-// behind a < and says nothing of white-space, it has none.
-bool mayHoldPreservedContent(QByteArrayView page) {
+// behind a < and says nothing of white-space, it has none. Looks at the places from from to to,
+// reading on behind to where a name starts before it.
+bool mayHoldPreservedContent(QByteArrayView page, qsizetype from, qsizetype to) {
     const char *const begin = page.data();
     const char *const end = begin + page.size();
+    const char *const last = begin + to;
+    // The stretches looked at in one step, the last one reaching behind to.
+    const char *const limit = end - last > kWide + 2 ? last + kWide + 2 : end;
     const CandidateScan nextMaybeCandidate = candidateScan();
-    for (const char *p = begin; p < end;) {
-        p = nextMaybeCandidate(p, end);
-        const char *const stop = end - p >= kWide + 2 ? p + kWide : end;
+    for (const char *p = begin + from; p < last;) {
+        p = nextMaybeCandidate(p, limit);
+        const char *const stop = limit - p >= kWide + 2 ? p + kWide : limit;
         for (; p < stop; ++p) {
             // An "e-s" stands four bytes into white-space.
             if (isCandidate(p, end) || (p - begin >= 4 && isCandidate(p - 4, end))) return true;
@@ -448,16 +452,24 @@ private:
 }  // namespace
 
 std::vector<ByteRange> preservedContent(QByteArrayView page) {
-    if (!mayHoldPreservedContent(page)) return {};
     // Below this size a second thread costs more than it saves.
     constexpr qsizetype kHalvedFrom = qsizetype{4} << 20;
-    if (page.size() < kHalvedFrom) return Finder(page).readToEnd(page.data());
+    if (page.size() < kHalvedFrom) {
+        if (!mayHoldPreservedContent(page, 0, page.size())) return {};
+        return Finder(page).readToEnd(page.data());
+    }
 
-    // A big page is read in two halves at once: the second from its middle, as if that were in
-    // text outside preserved content, which it mostly is. Where the reading of the first half
-    // finds it is not, that reading goes on to the end, and the second is not used.
-    const char *const middle = page.data() + page.size() / 2;
+    // A big page is looked at and read in two halves at once: the second from its middle, as if
+    // that were in text outside preserved content, which it mostly is. Where the reading of the
+    // first half finds it is not, that reading goes on to the end, and the second is not used.
     // Where no thread can be had, the second half is read when get() asks for it.
+    const qsizetype half = page.size() / 2;
+    const char *const middle = page.data() + half;
+    auto mayHoldSecond = std::async(std::launch::async | std::launch::deferred, [page, half] {
+        return mayHoldPreservedContent(page, half, page.size());
+    });
+    const bool mayHoldFirst = mayHoldPreservedContent(page, 0, half);
+    if (!mayHoldSecond.get() && !mayHoldFirst) return {};
     auto secondHalf = std::async(std::launch::async | std::launch::deferred,
                                  [page, middle] { return Finder(page).readToEnd(middle); });
     Finder first(page);

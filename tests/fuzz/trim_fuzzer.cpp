@@ -5,9 +5,10 @@
 #include "core/line_trim.h"
 #include "fuzz_rule.h"
 
-// The block-wise trim gives what the plain one gives, for any bytes, and so does the trim in the
-// page's own buffer; the input ends where its memory ends, so a read past it stops the run. A
-// trimmed page trims to itself, as a saved page that is opened again must.
+// The block-wise trim gives what the plain one gives, for any bytes, on the widest blocks the
+// processor takes and on the narrow ones, and so does the trim in the page's own buffer; the input
+// ends where its memory ends, so a read past it stops the run. A trimmed page trims to itself, as a
+// saved page that is opened again must.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const QByteArrayView input(data, static_cast<qsizetype>(size));
     const QByteArray trimmed = trimLines(input);
@@ -21,5 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // And in two parts in a buffer of its own, as a big page is trimmed on two cores.
     const QByteArray inParts = trimLines(input, lineStartNear(input, input.size() / 3));
     require(inParts == trimmed, input, "trimLines in two parts", "differs from trimLines");
+    // The narrow blocks, which processors without the wide ones take, give the same.
+    trimWith(ByteBlocks::Narrow);
+    const QByteArray narrow = trimLines(input);
+    const QByteArray narrowInPlace =
+        trimLinesInPlace(input.toByteArray(), lineStartNear(input, input.size() / 2));
+    trimWith(ByteBlocks::Widest);
+    require(narrow == trimmed, input, "trimLines on narrow blocks", "differs from trimLines");
+    require(narrowInPlace == trimmed, input, "trimLinesInPlace on narrow blocks",
+            "differs from trimLines");
     return 0;
 }
