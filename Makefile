@@ -94,7 +94,7 @@ fuzz: setup build-fuzz/CMakeCache.txt
 windows-setup:
 	@scripts/windows/setup.sh
 
-$(WINDOWS_BUILD)/CMakeCache.txt: | windows-setup
+$(WINDOWS_BUILD)/CMakeCache.txt: scripts/windows/configure.sh scripts/windows/env.sh | windows-setup
 	scripts/windows/configure.sh . $(WINDOWS_BUILD) $(CONFIGURE)
 
 windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt

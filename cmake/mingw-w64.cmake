@@ -8,13 +8,14 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-# ICU for Windows lives in the cache beside Qt; only Windows libraries and headers may be found.
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${ZEREDIZ_ICU_ROOT})
+# ICU and simdjson for Windows live in the cache beside Qt; only Windows libraries and headers may
+# be found.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${ZEREDIZ_ICU_ROOT} ${ZEREDIZ_SIMDJSON_ROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZEREDIZ_ICU_ROOT)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZEREDIZ_ICU_ROOT ZEREDIZ_SIMDJSON_ROOT)
 
 # ctest and custom commands start the programs under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows/wine-run.sh)

@@ -1,13 +1,15 @@
 # Sourced by the scripts beside it: where the Windows build keeps what it makes outside the
 # repository, and how it installs Debian packages and fetches Debian's sources.
 
-# Qt, ICU and the Wine prefix take long to make and are the same for every work tree, so they
+# Qt, ICU, simdjson and the Wine prefix take long to make and are the same for every work tree, so they
 # live in the user's cache rather than in a build folder that `make clean` empties.
 windows_cache=${ZEREDIZ_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerediz/windows}
 qt_version=6.4.2
 icu_version=72.1
+simdjson_version=3.0.1
 qt_prefix=$windows_cache/qt-$qt_version-mingw-w64
 icu_prefix=$windows_cache/icu-$icu_version-mingw-w64
+simdjson_prefix=$windows_cache/simdjson-$simdjson_version-mingw-w64
 wine_prefix=$windows_cache/wine
 
 # A prebuilt copy of what a script makes, beside the repository in ../shared/windows/, saves its

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs and makes what cross-building Zerediz for Windows, packing it and testing it under Wine
-# need, where any of it is missing: Debian's packages, then Qt and ICU for Windows and a Wine
-# prefix, all three in the cache (see env.sh).
+# need, where any of it is missing: Debian's packages, then Qt, ICU and simdjson for Windows and a
+# Wine prefix, all in the cache (see env.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
@@ -13,6 +13,7 @@ install_packages cmake ninja-build make g++ g++-mingw-w64-x86-64-posix mingw-w64
     wine64 nsis zip xz-utils xvfb xauth fonts-dejavu-core fonts-wqy-microhei fonts-arphic-uming
 "$here/qt.sh"
 "$here/icu.sh"
+"$here/simdjson.sh"
 # Qt's Chinese texts, where the programs and tests run from the build folder look for them
 # (package.sh puts them beside the programs it packs).
 mkdir -p "$qt_prefix/translations"
