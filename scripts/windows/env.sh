@@ -54,3 +54,17 @@ fetch_debian_source() {
     apt-get source --download-only "$1" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true
     ls ./"$1"_*.dsc >/dev/null
 }
+
+# Runs a command with its output going to $log, which is shown only when the command fails: the
+# compilers' warnings about other projects' code are not ours to act on.
+quietly() { "$@" >>"$log" 2>&1 || { tail -n 40 "$log"; return 1; }; }
+
+# Makes a fresh work folder for building Debian's source package $1 ($work, the current folder
+# from then on, with its $log) and unpacks the source into src/ there.
+unpack_debian_source() {
+    work=$windows_cache/work/$1
+    rm -rf "$work" && mkdir -p "$work" && cd "$work"
+    log=$work/build.log
+    quietly fetch_debian_source "$1"
+    quietly dpkg-source --no-check -x "$1"_*.dsc src
+}

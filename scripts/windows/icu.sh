@@ -16,14 +16,7 @@ fi
 
 install_packages g++ make python3 dpkg-dev icu-devtools g++-mingw-w64-x86-64-posix mingw-w64-tools
 echo "Building ICU $icu_version for Windows into $icu_prefix (a few minutes)"
-work=$windows_cache/work/icu
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
-log=$work/build.log
-# The compilers' warnings about ICU's code are not ours to act on: they go to the log, shown
-# only when a step fails.
-quietly() { "$@" >>"$log" 2>&1 || { tail -n 40 "$log"; return 1; }; }
-quietly fetch_debian_source icu
-quietly dpkg-source --no-check -x icu_*.dsc src
+unpack_debian_source icu
 jobs=$(nproc)
 configure_flags=(--disable-extras --disable-samples --disable-tests --disable-icuio
     --disable-layoutex --enable-shared --disable-static CFLAGS=-O2 CXXFLAGS=-O2)

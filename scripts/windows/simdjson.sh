@@ -9,14 +9,7 @@ source "$here/env.sh"
 
 install_packages cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix
 echo "Building simdjson $simdjson_version for Windows into $simdjson_prefix"
-work=$windows_cache/work/simdjson
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
-log=$work/build.log
-# The compilers' warnings about simdjson's code are not ours to act on: they go to the log, shown
-# only when a step fails.
-quietly() { "$@" >>"$log" 2>&1 || { tail -n 40 "$log"; return 1; }; }
-quietly fetch_debian_source simdjson
-quietly dpkg-source --no-check -x simdjson_*.dsc src
+unpack_debian_source simdjson
 rm -rf "$simdjson_prefix"
 quietly cmake -S src -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$here/../../cmake/mingw-w64.cmake" \
