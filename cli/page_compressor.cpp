@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -140,52 +141,64 @@ bool holds(const QString &path, const QByteArray &bytes) {
     return held && *held == bytes;
 }
 
-// Writes the compressed bytes of a page through the window's writer: in place, into the file that
-// was read; elsewhere, unless the target holds exactly these bytes already, so that it keeps its
-// time stamp. Standard output is always written. A run writes many pages into few folders, so each
-// folder is synced once at its end rather than behind every page.
-Result<Stored> storeBytes(const PageJob &job, const CompressedPage &page) {
+// Storing a page, begun: done already (written to standard output, found in place, or failed), or
+// its file on the way to the disk.
+using StoreStart = std::variant<Result<Stored>, StartedWrite>;
+
+// Starts writing the compressed bytes of a page through the window's writer: in place, into the
+// file that was read; elsewhere, unless the target holds exactly these bytes already, so that it
+// keeps its time stamp. Standard output is always written. A run writes many pages into few
+// folders, so each folder is synced once at its end rather than behind every page.
+StoreStart startStoring(const PageJob &job, const CompressedPage &page) {
     using Output = CompressRequest::Output;
     TargetRule rule;
     rule.syncFolder = false;
     if (job.output == Output::InPlace) {
         rule.readAs = page.identity;
         rule.nameAlone = job.nameAlone;
-        return storedBy(writeRegularFile(page.resolvedPath, page.bytes, rule));
+        return startWrite(page.resolvedPath, page.bytes, rule);
     }
     if (job.target == u'-') {
         const Result<Done> written = writeStandardOutput(page.bytes);
-        if (const auto *error = std::get_if<FileError>(&written)) return *error;
-        return Stored{true, {}, {}};
+        if (const auto *error = std::get_if<FileError>(&written)) return Result<Stored>(*error);
+        return Result<Stored>(Stored{true, {}, {}});
     }
-    if (holds(job.target, page.bytes)) return Stored{};
+    if (holds(job.target, page.bytes)) return Result<Stored>(Stored{});
     if (job.output == Output::Mirror) {
         const Result<Done> made = makeFolders(QFileInfo(job.target).path());
-        if (const auto *error = std::get_if<FileError>(&made)) return *error;
+        if (const auto *error = std::get_if<FileError>(&made)) return Result<Stored>(*error);
     }
-    return storedBy(writeRegularFile(job.target, page.bytes, rule));
+    return startWrite(job.target, page.bytes, rule);
 }
 
-// Stores a compressed page where its job says: mostly waiting for the disk. The outcome is the
-// one compressing left, with what was written and a word on what its file lost; or a failure.
-PageOutcome storePage(const PageJob &job, const CompressedPage &page) {
-    if (page.outcome.failure || !page.store) return page.outcome;
+// Waits for what storing a page began: mostly for the disk.
+Result<Stored> finishStoring(StoreStart started) {
+    if (auto *done = std::get_if<Result<Stored>>(&started)) return std::move(*done);
+    return storedBy(finishWrite(std::get<StartedWrite>(std::move(started))));
+}
+
+// The outcome of storing a page: the one compressing left, with what was written and a word on
+// what its file lost; or a failure.
+PageOutcome storedOutcome(const PageJob &job, const CompressedPage &page,
+                          const Result<Stored> &stored) {
     const QString &target =
         job.output == CompressRequest::Output::InPlace ? job.source : job.target;
-    try {
-        const auto stored = storeBytes(job, page);
-        if (const auto *error = std::get_if<FileError>(&stored))
-            return failure(PageFailure::Step::Save, target, *error);
-        const Stored &done = std::get<Stored>(stored);
-        PageOutcome outcome = page.outcome;
-        outcome.written = done.written;
-        outcome.unsyncedFolder = done.unsyncedFolder;
-        outcome.lostAttributes = done.lostAttributes;
-        return outcome;
-    } catch (const std::bad_alloc &) {
-        return outOfMemory(job);
-    }
+    if (const auto *error = std::get_if<FileError>(&stored))
+        return failure(PageFailure::Step::Save, target, *error);
+    const Stored &done = std::get<Stored>(stored);
+    PageOutcome outcome = page.outcome;
+    outcome.written = done.written;
+    outcome.unsyncedFolder = done.unsyncedFolder;
+    outcome.lostAttributes = done.lostAttributes;
+    return outcome;
 }
+
+// A page whose storing has begun, to be finished in turn.
+struct PageInFlight {
+    qsizetype index;
+    CompressedPage page;  // its bytes stay where they are while they are written
+    StoreStart store;
+};
 
 // At most a given number of holders at a time. std::counting_semaphore would do, but GCC 12's can
 // miss a release where the system has no futex (mingw-w64), and a worker then waits for ever.
@@ -221,28 +234,71 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     std::vector<std::optional<PageOutcome>> outcomes(jobs.size());  // guarded by mutex
     qsizetype done = 0;                                             // guarded by mutex
     qsizetype working = 0;                                          // guarded by mutex
+    std::deque<PageInFlight> inFlight;  // guarded by mutex, oldest first
+    qsizetype bytesInFlight = 0;        // guarded by mutex
     std::atomic<qsizetype> next = 0;
 
     // Reading and trimming keep a core busy, so no more pages than asked for are compressed at a
     // time. Storing a page mostly waits until its bytes are on the disk, and a journalling file
     // system commits many such waits together, so that many pages stored at once take far less
-    // time than the same pages stored a few at a time. So more threads run than compress at once.
+    // time than the same pages stored a few at a time. So more threads run than compress at once,
+    // and each page's way to the disk starts as soon as it is written, long before its writer
+    // waits for it: the oldest pages are finished only once more than a window of them, by count
+    // and by size, are on their way.
     constexpr qsizetype kStoredAtOnce = 16;
+    constexpr qsizetype kMostInFlight = 64;
+    constexpr qsizetype kMostBytesInFlight = qsizetype{64} << 20;
     Slots compressing(threads);
+    const auto record = [&](qsizetype index, PageOutcome outcome) {
+        {
+            const std::lock_guard lock(mutex);
+            outcomes[index] = std::move(outcome);
+            ++done;
+        }
+        finished.notify_one();
+    };
+    const auto finish = [&](PageInFlight page) {
+        const PageJob &job = jobs[page.index];
+        try {
+            const Result<Stored> stored = finishStoring(std::move(page.store));
+            record(page.index, storedOutcome(job, page.page, stored));
+        } catch (const std::bad_alloc &) {
+            record(page.index, outOfMemory(job));
+        }
+    };
+    // Takes the oldest pages in flight while there are too many of them, or all of them.
+    const auto takeOldest = [&](bool all) {
+        std::vector<PageInFlight> taken;
+        const std::lock_guard lock(mutex);
+        while (!inFlight.empty() && (all || qsizetype(inFlight.size()) > kMostInFlight ||
+                                     bytesInFlight > kMostBytesInFlight)) {
+            bytesInFlight -= inFlight.front().page.bytes.size();
+            taken.push_back(std::move(inFlight.front()));
+            inFlight.pop_front();
+        }
+        return taken;
+    };
     const auto work = [&] {
         // A page once taken is finished, so that it is either old or new.
         for (qsizetype i = 0; stopSignal() == 0 && (i = next++) < total;) {
             compressing.acquire();
             CompressedPage page = compressPage(jobs[i]);
             compressing.release();
-            PageOutcome outcome = storePage(jobs[i], page);
-            {
-                const std::lock_guard lock(mutex);
-                outcomes[i] = std::move(outcome);
-                ++done;
+            if (page.outcome.failure || !page.store) {
+                record(i, std::move(page.outcome));
+                continue;
             }
-            finished.notify_one();
+            try {
+                StoreStart store = startStoring(jobs[i], page);
+                const std::lock_guard lock(mutex);
+                bytesInFlight += page.bytes.size();
+                inFlight.push_back({i, std::move(page), std::move(store)});
+            } catch (const std::bad_alloc &) {
+                record(i, outOfMemory(jobs[i]));
+            }
+            for (PageInFlight &oldest : takeOldest(false)) finish(std::move(oldest));
         }
+        for (PageInFlight &oldest : takeOldest(true)) finish(std::move(oldest));
         {
             const std::lock_guard lock(mutex);
             --working;

@@ -13,6 +13,10 @@ static_assert(kTemporarySuffixLength == qsizetype(sizeof kTemporaryMark - 1) + k
 
 }  // namespace
 
+WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
+    return finishWrite(startWrite(path, bytes, rule));
+}
+
 QString temporaryNameSuffix() {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 #include "core/file_error.h"
@@ -103,6 +104,32 @@ struct TargetRule {
 // and a new file belongs to whoever saves it.
 WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
                              const TargetRule &rule = {});
+
+// A write as writeRegularFile makes it, in two steps, so that a caller writing many files can
+// have the disk take many of them at once: startWrite does everything up to the wait for the new
+// file's bytes to reach the disk, and starts their way there where the system lets it;
+// finishWrite waits for them and puts the file in place, and answers what writeRegularFile would
+// have, each failure charged to its own file. A write that needs no wait (in place, or failed) is
+// done by startWrite already. bytes must stay where they are until the write is finished; a write
+// never finished leaves no temporary file.
+class StartedWrite {
+public:
+    struct Steps;  // how far the platform's writer got, and what it holds to go on
+
+    explicit StartedWrite(WriteResult done);
+    explicit StartedWrite(std::unique_ptr<Steps> steps);
+    StartedWrite(StartedWrite &&) noexcept;
+    StartedWrite &operator=(StartedWrite &&) noexcept;
+    ~StartedWrite();
+
+private:
+    friend WriteResult finishWrite(StartedWrite write);
+    std::optional<WriteResult> done_;
+    std::unique_ptr<Steps> steps_;
+};
+
+StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule = {});
+WriteResult finishWrite(StartedWrite write);
 
 // Makes the renames in the folder at path survive a power cut, and says why that failed.
 Result<Done> syncFolder(const QString &path);

@@ -335,59 +335,102 @@ WriteResult writeInPlace(const Target &target, QByteArrayView bytes, const Targe
     return Written{};
 }
 
-// Writes a new file beside the target and renames it over the target once every byte is on the
-// disk, each step checked, the last write and the close included.
-WriteResult replaceAtomically(const Target &target, QByteArrayView bytes, const TargetRule &rule) {
-    const QFileInfo info(target.path);
-    const FileDescriptor folder(openFolder(info.absolutePath()));
-    if (folder.get() < 0) return writeErrorFromErrno(errno);
-    const QByteArray name = QFile::encodeName(info.fileName());
-    TemporaryFile file(folder.get());
-    // Until it has the old file's rights, a new file is its writer's alone.
-    if (const auto created = file.create(name, target.exists() ? 0600 : 0666); failed(created))
-        return std::get<FileError>(created);
+}  // namespace
 
+// A new file beside the target, written, on its way to the disk.
+struct StartedWrite::Steps {
+    Steps(Target target, QByteArrayView bytes, const TargetRule &rule, FileDescriptor folder)
+        : target(std::move(target)),
+          bytes(bytes),
+          rule(rule),
+          folder(std::move(folder)),
+          file(this->folder.get()) {}
+
+    Target target;
+    QByteArrayView bytes;
+    TargetRule rule;
+    QString folderPath;
+    QByteArray name;
+    FileDescriptor folder;
+    TemporaryFile file;  // removed with the steps unless it took the target's place
     Written written;
-    if (target.exists()) {
+};
+
+StartedWrite::StartedWrite(WriteResult done) : done_(std::move(done)) {}
+StartedWrite::StartedWrite(std::unique_ptr<Steps> steps) : steps_(std::move(steps)) {}
+StartedWrite::StartedWrite(StartedWrite &&) noexcept = default;
+StartedWrite &StartedWrite::operator=(StartedWrite &&) noexcept = default;
+StartedWrite::~StartedWrite() = default;
+
+namespace {
+
+// Writes a new file beside the target, and starts its bytes on their way to the disk; the rest of
+// the replacement is finishReplacing's.
+StartedWrite startReplacing(Target target, QByteArrayView bytes, const TargetRule &rule) {
+    const QFileInfo info(target.path);
+    FileDescriptor folder(openFolder(info.absolutePath()));
+    if (folder.get() < 0) return StartedWrite(writeErrorFromErrno(errno));
+    auto steps =
+        std::make_unique<StartedWrite::Steps>(std::move(target), bytes, rule, std::move(folder));
+    steps->folderPath = info.absolutePath();
+    steps->name = QFile::encodeName(info.fileName());
+    const Target &old = steps->target;
+    TemporaryFile &file = steps->file;
+    // Until it has the old file's rights, a new file is its writer's alone.
+    if (const auto created = file.create(steps->name, old.exists() ? 0600 : 0666); failed(created))
+        return StartedWrite(std::get<FileError>(created));
+
+    if (old.exists()) {
         // Belonging to someone else than the old file did, the old file's owner might lose it,
         // and another group gain it.
-        if (failed(takeOwner(file.get(), target.status))) {
+        if (failed(takeOwner(file.get(), old.status))) {
             file.remove();
-            return writeInPlace(target, bytes, rule);
+            return StartedWrite(writeInPlace(old, bytes, rule));
         }
-        auto copied = copyAttributes(target.file.get(), target.status, file.get());
-        if (const auto *error = std::get_if<FileError>(&copied)) return *error;
-        written.lostAttributes = std::get<QList<LostAttribute>>(std::move(copied));
+        auto copied = copyAttributes(old.file.get(), old.status, file.get());
+        if (const auto *error = std::get_if<FileError>(&copied)) return StartedWrite(*error);
+        steps->written.lostAttributes = std::get<QList<LostAttribute>>(std::move(copied));
     }
 
-    Result<Done> stored = writeAllAt(file.get(), bytes, 0);
+    const Result<Done> stored = writeAllAt(file.get(), bytes, 0);
+    if (const auto *error = std::get_if<FileError>(&stored)) return StartedWrite(*error);
+    // Only a hint: the sync that finishing makes waits for the bytes and reports what failed.
+    ::sync_file_range(file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    return StartedWrite(std::move(steps));
+}
+
+// Renames the new file over the target once every byte is on the disk, each step checked, the
+// last write and the close included.
+WriteResult finishReplacing(StartedWrite::Steps &steps) {
+    const Target &target = steps.target;
+    TemporaryFile &file = steps.file;
     // Some file systems report a full disk only when the data reaches it, some only on close.
-    if (!failed(stored)) stored = syncData(file.get());
+    Result<Done> stored = syncData(file.get());
     if (!failed(stored)) stored = file.close();
     if (const auto *error = std::get_if<FileError>(&stored)) return *error;
 
-    if (rule.readAs) {
+    if (steps.rule.readAs) {
         struct stat now {};
-        if (::fstatat(folder.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-            identityOf(now) != *rule.readAs)
+        if (::fstatat(steps.folder.get(), steps.name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+            identityOf(now) != *steps.rule.readAs)
             return FileError{FileError::Kind::Replaced, {}};
     }
-    const Result<Done> renamed = file.replace(name);
+    const Result<Done> renamed = file.replace(steps.name);
     if (const auto *error = std::get_if<FileError>(&renamed)) {
         // A file mounted in its own place cannot be renamed over (EBUSY), only written.
         if (error->kind != FileError::Kind::InUse || !target.exists()) return *error;
         file.remove();
-        return writeInPlace(target, bytes, rule);
+        return writeInPlace(target, steps.bytes, steps.rule);
     }
     // Renamed, the new file is the target already: a folder that did not reach the disk is
     // reported all the same, since the save is not kept until it does.
-    if (!rule.syncFolder) {
-        written.unsyncedFolder = info.absolutePath();
-        return written;
+    if (!steps.rule.syncFolder) {
+        steps.written.unsyncedFolder = steps.folderPath;
+        return steps.written;
     }
-    const Result<Done> synced = syncOpenFolder(folder.get());
+    const Result<Done> synced = syncOpenFolder(steps.folder.get());
     if (const auto *error = std::get_if<FileError>(&synced)) return *error;
-    return written;
+    return steps.written;
 }
 
 // Reads what an open descriptor holds from its position to its end, a pipe's included; more than
@@ -423,19 +466,24 @@ Result<Done> syncFolder(const QString &path) {
     return syncOpenFolder(folder.get());
 }
 
-WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
-    if (path.isEmpty()) return FileError{FileError::Kind::FolderMissing, {}};
+StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
+    if (path.isEmpty()) return StartedWrite(FileError{FileError::Kind::FolderMissing, {}});
     auto opened = openTarget(path);
-    if (const auto *error = std::get_if<FileError>(&opened)) return *error;
-    const Target &target = std::get<Target>(opened);
+    if (const auto *error = std::get_if<FileError>(&opened)) return StartedWrite(*error);
+    Target &target = std::get<Target>(opened);
     if (rule.readAs && (!target.exists() || identityOf(target.status) != *rule.readAs))
-        return FileError{FileError::Kind::Replaced, {}};
+        return StartedWrite(FileError{FileError::Kind::Replaced, {}});
 
     // A file of several names is written through them all, unless this name is to go alone.
     const bool linked = target.exists() && target.status.st_nlink > 1;
     if (!target.exists() || (folderTakesNewFiles(target.path) && (!linked || rule.nameAlone)))
-        return replaceAtomically(target, bytes, rule);
-    return writeInPlace(target, bytes, rule);
+        return startReplacing(std::move(target), bytes, rule);
+    return StartedWrite(writeInPlace(target, bytes, rule));
+}
+
+WriteResult finishWrite(StartedWrite write) {
+    if (write.done_) return *std::move(write.done_);
+    return finishReplacing(*write.steps_);
 }
 
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize) {

@@ -1,6 +1,7 @@
 // Page files on Windows.
 #include <windows.h>
 #include <QFileInfo>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -352,27 +353,59 @@ bool isStill(const std::wstring &path, const FileIdentity &identity) {
     return !failed(facts) && std::get<FileFacts>(facts).identity == identity;
 }
 
-// Writes a new file beside the target and puts it in the target's place once every byte is on
-// the disk, each step checked, the last write and the close included.
-WriteResult replaceAtomically(const Target &target, QByteArrayView bytes, const TargetRule &rule) {
-    const auto [folder, name] = split(target.path);
-    TemporaryFile file(folder);
+}  // namespace
+
+// A new file beside the target, written; Windows has no call that starts its bytes on their way
+// to the disk without waiting for them.
+struct StartedWrite::Steps {
+    Steps(Target target, QByteArrayView bytes, const TargetRule &rule, std::wstring folder)
+        : target(std::move(target)), bytes(bytes), rule(rule), file(std::move(folder)) {}
+
+    Target target;
+    QByteArrayView bytes;
+    TargetRule rule;
+    TemporaryFile file;  // removed with the steps unless it took the target's place
+};
+
+StartedWrite::StartedWrite(WriteResult done) : done_(std::move(done)) {}
+StartedWrite::StartedWrite(std::unique_ptr<Steps> steps) : steps_(std::move(steps)) {}
+StartedWrite::StartedWrite(StartedWrite &&) noexcept = default;
+StartedWrite &StartedWrite::operator=(StartedWrite &&) noexcept = default;
+StartedWrite::~StartedWrite() = default;
+
+namespace {
+
+// Writes a new file beside the target; the rest of the replacement is finishReplacing's.
+StartedWrite startReplacing(Target target, QByteArrayView bytes, const TargetRule &rule) {
+    auto [folder, name] = split(target.path);
+    auto steps =
+        std::make_unique<StartedWrite::Steps>(std::move(target), bytes, rule, std::move(folder));
+    const Target &old = steps->target;
+    TemporaryFile &file = steps->file;
     if (const auto created = file.create(name); failed(created)) {
         // A folder that takes no new file leaves writing the file itself.
-        if (target.existing &&
-            std::get<FileError>(created).kind == FileError::Kind::NoWritePermission)
-            return writeInPlace(target, bytes, rule);
-        return std::get<FileError>(created);
+        if (old.existing && std::get<FileError>(created).kind == FileError::Kind::NoWritePermission)
+            return StartedWrite(writeInPlace(old, bytes, rule));
+        return StartedWrite(std::get<FileError>(created));
     }
 
     Result<Done> stored = writeAll(file.get(), bytes, 0);
-    DWORD attributes = attributesAfterWriting(target.existing ? target.existing->attributes : 0);
+    DWORD attributes = attributesAfterWriting(old.existing ? old.existing->attributes : 0);
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = attributes;
     if (!failed(stored))
         stored = setFileInformation(file.get(), FileBasicInfo, &basic, sizeof basic);
+    if (const auto *error = std::get_if<FileError>(&stored)) return StartedWrite(*error);
+    return StartedWrite(std::move(steps));
+}
+
+// Puts the new file in the target's place once every byte is on the disk, each step checked, the
+// last write and the close included.
+WriteResult finishReplacing(StartedWrite::Steps &steps) {
+    const Target &target = steps.target;
+    TemporaryFile &file = steps.file;
     // Some file systems report a full disk only when the data reaches it, some only on close.
-    if (!failed(stored)) stored = flushFile(file.get());
+    Result<Done> stored = flushFile(file.get());
     if (!failed(stored)) stored = file.close();
     if (const auto *error = std::get_if<FileError>(&stored)) return *error;
 
@@ -381,7 +414,7 @@ WriteResult replaceAtomically(const Target &target, QByteArrayView bytes, const 
         if (const auto *error = std::get_if<FileError>(&renamed)) return *error;
         return Written{};
     }
-    if (rule.readAs && !isStill(target.path, *rule.readAs))
+    if (steps.rule.readAs && !isStill(target.path, *steps.rule.readAs))
         return FileError{FileError::Kind::Replaced, {}};
     const Result<Done> replaced = file.replace(target.path);
     if (const auto *error = std::get_if<FileError>(&replaced)) {
@@ -389,7 +422,7 @@ WriteResult replaceAtomically(const Target &target, QByteArrayView bytes, const 
         // written itself.
         if (error->kind != FileError::Kind::NoWritePermission) return *error;
         file.remove();
-        return writeInPlace(target, bytes, rule);
+        return writeInPlace(target, steps.bytes, steps.rule);
     }
     return Written{};
 }
@@ -406,18 +439,23 @@ Result<Done> syncFolder(const QString &) {
     return Done{};
 }
 
-WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
-    if (path.isEmpty()) return FileError{FileError::Kind::FolderMissing, {}};
+StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
+    if (path.isEmpty()) return StartedWrite(FileError{FileError::Kind::FolderMissing, {}});
     auto opened = openTarget(path);
-    if (const auto *error = std::get_if<FileError>(&opened)) return *error;
-    const Target &target = std::get<Target>(opened);
+    if (const auto *error = std::get_if<FileError>(&opened)) return StartedWrite(*error);
+    Target &target = std::get<Target>(opened);
     if (rule.readAs && (!target.existing || target.existing->identity != *rule.readAs))
-        return FileError{FileError::Kind::Replaced, {}};
+        return StartedWrite(FileError{FileError::Kind::Replaced, {}});
 
     // A file of several names is written through them all, unless this name is to go alone.
     if (target.existing && target.existing->names > 1 && !rule.nameAlone)
-        return writeInPlace(target, bytes, rule);
-    return replaceAtomically(target, bytes, rule);
+        return StartedWrite(writeInPlace(target, bytes, rule));
+    return startReplacing(std::move(target), bytes, rule);
+}
+
+WriteResult finishWrite(StartedWrite write) {
+    if (write.done_) return *std::move(write.done_);
+    return finishReplacing(*write.steps_);
 }
 
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize) {

@@ -28,6 +28,7 @@ enum Trouble {
     kReadFails,               // in place as nobody, where reading a file's old content fails
     kSyncFails,               // in place as nobody, where the disk fails every sync
     kFolderSyncFails,         // where the disk fails every sync of a folder
+    kFileSyncFails,           // where the disk fails every sync of a file
     kDevice,                  // a device node, site/dev
     kOutsideLink,             // site/evil.html, nobody's link to other/secret.html
     kSiblingLink,             // site/evil.html, a link to site2/secret.html, named like site
@@ -67,6 +68,7 @@ void makeTrouble(Tree &tree, Trouble trouble) {
         case kNone:
         case kFolderAsInput:
         case kFolderSyncFails:
+        case kFileSyncFails:
         case kSizeLimit:
             if (trouble == kSizeLimit)
                 tree.add("site/big.html", QByteArray(4000, ' ') + "x\r\n" + QByteArray(40000, 'y'));
@@ -159,6 +161,8 @@ std::function<void()> childSetUp(Trouble trouble) {
         case kFolderSyncFails:
             // Files are synced with fdatasync, folders with fsync.
             return [] { failSystemCall(SYS_fsync, EIO); };
+        case kFileSyncFails:
+            return [] { failSystemCall(SYS_fdatasync, EIO); };
         case kFolderAsInput:
             return [] { ::dup2(::open(".", O_RDONLY | O_DIRECTORY), STDIN_FILENO); };
         case kClosedMirror:
@@ -304,6 +308,11 @@ void CompressProgramPosixTest::goesOnPastAFailingFile_data() {
         {s("out/a.html<site/a.html"), s("out/sub/c.HTML<site/sub/c.HTML")},
         s("4 个文件：2 个已写入，2 个无需写入；2 个文件夹无法同步；37 字节 → 29 字节，节省 "
           "21.6%。"));
+    // Each page is on its way to the disk long before its sync: the failure is still its own, and
+    // no page takes a target's place.
+    row("the disk fails the sync of every page of the mirror", kFileSyncFails,
+        {s("--output-dir"), s("out"), s("site")}, s("无法保存文件：out/a.html：读写磁盘时出错"), {},
+        s("4 个文件：0 个已写入，2 个无需写入，2 个失败；20 字节 → 16 字节，节省 20.0%。"));
     row("-o naming a device, as root", kDevice, {s("-o"), s("site/dev"), s("site/a.html")},
         s("无法保存文件：site/dev：不是普通文件"), {},
         s("1 个文件：0 个已写入，1 个失败；0 字节 → 0 字节，节省 0.0%。"));
