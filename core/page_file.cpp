@@ -17,6 +17,11 @@ WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const Ta
     return finishWrite(startWrite(path, bytes, rule));
 }
 
+WriteResult finishWrite(StartedWrite write) {
+    if (write.done_) return *std::move(write.done_);
+    return StartedWrite::finish(*write.steps_);
+}
+
 QString temporaryNameSuffix() {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";

@@ -116,16 +116,19 @@ class StartedWrite {
 public:
     struct Steps;  // how far the platform's writer got, and what it holds to go on
 
-    explicit StartedWrite(WriteResult done);
-    explicit StartedWrite(std::unique_ptr<Steps> steps);
-    StartedWrite(StartedWrite &&) noexcept;
-    StartedWrite &operator=(StartedWrite &&) noexcept;
-    ~StartedWrite();
+    explicit StartedWrite(WriteResult done) : done_(std::move(done)) {}
+    explicit StartedWrite(Steps *steps) : steps_(steps) {}  // takes them over
 
 private:
     friend WriteResult finishWrite(StartedWrite write);
+    // The platform's, as the steps are.
+    static WriteResult finish(Steps &steps);
+    struct EndSteps {
+        void operator()(Steps *steps) const;
+    };
+
     std::optional<WriteResult> done_;
-    std::unique_ptr<Steps> steps_;
+    std::unique_ptr<Steps, EndSteps> steps_;
 };
 
 StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule = {});

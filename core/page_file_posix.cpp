@@ -356,11 +356,9 @@ struct StartedWrite::Steps {
     Written written;
 };
 
-StartedWrite::StartedWrite(WriteResult done) : done_(std::move(done)) {}
-StartedWrite::StartedWrite(std::unique_ptr<Steps> steps) : steps_(std::move(steps)) {}
-StartedWrite::StartedWrite(StartedWrite &&) noexcept = default;
-StartedWrite &StartedWrite::operator=(StartedWrite &&) noexcept = default;
-StartedWrite::~StartedWrite() = default;
+void StartedWrite::EndSteps::operator()(Steps *steps) const {
+    delete steps;
+}
 
 namespace {
 
@@ -396,7 +394,7 @@ StartedWrite startReplacing(Target target, QByteArrayView bytes, const TargetRul
     if (const auto *error = std::get_if<FileError>(&stored)) return StartedWrite(*error);
     // Only a hint: the sync that finishing makes waits for the bytes and reports what failed.
     ::sync_file_range(file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-    return StartedWrite(std::move(steps));
+    return StartedWrite(steps.release());
 }
 
 // Renames the new file over the target once every byte is on the disk, each step checked, the
@@ -481,11 +479,6 @@ StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetR
     return StartedWrite(writeInPlace(target, bytes, rule));
 }
 
-WriteResult finishWrite(StartedWrite write) {
-    if (write.done_) return *std::move(write.done_);
-    return finishReplacing(*write.steps_);
-}
-
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize) {
     struct stat status {};
     auto opened = openRegularFile(path, maxSize, status);
@@ -546,4 +539,8 @@ void adviseHugePages(void *data, qsizetype size) {
     Q_UNUSED(data);
     Q_UNUSED(size);
 #endif
+}
+
+WriteResult StartedWrite::finish(Steps &steps) {
+    return finishReplacing(steps);
 }

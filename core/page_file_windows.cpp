@@ -367,11 +367,9 @@ struct StartedWrite::Steps {
     TemporaryFile file;  // removed with the steps unless it took the target's place
 };
 
-StartedWrite::StartedWrite(WriteResult done) : done_(std::move(done)) {}
-StartedWrite::StartedWrite(std::unique_ptr<Steps> steps) : steps_(std::move(steps)) {}
-StartedWrite::StartedWrite(StartedWrite &&) noexcept = default;
-StartedWrite &StartedWrite::operator=(StartedWrite &&) noexcept = default;
-StartedWrite::~StartedWrite() = default;
+void StartedWrite::EndSteps::operator()(Steps *steps) const {
+    delete steps;
+}
 
 namespace {
 
@@ -396,7 +394,7 @@ StartedWrite startReplacing(Target target, QByteArrayView bytes, const TargetRul
     if (!failed(stored))
         stored = setFileInformation(file.get(), FileBasicInfo, &basic, sizeof basic);
     if (const auto *error = std::get_if<FileError>(&stored)) return StartedWrite(*error);
-    return StartedWrite(std::move(steps));
+    return StartedWrite(steps.release());
 }
 
 // Puts the new file in the target's place once every byte is on the disk, each step checked, the
@@ -453,11 +451,6 @@ StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetR
     return startReplacing(std::move(target), bytes, rule);
 }
 
-WriteResult finishWrite(StartedWrite write) {
-    if (write.done_) return *std::move(write.done_);
-    return finishReplacing(*write.steps_);
-}
-
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize) {
     auto opened = openRegularFile(path, maxSize);
     if (auto *error = std::get_if<FileError>(&opened)) return *error;
@@ -499,3 +492,7 @@ void ignoreFileSizeSignal() {}
 
 // Large pages on Windows need a privilege that ordinary users lack, and memory of their own.
 void adviseHugePages(void *, qsizetype) {}
+
+WriteResult StartedWrite::finish(Steps &steps) {
+    return finishReplacing(steps);
+}
