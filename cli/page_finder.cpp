@@ -19,6 +19,10 @@ struct FoundPage {
     std::optional<FileError> unfit;  // why a page that cannot be taken cannot
     // For a page found in a folder PATH: that folder, every link resolved.
     QString within = {};
+    // For a page found in a folder PATH that is no link: its path, every link resolved, known
+    // from the folder's, since the walk enters no linked folder.
+    QString resolved = {};
+    bool isLink = false;  // known for a page found in a folder PATH
 };
 
 bool isFolder(const QString &path) {
@@ -73,7 +77,7 @@ void PageFinder::addPath(const QString &path) {
     if (isFolder(path))
         walk(path, {}, resolvedPath(path));
     else
-        pages_.push_back({path, QFileInfo(path).fileName(), {}, {}});
+        pages_.push_back({path, QFileInfo(path).fileName(), {}});
 }
 
 void PageFinder::walk(const QString &folder, const QString &relative, const QString &within) {
@@ -95,7 +99,8 @@ void PageFinder::walk(const QString &folder, const QString &relative, const QStr
             // GBK system, say) would lead to no file or, worse, to the wrong one.
             std::optional<FileError> unfit;
             if (!entry.nameIsUtf8) unfit = FileError{FileError::Kind::NameNotUtf8, {}};
-            pages_.push_back({path, below, unfit, within});
+            pages_.push_back({path, below, unfit, within,
+                              entry.isLink ? QString() : joined(within, below), entry.isLink});
         }
     }
 }
@@ -116,9 +121,8 @@ bool PageFinder::isSkipped(const QString &folder) const {
 // Which file a path leads to, links followed; a path that leads nowhere stands for itself.
 using FileKey = std::pair<std::pair<quint64, quint64>, QString>;
 
-FileKey keyOf(const QString &path) {
-    if (const auto status = fileAt(path))
-        return {{status->identity.device, status->identity.index}, {}};
+FileKey keyOf(const QString &path, const std::optional<FileStatus> &status) {
+    if (status) return {{status->identity.device, status->identity.index}, {}};
     return {{0, 0}, QDir::cleanPath(path)};
 }
 
@@ -126,12 +130,6 @@ bool isLink(const QString &path) {
     const auto status = statusOf(path, Links::Keep);
     const auto *found = std::get_if<FileStatus>(&status);
     return found && found->kind == FileStatus::Kind::Link;
-}
-
-// How many names the file at path has; a path that leads nowhere has its own.
-qint64 linksOf(const QString &path) {
-    const auto status = fileAt(path);
-    return status ? status->links : 1;
 }
 
 // One name of a file, and the page it goes by: the first found that is no link, or else the
@@ -158,11 +156,18 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequ
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const FoundPage &page = pages[i];
         if (page.unfit) continue;
-        File &file = files[keyOf(page.path)];
+        // A site has thousands of pages: each is asked about once, and what the walk knows
+        // already is not asked again.
+        const std::optional<FileStatus> status = fileAt(page.path);
+        File &file = files[keyOf(page.path, status)];
         fileOf[i] = &file;
-        if (file.names.empty()) file.links = linksOf(page.path);
+        // A path that leads nowhere has a name of its own.
+        if (file.names.empty()) file.links = status ? status->links : 1;
         file.named = file.named || page.within.isEmpty();
-        const Name name{resolvedPath(page.path), i, isLink(page.path)};
+        const bool foundInFolder = !page.within.isEmpty();
+        const Name name{
+            foundInFolder && !page.isLink ? page.resolved : resolvedPath(page.path), i,
+            foundInFolder ? page.isLink : isLink(page.path)};
         const auto same = std::find_if(file.names.begin(), file.names.end(), [&](const Name &n) {
             return !name.resolved.isEmpty() && n.resolved == name.resolved;
         });

@@ -241,10 +241,19 @@ struct Target {
 // exactly that, with the caller's own rights; O_NONBLOCK keeps a FIFO without a reader from
 // blocking. Only regular files are replaced: a device or FIFO must never be swapped for a file.
 Result<Target> openTarget(const QString &path) {
+    const auto open = [](const QString &name) {
+        return FileDescriptor(::open(QFile::encodeName(name).constData(),
+                                     O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    };
+    // Mostly the path is no link, which opening it without following one tells at once; only a
+    // link (ELOOP, EMLINK on some systems) is looked at and followed.
     Target target;
-    target.path = followLinks(path);
-    target.file = FileDescriptor(::open(QFile::encodeName(target.path).constData(),
-                                        O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    target.path = QFileInfo(path).absoluteFilePath();
+    target.file = open(target.path);
+    if (!target.exists() && (errno == ELOOP || errno == EMLINK)) {
+        target.path = followLinks(path);
+        target.file = open(target.path);
+    }
     if (!target.exists()) {
         if (errno == ENOENT) return target;  // a new file; its folder is checked on creation
         return writeErrorFromErrno(errno);
