@@ -44,8 +44,7 @@ Result<FileAsRead> readPage(const QString &source) {
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
 // it right away writes: that is what the window guarantees for every byte string, so the page
 // need not be decoded. Refused as too large where the window would refuse it.
-Result<QByteArray> compressedBytes(QByteArrayView page) {
-    QByteArray compressed = trimLines(page);
+Result<QByteArray> checkedSize(QByteArray compressed) {
     if (compressed.size() > kMaxDocumentSize)
         return FileError{FileError::Kind::TrimmedTooLarge, {}};
     return compressed;
@@ -87,8 +86,13 @@ CompressedPage compress(const PageJob &job) {
         skipped.outcome.linkTarget = file.resolvedPath;
         return skipped;
     }
-    const QByteArray page = std::move(file.bytes);
-    auto compressed = compressedBytes(page);
+    // Only a check and a page compressed in place ask whether the page changes. Elsewhere the
+    // page is trimmed in the buffer it was read into, so that a big one is never held twice and
+    // its result needs no fresh memory.
+    const bool compares = job.output == Output::Check || job.output == Output::InPlace;
+    const qsizetype sizeBefore = file.bytes.size();
+    auto compressed = checkedSize(compares ? trimLines(file.bytes)
+                                           : trimLinesInPlace(std::move(file.bytes)));
     if (const auto *error = std::get_if<FileError>(&compressed))
         return failedPage(failure(PageFailure::Step::Compress, job.source, *error));
 
@@ -96,9 +100,9 @@ CompressedPage compress(const PageJob &job) {
     result.resolvedPath = file.resolvedPath;
     result.identity = file.identity;
     result.bytes = std::move(std::get<QByteArray>(compressed));
-    result.outcome.sizeBefore = page.size();
+    result.outcome.sizeBefore = sizeBefore;
     result.outcome.sizeAfter = result.bytes.size();
-    result.outcome.changed = result.bytes != page;
+    result.outcome.changed = compares && result.bytes != file.bytes;
     // The page was just read: no need to read it again to know that it holds its result.
     result.store =
         job.output != Output::Check && (job.output != Output::InPlace || result.outcome.changed);

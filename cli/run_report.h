@@ -22,7 +22,8 @@ struct PageFailure {
 // What became of one page.
 struct PageOutcome {
     std::optional<PageFailure> failure;
-    bool changed = false;  // its compressed form differs from it
+    // Its compressed form differs from it: asked only by a check and a run in place.
+    bool changed = false;
     bool written = false;  // a file was written: the page itself, its target or standard output
     qint64 sizeBefore = 0;
     qint64 sizeAfter = 0;
