@@ -218,6 +218,8 @@ public:
             }
             while (in < end && static_cast<unsigned char>(*in) < 0x80) *out++ = *in++;
             while (in < end && static_cast<unsigned char>(*in) >= 0x80) {
+                in = decodePairs(in, end, out);
+                if (in == end || static_cast<unsigned char>(*in) < 0x80) break;
                 const auto lead = static_cast<unsigned char>(*in);
                 const unsigned trail = in + 1 < end ? static_cast<unsigned char>(in[1]) : 0;
                 const Entry &entry = singles_[lead].kind != Kind::Lead
@@ -234,6 +236,22 @@ public:
     }
 
 private:
+    // Decodes the two-byte characters from in on, up to anything else, and answers where it
+    // stopped. Where the next character starts is told from the bytes alone, so that looking up
+    // one character never waits for the lookup of the one before it.
+    const char *decodePairs(const char *in, const char *end, char *&out) const {
+        for (; end - in >= 2; in += 2) {
+            const auto lead = static_cast<unsigned char>(in[0]);
+            const auto trail = static_cast<unsigned char>(in[1]);
+            if (lead < kFirstLead || lead >= kFirstLead + kLeads || trail < 0x40) break;
+            const Entry &entry = pairs_[std::size_t(lead - kFirstLead) * 256 + trail];
+            if (entry.kind != Kind::Character || entry.consumed != 2) break;
+            std::memcpy(out, entry.utf8, sizeof entry.utf8);
+            out += entry.length;
+        }
+        return in;
+    }
+
     enum class Kind : quint8 { Character, Raw, Lead };
     struct Entry {
         char utf8[4] = {};
