@@ -444,17 +444,17 @@ bool mayHoldFourByteSequence(QByteArrayView stretch) {
 // The whole input in one pass. A two-byte code may stand for a character beyond the BMP,
 // four bytes in UTF-8; nothing grows more than that, so twice the input always suffices. Pages
 // of it that are never written cost address space only.
-Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb) {
+Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
     PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
     // Making the table takes a call of the converter for each two-byte code: worth it only for a
     // page far larger than that.
     constexpr qsizetype kTableFrom = qsizetype{64} << 10;
     if (gb.size() >= kTableFrom) toUtf8.lookUpIn(TwoByteCharacters::gb18030());
-    QByteArray utf8(2 * gb.size() + 16, Qt::Uninitialized);
+    QByteArray utf8(std::max(room, 2 * gb.size() + 16), Qt::Uninitialized);
     adviseHugePages(utf8.data(), utf8.size());
     const Result<Done> converted = toUtf8.convert(gb, utf8);
     if (const auto *error = std::get_if<FileError>(&converted)) return *error;
-    utf8.squeeze();
+    if (room == 0) utf8.squeeze();
     return utf8;
 }
 
@@ -478,15 +478,22 @@ Result<QByteArray> decodeGb18030(QByteArrayView gb) {
     // Where no thread can be had, the second half is decoded when get() asks for it.
     auto second = std::async(std::launch::async | std::launch::deferred,
                              [gb, cut] { return decodeGb18030AtOnce(gb.sliced(cut)); });
-    auto first = decodeGb18030AtOnce(gb.first(cut));
+    auto first = decodeGb18030AtOnce(gb.first(cut), 2 * gb.size() + 16);
     auto rest = second.get();
     if (const auto *error = std::get_if<FileError>(&first)) return *error;
     if (const auto *error = std::get_if<FileError>(&rest)) return *error;
     QByteArray &whole = std::get<QByteArray>(first);
     const QByteArray &secondHalf = std::get<QByteArray>(rest);
-    whole.reserve(whole.size() + secondHalf.size());
-    adviseHugePages(whole.data() + whole.size(), secondHalf.size());
-    whole.append(secondHalf);
+    const qsizetype length = whole.size();
+    whole.resize(length + secondHalf.size());
+    const qsizetype half = secondHalf.size() / 2;
+    char *const to = whole.data() + length;
+    auto copied = std::async(std::launch::async | std::launch::deferred, [&] {
+        std::memcpy(to + half, secondHalf.constData() + half, std::size_t(secondHalf.size() - half));
+    });
+    std::memcpy(to, secondHalf.constData(), std::size_t(half));
+    copied.get();
+    whole.squeeze();
     return std::move(whole);
 }
 
