@@ -443,7 +443,8 @@ bool mayHoldFourByteSequence(QByteArrayView stretch) {
 
 // The whole input in one pass. A two-byte code may stand for a character beyond the BMP,
 // four bytes in UTF-8; nothing grows more than that, so twice the input always suffices. Pages
-// of it that are never written cost address space only.
+// of it that are never written cost address space only. With room given, the result keeps room
+// for that many bytes, for more to be put behind it.
 Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
     PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
     // Making the table takes a call of the converter for each two-byte code: worth it only for a
@@ -471,7 +472,9 @@ qsizetype halfwayCut(QByteArrayView gb) {
 }
 
 // The converter is by far the slowest step of opening a big GB18030 page, so the two halves of the
-// page are decoded on two cores at once.
+// page are decoded on two cores at once. The first half's result has room for the second's, which
+// is then copied behind it: growing a buffer of this size would copy it once more, into pages
+// the system has not yet been asked to back with huge pages.
 Result<QByteArray> decodeGb18030(QByteArrayView gb) {
     const qsizetype cut = halfwayCut(gb);
     if (cut == 0) return decodeGb18030AtOnce(gb);
@@ -485,14 +488,8 @@ Result<QByteArray> decodeGb18030(QByteArrayView gb) {
     QByteArray &whole = std::get<QByteArray>(first);
     const QByteArray &secondHalf = std::get<QByteArray>(rest);
     const qsizetype length = whole.size();
-    whole.resize(length + secondHalf.size());
-    const qsizetype half = secondHalf.size() / 2;
-    char *const to = whole.data() + length;
-    auto copied = std::async(std::launch::async | std::launch::deferred, [&] {
-        std::memcpy(to + half, secondHalf.constData() + half, std::size_t(secondHalf.size() - half));
-    });
-    std::memcpy(to, secondHalf.constData(), std::size_t(half));
-    copied.get();
+    whole.resize(length + secondHalf.size());  // within the room it was made with
+    copyOnTwoCores(whole.data() + length, secondHalf.constData(), secondHalf.size());
     whole.squeeze();
     return std::move(whole);
 }

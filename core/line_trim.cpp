@@ -68,19 +68,12 @@ char *endLastLine(char *out, bool linesEndWithLf) {
 // Below this size a second thread costs more than it saves.
 constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
 
-// Copies length bytes from from to to, which lies below it; where the two do not overlap, a big
-// copy is made in two halves at once.
+// Copies length bytes from from to to, which lies below it.
 void moveDown(char *to, const char *from, qsizetype length) {
-    if (length < kTwoCoresFrom || to + length > from) {
+    if (to + length > from)
         std::memmove(to, from, std::size_t(length));
-        return;
-    }
-    const qsizetype half = length / 2;
-    auto second = std::async(std::launch::async | std::launch::deferred, [=] {
-        std::memcpy(to + half, from + half, std::size_t(length - half));
-    });
-    std::memcpy(to, from, std::size_t(half));
-    second.get();
+    else
+        copyOnTwoCores(to, from, length);
 }
 
 // One part of a page, from a line start to the next part or the end, trimmed in the page's buffer
