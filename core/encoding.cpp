@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <algorithm>
+#include <atomic>
 #include <future>
 #include <string>
 
@@ -331,19 +333,42 @@ bool isMostlyUtf8(QByteArrayView page) {
     return longCharacters > 0 && longCharacters >= 2 * runs;
 }
 
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Whether [from, end) is well-formed UTF-8, checked a stretch at a time, each cut where an ASCII
+// byte stands, which never lies inside a character: a page in another encoding mostly shows it in
+// its first stretch, and the rest of it need not be read. Stops, answering false, once invalid is
+// set, and sets it where a stretch is not.
+bool isValidUtf8InStretches(const char *from, const char *end, std::atomic<bool> &invalid) {
+    constexpr qsizetype kStretch = qsizetype{1} << 20;
+    while (from < end) {
+        if (invalid.load(std::memory_order_relaxed)) return false;
+        const char *const to =
+            end - from <= kStretch ? end : std::find_if(from + kStretch, end, isAscii);
+        if (!isValidUtf8(QByteArrayView(from, to))) {
+            invalid = true;
+            return false;
+        }
+        from = to;
+    }
+    return true;
+}
+
 // Whether a page is well-formed UTF-8; a big one is checked in two halves on two cores, cut where
-// an ASCII byte stands, which never lies inside a character.
+// an ASCII byte stands, each stopping as soon as either finds what is not.
 bool isValidUtf8Page(QByteArrayView page) {
     constexpr qsizetype kTwoHalvesFrom = qsizetype{1} << 20;
-    if (page.size() < kTwoHalvesFrom) return isValidUtf8(page);
     const char *const end = page.data() + page.size();
-    const char *const cut = std::find_if(page.data() + page.size() / 2, end, [](char c) {
-        return static_cast<unsigned char>(c) < 0x80;
-    });
+    std::atomic<bool> invalid = false;
+    if (page.size() < kTwoHalvesFrom) return isValidUtf8InStretches(page.data(), end, invalid);
+    const char *const cut = std::find_if(page.data() + page.size() / 2, end, isAscii);
     // Where no thread can be had, the second half is checked when get() asks for it.
-    auto second = std::async(std::launch::async | std::launch::deferred,
-                             [cut, end] { return isValidUtf8(QByteArrayView(cut, end)); });
-    const bool first = isValidUtf8(QByteArrayView(page.data(), cut));
+    auto second = std::async(std::launch::async | std::launch::deferred, [cut, end, &invalid] {
+        return isValidUtf8InStretches(cut, end, invalid);
+    });
+    const bool first = isValidUtf8InStretches(page.data(), cut, invalid);
     return second.get() && first;
 }
 
