@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <future>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "core/byte_block.h"
@@ -462,8 +464,9 @@ Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
 // Where a big input is cut in two: just behind the first line end (CR or LF) from its middle on,
 // or 0 for no cut. No character of more than one byte contains a CR or a LF, in GB18030 or in
 // UTF-8, so both halves convert exactly as the whole does.
+constexpr qsizetype kWorthACut = qsizetype{4} << 20;
+
 qsizetype halfwayCut(QByteArrayView gb) {
-    constexpr qsizetype kWorthACut = qsizetype{4} << 20;
     if (gb.size() < kWorthACut) return 0;
     const char *const end = gb.data() + gb.size();
     const char *const lineEnd =
@@ -475,13 +478,14 @@ qsizetype halfwayCut(QByteArrayView gb) {
 // page are decoded on two cores at once. The first half's result has room for the second's, which
 // is then copied behind it: growing a buffer of this size would copy it once more, into pages
 // the system has not yet been asked to back with huge pages.
-Result<QByteArray> decodeGb18030(QByteArrayView gb) {
+Result<QByteArray> decodeGb18030(QByteArrayView gb, qsizetype roomBehind = 0) {
     const qsizetype cut = halfwayCut(gb);
-    if (cut == 0) return decodeGb18030AtOnce(gb);
+    if (cut == 0)
+        return decodeGb18030AtOnce(gb, roomBehind > 0 ? 2 * gb.size() + 16 + roomBehind : 0);
     // Where no thread can be had, the second half is decoded when get() asks for it.
     auto second = std::async(std::launch::async | std::launch::deferred,
                              [gb, cut] { return decodeGb18030AtOnce(gb.sliced(cut)); });
-    auto first = decodeGb18030AtOnce(gb.first(cut), 2 * gb.size() + 16);
+    auto first = decodeGb18030AtOnce(gb.first(cut), 2 * gb.size() + 16 + roomBehind);
     auto rest = second.get();
     if (const auto *error = std::get_if<FileError>(&first)) return *error;
     if (const auto *error = std::get_if<FileError>(&rest)) return *error;
@@ -490,6 +494,120 @@ Result<QByteArray> decodeGb18030(QByteArrayView gb) {
     const qsizetype length = whole.size();
     whole.resize(length + secondHalf.size());  // within the room it was made with
     copyOnTwoCores(whole.data() + length, secondHalf.constData(), secondHalf.size());
+    if (roomBehind == 0) whole.squeeze();
+    return std::move(whole);
+}
+
+// A big GB18030 page decoded in the buffer it was read into, which its trim left with room behind
+// its bytes, so that the UTF-8 text needs no fresh memory, whose every page the system would clear
+// first. The page is cut into stretches, each ending before a byte below 0x30, which no character
+// contains, and decoded from its last stretch back to its first by two threads at once: each
+// decodes a stretch into a buffer of its own that stays in the cache, and puts the result in
+// front of the results behind it once those are in place, ending at the buffer's end. A result
+// may stand only over bytes already decoded; where it would reach further, the rest is decoded
+// into fresh memory after all.
+class DecodeInPlace {
+public:
+    // The page's size bytes at page, in a buffer of capacity bytes.
+    DecodeInPlace(char *page, qsizetype size, qsizetype capacity)
+        : page_(page),
+          size_(size),
+          placed_(page + capacity),
+          next_(stretches() - 1),
+          done_(stretches()) {}
+
+    // Decodes stretches until none is left or one finds no room; each thread runs this once.
+    void work() {
+        // Made before any stretch is taken, so that a failure leaves no turn unserved.
+        PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+        toUtf8.lookUpIn(TwoByteCharacters::gb18030());
+        // A stretch reaches a little past its place, to the next byte below 0x30; one that reaches
+        // as far again is left to be decoded elsewhere.
+        QByteArray own(4 * kStretch + 64, Qt::Uninitialized);
+        for (qsizetype index; !stopped_ && (index = next_--) >= 0;) {
+            const char *const from = boundary(index);
+            const qsizetype length = boundary(index + 1) - from;
+            // A stretch whose next byte below 0x30 lies far behind its place.
+            bool failed = 2 * length + 64 > own.capacity();
+            if (!failed) {
+                own.resize(own.capacity());
+                failed = ::failed(toUtf8.convert(QByteArrayView(from, length), own));
+            }
+            waitForTurn(index);
+            if (stopped_) break;  // the stretches behind this one found no room
+            if (!failed && placed_ - own.size() >= from) {
+                placed_ -= own.size();
+                std::memcpy(placed_, own.constData(), std::size_t(own.size()));
+                done_.store(index, std::memory_order_release);
+            } else {
+                stopped_ = true;
+            }
+        }
+    }
+
+    // Once every thread is done: the page's bytes before the stretches in place, still to be
+    // decoded, and where their results start.
+    QByteArrayView rest() const {
+        return {page_, boundary(done_.load(std::memory_order_acquire)) - page_};
+    }
+    char *placed() const { return placed_; }
+
+private:
+    static constexpr qsizetype kStretch = qsizetype{512} << 10;
+
+    qsizetype stretches() const { return size_ / kStretch + 1; }
+
+    // Where stretch index starts: at the first byte below 0x30 from its place on.
+    const char *boundary(qsizetype index) const {
+        const char *const end = page_ + size_;
+        if (index == 0) return page_;
+        if (index >= stretches()) return end;
+        return std::find_if(static_cast<const char *>(page_) + index * kStretch, end,
+                            [](char c) { return static_cast<unsigned char>(c) < 0x30; });
+    }
+
+    // The stretches behind index are put in place by the other thread, which takes a fraction of
+    // a millisecond: sleeping and being woken would take longer than that.
+    void waitForTurn(qsizetype index) const {
+        while (!stopped_ && done_.load(std::memory_order_acquire) != index + 1)
+            std::this_thread::yield();
+    }
+
+    char *const page_;
+    const qsizetype size_;
+    // Written only by the thread whose turn it is: where the results in place start.
+    char *placed_;
+    std::atomic<qsizetype> next_;  // the stretch to take next, counting down
+    std::atomic<qsizetype> done_;  // the first stretch whose result is in place
+    std::atomic<bool> stopped_ = false;
+};
+
+// Decodes a big GB18030 page in its own buffer where there is room, as DecodeInPlace says; what
+// found no room is decoded as decodeGb18030 does, and the results in place go behind it.
+Result<QByteArray> decodeGb18030InPlace(QByteArray page) {
+    if (page.size() < kWorthACut || !page.isDetached()) return decodeGb18030(page);
+    const qsizetype size = page.size();
+    const qsizetype capacity = page.capacity();
+    page.resize(capacity);  // within its room: the results are put up to its end
+    DecodeInPlace decode(page.data(), size, capacity);
+    // Where no thread can be had, the second one finds nothing left when get() asks for it.
+    auto second = std::async(std::launch::async | std::launch::deferred, [&] { decode.work(); });
+    decode.work();
+    second.get();
+    const qsizetype placed = decode.placed() - page.constData();
+    const QByteArrayView rest = decode.rest();
+    if (rest.isEmpty()) {
+        // The front of the buffer is free now: its pages go back to the system.
+        releasePages(page.data(), placed);
+        page.remove(0, placed);
+        return page;
+    }
+    auto head = decodeGb18030(rest, capacity - placed);
+    if (const auto *error = std::get_if<FileError>(&head)) return *error;
+    QByteArray &whole = std::get<QByteArray>(head);
+    const qsizetype length = whole.size();
+    whole.resize(length + capacity - placed);
+    copyOnTwoCores(whole.data() + length, page.constData() + placed, capacity - placed);
     whole.squeeze();
     return std::move(whole);
 }
@@ -528,7 +646,7 @@ Result<TextBuffer> decodePage(QByteArray bytes, const PageEncoding &encoding) {
     const FileEncoding &chosen = encoding.encoding;
     if (chosen == FileEncoding::Utf8) return TextBuffer{std::move(bytes), FileEncoding::Utf8};
     if (chosen == FileEncoding::Gb18030) {
-        auto utf8 = decodeGb18030(bytes);
+        auto utf8 = decodeGb18030InPlace(std::move(bytes));
         if (const auto *error = std::get_if<FileError>(&utf8)) return *error;
         return TextBuffer{std::get<QByteArray>(std::move(utf8)), FileEncoding::Gb18030};
     }

@@ -159,6 +159,10 @@ bool isTemporaryFileName(const QString &name);
 // Only a hint: where huge pages are off or unknown nothing changes.
 void adviseHugePages(void *data, qsizetype size);
 
+// Tells the system that the whole pages of [data, data + size) hold nothing of value any more, so
+// that it may take them back; read again, they hold zeros. Only a hint, like adviseHugePages.
+void releasePages(void *data, qsizetype size);
+
 // Copies length bytes from from to to, where the two do not overlap; a big copy is made in two
 // halves on two cores at once, since one core alone does not fill the memory's bandwidth.
 void copyOnTwoCores(char *to, const char *from, qsizetype length);

@@ -550,6 +550,13 @@ void adviseHugePages(void *data, qsizetype size) {
 #endif
 }
 
+void releasePages(void *data, qsizetype size) {
+    const auto pageMask = static_cast<quintptr>(sysconf(_SC_PAGESIZE)) - 1;
+    const auto first = (reinterpret_cast<quintptr>(data) + pageMask) & ~pageMask;
+    const auto last = (reinterpret_cast<quintptr>(data) + static_cast<quintptr>(size)) & ~pageMask;
+    if (last > first) madvise(reinterpret_cast<void *>(first), last - first, MADV_DONTNEED);
+}
+
 WriteResult StartedWrite::finish(Steps &steps) {
     return finishReplacing(steps);
 }

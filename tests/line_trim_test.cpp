@@ -154,6 +154,17 @@ void LineTrimTest::loadsBigPages_data() {
     QTest::newRow("white-space named across the middle")
         << acrossTheMiddle("\n<div style=\"white", "-space: pre\">\n  b  \n</div>\n")
         << FileEncoding::Utf8;
+    // Decoded in the page's own buffer from its end, into the room its trim left: where that room
+    // runs out part of the way, the rest is decoded elsewhere and the two are joined.
+    const QByteArray chinese = QByteArray("\xd6\xd0\xce\xc4").repeated(15) + "\r\n";
+    QTest::newRow("GB18030 decoded wholly in the room its trim left")
+        << QByteArray("      \xd6\xd0\xce\xc4 x \xd6\xd0      \r\n").repeated(1 << 19)
+        << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 whose trim leaves room for part of its decoding")
+        << QByteArray("  x  \r\n").repeated(1 << 19) + chinese.repeated(100'000)
+        << FileEncoding::Gb18030;
+    QTest::newRow("GB18030 with no room left by its trim")
+        << chinese.repeated(100'000) << FileEncoding::Gb18030;
     QTest::newRow("GB18030 ending in a long line: the second half is its last LF")
         << randomBigPage(random, true, 2 << 20) + QByteArray("\xd6\xd0 ").repeated(1 << 20)
         << FileEncoding::Gb18030;
