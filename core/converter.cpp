@@ -510,11 +510,23 @@ class DecodeInPlace {
 public:
     // The page's size bytes at page, in a buffer of capacity bytes.
     DecodeInPlace(char *page, qsizetype size, qsizetype capacity)
-        : page_(page),
-          size_(size),
-          placed_(page + capacity),
-          next_(stretches() - 1),
-          done_(stretches()) {}
+        : page_(page), placed_(page + capacity) {
+        // A stretch starts at the first byte below 0x30 from its place on, looked for no further
+        // than the next place: where there is none, it starts where the one before it does, and
+        // that one grows.
+        const char *const end = page + size;
+        starts_.push_back(page);
+        for (const char *place = page + kStretch; place < end; place += kStretch) {
+            const char *const from = std::max(place, starts_.back());
+            const char *const to = end - from > kStretch ? from + kStretch : end;
+            const char *const start =
+                std::find_if(from, to, [](char c) { return static_cast<unsigned char>(c) < 0x30; });
+            starts_.push_back(start < to ? start : starts_.back());
+        }
+        starts_.push_back(end);
+        next_ = stretches() - 1;
+        done_ = stretches();
+    }
 
     // Decodes stretches until none is left or one finds no room; each thread runs this once.
     void work() {
@@ -555,16 +567,9 @@ public:
 private:
     static constexpr qsizetype kStretch = qsizetype{512} << 10;
 
-    qsizetype stretches() const { return size_ / kStretch + 1; }
-
-    // Where stretch index starts: at the first byte below 0x30 from its place on.
-    const char *boundary(qsizetype index) const {
-        const char *const end = page_ + size_;
-        if (index == 0) return page_;
-        if (index >= stretches()) return end;
-        return std::find_if(static_cast<const char *>(page_) + index * kStretch, end,
-                            [](char c) { return static_cast<unsigned char>(c) < 0x30; });
-    }
+    qsizetype stretches() const { return qsizetype(starts_.size()) - 1; }
+    // Where stretch index starts; stretch stretches() is the page's end.
+    const char *boundary(qsizetype index) const { return starts_[std::size_t(index)]; }
 
     // The stretches behind index are put in place by the other thread, which takes a fraction of
     // a millisecond: sleeping and being woken would take longer than that.
@@ -574,11 +579,11 @@ private:
     }
 
     char *const page_;
-    const qsizetype size_;
+    std::vector<const char *> starts_;  // of the stretches, and the page's end
     // Written only by the thread whose turn it is: where the results in place start.
     char *placed_;
-    std::atomic<qsizetype> next_;  // the stretch to take next, counting down
-    std::atomic<qsizetype> done_;  // the first stretch whose result is in place
+    std::atomic<qsizetype> next_ = 0;  // the stretch to take next, counting down
+    std::atomic<qsizetype> done_ = 0;  // the first stretch whose result is in place
     std::atomic<bool> stopped_ = false;
 };
 
