@@ -461,17 +461,25 @@ Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
     return utf8;
 }
 
+// Below this size a page is decoded in one piece on one core.
+constexpr qsizetype kWorthACut = qsizetype{4} << 20;
+
 // Where a big input is cut in two: just behind the first line end (CR or LF) from its middle on,
 // or 0 for no cut. No character of more than one byte contains a CR or a LF, in GB18030 or in
 // UTF-8, so both halves convert exactly as the whole does.
-constexpr qsizetype kWorthACut = qsizetype{4} << 20;
-
 qsizetype halfwayCut(QByteArrayView gb) {
     if (gb.size() < kWorthACut) return 0;
     const char *const end = gb.data() + gb.size();
     const char *const lineEnd =
         std::find_if(gb.data() + gb.size() / 2, end, [](char c) { return c == '\r' || c == '\n'; });
     return lineEnd < end ? lineEnd - gb.data() + 1 : 0;
+}
+
+// Puts tail behind the text of whole, which was made with room for it.
+void putBehind(QByteArray &whole, QByteArrayView tail) {
+    const qsizetype length = whole.size();
+    whole.resize(length + tail.size());
+    copyOnTwoCores(whole.data() + length, tail.data(), tail.size());
 }
 
 // The converter is by far the slowest step of opening a big GB18030 page, so the two halves of the
@@ -490,10 +498,7 @@ Result<QByteArray> decodeGb18030(QByteArrayView gb, qsizetype roomBehind = 0) {
     if (const auto *error = std::get_if<FileError>(&first)) return *error;
     if (const auto *error = std::get_if<FileError>(&rest)) return *error;
     QByteArray &whole = std::get<QByteArray>(first);
-    const QByteArray &secondHalf = std::get<QByteArray>(rest);
-    const qsizetype length = whole.size();
-    whole.resize(length + secondHalf.size());  // within the room it was made with
-    copyOnTwoCores(whole.data() + length, secondHalf.constData(), secondHalf.size());
+    putBehind(whole, std::get<QByteArray>(rest));
     if (roomBehind == 0) whole.squeeze();
     return std::move(whole);
 }
@@ -610,9 +615,7 @@ Result<QByteArray> decodeGb18030InPlace(QByteArray page) {
     auto head = decodeGb18030(rest, capacity - placed);
     if (const auto *error = std::get_if<FileError>(&head)) return *error;
     QByteArray &whole = std::get<QByteArray>(head);
-    const qsizetype length = whole.size();
-    whole.resize(length + capacity - placed);
-    copyOnTwoCores(whole.data() + length, page.constData() + placed, capacity - placed);
+    putBehind(whole, QByteArrayView(page).sliced(placed));
     whole.squeeze();
     return std::move(whole);
 }
