@@ -33,11 +33,24 @@ constexpr TrimLoops kSse2Loops{&sse2Loop<Into::OwnBuffer>, &sse2Loop<Into::SameB
 
 std::atomic<ByteBlocks> blocksInUse = ByteBlocks::Widest;
 
-// The loops for the widest blocks this processor takes, asked once, unless the narrow ones are
+// The loops for the widest blocks this processor takes, asked once, unless narrower ones are
 // asked for.
 const TrimLoops &trimLoops() {
-    static const TrimLoops &widest = __builtin_cpu_supports("avx2") ? avx2TrimLoops() : kSse2Loops;
-    return blocksInUse.load(std::memory_order_relaxed) == ByteBlocks::Widest ? widest : kSse2Loops;
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vbmi") &&
+                               __builtin_cpu_supports("avx512vbmi2");
+    switch (blocksInUse.load(std::memory_order_relaxed)) {
+        case ByteBlocks::Widest:
+            if (avx512) return avx512TrimLoops();
+            [[fallthrough]];
+        case ByteBlocks::Wide:
+            if (avx2) return avx2TrimLoops();
+            [[fallthrough]];
+        case ByteBlocks::Narrow:
+            break;
+    }
+    return kSse2Loops;
 }
 
 // The loop of a width for a part of a page, with the page's preserved content.

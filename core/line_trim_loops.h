@@ -30,8 +30,9 @@ struct TrimLoops {
     Loop intoSameBuffer;
 };
 
-// The loops on blocks of 32 bytes, for processors with AVX2.
+// The loops on blocks of 32 bytes, for processors with AVX2, and of 64, for those with AVX-512.
 const TrimLoops &avx2TrimLoops();
+const TrimLoops &avx512TrimLoops();
 
 // Everything below is compiled into each file that includes it, for that file's instructions,
 // and must not be shared between them: so it has internal linkage, and calls no function of a
@@ -44,17 +45,22 @@ namespace {
 [[gnu::always_inline]] inline int firstBit(unsigned mask) {
     return __builtin_ctz(mask);
 }
+[[gnu::always_inline]] inline int firstBit(unsigned long long mask) {
+    return __builtin_ctzll(mask);
+}
 
 // One behind the last set bit.
 [[gnu::always_inline]] inline int bitWidth(unsigned mask) {
     return 32 - __builtin_clz(mask);
 }
+[[gnu::always_inline]] inline int bitWidth(unsigned long long mask) {
+    return 64 - __builtin_clzll(mask);
+}
 
 template <typename Block>
 [[gnu::always_inline]] inline const char *skipSpaces(const char *p, const char *end) {
     for (; end - p >= Block::kSize; p += Block::kSize) {
-        if (const unsigned others = ~Block::matches(p, ' ') & Block::kAll)
-            return p + firstBit(others);
+        if (const auto others = ~Block::matches(p, ' ') & Block::kAll) return p + firstBit(others);
     }
     while (p < end && *p == ' ') ++p;
     return p;
@@ -68,7 +74,7 @@ template <typename Block>
                                                         char *&out) {
     for (; end - p >= Block::kSize; p += Block::kSize, out += Block::kSize) {
         __builtin_memcpy(out, p, Block::kSize);
-        if (const unsigned ends = Block::matches(p, '\r') | Block::matches(p, '\n')) {
+        if (const auto ends = Block::matches(p, '\r') | Block::matches(p, '\n')) {
             const int length = firstBit(ends);
             out += length;
             return p + length;
@@ -82,7 +88,7 @@ template <typename Block>
 template <typename Block>
 [[gnu::always_inline]] inline const char *findLineEnd(const char *p, const char *end) {
     for (; end - p >= Block::kSize; p += Block::kSize) {
-        if (const unsigned ends = Block::matches(p, '\r') | Block::matches(p, '\n'))
+        if (const auto ends = Block::matches(p, '\r') | Block::matches(p, '\n'))
             return p + firstBit(ends);
     }
     while (p < end && *p != '\r' && *p != '\n') ++p;
@@ -102,7 +108,7 @@ template <typename Block>
         return block + bitWidth(~Block::matches(block, ' ') & Block::kAll);
     }
     for (; end - first >= Block::kSize; end -= Block::kSize) {
-        if (const unsigned others = ~Block::matches(end - Block::kSize, ' ') & Block::kAll)
+        if (const auto others = ~Block::matches(end - Block::kSize, ' ') & Block::kAll)
             return end - Block::kSize + bitWidth(others);
     }
     while (end > first && end[-1] == ' ') --end;

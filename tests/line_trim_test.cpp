@@ -34,10 +34,12 @@ private Q_SLOTS:
     void loadsBigPages();
 };
 
-// The trim looks at 16 or 32 bytes at a time, as wide as the processor takes, and the narrow
-// blocks must give what the wide ones give. Each row is cut from a run of its unit at every start
-// and every length up to five narrow blocks, so that each kind of byte meets every place in a
-// block, in the block before the end and at the very end; the input ends where its memory ends.
+// The trim looks at 16, 32 or 64 bytes at a time, as wide as the processor takes, and every width
+// must give what the plain trim gives. Each row is cut from a run of its unit at every start and
+// every length up to five narrow blocks, cut in two at every place, so that each kind of byte
+// meets every place in a block, in the block before the end and at the very end; and at lengths up
+// to three of the widest blocks, cut at fewer places, so that what a block leaves open meets the
+// next. The input ends where its memory ends.
 void LineTrimTest::matchesReference_data() {
     QTest::addColumn<QByteArray>("unit");
 
@@ -57,6 +59,8 @@ void LineTrimTest::matchesReference_data() {
         << QByteArray("   ") + QByteArray(37, 'x') + "   \r\n";
     QTest::newRow("spaces longer than a block")
         << QByteArray(19, ' ') + "x" + QByteArray(35, ' ') + "\r";
+    QTest::newRow("spaces longer than the widest block")
+        << QByteArray(70, ' ') + "x" + QByteArray(67, ' ') + "y\r\n" + QByteArray(66, ' ') + "\n";
     // Cut anywhere, these leave elements open to the end, tags cut off and end tags alone.
     QTest::newRow("pre blocks") << QByteArray("  <pre>  a  \n  </pre>  \r\n");
     QTest::newRow("element names in capitals")
@@ -75,19 +79,23 @@ void LineTrimTest::matchesReference_data() {
 
 void LineTrimTest::matchesReference() {
     QFETCH(QByteArray, unit);
-    const QByteArray run = unit.repeated(80 / unit.size() + 2);
+    constexpr qsizetype kEveryCut = 80;
+    constexpr qsizetype kLongest = 3 * 64 + 16;
+    const QByteArray run = unit.repeated(kLongest / unit.size() + 2);
     const auto widest = qScopeGuard([] { trimWith(ByteBlocks::Widest); });
-    for (const ByteBlocks blocks : {ByteBlocks::Narrow, ByteBlocks::Widest}) {
+    for (const auto &[blocks, width] : {std::pair{ByteBlocks::Narrow, " (narrow)"},
+                                        {ByteBlocks::Wide, " (wide)"},
+                                        {ByteBlocks::Widest, " (widest)"}}) {
         trimWith(blocks);
-        const QByteArray width = blocks == ByteBlocks::Narrow ? " (narrow)" : " (widest)";
         for (qsizetype start = 0; start < unit.size(); ++start) {
-            for (qsizetype length = 0; length <= 80; ++length) {
+            for (qsizetype length = 0; length <= kLongest; length += length < kEveryCut ? 1 : 3) {
                 const QByteArray input = run.sliced(start, length);
                 const QByteArray trimmed = trimLines(ExactBytes(input).view());
                 QVERIFY2(trimmed == referenceTrim(input), (input.toHex(' ') + width).constData());
                 QVERIFY2(trimLines(ExactBytes(trimmed).view()) == trimmed,
                          (trimmed.toHex(' ') + width).constData());
-                for (qsizetype middle = 0; middle <= length; ++middle) {
+                for (qsizetype middle = 0; middle <= length;
+                     middle += length <= kEveryCut ? 1 : 11) {
                     QVERIFY2(
                         trimmedInPlace(input, middle) == trimmed,
                         (input.toHex(' ') + " in place, from " + QByteArray::number(middle) + width)
