@@ -71,10 +71,6 @@ double runSeconds(const QString &program, const QStringList &arguments, const QS
     return seconds;
 }
 
-void removeTree(const QString &path) {
-    QDir(path).removeRecursively();
-}
-
 QByteArray contentOf(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -82,35 +78,33 @@ QByteArray contentOf(const QString &path) {
     return file.readAll();
 }
 
+// Every run writes a tree of its own, and none is removed before the last run: on a disk whose
+// filesystem takes a while to reuse what was just freed, a tree removed right before a run slows
+// that run's creates by as much as the run itself takes, and by more on one run than on the next.
 class Runs {
 public:
     Runs(const Tree &tree, const QString &folder)
         : tree_(tree),
-          mirror_(QDir(folder).filePath(QStringLiteral("mirror"))),
-          copy_(QDir(folder).filePath(QStringLiteral("copy"))),
-          perlTree_(QDir(folder).filePath(QStringLiteral("perl"))),
+          folder_(folder),
           eatmydata_(QStandardPaths::findExecutable(QStringLiteral("eatmydata"))) {}
 
     bool canSkipSyncs() const { return !eatmydata_.isEmpty(); }
 
     double batch(int jobs = 0) {
-        removeTree(mirror_);
         settle();
         return runSeconds(QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM), batchArguments(jobs));
     }
     double batchNoSync() {
-        removeTree(mirror_);
         settle();
         return runSeconds(eatmydata_,
                           QStringList{QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM)} + batchArguments());
     }
     double copy() {
-        removeTree(copy_);
         settle();
-        return runSeconds(QStringLiteral("cp"), {QStringLiteral("-r"), tree_.root, copy_});
+        return runSeconds(QStringLiteral("cp"), {QStringLiteral("-r"), tree_.root, newTree()});
     }
     double perl() {
-        removeTree(perlTree_);
+        perlTree_ = newTree();
         runSeconds(QStringLiteral("cp"), {QStringLiteral("-r"), tree_.root, perlTree_});
         settle();
         return runSeconds(QStringLiteral("perl"),
@@ -123,12 +117,17 @@ public:
     // Before Perl's time counts for anything, it must have written what zerediz-compress writes.
     void checkPerlWritesTheSame() {
         batch();
+        const QString mirror = mirror_;
         perl();
         for (const QString &page : tree_.pages) {
-            if (contentOf(QDir(perlTree_).filePath(page)) !=
-                contentOf(QDir(mirror_).filePath(page)))
+            if (contentOf(QDir(perlTree_).filePath(page)) != contentOf(QDir(mirror).filePath(page)))
                 throw std::runtime_error("Perl's trim differs on " + page.toStdString());
         }
+    }
+
+    // The trees of the runs, once they are all done.
+    void removeTrees() {
+        for (int run = 1; run <= runs_; ++run) QDir(treePath(run)).removeRecursively();
     }
 
 private:
@@ -136,7 +135,13 @@ private:
     // wait for the writes of the run before it, and cp would compete with them.
     static void settle() { ::sync(); }
 
-    QStringList batchArguments(int jobs = 0) const {
+    QString treePath(int run) const {
+        return QDir(folder_).filePath(QStringLiteral("run-%1").arg(run));
+    }
+    QString newTree() { return treePath(++runs_); }
+
+    QStringList batchArguments(int jobs = 0) {
+        mirror_ = newTree();
         QStringList arguments{QStringLiteral("-q"), QStringLiteral("--output-dir"), mirror_,
                               tree_.root};
         if (jobs > 0) arguments.append(QStringLiteral("-j%1").arg(jobs));
@@ -144,8 +149,10 @@ private:
     }
 
     const Tree &tree_;
-    QString mirror_, copy_, perlTree_;
+    QString folder_;
     QString eatmydata_;
+    int runs_ = 0;
+    QString mirror_, perlTree_;  // the last ones written
 };
 
 }  // namespace
@@ -169,6 +176,7 @@ BatchMeasurements measureBatch(const QString &folder, const QString &largePage) 
     measured.perl = medians[2];
     measured.batchManyJobs = medians[3];
     if (runs.canSkipSyncs()) measured.batchNoSync = medians[4];
+    runs.removeTrees();
 
     std::fprintf(stderr, "bench: zerediz-compress, standard input\n");
     measured.standardInputSize = QFileInfo(largePage).size();
