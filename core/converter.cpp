@@ -13,6 +13,7 @@
 #include "core/byte_block.h"
 #include "core/charset_converter.h"
 #include "core/page_file.h"
+#include "core/two_byte_blocks.h"
 #include "core/utf8_check.h"
 
 namespace {
@@ -206,6 +207,29 @@ public:
     // by a digit, which may start a four-byte character.
     const char *decode(const char *in, const char *end, char *&out) const {
         while (in < end) {
+            if (inBlocks()) {
+                in = decodeTwoByteBlocks(in, end, out, packed_.data());
+                if (in == end) break;
+            }
+            // What the blocks do not take goes a character at a time, a block's worth at least.
+            if (!decodeCharacters(in, end, end - in > kBlockWorth ? in + kBlockWorth : end, out))
+                break;
+        }
+        return in;
+    }
+
+private:
+    // Whether the processor decodes whole blocks, asked once.
+    static bool inBlocks() {
+        static const bool blocks =
+            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
+        return blocks;
+    }
+
+    // Decodes from in on up to to or behind it, where a character starts; answers false where it
+    // stopped before, at a lead byte that the converter must read itself.
+    bool decodeCharacters(const char *&in, const char *end, const char *to, char *&out) const {
+        while (in < to) {
             // Runs of ASCII between Chinese words are short: they are copied sixteen bytes at a
             // time as they are scanned, into the room ahead of the output.
             for (; end - in >= byte_block::kSize;
@@ -227,17 +251,16 @@ public:
                 const Entry &entry = singles_[lead].kind != Kind::Lead
                                          ? singles_[lead]
                                          : pairs_[std::size_t(lead - kFirstLead) * 256 + trail];
-                if (entry.kind == Kind::Lead) return in;
+                if (entry.kind == Kind::Lead) return false;
                 // Four bytes are stored whatever the character's length: fewer branches.
                 std::memcpy(out, entry.utf8, sizeof entry.utf8);
                 out += entry.length;
                 in += entry.consumed;
             }
         }
-        return in;
+        return true;
     }
 
-private:
     // Decodes the two-byte characters from in on, up to anything else, and answers where it
     // stopped. Where the next character starts is told from the bytes alone, so that looking up
     // one character never waits for the lookup of the one before it.
@@ -261,8 +284,9 @@ private:
         quint8 consumed = 1;  // bytes of the input
         Kind kind = Kind::Raw;
     };
-    static constexpr int kFirstLead = 0x81;
+    static constexpr int kFirstLead = kTwoByteFirstLead;
     static constexpr int kLeads = 0xFE - kFirstLead + 1;
+    static constexpr qsizetype kBlockWorth = 64;
 
     // What the converter makes of bytes on their own. A byte it rejects is kept as it is, and it
     // goes on behind it.
@@ -324,11 +348,27 @@ private:
                 if (entry.kind == Kind::Lead) return std::nullopt;
             }
         }
+        table.packed_ = packed(table.pairs_);
         return table;
+    }
+
+    // The characters that blocks decode themselves, from pairs_.
+    static std::vector<PackedCharacter> packed(const std::vector<Entry> &pairs) {
+        std::vector<PackedCharacter> packed(pairs.size(), 0);
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const Entry &entry = pairs[i];
+            if (entry.kind != Kind::Character || entry.consumed != 2 || entry.length > 3) continue;
+            packed[i] = PackedCharacter{entry.length} << 24;
+            for (int byte = 0; byte < entry.length; ++byte)
+                packed[i] |= PackedCharacter{static_cast<unsigned char>(entry.utf8[byte])}
+                             << (8 * byte);
+        }
+        return packed;
     }
 
     std::array<Entry, 256> singles_;
     std::vector<Entry> pairs_;
+    std::vector<PackedCharacter> packed_;
 };
 
 // A conversion between two encodings through the system's converter that never loses a byte: a
