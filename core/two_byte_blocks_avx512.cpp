@@ -7,7 +7,8 @@ namespace {
 
 using Mask = unsigned long long;
 constexpr qsizetype kBlock = 64;
-constexpr qsizetype kLanes = 16;
+constexpr int kLanes = 16;
+constexpr int kQuarters = kBlock / kLanes;
 constexpr Mask kEven = 0x5555'5555'5555'5555;
 
 // Each quarter of a block is stored whole, and a quarter of text gives at most 48 bytes: with this
@@ -45,31 +46,50 @@ const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
         const Mask cut = leads & (Mask{1} << 63);
         leads &= ~cut;
         const Mask trails = leads << 1;
-        const auto bytes = [&](char byte) {
-            return _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8(byte));
-        };
-        const Mask noLead = bytes(char(0x80)) | bytes(char(0xFF));
-        const Mask noTrail =
-            _mm512_cmplt_epu8_mask(block, _mm512_set1_epi8(0x40)) | bytes(0x7F) | bytes(char(0xFF));
-        if ((leads & noLead) | (trails & noTrail)) break;
+        // A byte that is no lead would look outside the table. A byte that is no trail byte
+        // finds an entry of 0 there, and so does everything else that a block leaves alone.
+        const Mask noLead = _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8(char(0x80))) |
+                            _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8(char(0xFF)));
+        if (leads & noLead) break;
 
         // A lane a byte: ASCII stays as it is, a lead becomes its character, a trail and a cut
-        // lead become nothing.
-        __m512i characters[kBlock / kLanes];
-        Mask keep[kBlock / kLanes];
-        __mmask16 missing = 0;
-        for (int quarter = 0; quarter < kBlock / kLanes; ++quarter) {
+        // lead become nothing. The codes of the leads are packed together first, so that the
+        // characters of a block take one lookup of sixteen, or two.
+        __m512i lanes[kQuarters];
+        alignas(64) int codes[kBlock];
+        int leadCount = 0;
+        for (int quarter = 0; quarter < kQuarters; ++quarter) {
             const char *const at = in + quarter * kLanes;
-            const __m512i lanes = _mm512_maskz_cvtepu8_epi32(
+            lanes[quarter] = _mm512_maskz_cvtepu8_epi32(
                 0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i *>(at)));
             const __m512i next = _mm512_maskz_cvtepu8_epi32(
                 0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1)));
-            const __m512i index =
-                _mm512_sub_epi32(_mm512_or_si512(_mm512_maskz_slli_epi32(0xFFFF, lanes, 8), next),
-                                 _mm512_set1_epi32(kTwoByteFirstLead << 8));
+            const __m512i code = _mm512_sub_epi32(
+                _mm512_or_si512(_mm512_maskz_slli_epi32(0xFFFF, lanes[quarter], 8), next),
+                _mm512_set1_epi32(kTwoByteFirstLead << 8));
+            const auto leadLanes = static_cast<__mmask16>(leads >> (quarter * kLanes));
+            _mm512_storeu_si512(codes + leadCount, _mm512_maskz_compress_epi32(leadLanes, code));
+            leadCount += __builtin_popcount(leadLanes);
+        }
+        alignas(64) int found[kBlock];
+        for (int first = 0; first < leadCount; first += kLanes) {
+            const auto looked = static_cast<__mmask16>(
+                leadCount - first >= kLanes ? 0xFFFF : (1u << (leadCount - first)) - 1);
+            const __m512i code = _mm512_load_si512(codes + first);
+            _mm512_store_si512(found + first, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(),
+                                                                          looked, code, table, 4));
+        }
+
+        __m512i characters[kQuarters];
+        Mask keep[kQuarters];
+        __mmask16 missing = 0;
+        int taken = 0;
+        for (int quarter = 0; quarter < kQuarters; ++quarter) {
             const auto leadLanes = static_cast<__mmask16>(leads >> (quarter * kLanes));
             const auto noLanes = static_cast<__mmask16>((trails | cut) >> (quarter * kLanes));
-            characters[quarter] = _mm512_mask_i32gather_epi32(lanes, leadLanes, index, table, 4);
+            characters[quarter] =
+                _mm512_mask_expandloadu_epi32(lanes[quarter], leadLanes, found + taken);
+            taken += __builtin_popcount(leadLanes);
             const __m512i counts = _mm512_maskz_srli_epi32(0xFFFF, characters[quarter], 24);
             missing |= _mm512_mask_cmpeq_epi32_mask(leadLanes, counts, _mm512_setzero_si512());
             const __m512i lengths = _mm512_maskz_mov_epi32(
@@ -79,7 +99,7 @@ const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
                 _mm512_cmpgt_epu8_mask(_mm512_shuffle_epi8(lengths, spreadLane), byteInLane);
         }
         if (missing) break;
-        for (int quarter = 0; quarter < kBlock / kLanes; ++quarter) {
+        for (int quarter = 0; quarter < kQuarters; ++quarter) {
             _mm512_storeu_si512(out,
                                 _mm512_maskz_compress_epi8(keep[quarter], characters[quarter]));
             out += __builtin_popcountll(keep[quarter]);
