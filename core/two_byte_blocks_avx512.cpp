@@ -56,7 +56,7 @@ const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
         // lead become nothing. The codes of the leads are packed together first, so that the
         // characters of a block take one lookup of sixteen, or two.
         __m512i lanes[kQuarters];
-        alignas(64) int codes[kBlock];
+        int codes[kBlock];
         int leadCount = 0;
         for (int quarter = 0; quarter < kQuarters; ++quarter) {
             const char *const at = in + quarter * kLanes;
@@ -71,13 +71,13 @@ const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
             _mm512_storeu_si512(codes + leadCount, _mm512_maskz_compress_epi32(leadLanes, code));
             leadCount += __builtin_popcount(leadLanes);
         }
-        alignas(64) int found[kBlock];
+        int found[kBlock];
         for (int first = 0; first < leadCount; first += kLanes) {
             const auto looked = static_cast<__mmask16>(
                 leadCount - first >= kLanes ? 0xFFFF : (1u << (leadCount - first)) - 1);
-            const __m512i code = _mm512_load_si512(codes + first);
-            _mm512_store_si512(found + first, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(),
-                                                                          looked, code, table, 4));
+            const __m512i code = _mm512_loadu_si512(codes + first);
+            _mm512_storeu_si512(found + first, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(),
+                                                                           looked, code, table, 4));
         }
 
         __m512i characters[kQuarters];
