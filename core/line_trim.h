@@ -36,9 +36,10 @@ QByteArray trimLinesInPlace(QByteArray page);
 // whatever the page's size.
 QByteArray trimLinesInPlace(QByteArray page, qsizetype middle);
 
-// The trim reads the page in the widest blocks of bytes that the processor takes: 64 bytes, 32 or
-// the narrow 16 that every x86-64 processor takes. Each width gives the same, which the tests
-// compare; a width the processor lacks falls back to the next narrower one.
+// The trim reads the page with the widest instructions that the processor takes: AVX-512 (Widest)
+// or AVX2 (Wide), 64 bytes at a time, or the narrow blocks of 16 that every x86-64 processor
+// takes. Each gives the same, which the tests compare; a width the processor lacks falls back to
+// the next narrower one.
 enum class ByteBlocks { Widest, Wide, Narrow };
 void trimWith(ByteBlocks blocks);
 

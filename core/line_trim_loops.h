@@ -30,7 +30,7 @@ struct TrimLoops {
     Loop intoSameBuffer;
 };
 
-// The loops on blocks of 32 bytes, for processors with AVX2, and of 64, for those with AVX-512.
+// The loops for processors with AVX2, and for those with AVX-512.
 const TrimLoops &avx2TrimLoops();
 const TrimLoops &avx512TrimLoops();
 
@@ -204,6 +204,142 @@ template <Into into, typename Block>
     }
     PreservedRanges preserved(first, last);
     return trimLinesInto<into, Block>(page, p, end, out, preserved);
+}
+
+// --- Whole blocks of 64 bytes. Most lines of a page are shorter than a block, so a block is not
+// split into lines at all: which of its bytes stay is worked out for all of them at once, with
+// masks whose bit i stands for byte i, and they are packed together. Lines that meet preserved
+// content are left to the loop above, a line at a time.
+//
+// A Blocks type reads a block (read: a Block with the masks of its spaces, CRs and LFs), tells
+// the spaces of a block that a line end follows, or nothing more in the block (lineEndSpaces), and
+// stores the bytes of a block that a mask keeps at out, answering where they end (pack); it may
+// store up to a block's bytes behind those.
+
+using Mask = unsigned long long;
+constexpr qsizetype kBlock = 64;
+
+// Where a line stands at the end of the bytes trimmed so far.
+struct LineState {
+    bool leading = true;    // nothing but spaces since the line started
+    qsizetype pending = 0;  // spaces behind the line's last other byte, which stay only if
+                            // another byte that is no line end follows them
+};
+
+[[gnu::always_inline]] inline char *putSpaces(char *out, qsizetype count) {
+    for (; count > 0; --count) *out++ = ' ';
+    return out;
+}
+
+// Trims the bytes from p to to one at a time, for a block with a lone CR and for the bytes behind
+// the last whole block; a CR LF may end behind to, before bound. Answers false where a lone CR
+// found no room in the same buffer: then p stands at that CR.
+template <Into into>
+bool trimBytes(const char *&p, const char *to, const char *bound, char *&out, LineState &line) {
+    while (p < to) {
+        const char byte = *p;
+        if (byte == ' ') {
+            if (!line.leading) ++line.pending;
+        } else if (byte == '\n') {
+            *out++ = '\n';
+            line = {};
+        } else if (byte == '\r') {
+            const bool crLf = p + 1 < bound && p[1] == '\n';
+            if (into == Into::SameBuffer && !crLf && out + 2 > p + 1) return false;
+            *out++ = '\r';
+            *out++ = '\n';
+            line = {};
+            if (crLf) ++p;
+        } else {
+            out = putSpaces(out, line.pending);
+            *out++ = byte;
+            line = {false, 0};
+        }
+        ++p;
+    }
+    return true;
+}
+
+// Trims the lines from p to stop a block at a time, where no preserved content lies. Answers false
+// where a lone CR found no room in the same buffer: then p stands at that CR.
+template <Into into, typename Blocks>
+bool trimBlocks(const char *&p, const char *stop, char *&out, LineState &line) {
+    while (stop - p >= kBlock) {
+        const typename Blocks::Block block = Blocks::read(p);
+        const Mask spaces = block.spaces;
+        Mask loneCrs = block.crs & ~(block.lfs >> 1);
+        if (stop - p > kBlock && p[kBlock] == '\n') loneCrs &= ~(Mask{1} << 63);
+        if (loneCrs != 0) {
+            // Rare: the CR gains a LF, so the bytes that stay do not simply pack together. A CR
+            // LF may take a byte of the next block along.
+            if (!trimBytes<into>(p, p + kBlock, stop, out, line)) return false;
+            continue;
+        }
+        const Mask ends = block.crs | block.lfs;
+        if (spaces == ~Mask{0}) {
+            if (!line.leading) line.pending += kBlock;
+            p += kBlock;
+            continue;
+        }
+        // Spaces carried from the block before stay if the first byte here that is no space is
+        // no line end either.
+        if (line.pending > 0) {
+            if (((ends >> __builtin_ctzll(~spaces)) & 1) == 0) out = putSpaces(out, line.pending);
+            line.pending = 0;
+        }
+        // The spaces that go: those at the start of a line, which follow nothing but spaces
+        // since a line end (or since the block's start, where the line was still in its leading
+        // spaces), and those at the end of a line, which a line end follows, or nothing more in
+        // this block. The first kind are runs of spaces that begin behind a line end: adding
+        // their first bits carries through each of them and clears it.
+        const Mask starts = spaces & ((ends << 1) | Mask{line.leading});
+        const Mask leadingSpaces = spaces & ~(spaces + starts);
+        const Mask keep = ~(leadingSpaces | Blocks::lineEndSpaces(block));
+        out = Blocks::pack(out, block, p, keep);
+        p += kBlock;
+
+        line.leading = ((leadingSpaces | ends) >> 63) != 0;
+        const bool endsInSpaces = (spaces >> 63) != 0 && !line.leading;
+        line.pending = endsInSpaces ? __builtin_clzll(~spaces) : 0;
+    }
+    return true;
+}
+
+// Trims the lines from p to stop, where no preserved content lies: whole blocks first, then the
+// bytes behind them. p is a line start or the end of preserved content, and stop is end or where
+// preserved content starts: since that content starts behind a > and ends at a <, no line there
+// is in its leading spaces or has spaces pending.
+template <Into into, typename Blocks>
+TrimmedLines trimStretch(const char *p, const char *stop, char *out) {
+    // Asked first: in the same buffer, the trimmed lines may stand over the last byte by then.
+    const bool lastLineOpen = stop > p && stop[-1] != '\n' && stop[-1] != '\r';
+    LineState line;
+    if (!trimBlocks<into, Blocks>(p, stop, out, line) || !trimBytes<into>(p, stop, stop, out, line))
+        return {out, p, false};
+    return {out, p, lastLineOpen};
+}
+
+// The stretches without preserved content a block at a time, the preserved content between them
+// line by line.
+template <Into into, typename Blocks, typename LineBlock>
+TrimmedLines trimInBlocks(const char *page, const char *p, const char *end, char *out,
+                          const ByteRange *first, const ByteRange *last) {
+    for (;; ++first) {
+        while (first < last && page + first->end <= p) ++first;
+        const bool beforeContent = first < last && page + first->begin < end;
+        const char *const stop = !beforeContent            ? end
+                                 : page + first->begin > p ? page + first->begin
+                                                           : p;
+        const TrimmedLines stretch = trimStretch<into, Blocks>(p, stop, out);
+        if (stretch.in != stop || stop == end) return stretch;
+
+        const char *const contentEnd = page + first->end < end ? page + first->end : end;
+        const TrimmedLines content =
+            trimLinesWith<into, LineBlock>(page, stop, contentEnd, stretch.out, first, last);
+        if (content.in != contentEnd || contentEnd == end) return content;
+        out = content.out;
+        p = contentEnd;
+    }
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ private Q_SLOTS:
 // must give what the plain trim gives. Each row is cut from a run of its unit at every start and
 // every length up to five narrow blocks, cut in two at every place, so that each kind of byte
 // meets every place in a block, in the block before the end and at the very end; and, on the
-// widest blocks, at lengths up to three of them, cut at fewer places, so that what a block leaves
-// open meets the next. The input ends where its memory ends.
+// wider blocks, at lengths up to three blocks of 64 bytes, cut at fewer places, so that what a
+// block leaves open meets the next. The input ends where its memory ends.
 void LineTrimTest::matchesReference_data() {
     QTest::addColumn<QByteArray>("unit");
 
@@ -88,8 +88,9 @@ void LineTrimTest::matchesReference() {
                                         {ByteBlocks::Widest, " (widest)"}}) {
         trimWith(blocks);
         for (qsizetype start = 0; start < unit.size(); ++start) {
-            // Five narrow blocks hold two and a half wide ones, but not two of the widest.
-            const qsizetype longest = blocks == ByteBlocks::Widest ? kLongest : kEveryCut;
+            // The wide and the widest trim go 64 bytes at a time, and five narrow blocks do not
+            // hold two of those.
+            const qsizetype longest = blocks == ByteBlocks::Narrow ? kEveryCut : kLongest;
             for (qsizetype length = 0; length <= longest; length += length < kEveryCut ? 1 : 3) {
                 const QByteArray input = run.sliced(start, length);
                 const QByteArray trimmed = trimLines(ExactBytes(input).view());
