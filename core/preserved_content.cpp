@@ -310,6 +310,72 @@ Tag readTag(const char *p, const char *end) {
     }
 }
 
+// The <, > and = among the 64 bytes from p on, as masks whose bit i stands for byte i.
+struct MarkupBytes {
+    std::uint64_t lessThan = 0;
+    std::uint64_t greaterThan = 0;
+    std::uint64_t equals = 0;
+};
+
+MarkupBytes markupBytes(const char *p) {
+    MarkupBytes bytes;
+    for (int i = 0; i < 64; i += kSize) {
+        bytes.lessThan |= std::uint64_t{byte_block::matches(p + i, '<')} << i;
+        bytes.greaterThan |= std::uint64_t{byte_block::matches(p + i, '>')} << i;
+        bytes.equals |= std::uint64_t{byte_block::matches(p + i, '=')} << i;
+    }
+    return bytes;
+}
+
+// What plainTagClose answers where it finds no end.
+constexpr int kGoesOn = -1;   // the tag goes on behind the block
+constexpr int kUnclear = -2;  // the tag may do something, or its end needs a closer look
+
+std::uint64_t bitsBelow(int bit) {
+    return bit >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bit) - 1;
+}
+
+// The first set bit of mask from bit from on, or -1.
+int firstFrom(std::uint64_t mask, int from) {
+    mask &= ~bitsBelow(from);
+    return mask == 0 ? -1 : std::countr_zero(mask);
+}
+
+// Where a tag whose < is byte at of the block at block ends, for a tag that does nothing
+// outside preserved content: an end tag, or a start tag of no special name and without a style.
+// Answers the place of its > in the block. Only an attribute value can hold a >, so a tag ends at
+// the first > that no value holds. Most values are in double quotes, right behind the = that ends
+// a name: tags whose values are all such, none a style, are read here.
+int plainTagClose(const char *block, const MarkupBytes &bytes, int at) {
+    const char *const markup = block + at;
+    const bool isEndTag = markup[1] == '/';
+    const char *const name = markup + 1 + isEndTag;
+    if (!isAsciiLetter(*name)) return kUnclear;
+    const char *nameEnd = nullptr;
+    for (int from = at + 1;;) {
+        const int closeAt = firstFrom(bytes.greaterThan, from);
+        if (closeAt < 0) return kGoesOn;
+        const std::uint64_t equals = bytes.equals & bitsBelow(closeAt) & ~bitsBelow(from);
+        if (equals == 0) {
+            if (isEndTag) return closeAt;
+            if (!nameEnd)
+                nameEnd = skipUnless(name, block + closeAt, kTagSpace | kSlash | kGreaterThan);
+            return isSpecial(QByteArrayView(name, nameEnd)) ? kUnclear : closeAt;
+        }
+        // A = starts a value only where it ends an attribute's name: not in the tag's name, nor
+        // as the first byte of a name.
+        const char *const equalsSign = block + std::countr_zero(equals);
+        if (equalsSign[1] != '"' || !isAsciiLetter(equalsSign[-1])) return kUnclear;
+        if (!nameEnd) nameEnd = skipUnless(name, equalsSign, kTagSpace | kSlash | kGreaterThan);
+        if (nameEnd == equalsSign || (equalsSign - nameEnd > 5 && spells(equalsSign - 5, "style")))
+            return kUnclear;
+        const auto *quote = static_cast<const char *>(
+            std::memchr(equalsSign + 2, '"', std::size_t(block + 64 - (equalsSign + 2))));
+        if (!quote) return kGoesOn;
+        from = int(quote - block) + 1;
+    }
+}
+
 // The next < from p on, or end. The text between two tags is mostly shorter than the widest
 // block the processor takes, which then finds the < in one step.
 const char *findLessThanPlainly(const char *p, const char *end) {
@@ -424,9 +490,38 @@ private:
     // on behind the last markup read, which may lie behind until.
     const char *readUntil(const char *p, const char *until) {
         while (p < end_) {
+            if (depth_ == 0) p = skipPlainTags(p, until);
             const char *const markup = findLessThan(p, end_);
             if (markup >= until) return p;
             p = afterMarkup(markup);
+        }
+        return p;
+    }
+
+    // Outside preserved content most tags do nothing, and only where they end counts. Skips such
+    // tags 64 bytes at a time, with masks of the bytes that matter, from p in text on; returns
+    // where text goes on before the first markup that needs a closer look, or before the first
+    // < from until on.
+    const char *skipPlainTags(const char *p, const char *until) {
+        // The two bytes behind a block's last < are read.
+        for (const char *block = p; end_ - block >= 66;) {
+            const MarkupBytes bytes = markupBytes(block);
+            const char *next = block + 64;
+            for (std::uint64_t lessThans = bytes.lessThan; lessThans != 0;
+                 lessThans &= lessThans - 1) {
+                const int at = std::countr_zero(lessThans);
+                const char *const markup = block + at;
+                if (markup < p) continue;  // inside a tag skipped already
+                if (markup >= until) return p;
+                const int closeAt = plainTagClose(block, bytes, at);
+                if (closeAt == kUnclear || (closeAt == kGoesOn && markup == block)) return p;
+                if (closeAt == kGoesOn) {
+                    next = markup;
+                    break;
+                }
+                p = block + closeAt + 1;
+            }
+            block = std::max(next, p);
         }
         return p;
     }

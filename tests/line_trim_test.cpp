@@ -71,6 +71,16 @@ void LineTrimTest::matchesReference_data() {
         << QByteArray(" <div style=\"white-space: pre\"> a \n </div> ");
     QTest::newRow("> in a quoted attribute")
         << QByteArray("<pre title=\">  \"> a \n</pre  > <b class='>'> c \n");
+    // Tags are mostly read 64 bytes at a time, a value in double quotes among them; whatever
+    // else comes near a = is read a byte at a time.
+    QTest::newRow("> in a double-quoted value")
+        << QByteArray(" <b title=\"<i>x><pre>\"> a \n</pre> b \n");
+    QTest::newRow("= that starts a name or lies in one")
+        << QByteArray(" <b =\"x><pre>\"> a \n</pre> <i=\"y><pre>\"> b \n</pre> c \n");
+    QTest::newRow("a second value behind a quoted one")
+        << QByteArray(" <b a=\"1>\"c=\"><pre>\"> a \n</pre> ");
+    QTest::newRow("style in double quotes")
+        << QByteArray(" <b style=\"white-space:pre\"> a \n</b> <i class=\"c\"> b \n</i> ");
     QTest::newRow("<pre> in a comment") << QByteArray("<!-- <pre> --> a \n <!--> b \n");
     QTest::newRow("<pre> in a script string") << QByteArray("<script>\"<pre>\"</script> a \n");
     QTest::newRow("nested divs") << QByteArray(
