@@ -64,11 +64,13 @@ FUZZ_SECONDS ?= 60
 
 build-address/CMakeCache.txt: | setup
 	cmake -S . -B build-address $(CONFIGURE) -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_BENCH=OFF \
+		-DZEREDIZ_SAMPLED_TESTS=ON \
 		-DCMAKE_CXX_COMPILER=clang++ \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=address,undefined"
 
 build-thread/CMakeCache.txt: | setup
 	cmake -S . -B build-thread $(CONFIGURE) -DCMAKE_BUILD_TYPE=Debug -DZEREDIZ_WIDGETS=OFF \
+		-DZEREDIZ_SAMPLED_TESTS=ON \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=thread"
 
 build-fuzz/CMakeCache.txt: | setup
