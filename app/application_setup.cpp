@@ -6,8 +6,8 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "core/command_line.h"
-#include "core/page_file.h"
+#include "core/files/page_file.h"
+#include "core/terminal/command_line.h"
 #include "zerediz_version.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <variant>
 
-#include "core/command_line.h"
+#include "core/terminal/command_line.h"
 
 class Form1;
 

@@ -27,7 +27,8 @@ int main(int argc, char *argv[]) {
         std::fputs("usage: zerediz_icon_png DRAWING.xpm|DRAWING.svg OUTPUT.png [SIZE]\n", stderr);
         return 2;
     }
-    const QImage image = render(QString::fromLocal8Bit(argv[1]), argc == 4 ? std::atoi(argv[3]) : 0);
+    const QImage image =
+        render(QString::fromLocal8Bit(argv[1]), argc == 4 ? std::atoi(argv[3]) : 0);
     if (image.isNull() || !image.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
         std::fprintf(stderr, "zerediz_icon_png: cannot convert %s to %s\n", argv[1], argv[2]);
         return 1;

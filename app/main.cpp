@@ -3,7 +3,7 @@
 
 #include "app/application_setup.h"
 #include "app/command_line.h"
-#include "core/terminal.h"
+#include "core/terminal/terminal.h"
 #include "ui/main/form1.h"
 #include "ui/main/platform_dialogs.h"
 

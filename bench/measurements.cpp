@@ -9,8 +9,8 @@
 #include <stdexcept>
 
 #include "bench_window.h"
-#include "core/line_trim.h"
-#include "core/open_page.h"
+#include "core/pages/open_page.h"
+#include "core/trim/line_trim.h"
 #include "timing.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "core/converter.h"
+#include "core/encoding/converter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <variant>
 
-#include "core/command_line.h"
+#include "core/terminal/command_line.h"
 
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {

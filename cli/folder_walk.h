@@ -3,8 +3,8 @@
 #include <QString>
 #include <vector>
 
-#include "core/file_error.h"
-#include "core/page_file.h"
+#include "core/files/file_error.h"
+#include "core/files/page_file.h"
 
 // Folders and what their entries are, as zerediz-compress finds pages in them. Each platform has
 // its own file of these.

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "cli/folder_walk.h"
-#include "core/file_error_posix.h"
+#include "core/files/file_error_posix.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "cli/folder_walk.h"
-#include "core/file_error_windows.h"
-#include "core/path_windows.h"
+#include "core/files/file_error_windows.h"
+#include "core/files/path_windows.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "cli/page_finder.h"
 #include "cli/run_report.h"
 #include "cli/stop_signals.h"
-#include "core/command_line.h"
-#include "core/page_file.h"
+#include "core/files/page_file.h"
+#include "core/terminal/command_line.h"
 #include "zerediz_version.h"
 
 int main(int argc, char *argv[]) {

@@ -15,9 +15,9 @@
 
 #include "cli/folder_walk.h"
 #include "cli/stop_signals.h"
-#include "core/file_error.h"
-#include "core/line_trim.h"
-#include "core/page_file.h"
+#include "core/files/file_error.h"
+#include "core/files/page_file.h"
+#include "core/trim/line_trim.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ CompressedPage compress(const PageJob &job) {
     // its result needs no fresh memory.
     const bool compares = job.output == Output::Check || job.output == Output::InPlace;
     const qsizetype sizeBefore = file.bytes.size();
-    auto compressed = checkedSize(compares ? trimLines(file.bytes)
-                                           : trimLinesInPlace(std::move(file.bytes)));
+    auto compressed =
+        checkedSize(compares ? trimLines(file.bytes) : trimLinesInPlace(std::move(file.bytes)));
     if (const auto *error = std::get_if<FileError>(&compressed))
         return failedPage(failure(PageFailure::Step::Compress, job.source, *error));
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "cli/folder_walk.h"
-#include "core/page_file.h"
+#include "core/files/page_file.h"
 
 namespace {
 
@@ -165,9 +165,8 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequ
         if (file.names.empty()) file.links = status ? status->links : 1;
         file.named = file.named || page.within.isEmpty();
         const bool foundInFolder = !page.within.isEmpty();
-        const Name name{
-            foundInFolder && !page.isLink ? page.resolved : resolvedPath(page.path), i,
-            foundInFolder ? page.isLink : isLink(page.path)};
+        const Name name{foundInFolder && !page.isLink ? page.resolved : resolvedPath(page.path), i,
+                        foundInFolder ? page.isLink : isLink(page.path)};
         const auto same = std::find_if(file.names.begin(), file.names.end(), [&](const Name &n) {
             return !name.resolved.isEmpty() && n.resolved == name.resolved;
         });

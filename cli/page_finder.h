@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "core/command_line.h"
-#include "core/file_error.h"
+#include "core/files/file_error.h"
+#include "core/terminal/command_line.h"
 
 // One page to compress, and where its compressed form goes.
 struct PageJob {

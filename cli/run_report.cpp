@@ -4,8 +4,8 @@
 #include <QFile>
 
 #include "cli/stop_signals.h"
-#include "core/file_error_text.h"
-#include "core/terminal.h"
+#include "core/files/file_error_text.h"
+#include "core/terminal/terminal.h"
 
 namespace {
 

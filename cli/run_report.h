@@ -8,8 +8,8 @@
 
 #include "cli/command_line.h"
 #include "cli/page_finder.h"
-#include "core/file_error.h"
-#include "core/page_file.h"
+#include "core/files/file_error.h"
+#include "core/files/page_file.h"
 
 // Why a page failed: at which step, on which of its files, and what the system said.
 struct PageFailure {

@@ -78,7 +78,7 @@ inline bool preservesSpaces(const QByteArray &name, const std::optional<QByteArr
 }  // namespace reference_detail
 
 // For each byte of page, whether it lies in the content of an element that preserves white
-// space (core/preserved_content.h). The page goes through the states of HTML's tokenizer one
+// space (core/trim/preserved_content.h). The page goes through the states of HTML's tokenizer one
 // byte at a time, with what its tree builder does to them: a start tag of one of these elements,
 // outside any such content, opens it; a start tag of the same name inside counts one deeper; an
 // end tag of that name counts one back, and the content ends at the < of the one that closes
@@ -368,8 +368,8 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
     return preserved;
 }
 
-// The line trim of core/line_trim.h. A line ends at CR LF, CR or LF; it loses the spaces at both
-// of its ends that are not preserved, and keeps its line end, a lone CR becoming CR LF. A last
+// The line trim of core/trim/line_trim.h. A line ends at CR LF, CR or LF; it loses the spaces at
+// both of its ends that are not preserved, and keeps its line end, a lone CR becoming CR LF. A last
 // line without one gets LF where the page has a LF but no CR, CR LF otherwise. A byte-order mark
 // at the start, or behind the spaces the page starts with, stays; the first line starts behind
 // it.

@@ -1,14 +1,15 @@
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "byte_samples.h"
 #include "charset_mapping.h"
-#include "core/charset_converter.h"
-#include "core/converter.h"
-#include "core/encoding.h"
-#include "core/line_trim.h"
+#include "core/encoding/charset_converter.h"
+#include "core/encoding/converter.h"
+#include "core/encoding/encoding.h"
+#include "core/trim/line_trim.h"
 
 namespace {
 
@@ -720,9 +721,17 @@ void FileEncodingTest::everyGb18030SequenceComesBack_data() {
                 strayLeads += QByteArray(1, char(lead)) + char(trail) + "x\n" + char(lead) + "\r";
     QTest::newRow("leads before bytes that are no trail bytes") << strayLeads.repeated(8);
 
+    // The builds that run many times slower (sanitizers, emulation) take every fifth lead of four
+    // bytes, the first and the last always among them.
+#ifdef ZEREDIZ_SAMPLED_TESTS
+    constexpr int kLeadStep = 5;
+#else
+    constexpr int kLeadStep = 1;
+#endif
     const auto fourBytes = [](int firstLead, int lastLead) {
         QByteArray all;
-        for (int lead = firstLead; lead <= lastLead; ++lead)
+        for (int lead = firstLead; lead <= lastLead;
+             lead = lead < lastLead ? std::min(lead + kLeadStep, lastLead) : lastLead + 1)
             for (int second = 0x30; second <= 0x39; ++second)
                 for (int third = 0x81; third <= 0xFE; ++third)
                     for (int fourth = 0x30; fourth <= 0x39; ++fourth) {

@@ -1,8 +1,8 @@
 #include <QTest>
 #include <cerrno>
 
-#include "core/file_error_posix.h"
-#include "core/file_error_text.h"
+#include "core/files/file_error_posix.h"
+#include "core/files/file_error_text.h"
 
 // What the user reads, in Chinese, for each failure Linux reports (an errno), reading a file and
 // writing one.

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <QTest>
 
-#include "core/file_error_text.h"
-#include "core/file_error_windows.h"
+#include "core/files/file_error_text.h"
+#include "core/files/file_error_windows.h"
 
 // What the user reads, in Chinese, for each failure Windows reports (GetLastError's code),
 // reading a file and writing one.

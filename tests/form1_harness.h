@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/converter.h"
+#include "core/encoding/converter.h"
 #include "scripted_dialogs.h"
 #include "test_folder.h"
 #include "ui/main/form1.h"

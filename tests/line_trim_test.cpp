@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "byte_samples.h"
-#include "core/converter.h"
-#include "core/line_trim.h"
-#include "core/open_page.h"
+#include "core/encoding/converter.h"
+#include "core/pages/open_page.h"
+#include "core/trim/line_trim.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "byte_samples.h"
 #include "charset_mapping.h"
-#include "core/converter.h"
-#include "core/save_page.h"
+#include "core/encoding/converter.h"
+#include "core/pages/save_page.h"
 #include "file_rights_posix.h"
 #include "page_results.h"
 #include "test_folder.h"

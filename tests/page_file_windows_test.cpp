@@ -2,8 +2,8 @@
 #include <memory>
 #include <optional>
 
-#include "core/page_file.h"
-#include "core/save_page.h"
+#include "core/files/page_file.h"
+#include "core/pages/save_page.h"
 #include "page_results.h"
 #include "test_files.h"
 #include "test_folder.h"

@@ -4,9 +4,9 @@
 #include <QString>
 #include <variant>
 
-#include "core/file_error.h"
-#include "core/file_error_text.h"
-#include "core/open_page.h"
+#include "core/files/file_error.h"
+#include "core/files/file_error_text.h"
+#include "core/pages/open_page.h"
 
 // What opening or saving a page gave, as the tests of the core look at it.
 

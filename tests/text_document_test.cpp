@@ -2,7 +2,7 @@
 #include <QTest>
 
 #include "byte_samples.h"
-#include "core/utf8_check.h"
+#include "core/encoding/utf8_check.h"
 #include "ui/text/text_document.h"
 
 namespace {

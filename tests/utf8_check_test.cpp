@@ -1,5 +1,5 @@
+#include "core/encoding/utf8_check.h"
 #include "byte_samples.h"
-#include "core/utf8_check.h"
 
 // Qt's own check is the reference: the fast check must give its answer for every input, wherever
 // a character stands relative to the sixteen-byte blocks that the fast check works in.

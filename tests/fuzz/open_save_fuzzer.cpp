@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "byte_references.h"
-#include "core/converter.h"
-#include "core/line_trim.h"
+#include "core/encoding/converter.h"
+#include "core/trim/line_trim.h"
 #include "fuzz_rule.h"
 
 namespace {

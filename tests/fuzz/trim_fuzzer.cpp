@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "byte_references.h"
-#include "core/line_trim.h"
+#include "core/trim/line_trim.h"
 #include "fuzz_rule.h"
 
 // The block-wise trim gives what the plain one gives, for any bytes, on the widest blocks the

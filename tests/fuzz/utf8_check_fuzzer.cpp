@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "byte_references.h"
-#include "core/utf8_check.h"
+#include "core/encoding/utf8_check.h"
 #include "fuzz_rule.h"
 
 // The block-wise UTF-8 check answers as the plain validator does, for any bytes.

@@ -10,9 +10,9 @@
 #include <QShortcut>
 #include <QUrl>
 
-#include "core/file_error_text.h"
-#include "core/open_page.h"
-#include "core/save_page.h"
+#include "core/files/file_error_text.h"
+#include "core/pages/open_page.h"
+#include "core/pages/save_page.h"
 #include "ui/about/form2.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/platform_dialogs.h"

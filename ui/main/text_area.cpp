@@ -2,7 +2,7 @@
 
 #include <QAction>
 
-#include "core/line_trim.h"
+#include "core/trim/line_trim.h"
 
 TextArea::TextArea(QWidget *parent) : TextEditor(parent) {
     // The text is blue, as it always was, and a byte that is no character a red box.

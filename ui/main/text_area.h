@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/encoding.h"
+#include "core/encoding/encoding.h"
 #include "ui/text/text_editor.h"
 
 // The document area of the main window: plain, editable text without margins, wrapping or

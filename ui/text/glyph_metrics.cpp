@@ -3,7 +3,7 @@
 #include <QFontInfo>
 #include <cmath>
 
-#include "core/utf8_check.h"
+#include "core/encoding/utf8_check.h"
 
 namespace {
 

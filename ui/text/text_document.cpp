@@ -5,8 +5,8 @@
 #include <cstring>
 #include <future>
 
-#include "core/byte_block.h"
-#include "core/utf8_check.h"
+#include "core/encoding/utf8_check.h"
+#include "core/kernels/byte_block.h"
 
 namespace {
 

@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+#include <optional>
+
+#include "core/files/file_error.h"
+
+// Page files as the system keeps them: reading one, writing one atomically or in place, the
+// rights and attributes a new file takes over from the one it replaces, and the memory a page's
+// bytes live in. Each platform has its own file of these (page_file_posix.cpp, ...).
+
+// The largest page, in bytes, that is read or made. The text area's positions are int-based in
+// places, so 2 GiB is a hard wall; half of it keeps well clear and still takes a file far larger
+// than any real page.
+inline constexpr qint64 kMaxDocumentSize = qint64{1} << 30;
+
+// Which file a file is, whatever name it is reached by: its device and its number there (on
+// Windows, its volume's serial number and its file index).
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 index = 0;
+
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// Reads the whole content of a regular file. Anything else (a folder, FIFO, device or socket) is
+// refused without reading from it, so that a FIFO or /dev/zero cannot block or fill memory; so is
+// a file of more than maxSize bytes.
+Result<QByteArray> readRegularFile(const QString &path, qint64 maxSize);
+
+// A file as it was read: its bytes, the path it lies at with every link resolved, taken from the
+// open file itself, and which file it is.
+struct FileAsRead {
+    QByteArray bytes;
+    QString resolvedPath;
+    FileIdentity identity;
+};
+
+// Reads a file as readRegularFile does, and tells where it really lies.
+Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize);
+
+// Reads standard input to its end, a pipe's included; more than maxSize bytes are refused as too
+// large.
+Result<QByteArray> readStandardInput(qint64 maxSize);
+
+// Writes all of bytes to standard output.
+Result<Done> writeStandardOutput(QByteArrayView bytes);
+
+// An extended attribute that a new file could not be given, and why.
+struct LostAttribute {
+    QString name;
+    FileError why;
+    friend bool operator==(const LostAttribute &, const LostAttribute &) = default;
+};
+
+// What a save that succeeded could not keep of the file it replaced.
+struct Written {
+    QList<LostAttribute> lostAttributes;
+    // The folder a new file took the target's place in, where the caller syncs it (syncFolder).
+    QString unsyncedFolder;
+};
+using WriteResult = Result<Written>;
+
+// What a caller that read the file before asks of its writing.
+struct TargetRule {
+    // Written only while the target is still this file, the one that was read.
+    std::optional<FileIdentity> readAs;
+    // A file with other names (hard links) is replaced under this name alone instead of being
+    // written through all of them.
+    bool nameAlone = false;
+    // The folder a new file is renamed in is synced before the write counts as done. A caller that
+    // writes many files may sync each folder once, after the last of them, instead.
+    bool syncFolder = true;
+};
+
+// Stores bytes in a file, exactly as they are; nothing is added. A symbolic link is followed and
+// stays a link. An existing file is replaced by a new one only once everything, the last byte
+// included, is on the disk, and the folder is synced behind the rename, so that a save that
+// reports success survives a power cut: on failure the file keeps its old content and no temporary
+// file is left. The new file keeps the old one's owner, group, permission bits and extended
+// attributes, its access control list among them.
+//
+// An existing file is written in place instead, where a new one could not take its place as it
+// was: where its folder takes no new file, where the new file could not get its owner and group,
+// where it has other names (which then all get the new bytes) and where it cannot be renamed over
+// (a file mounted on its own). Nothing is written then unless the new bytes, and the old ones
+// where they may have to be put back, fit within the process's file-size limit; the space for the
+// new bytes is reserved before the first old byte is overwritten, and the old bytes are kept in
+// memory and put back, time stamp included, if writing fails all the same. A file that may be
+// written but not read is written in place only where the space could be reserved, since nothing
+// of it could be put back. What this cannot cover: a crash or power cut in the middle; a
+// copy-on-write file system where putting the old bytes back needs new space that is not there; a
+// device that fails a write after the space for it was reserved, in a file that cannot be read.
+//
+// On Windows the new file takes the old one's place through ReplaceFileW, which carries its access
+// control list over, and keeps whether it was hidden or a system file; a file marked read-only, a
+// file another program holds open for itself, a name that Windows keeps for a device and a path
+// beyond the longest it takes are refused before anything is made. Windows has no file-size limit,
+// and a new file belongs to whoever saves it.
+WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
+                             const TargetRule &rule = {});
+
+// A write as writeRegularFile makes it, in two steps, so that a caller writing many files can
+// have the disk take many of them at once: startWrite does everything up to the wait for the new
+// file's bytes to reach the disk, and starts their way there where the system lets it;
+// finishWrite waits for them and puts the file in place, and answers what writeRegularFile would
+// have, each failure charged to its own file. A write that needs no wait (in place, or failed) is
+// done by startWrite already. bytes must stay where they are until the write is finished; a write
+// never finished leaves no temporary file.
+class StartedWrite {
+public:
+    struct Steps;  // how far the platform's writer got, and what it holds to go on
+
+    explicit StartedWrite(WriteResult done) : done_(std::move(done)) {}
+    explicit StartedWrite(Steps *steps) : steps_(steps) {}  // takes them over
+
+private:
+    friend WriteResult finishWrite(StartedWrite write);
+    // The platform's, as the steps are.
+    static WriteResult finish(Steps &steps);
+    struct EndSteps {
+        void operator()(Steps *steps) const;
+    };
+
+    std::optional<WriteResult> done_;
+    std::unique_ptr<Steps, EndSteps> steps_;
+};
+
+StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule = {});
+WriteResult finishWrite(StartedWrite write);
+
+// Makes the renames in the folder at path survive a power cut, and says why that failed.
+Result<Done> syncFolder(const QString &path);
+
+// Makes writes past the process's file-size limit (ulimit -f) fail like any other failed write,
+// instead of ending the program in the middle of a page. Both programs call it before they write
+// any file.
+void ignoreFileSizeSignal();
+
+// What a temporary file's name has behind the dot and the page's name: the program's mark, random
+// letters and .tmp, always kTemporarySuffixLength ASCII characters.
+QString temporaryNameSuffix();
+inline constexpr qsizetype kTemporarySuffixLength = 19;
+
+// Whether a file's name is one of those that writeRegularFile writes before they replace their
+// target, such as ".index.html.zerediz-k3Xw9Q.tmp" beside index.html: hidden, named after the
+// page and the program, and ending in .tmp, so that a person can tell what one is and no tool
+// takes it for a page. Only a process that was killed leaves one behind.
+bool isTemporaryFileName(const QString &name);
+
+// Asks the system to back the whole pages of [data, data + size) with huge pages where it can. A
+// large buffer that is filled once from start to end then costs one page fault per 2 MiB instead of
+// one per 4 KiB; on a virtual machine those faults are most of the time that filling it takes.
+// Only a hint: where huge pages are off or unknown nothing changes.
+void adviseHugePages(void *data, qsizetype size);
+
+// Tells the system that the whole pages of [data, data + size) hold nothing of value any more, so
+// that it may take them back; read again, they hold zeros. Only a hint, like adviseHugePages.
+void releasePages(void *data, qsizetype size);
+
+// Copies length bytes from from to to, where the two do not overlap; a big copy is made in two
+// halves on two cores at once, since one core alone does not fill the memory's bandwidth.
+void copyOnTwoCores(char *to, const char *from, qsizetype length);

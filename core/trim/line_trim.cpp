@@ -1,0 +1,253 @@
+#include "core/trim/line_trim.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <limits>
+#include <vector>
+
+#include "core/files/page_file.h"
+#include "core/kernels/byte_block.h"
+#include "core/trim/line_trim_loops.h"
+#include "core/trim/preserved_content.h"
+
+namespace {
+
+// The blocks every x86-64 processor takes.
+struct Sse2Block {
+    static constexpr qsizetype kSize = byte_block::kSize;
+    static constexpr unsigned kAll = byte_block::kAll;
+    [[gnu::always_inline]] static unsigned matches(const char *p, char byte) {
+        return byte_block::matches(p, byte);
+    }
+};
+
+template <Into into>
+TrimmedLines sse2Loop(const char *page, const char *p, const char *end, char *out,
+                      const ByteRange *first, const ByteRange *last) {
+    return trimLinesWith<into, Sse2Block>(page, p, end, out, first, last);
+}
+
+constexpr TrimLoops kSse2Loops{&sse2Loop<Into::OwnBuffer>, &sse2Loop<Into::SameBuffer>};
+
+std::atomic<ByteBlocks> blocksInUse = ByteBlocks::Widest;
+
+// The loops for the widest blocks this processor takes, asked once, unless narrower ones are
+// asked for.
+const TrimLoops &trimLoops() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vbmi") &&
+                               __builtin_cpu_supports("avx512vbmi2");
+    switch (blocksInUse.load(std::memory_order_relaxed)) {
+        case ByteBlocks::Widest:
+            if (avx512) return avx512TrimLoops();
+            [[fallthrough]];
+        case ByteBlocks::Wide:
+            if (avx2) return avx2TrimLoops();
+            [[fallthrough]];
+        case ByteBlocks::Narrow:
+            break;
+    }
+    return kSse2Loops;
+}
+
+// The loop of a width for a part of a page, with the page's preserved content.
+TrimmedLines trimPart(TrimLoops::Loop loop, const char *page, const char *from, const char *to,
+                      char *out, const std::vector<ByteRange> &ranges) {
+    return loop(page, from, to, out, ranges.data(), ranges.data() + ranges.size());
+}
+
+constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
+
+// Behind spaces, a mark stands at the start of the trimmed page, where it is one when the page is
+// opened again: so it is taken as one already, and the spaces go with the first line. Copies the
+// mark to out and answers where the page goes on, or answers p where there is no mark.
+const char *takeByteOrderMark(const char *p, const char *end, char *&out) {
+    const char *mark = skipSpaces<Sse2Block>(p, end);
+    if (!QByteArrayView(mark, end).startsWith(kByteOrderMark)) return p;
+    out = std::copy(mark, mark + kByteOrderMark.size(), out);
+    return mark + kByteOrderMark.size();
+}
+
+// The line end that a last line without one gets.
+char *endLastLine(char *out, bool linesEndWithLf) {
+    if (!linesEndWithLf) *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+// Below this size a second thread costs more than it saves.
+constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+
+// Copies length bytes from from to to, which lies below it.
+void moveDown(char *to, const char *from, qsizetype length) {
+    if (to + length > from)
+        std::memmove(to, from, std::size_t(length));
+    else
+        copyOnTwoCores(to, from, length);
+}
+
+// One part of a page, from a line start to the next part or the end, trimmed in the page's buffer
+// as trimLinesInPlace says: its result grows from the part's start, or, once a lone CR found no
+// room, goes on in a buffer of its own. Two parts of a page can be trimmed at once on two threads,
+// since each writes only from its own start on.
+class PartTrim {
+public:
+    PartTrim(char *page, qsizetype begin, qsizetype end, const std::vector<ByteRange> &ranges)
+        : page_(page), begin_(begin), end_(end), read_(begin), ranges_(ranges) {}
+
+    // Takes a byte-order mark at the part's start, as the first part of a page does.
+    void takeByteOrderMark() {
+        char *out = page_ + begin_;
+        read_ = ::takeByteOrderMark(page_ + read_, page_ + end_, out) - page_;
+        length_ = out - (page_ + begin_);
+    }
+
+    void trim() {
+        length_ = trimFrom<Into::SameBuffer>(page_ + begin_ + length_) - (page_ + begin_);
+        if (read_ == end_) return;
+        spill_ = QByteArray(length_ + 2 * (end_ - read_) + 2, Qt::Uninitialized);
+        std::memcpy(spill_.data(), page_ + begin_, std::size_t(length_));
+        length_ = trimFrom<Into::OwnBuffer>(spill_.data() + length_) - spill_.constData();
+    }
+
+    QByteArrayView result() const {
+        return {spill_.isNull() ? page_ + begin_ : spill_.constData(), length_};
+    }
+    bool spilled() const { return !spill_.isNull(); }
+    QByteArray &spill() { return spill_; }
+    bool lastLineOpen() const { return lastLineOpen_; }
+
+private:
+    // Trims from where the part was read to into out, and answers where the output ends.
+    template <Into into>
+    char *trimFrom(char *out) {
+        const TrimLoops &loops = trimLoops();
+        const TrimLoops::Loop loop =
+            into == Into::OwnBuffer ? loops.intoOwnBuffer : loops.intoSameBuffer;
+        const TrimmedLines trimmed =
+            trimPart(loop, page_, page_ + read_, page_ + end_, out, ranges_);
+        read_ = trimmed.in - page_;
+        lastLineOpen_ = trimmed.lastLineOpen;
+        return trimmed.out;
+    }
+
+    char *page_;
+    qsizetype begin_;
+    qsizetype end_;
+    qsizetype read_;
+    qsizetype length_ = 0;
+    QByteArray spill_;
+    bool lastLineOpen_ = false;
+    const std::vector<ByteRange> &ranges_;
+};
+
+}  // namespace
+
+QByteArray trimLines(QByteArrayView input) {
+    const qsizetype middle =
+        input.size() < kTwoCoresFrom ? input.size() : lineStartNear(input, input.size() / 2);
+    return trimLines(input, middle);
+}
+
+QByteArray trimLines(QByteArrayView input, qsizetype middle) {
+    // Each input byte gives at most two output bytes (a lone CR becomes CR LF), and a last line
+    // without a line end gains two. Pages of this reservation that are never written are never
+    // touched, so they cost address space only. A block copied ahead of the output therefore
+    // always fits: it lies within the output of bytes not yet read. So the second part's result
+    // can be made at once, behind the most that the first part's can take, and then moves down
+    // behind it.
+    QByteArray output(2 * input.size() + 4, Qt::Uninitialized);
+    adviseHugePages(output.data(), output.size());
+    const char *const page = input.data();
+    const char *const half = page + middle;
+    const char *const end = page + input.size();
+    char *out = output.data();
+    char *const secondOut = out + 2 * middle + 2;
+
+    const char *const p = takeByteOrderMark(page, half, out);
+    const std::vector<ByteRange> ranges = preservedContent(input);
+    const TrimLoops::Loop loop = trimLoops().intoOwnBuffer;
+    // A small page is trimmed part after part. Where no thread can be had, the second part is
+    // trimmed when get() asks for it.
+    const auto policy = input.size() < kTwoCoresFrom ? std::launch::deferred
+                                                     : std::launch::async | std::launch::deferred;
+    auto second =
+        std::async(policy, [&] { return trimPart(loop, page, half, end, secondOut, ranges); });
+    const TrimmedLines first = trimPart(loop, page, p, half, out, ranges);
+    const TrimmedLines rest = second.get();
+    out = first.out;
+    bool lastLineOpen = first.lastLineOpen;
+    if (half < end) {
+        moveDown(out, secondOut, rest.out - secondOut);
+        out += rest.out - secondOut;
+        lastLineOpen = rest.lastLineOpen;
+    }
+    if (lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
+
+    output.resize(out - output.constData());
+    output.squeeze();
+    return output;
+}
+
+QByteArray trimLinesInPlace(QByteArray page) {
+    const qsizetype middle =
+        page.size() < kTwoCoresFrom ? page.size() : lineStartNear(page, page.size() / 2);
+    return trimLinesInPlace(std::move(page), middle);
+}
+
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
+    char *const data = page.data();  // detached, so that the page's bytes stay where they are
+    const qsizetype size = page.size();
+    const std::vector<ByteRange> ranges = preservedContent(page);
+    const bool linesEndWithLf = endsLinesWithLf(page);
+    PartTrim first(data, 0, middle, ranges);
+    PartTrim second(data, middle, size, ranges);
+    first.takeByteOrderMark();
+    // A small page is trimmed part after part. Where no thread can be had, the second part is
+    // trimmed when get() asks for it.
+    const auto policy =
+        size < kTwoCoresFrom ? std::launch::deferred : std::launch::async | std::launch::deferred;
+    auto secondDone = std::async(policy, [&second] { second.trim(); });
+    first.trim();
+    secondDone.get();
+    const bool lastLineOpen = middle < size ? second.lastLineOpen() : first.lastLineOpen();
+
+    // The second part's result goes behind the first's: within the page's buffer it only moves
+    // down, and whatever lies elsewhere is copied. Only then may the result grow, for a last
+    // line end, and a big buffer grows where it lies.
+    QByteArray &result = first.spilled() ? first.spill() : page;
+    const qsizetype length = first.result().size();
+    const QByteArrayView rest = second.result();
+    qsizetype end = length + rest.size();
+    if (!second.spilled() && &result == &page) {
+        std::memmove(data + length, rest.data(), std::size_t(rest.size()));
+    } else {
+        if (result.size() < end) result.resize(end);
+        std::memcpy(result.data() + length, rest.data(), std::size_t(rest.size()));
+    }
+    if (lastLineOpen) {
+        if (result.size() < end + 2) result.resize(end + 2);
+        end = endLastLine(result.data() + end, linesEndWithLf) - result.constData();
+    }
+    result.resize(end);
+    return std::move(result);
+}
+
+qsizetype lineStartNear(QByteArrayView page, qsizetype position) {
+    const char *const end = page.data() + page.size();
+    const char *lineEnd = findLineEnd<Sse2Block>(page.data() + position, end);
+    // Behind a CR, the line starts behind the LF that may follow it.
+    if (lineEnd < end && *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ++lineEnd;
+    return lineEnd < end ? lineEnd + 1 - page.data() : page.size();
+}
+
+void trimWith(ByteBlocks blocks) {
+    blocksInUse = blocks;
+}
+
+bool endsLinesWithLf(QByteArrayView page) {
+    return !page.contains('\r') && page.contains('\n');
+}
