@@ -1,5 +1,4 @@
 #include <QFile>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <limits>
@@ -9,6 +8,7 @@
 #include "core/encoding/converter.h"
 #include "core/pages/open_page.h"
 #include "core/trim/line_trim.h"
+#include "kernel_levels.h"
 
 namespace {
 
@@ -31,6 +31,7 @@ class LineTrimTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { SKIP_WHERE_THE_PROCESSOR_LACKS_THE_NAMED_KERNEL_LEVEL(); }
     void matchesReference_data();
     void matchesReference();
     void loadsBigPages_data();
@@ -39,12 +40,12 @@ private Q_SLOTS:
     void keepsPreservedContentOfBigPages();
 };
 
-// The trim looks at 16, 32 or 64 bytes at a time, as wide as the processor takes, and every width
-// must give what the plain trim gives. Each row is cut from a run of its unit at every start and
-// every length up to five narrow blocks, cut in two at every place, so that each kind of byte
-// meets every place in a block, in the block before the end and at the very end; and, on the
-// wider blocks, at lengths up to three blocks of 64 bytes, cut at fewer places, so that what a
-// block leaves open meets the next. The input ends where its memory ends.
+// The trim's kernels look at up to 64 bytes at a time, and at every kernel level (the test runs
+// once for each) they must give what the plain trim gives. Each row is cut from a run of its unit
+// at every start and every length up to 80 bytes, cut in two at every place, so that each kind of
+// byte meets every place in a block, in the block before the end and at the very end; and at
+// lengths up to three blocks of 64 bytes, cut at fewer places, so that what a block leaves open
+// meets the next. The input ends where its memory ends.
 void LineTrimTest::matchesReference_data() {
     QTest::addColumn<QByteArray>("unit");
 
@@ -130,22 +131,13 @@ void LineTrimTest::matchesReference() {
     constexpr qsizetype kEveryCut = 80;
     constexpr qsizetype kLongest = 3 * 64 + 16;
     const QByteArray run = unit.repeated(kLongest / unit.size() + 2);
-    const auto widest = qScopeGuard([] { trimWith(ByteBlocks::Widest); });
-    for (const auto &[blocks, width] : {std::pair{ByteBlocks::Narrow, " (narrow)"},
-                                        {ByteBlocks::Wide, " (wide)"},
-                                        {ByteBlocks::Widest, " (widest)"}}) {
-        trimWith(blocks);
-        const qsizetype startStep = std::max<qsizetype>(1, unit.size() / kStarts);
-        for (qsizetype start = 0; start < unit.size(); start += startStep) {
-            // The wide and the widest trim go 64 bytes at a time, and five narrow blocks do not
-            // hold two of those.
-            const qsizetype longest = blocks == ByteBlocks::Narrow ? kEveryCut : kLongest;
-            for (qsizetype length = 0; length <= longest;
-                 length += length < kEveryCut ? 1 : 3 * kCutStep) {
-                const qsizetype middleStep = length <= kEveryCut ? kCutStep : 11 * kCutStep;
-                if (const auto fault = trimFault(run.sliced(start, length), middleStep))
-                    QFAIL((*fault + width).constData());
-            }
+    const qsizetype startStep = std::max<qsizetype>(1, unit.size() / kStarts);
+    for (qsizetype start = 0; start < unit.size(); start += startStep) {
+        for (qsizetype length = 0; length <= kLongest;
+             length += length < kEveryCut ? 1 : 3 * kCutStep) {
+            const qsizetype middleStep = length <= kEveryCut ? kCutStep : 11 * kCutStep;
+            if (const auto fault = trimFault(run.sliced(start, length), middleStep))
+                QFAIL(fault->constData());
         }
     }
 }

@@ -15,8 +15,18 @@
 #include "core/encoding/utf8_check.h"
 #include "core/files/page_file.h"
 #include "core/kernels/byte_block.h"
+#include "core/kernels/kernel_level.h"
 
 namespace {
+
+// Whole blocks of two-byte characters are decoded at once only where the processor gathers many
+// table entries in one step; elsewhere no block is taken, and the characters go one at a time.
+const char *decodeNoBlocks(const char *in, const char *, char *&, const PackedCharacter *) {
+    return in;
+}
+
+constexpr Kernel<TwoByteBlocksDecode> kDecodeTwoByteBlocks{
+    &decodeNoBlocks, nullptr, ZEREDIZ_X86_64(&decodeTwoByteBlocksWithAvx512)};
 
 // The output of a conversion, which grows whenever it is full.
 class Output {
@@ -207,10 +217,8 @@ public:
     // by a digit, which may start a four-byte character.
     const char *decode(const char *in, const char *end, char *&out) const {
         while (in < end) {
-            if (inBlocks()) {
-                in = decodeTwoByteBlocks(in, end, out, packed_.data());
-                if (in == end) break;
-            }
+            in = kDecodeTwoByteBlocks.chosen()(in, end, out, packed_.data());
+            if (in == end) break;
             // What the blocks do not take goes a character at a time, a block's worth at least.
             if (!decodeCharacters(in, end, end - in > kBlockWorth ? in + kBlockWorth : end, out))
                 break;
@@ -219,13 +227,6 @@ public:
     }
 
 private:
-    // Whether the processor decodes whole blocks, asked once.
-    static bool inBlocks() {
-        static const bool blocks =
-            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
-        return blocks;
-    }
-
     // Decodes from in on up to to or behind it, where a character starts; answers false where it
     // stopped before, at a lead byte that the converter must read itself.
     bool decodeCharacters(const char *&in, const char *end, const char *to, char *&out) const {

@@ -17,5 +17,7 @@ constexpr qsizetype kTwoByteFirstLead = 0x81;
 // answers where it stopped, a character boundary. table holds an entry for each lead from
 // kTwoByteFirstLead on and each trail byte, at (lead - kTwoByteFirstLead) * 256 + trail. out has
 // room for twice as many bytes as there are from in to end, and four more.
-const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
-                                const PackedCharacter *table);
+using TwoByteBlocksDecode = const char *(*)(const char *in, const char *end, char *&out,
+                                            const PackedCharacter *table);
+const char *decodeTwoByteBlocksWithAvx512(const char *in, const char *end, char *&out,
+                                          const PackedCharacter *table);

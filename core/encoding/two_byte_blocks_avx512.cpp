@@ -27,8 +27,8 @@ constexpr qsizetype kLeftAtLeast = 96;
 
 }  // namespace
 
-const char *decodeTwoByteBlocks(const char *in, const char *end, char *&out,
-                                const PackedCharacter *table) {
+const char *decodeTwoByteBlocksWithAvx512(const char *in, const char *end, char *&out,
+                                          const PackedCharacter *table) {
     // Repeats the first byte of each lane over the lane, and numbers the bytes of a lane.
     const __m512i spreadLane = _mm512_set4_epi32(0x0C0C'0C0C, 0x0808'0808, 0x0404'0404, 0);
     const __m512i byteInLane = _mm512_set1_epi32(0x0302'0100);

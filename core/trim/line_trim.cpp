@@ -1,7 +1,6 @@
 #include "core/trim/line_trim.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <future>
 #include <limits>
@@ -9,13 +8,14 @@
 
 #include "core/files/page_file.h"
 #include "core/kernels/byte_block.h"
+#include "core/kernels/kernel_level.h"
 #include "core/trim/line_trim_loops.h"
 #include "core/trim/preserved_content.h"
 
 namespace {
 
-// The blocks every x86-64 processor takes.
-struct Sse2Block {
+// The blocks of plain C++, which any processor takes.
+struct PortableBlock {
     static constexpr qsizetype kSize = byte_block::kSize;
     static constexpr unsigned kAll = byte_block::kAll;
     [[gnu::always_inline]] static unsigned matches(const char *p, char byte) {
@@ -24,33 +24,18 @@ struct Sse2Block {
 };
 
 template <Into into>
-TrimmedLines sse2Loop(const char *page, const char *p, const char *end, char *out,
-                      const ByteRange *first, const ByteRange *last) {
-    return trimLinesWith<into, Sse2Block>(page, p, end, out, first, last);
+TrimmedLines portableLoop(const char *page, const char *p, const char *end, char *out,
+                          const ByteRange *first, const ByteRange *last) {
+    return trimLinesWith<into, PortableBlock>(page, p, end, out, first, last);
 }
 
-constexpr TrimLoops kSse2Loops{&sse2Loop<Into::OwnBuffer>, &sse2Loop<Into::SameBuffer>};
+constexpr TrimLoops kPortableLoops{&portableLoop<Into::OwnBuffer>, &portableLoop<Into::SameBuffer>};
 
-std::atomic<ByteBlocks> blocksInUse = ByteBlocks::Widest;
+constexpr Kernel<const TrimLoops *> kTrimLoops{&kPortableLoops, ZEREDIZ_X86_64(&kAvx2TrimLoops),
+                                               ZEREDIZ_X86_64(&kAvx512TrimLoops)};
 
-// The loops for the widest blocks this processor takes, asked once, unless narrower ones are
-// asked for.
 const TrimLoops &trimLoops() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
-                               __builtin_cpu_supports("avx512vbmi") &&
-                               __builtin_cpu_supports("avx512vbmi2");
-    switch (blocksInUse.load(std::memory_order_relaxed)) {
-        case ByteBlocks::Widest:
-            if (avx512) return avx512TrimLoops();
-            [[fallthrough]];
-        case ByteBlocks::Wide:
-            if (avx2) return avx2TrimLoops();
-            [[fallthrough]];
-        case ByteBlocks::Narrow:
-            break;
-    }
-    return kSse2Loops;
+    return *kTrimLoops.chosen();
 }
 
 // The loop of a width for a part of a page, with the page's preserved content.
@@ -65,7 +50,7 @@ constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 // opened again: so it is taken as one already, and the spaces go with the first line. Copies the
 // mark to out and answers where the page goes on, or answers p where there is no mark.
 const char *takeByteOrderMark(const char *p, const char *end, char *&out) {
-    const char *mark = skipSpaces<Sse2Block>(p, end);
+    const char *mark = skipSpaces<PortableBlock>(p, end);
     if (!QByteArrayView(mark, end).startsWith(kByteOrderMark)) return p;
     out = std::copy(mark, mark + kByteOrderMark.size(), out);
     return mark + kByteOrderMark.size();
@@ -238,14 +223,10 @@ QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
 
 qsizetype lineStartNear(QByteArrayView page, qsizetype position) {
     const char *const end = page.data() + page.size();
-    const char *lineEnd = findLineEnd<Sse2Block>(page.data() + position, end);
+    const char *lineEnd = findLineEnd<PortableBlock>(page.data() + position, end);
     // Behind a CR, the line starts behind the LF that may follow it.
     if (lineEnd < end && *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ++lineEnd;
     return lineEnd < end ? lineEnd + 1 - page.data() : page.size();
-}
-
-void trimWith(ByteBlocks blocks) {
-    blocksInUse = blocks;
 }
 
 bool endsLinesWithLf(QByteArrayView page) {

@@ -36,12 +36,5 @@ QByteArray trimLinesInPlace(QByteArray page);
 // whatever the page's size.
 QByteArray trimLinesInPlace(QByteArray page, qsizetype middle);
 
-// The trim reads the page with the widest instructions that the processor takes: AVX-512 (Widest)
-// or AVX2 (Wide), 64 bytes at a time, or the narrow blocks of 16 that every x86-64 processor
-// takes. Each gives the same, which the tests compare; a width the processor lacks falls back to
-// the next narrower one.
-enum class ByteBlocks { Widest, Wide, Narrow };
-void trimWith(ByteBlocks blocks);
-
 // Where the first line that starts at position or behind it starts, or the page's end.
 qsizetype lineStartNear(QByteArrayView page, qsizetype position);

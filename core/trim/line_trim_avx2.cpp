@@ -102,7 +102,4 @@ TrimmedLines avx2Loop(const char *page, const char *p, const char *end, char *ou
 
 }  // namespace
 
-const TrimLoops &avx2TrimLoops() {
-    static constexpr TrimLoops loops{&avx2Loop<Into::OwnBuffer>, &avx2Loop<Into::SameBuffer>};
-    return loops;
-}
+constexpr TrimLoops kAvx2TrimLoops{&avx2Loop<Into::OwnBuffer>, &avx2Loop<Into::SameBuffer>};

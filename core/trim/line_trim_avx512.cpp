@@ -61,7 +61,4 @@ TrimmedLines avx512Loop(const char *page, const char *p, const char *end, char *
 
 }  // namespace
 
-const TrimLoops &avx512TrimLoops() {
-    static constexpr TrimLoops loops{&avx512Loop<Into::OwnBuffer>, &avx512Loop<Into::SameBuffer>};
-    return loops;
-}
+constexpr TrimLoops kAvx512TrimLoops{&avx512Loop<Into::OwnBuffer>, &avx512Loop<Into::SameBuffer>};

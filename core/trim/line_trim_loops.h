@@ -30,9 +30,9 @@ struct TrimLoops {
     Loop intoSameBuffer;
 };
 
-// The loops for processors with AVX2, and for those with AVX-512.
-const TrimLoops &avx2TrimLoops();
-const TrimLoops &avx512TrimLoops();
+// The loops for processors with AVX2, and for those with AVX-512, each in a file of its own.
+extern const TrimLoops kAvx2TrimLoops;
+extern const TrimLoops kAvx512TrimLoops;
 
 // Everything below is compiled into each file that includes it, for that file's instructions,
 // and must not be shared between them: so it has internal linkage, and calls no function of a

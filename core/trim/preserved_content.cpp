@@ -1,6 +1,5 @@
 #include "core/trim/preserved_content.h"
 
-#include <immintrin.h>
 #include <QByteArray>
 #include <algorithm>
 #include <array>
@@ -93,18 +92,15 @@ bool isCandidate(const char *p, const char *end) {
     return startsWith(p, end, "white-space");
 }
 
-// Wide enough for one AVX2 step, which nearly every x86-64 processor of the last ten years has:
-// the look is made in both ways, and the one the processor can run is picked the first time a page
-// is looked at. Elsewhere the compiler makes two or four steps of each.
+// The compiler makes as many steps of the processor's vectors of each of these as it takes.
 constexpr qsizetype kWide = 32;
 using WideBytes = char __attribute__((vector_size(kWide)));
 using WideWords = std::uint64_t __attribute__((vector_size(kWide)));
 
 // The first stretch of kWide bytes from p on that may start a candidate: one that holds a <
 // followed by p, l, x or te, or an e-s, in either case. Fewer than kWide + 2 bytes before end
-// are not looked at: it returns where they start. Inlined into each way of the look, so that
-// each is compiled for its own instructions.
-[[gnu::always_inline]] inline const char *scanForCandidates(const char *p, const char *end) {
+// are not looked at: it returns where they start.
+const char *scanForCandidates(const char *p, const char *end) {
     for (; end - p >= kWide + 2; p += kWide) {
         WideBytes here, next, afterNext;
         std::memcpy(&here, p, kWide);
@@ -123,29 +119,6 @@ using WideWords = std::uint64_t __attribute__((vector_size(kWide)));
     return p;
 }
 
-using CandidateScan = const char *(*)(const char *p, const char *end);
-
-const char *scanPlainly(const char *p, const char *end) {
-    return scanForCandidates(p, end);
-}
-
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] const char *scanWithAvx2(const char *p, const char *end) {
-    return scanForCandidates(p, end);
-}
-#endif
-
-// The way of the look that this processor runs fastest, asked once.
-CandidateScan candidateScan() {
-    static const CandidateScan scan = [] {
-#if defined(__x86_64__)
-        if (__builtin_cpu_supports("avx2")) return &scanWithAvx2;
-#endif
-        return &scanPlainly;
-    }();
-    return scan;
-}
-
 // Whether a page may hold an element that preserves white space: where it names none of them
 // behind a < and says nothing of white-space, it has none. Looks at the places from from to to,
 // reading on behind to where a name starts before it.
@@ -155,9 +128,8 @@ bool mayHoldPreservedContent(QByteArrayView page, qsizetype from, qsizetype to) 
     const char *const last = begin + to;
     // The stretches looked at in one step, the last one reaching behind to.
     const char *const limit = end - last > kWide + 2 ? last + kWide + 2 : end;
-    const CandidateScan nextMaybeCandidate = candidateScan();
     for (const char *p = begin + from; p < last;) {
-        p = nextMaybeCandidate(p, limit);
+        p = scanForCandidates(p, limit);
         const char *const stop = limit - p >= kWide + 2 ? p + kWide : limit;
         for (; p < stop; ++p) {
             // An "e-s" stands four bytes into white-space.
@@ -376,54 +348,10 @@ int plainTagClose(const char *block, const MarkupBytes &bytes, int at) {
     }
 }
 
-// The next < from p on, or end. The text between two tags is mostly shorter than the widest
-// block the processor takes, which then finds the < in one step.
-const char *findLessThanPlainly(const char *p, const char *end) {
-    for (; end - p >= kSize; p += kSize) {
-        if (const unsigned found = byte_block::matches(p, '<')) return p + std::countr_zero(found);
-    }
-    while (p < end && *p != '<') ++p;
-    return p;
-}
-
-using LessThanFind = const char *(*)(const char *p, const char *end);
-
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] const char *findLessThanWithAvx2(const char *p, const char *end) {
-    for (; end - p >= 32; p += 32) {
-        const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-        if (const unsigned found = static_cast<unsigned>(
-                _mm256_movemask_epi8(_mm256_cmpeq_epi8(block, _mm256_set1_epi8('<')))))
-            return p + std::countr_zero(found);
-    }
-    return findLessThanPlainly(p, end);
-}
-
-[[gnu::target("avx512f,avx512bw")]] const char *findLessThanWithAvx512(const char *p,
-                                                                       const char *end) {
-    for (; end - p >= 64; p += 64) {
-        const __m512i block = _mm512_loadu_si512(p);
-        if (const std::uint64_t found = _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8('<')))
-            return p + std::countr_zero(found);
-    }
-    return findLessThanPlainly(p, end);
-}
-#endif
-
-// The widest way this processor runs, asked once.
-LessThanFind lessThanFind() {
-    static const LessThanFind find = [] {
-#if defined(__x86_64__)
-        if (__builtin_cpu_supports("avx512bw")) return &findLessThanWithAvx512;
-        if (__builtin_cpu_supports("avx2")) return &findLessThanWithAvx2;
-#endif
-        return &findLessThanPlainly;
-    }();
-    return find;
-}
-
+// The next < from p on, or end.
 const char *findLessThan(const char *p, const char *end) {
-    return lessThanFind()(p, end);
+    const auto *found = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
+    return found ? found : end;
 }
 
 // Where a comment that starts at p with <!-- ends: behind its -->, or --!>, or at the end.

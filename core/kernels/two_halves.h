@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QtGlobal>
+#include <future>
+#include <utility>
+
+// Work on a big page done in two halves at once, on two cores. Below this size a second thread
+// costs more than it saves, and most pages people have are far below it.
+inline constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+
+// Runs first and second, at once on two threads for work of size bytes or more, one after the
+// other for less or where no thread can be had. Both have run when it returns.
+template <typename First, typename Second>
+void inTwoHalves(qsizetype size, First &&first, Second &&second) {
+    if (size < kTwoCoresFrom) {
+        first();
+        second();
+        return;
+    }
+    auto other =
+        std::async(std::launch::async | std::launch::deferred, std::forward<Second>(second));
+    first();
+    other.get();
+}
