@@ -38,7 +38,7 @@ struct Reference {
 
 // Compares every answer of the document with the reference; in a big document, the answers at
 // a sample of places, among them those next to each edit.
-void verifyIndex(const TextDocument &document, QByteArrayView expected,
+void verifyIndex(TextDocument &document, QByteArrayView expected,
                  const QList<qsizetype> &near = {}) {
     QCOMPARE(document.size(), expected.size());
     QVERIFY(document.bytes() == expected);
@@ -86,7 +86,7 @@ struct Edit {
 
 // A small language for undo scripts: each step is one of these.
 struct Step {
-    enum Kind { Type, Backspace, Replace, Close, Undo, Redo, Save } kind;
+    enum Kind { Type, Backspace, Replace, Close, Undo, Redo, Save, BeginJoined, EndJoined } kind;
     qsizetype from = 0;
     qsizetype to = 0;
     QByteArray text;
@@ -104,6 +104,8 @@ const Step kClose{Step::Close, 0, 0, {}};
 const Step kUndo{Step::Undo, 0, 0, {}};
 const Step kRedo{Step::Redo, 0, 0, {}};
 const Step kSave{Step::Save, 0, 0, {}};
+const Step kBeginJoined{Step::BeginJoined, 0, 0, {}};
+const Step kEndJoined{Step::EndJoined, 0, 0, {}};
 
 }  // namespace
 
@@ -268,6 +270,19 @@ void TextDocumentTest::undoes_data() {
     QTest::newRow("a new edit drops redo")
         << QByteArray("a") << QList<Step>{replace(0, 1, "b"), kUndo, replace(0, 0, "c")}
         << QByteArray("ca") << true << false << true;
+    // A text moved: taken away, then put in elsewhere.
+    const QList<Step> moved{kBeginJoined, replace(0, 1, ""), replace(2, 2, "a"), kEndJoined};
+    QTest::newRow("a joined step is undone at once")
+        << QByteArray("abc") << moved + QList<Step>{kUndo} << QByteArray("abc") << false << true
+        << false;
+    QTest::newRow("and redone at once") << QByteArray("abc") << moved + QList<Step>{kUndo, kRedo}
+                                        << QByteArray("bca") << true << false << true;
+    QTest::newRow("the step before a joined one stays apart")
+        << QByteArray("ab") << QList<Step>{type(2, "c")} + moved + QList<Step>{kUndo}
+        << QByteArray("abc") << true << true << true;
+    QTest::newRow("typing after a joined step is a step of its own")
+        << QByteArray("abc") << moved + QList<Step>{type(3, "x"), type(4, "y"), kUndo}
+        << QByteArray("bca") << true << true << true;
     QTest::newRow("undo with nothing to undo") << QByteArray("a") << QList<Step>{kUndo, kRedo}
                                                << QByteArray("a") << false << false << false;
 }
@@ -301,6 +316,12 @@ void TextDocumentTest::undoes() {
                 break;
             case Step::Save:
                 document.setSavePoint();
+                break;
+            case Step::BeginJoined:
+                document.beginJoinedStep();
+                break;
+            case Step::EndJoined:
+                document.endJoinedStep();
                 break;
         }
     }

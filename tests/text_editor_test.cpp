@@ -70,7 +70,7 @@ struct BareCursor {
         const QKeyEvent event(QEvent::KeyPress, k.key, k.modifiers, k.text);
         if (const std::optional<KeyCommand> command = keyCommand(event)) cursor.perform(*command);
     }
-    QByteArray bytes() const { return document.bytes().toByteArray(); }
+    QByteArray bytes() { return document.bytes().toByteArray(); }
 };
 
 // An editor on screen, with the focus, holding bytes.
@@ -85,7 +85,7 @@ struct ShownEditor {
         editor.setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&editor));
     }
-    QByteArray bytes() const { return editor.document().bytes().toByteArray(); }
+    QByteArray bytes() { return editor.document().bytes().toByteArray(); }
     QPoint pointOf(qsizetype position) const { return editor.caretRect(position).center(); }
 };
 

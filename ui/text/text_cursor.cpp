@@ -1,6 +1,6 @@
 #include "ui/text/text_cursor.h"
 
-#include "ui/text/line_window.h"
+#include "ui/text/line_geometry.h"
 #include "ui/text/text_boundaries.h"
 #include "ui/text/text_keys.h"
 

@@ -1,12 +1,11 @@
 #include "ui/text/text_document.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
-#include <future>
 
 #include "core/encoding/utf8_check.h"
 #include "core/kernels/byte_block.h"
+#include "core/kernels/two_halves.h"
 
 namespace {
 
@@ -143,6 +142,7 @@ TextDocument::TextDocument(QObject *parent) : QObject(parent) {}
 
 void TextDocument::setBytes(QByteArray bytes) {
     const bool wasModified = isModified();
+    const qsizetype oldBlocks = blockCount();
     storage_ = std::move(bytes);
     // Whatever room the buffer has behind the text becomes the gap, without a copy.
     gapStart_ = storage_.size();
@@ -151,12 +151,13 @@ void TextDocument::setBytes(QByteArray bytes) {
     indexWhole();
     invalidateSums(0);
     history_.clear();
+    emit blocksReplaced(0, oldBlocks, blockCount());
     emit reset();
     if (wasModified) emit modificationChanged(false);
 }
 
-QByteArrayView TextDocument::bytes() const {
-    const_cast<TextDocument *>(this)->moveGap(size());
+QByteArrayView TextDocument::bytes() {
+    moveGap(size());
     return QByteArrayView(storage_.constData(), size());
 }
 
@@ -225,25 +226,28 @@ QByteArray TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView te
 qsizetype TextDocument::undo() {
     if (!canUndo()) return -1;
     const bool wasModified = isModified();
-    const UndoStep &step = history_.undo();
-    TextChange change{step.position, step.inserted, step.removed.size()};
-    apply(step.position, step.inserted.size(), step.removed);
-    const qsizetype caret = step.position + step.removed.size();
-    emit changed(change);
+    const std::span<const UndoEdit> step = history_.undo();
+    // Taken back from the last edit, the first one's place is where the caret goes.
+    for (auto edit = step.rbegin(); edit != step.rend(); ++edit)
+        applyRecorded(edit->position, edit->inserted, edit->removed);
     if (wasModified != isModified()) emit modificationChanged(isModified());
-    return caret;
+    return step.front().position + step.front().removed.size();
 }
 
 qsizetype TextDocument::redo() {
     if (!canRedo()) return -1;
     const bool wasModified = isModified();
-    const UndoStep &step = history_.redo();
-    TextChange change{step.position, step.removed, step.inserted.size()};
-    apply(step.position, step.removed.size(), step.inserted);
-    const qsizetype caret = step.position + step.inserted.size();
-    emit changed(change);
+    const std::span<const UndoEdit> step = history_.redo();
+    for (const UndoEdit &edit : step) applyRecorded(edit.position, edit.removed, edit.inserted);
     if (wasModified != isModified()) emit modificationChanged(isModified());
-    return caret;
+    return step.back().position + step.back().inserted.size();
+}
+
+void TextDocument::applyRecorded(qsizetype position, const QByteArray &removed,
+                                 const QByteArray &inserted) {
+    const TextChange change{position, removed, inserted.size()};
+    apply(position, removed.size(), inserted);
+    emit changed(change);
 }
 
 void TextDocument::setSavePoint() {
@@ -277,23 +281,16 @@ void TextDocument::appendBlocks(std::vector<Block> &out, qsizetype from, qsizety
 }
 
 void TextDocument::indexWhole() {
-    // Opening a big page waits for these sums, so the two halves of a big text are summed on two
-    // cores at once, cut where a block may start. The gap lies behind the text.
-    constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+    // Opening a big page waits for these sums, so the two halves of a big text are summed at
+    // once, cut where a block may start. The gap lies behind the text.
     const qsizetype total = size();
     const char *const text = storage_.constData();
-    qsizetype middle = total / 2;
+    qsizetype middle = total < kTwoCoresFrom ? total : total / 2;
     while (middle < total && !mayStartBlock(text, text + middle)) ++middle;
-    if (total < kTwoCoresFrom || middle == total) {
-        appendBlocks(blocks_, 0, total);
-        return;
-    }
     std::vector<Block> secondHalf;
-    // Where no thread can be had, the second half is summed when get() asks for it.
-    auto second = std::async(std::launch::async | std::launch::deferred,
-                             [&] { appendBlocks(secondHalf, middle, total); });
-    appendBlocks(blocks_, 0, middle);
-    second.get();
+    inTwoHalves(
+        total, [&] { appendBlocks(blocks_, 0, middle); },
+        [&] { appendBlocks(secondHalf, middle, total); });
     blocks_.insert(blocks_.end(), secondHalf.begin(), secondHalf.end());
 }
 
@@ -326,6 +323,7 @@ void TextDocument::reindex(qsizetype from, qsizetype removedLength, qsizetype in
     blocks_.erase(blocks_.begin() + first, blocks_.begin() + last);
     blocks_.insert(blocks_.begin() + first, fresh.begin(), fresh.end());
     invalidateSums(first);
+    emit blocksReplaced(first, last - first, qsizetype(fresh.size()));
 }
 
 void TextDocument::invalidateSums(qsizetype fromBlock) const {
@@ -370,10 +368,6 @@ const char *TextDocument::blockData(qsizetype index, QByteArray &scratch) const 
     if (start >= gapStart_) return storage_.constData() + start + gapLength();
     scratch = slice(start, end);
     return scratch.constData();
-}
-
-void TextDocument::clearWidths() {
-    for (const Block &b : blocks_) b.tailLead = b.tailRest = -1;
 }
 
 qsizetype TextDocument::lineCount() const {

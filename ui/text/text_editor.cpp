@@ -87,7 +87,7 @@ void TextEditor::createMenuActions() {
 
 void TextEditor::applyFont() {
     widths_.setFont(font());
-    document_.clearWidths();
+    geometry_.forgetWidths();
     windows_.clear();
     widest_ = 0;
     verticalScrollBar()->setSingleStep(1);
