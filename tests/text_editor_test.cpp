@@ -11,6 +11,7 @@
 #include "byte_samples.h"
 #include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
+#include "ui/text/text_clipboard.h"
 #include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
 #include "ui/text/text_keys.h"
@@ -352,7 +353,7 @@ void TextEditorTest::copiesBigSelections() {
 void TextEditorTest::servesTheSelectionWhenAsked() {
     auto shown = std::make_unique<ShownEditor>(QByteArray("one two three"));
     shown->editor.select(0, 3);
-    const std::unique_ptr<QMimeData> data(shown->editor.selectionMimeData());
+    const std::unique_ptr<QMimeData> data(selectionMimeData(shown->editor));
     shown->editor.select(4, 7);
     QCOMPARE(data->data(TextMimeData::kBytesType), QByteArray("two"));
     QCOMPARE(data->text(), QStringLiteral("two"));
