@@ -1,6 +1,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -115,6 +116,8 @@ private Q_SLOTS:
     void servesTheSelectionWhenAsked();
     void mouse_data();
     void mouse();
+    void drags_data();
+    void drags();
     void words_data();
     void words();
     void wheel_data();
@@ -452,6 +455,88 @@ void TextEditorTest::mouse() {
     }
     QTEST(shown.editor.anchor(), "expectedAnchor");
     QTEST(shown.editor.caret(), "expectedCaret");
+}
+
+void TextEditorTest::drags_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("from");  // the selection dragged
+    QTest::addColumn<qsizetype>("to");
+    QTest::addColumn<qsizetype>("dropAt");  // where it is let go, or -1 for another program
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QByteArray>("dropped");  // the text after the drop, and after it is redone
+
+    const QByteArray text("one two three");
+    const Qt::KeyboardModifiers none;
+    QTest::newRow("a text moved forward") << text << qsizetype(0) << qsizetype(4) << qsizetype(13)
+                                          << none << false << QByteArray("two threeone ");
+    QTest::newRow("a text moved back") << text << qsizetype(8) << qsizetype(13) << qsizetype(0)
+                                       << none << false << QByteArray("threeone two ");
+    QTest::newRow("a text moved across line ends")
+        << QByteArray("ab\r\ncd\r\n") << qsizetype(0) << qsizetype(4) << qsizetype(8) << none
+        << false << QByteArray("cd\r\nab\r\n");
+    QTest::newRow("a text copied with Ctrl held")
+        << text << qsizetype(0) << qsizetype(3) << qsizetype(13) << Qt::KeyboardModifiers(kCtrl)
+        << false << QByteArray("one two threeone");
+    QTest::newRow("a text moved onto itself stays")
+        << text << qsizetype(4) << qsizetype(7) << qsizetype(6) << none << false << text;
+    QTest::newRow("a text moved to another program goes")
+        << text << qsizetype(3) << qsizetype(7) << qsizetype(-1) << none << false
+        << QByteArray("one three");
+    QTest::newRow("failure: a read-only area keeps its text")
+        << text << qsizetype(0) << qsizetype(4) << qsizetype(13) << none << true << text;
+}
+
+// A selection dragged with the mouse and let go: the platform's drag is played by the test, which
+// carries it over the area to the drop or hands it to another program, as the offscreen
+// platform's drags end at once. Whatever the drop did is one undo step, undone and redone whole.
+void TextEditorTest::drags() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, from);
+    QFETCH(qsizetype, to);
+    QFETCH(qsizetype, dropAt);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, readOnly);
+    QFETCH(QByteArray, dropped);
+    ShownEditor shown(initial);
+    shown.editor.select(from, to);
+    shown.editor.setReadOnly(readOnly);
+    static QPoint dropPoint;
+    static bool dropsHere;
+    static Qt::KeyboardModifiers dropModifiers;
+    dropPoint = dropAt >= 0 ? shown.pointOf(dropAt) : QPoint();
+    dropsHere = dropAt >= 0;
+    dropModifiers = modifiers;
+    DragAndDrop &dragAndDrop = ::dragAndDrop();
+    const DragAndDrop platform = dragAndDrop;
+    const auto restore = qScopeGuard([&] { dragAndDrop = platform; });
+    dragAndDrop.run = [](QDrag *drag, Qt::DropActions actions, Qt::DropAction) {
+        drag->deleteLater();
+        // Another program takes a move as a move.
+        if (!dropsHere) return Qt::MoveAction;
+        QWidget *viewport = static_cast<TextEditor *>(drag->source())->viewport();
+        const QMimeData *data = drag->mimeData();
+        QDragEnterEvent enter(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &move);
+        if (!enter.isAccepted() || !move.isAccepted()) return Qt::IgnoreAction;
+        QDropEvent drop(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    };
+    QWidget *viewport = shown.editor.viewport();
+    const QPoint press = shown.pointOf(from + 1);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+    const QPoint away = press + QPoint(0, QApplication::startDragDistance() + 1);
+    QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &move);
+    QCOMPARE(shown.bytes(), dropped);
+    send(shown.editor, key(Qt::Key_Z, kCtrl));
+    QCOMPARE(shown.bytes(), initial);
+    send(shown.editor, key(Qt::Key_Z, kCtrl | kShift));
+    QCOMPARE(shown.bytes(), dropped);
 }
 
 void TextEditorTest::inputMethod_data() {

@@ -165,6 +165,19 @@ QByteArray TextCursor::removeSelection() {
     return hasSelection() ? deleteTo(position_, EditKind::Other) : QByteArray();
 }
 
+bool TextCursor::moveSelection(qsizetype position) {
+    const qsizetype from = selectionStart();
+    if (position >= from && position <= selectionEnd()) return false;
+    document_.beginJoinedStep();
+    const QByteArray moved = removeSelection();
+    if (position > from) position -= moved.size();
+    setPosition(position);
+    insert(moved);
+    document_.endJoinedStep();
+    select(position, position_);
+    return true;
+}
+
 bool TextCursor::undo() {
     if (!document_.canUndo()) return false;
     placeAfterEdit(document_.undo());

@@ -78,23 +78,19 @@ bool TextDrag::drop(QDropEvent &event) {
     const qsizetype position = editor_.positionAt(event.position().toPoint());
     const bool move = movesSelection(event);
     droppedHere_ = dragging_;
-    qsizetype at = position;
     if (move) {
         // Onto itself, the text stays where it is.
-        if (position >= cursor_.selectionStart() && position <= cursor_.selectionEnd()) {
+        if (!cursor_.moveSelection(position)) {
             event.setDropAction(Qt::CopyAction);
             event.accept();
             return false;
         }
-        const qsizetype from = cursor_.selectionStart();
-        const qsizetype length = cursor_.selectionEnd() - from;
-        cursor_.removeSelection();
-        if (at > from) at -= length;
+    } else {
+        cursor_.setPosition(position);
+        cursor_.insert(*bytes);
+        // The dropped text stays selected.
+        cursor_.select(position, cursor_.position());
     }
-    cursor_.setPosition(at);
-    cursor_.insert(*bytes);
-    // The dropped text stays selected.
-    cursor_.select(at, cursor_.position());
     event.setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event.accept();
     return true;

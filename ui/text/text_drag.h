@@ -20,7 +20,7 @@ DragAndDrop &dragAndDrop();
 // Text dragged out of a text area and dropped into one, as QWidgetTextControl drags for
 // QPlainTextEdit: a drag of the selection moves it, or copies it where Ctrl is held or the area
 // is read-only; a drop puts the text where the pointer is, where a caret shows while the drag
-// moves over the area.
+// moves over the area. A text moved inside the area is one undo step.
 class TextDrag {
 public:
     TextDrag(TextEditor &editor, TextCursor &cursor);
