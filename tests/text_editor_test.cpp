@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "byte_samples.h"
+#include "stand_in_primary_selection.h"
 #include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
 #include "ui/text/text_clipboard.h"
@@ -118,6 +119,8 @@ private Q_SLOTS:
     void mouse();
     void drags_data();
     void drags();
+    void middleClick_data();
+    void middleClick();
     void words_data();
     void words();
     void wheel_data();
@@ -537,6 +540,57 @@ void TextEditorTest::drags() {
     QCOMPARE(shown.bytes(), initial);
     send(shown.editor, key(Qt::Key_Z, kCtrl | kShift));
     QCOMPARE(shown.bytes(), dropped);
+}
+
+void TextEditorTest::middleClick_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("anchor");  // the area's selection before the click
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QByteArray>("held");  // what another program offers, unless null
+    QTest::addColumn<bool>("supported");   // whether the platform has a primary selection
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<qsizetype>("clickAt");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qsizetype>("expectedCaret");
+
+    const QByteArray text("one two");
+    QTest::newRow("another program's selection goes in where the click is")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("中") << true << false << qsizetype(3)
+        << QByteArray("one中 two") << qsizetype(6);
+    QTest::newRow("the area's own selection goes in where the click is")
+        << text << qsizetype(0) << qsizetype(3) << QByteArray() << true << false << qsizetype(7)
+        << QByteArray("one twoone") << qsizetype(10);
+    QTest::newRow("with nothing held, the caret goes there")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray() << true << false << qsizetype(3)
+        << text << qsizetype(3);
+    QTest::newRow("failure: a platform without a primary selection pastes nothing")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("x") << false << false << qsizetype(3)
+        << text << qsizetype(0);
+    QTest::newRow("failure: a read-only area pastes nothing")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("x") << true << true << qsizetype(3)
+        << text << qsizetype(0);
+}
+
+// A click of the middle button pastes X11's primary selection, here a stand-in for it, as one
+// undo step.
+void TextEditorTest::middleClick() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, anchor);
+    QFETCH(qsizetype, caret);
+    QFETCH(QByteArray, held);
+    QFETCH(bool, supported);
+    QFETCH(bool, readOnly);
+    QFETCH(qsizetype, clickAt);
+    StandInPrimarySelection primary(supported);
+    ShownEditor shown(initial);
+    if (!held.isNull()) primary.hold(held);
+    shown.editor.select(anchor, caret);
+    shown.editor.setReadOnly(readOnly);
+    QTest::mouseClick(shown.editor.viewport(), Qt::MiddleButton, {}, shown.pointOf(clickAt));
+    QTEST(shown.bytes(), "expected");
+    QTEST(shown.editor.caret(), "expectedCaret");
+    shown.editor.undo();
+    QCOMPARE(shown.bytes(), initial);
 }
 
 void TextEditorTest::inputMethod_data() {

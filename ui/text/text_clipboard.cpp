@@ -51,6 +51,12 @@ PrimarySelection &primarySelection() {
     return selection;
 }
 
+std::optional<QByteArray> primarySelectionBytes() {
+    const PrimarySelection &selection = primarySelection();
+    if (!selection.supported()) return std::nullopt;
+    return TextMimeData::bytesFrom(selection.held());
+}
+
 QMimeData *selectionMimeData(const TextEditor &editor) {
     return new TextMimeData([editor = QPointer<const TextEditor>(&editor)] {
         return editor ? editor->cursor().selectedBytes() : QByteArray();

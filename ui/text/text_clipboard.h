@@ -16,8 +16,8 @@ std::optional<QByteArray> clipboardBytes();
 void putOnClipboard(qsizetype bytes, const std::function<QByteArray()> &make);
 
 // X11's primary selection as a text area reaches it: whether the platform has one, what it holds,
-// and the area's offer of its own selection. One seam, so that what the area offers can be tried on
-// a platform that has none.
+// and the area's offer of its own selection. One seam, so that what the area offers and pastes can
+// be tried on a platform that has none.
 struct PrimarySelection {
     bool (*supported)();
     // What it holds, from whichever program, or null.
@@ -29,6 +29,10 @@ struct PrimarySelection {
     void (*withdraw)();
 };
 PrimarySelection &primarySelection();
+
+// The text the primary selection holds, as exact bytes where a text area offered it; none where
+// the platform has no primary selection or it holds no text.
+std::optional<QByteArray> primarySelectionBytes();
 
 // The mime data of a text area's primary selection: its selection as it is when a program asks
 // for it, and nothing once the area is gone.

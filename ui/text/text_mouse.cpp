@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 
+#include "ui/text/text_clipboard.h"
 #include "ui/text/text_drag.h"
 #include "ui/text/text_editor.h"
 
@@ -101,11 +102,24 @@ bool TextMouse::wheel(QWheelEvent &event) {
 }
 
 bool TextMouse::release(const QMouseEvent &event) {
+    if (event.button() == Qt::MiddleButton)
+        return pastePrimarySelection(event.position().toPoint());
     if (event.button() != Qt::LeftButton) return false;
     autoScroll_.stop();
     selecting_ = false;
     if (!mayDrag_) return false;
     mayDrag_ = false;
     cursor_.setPosition(editor_.positionAt(event.position().toPoint()));
+    return true;
+}
+
+// As in other X11 programs, the text goes in where the click is, not at the caret.
+bool TextMouse::pastePrimarySelection(QPoint point) {
+    if (editor_.isReadOnly() || !primarySelection().supported()) return false;
+    // Read before the caret moves: the primary selection may be the area's own selection, which
+    // the move takes away.
+    const std::optional<QByteArray> bytes = primarySelectionBytes();
+    cursor_.setPosition(editor_.positionAt(point));
+    if (bytes) cursor_.insert(*bytes);
     return true;
 }

@@ -14,7 +14,8 @@ class TextEditor;
 // What the mouse does in a text area, as QWidgetTextControl takes it for QPlainTextEdit: a click
 // places the caret, a double click selects a word and a triple click a line, and dragging extends
 // the selection by what was clicked, scrolling while the pointer is outside the area. A press
-// inside the selection may start a drag of it instead, and Shift turns the wheel sideways.
+// inside the selection may start a drag of it instead. The middle button pastes X11's primary
+// selection where the platform has one, and Shift turns the wheel sideways.
 //
 // What a button does answers whether it moved the cursor, for the view to show it.
 class TextMouse {
@@ -32,6 +33,8 @@ public:
     bool wheel(QWheelEvent &event);
 
 private:
+    bool pastePrimarySelection(QPoint point);
+
     TextEditor &editor_;
     TextCursor &cursor_;
     const GlyphWidths &widths_;
