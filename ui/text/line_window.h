@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-#include <QInputMethodEvent>
 #include <QTextLayout>
 #include <memory>
 #include <vector>
@@ -44,7 +43,8 @@ public:
     // The caret's x inside the text being composed, where there is any.
     qreal preeditCursorX() const;
 
-    // Draws the window with its left edge of the line at originX; from..to is the selection.
+    // Draws the window with the line's start at originX; selectionFrom..selectionTo is the
+    // selection, which selectsLineEnd says takes in the line end as well.
     void draw(QPainter &painter, qreal originX, qreal top, const Colours &colours,
               qsizetype selectionFrom, qsizetype selectionTo, bool selectsLineEnd) const;
 
