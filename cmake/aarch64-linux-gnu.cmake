@@ -1,14 +1,14 @@
 # Builds for 64-bit ARM Linux with Debian's cross compiler, against the arm64 packages that Debian
-# installs beside the host's (scripts/arm64/setup.sh). Qt's build tools (moc) are the host's.
+# installs beside the host's (scripts/arm64/setup.sh). Qt's build tools (moc) are the host's: the
+# arm64 Qt names them in /usr/lib/qt6/libexec, which the host's qt6-base-dev-tools fills.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
-set(QT_HOST_PATH /usr)
 
-# Only arm64 libraries and headers may be found: those of Debian's multiarch folders, and
-# simdjson's, which setup.sh unpacks apart.
+# Libraries and packages are found in Debian's folders for arm64 (the library architecture) and in
+# simdjson's, which setup.sh unpacks apart; programs are the host's.
 set(CMAKE_FIND_ROOT_PATH / ${ZEREDIZ_SIMDJSON_ROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

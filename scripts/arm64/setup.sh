@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what cross-building the core, zerediz-compress and their tests for arm64 and running
-# them under qemu-user need, where any of it is missing: Debian's cross compiler, the host's Qt for
-# its build tools (moc), Qt for arm64 beside it, and the emulator; and unpacks simdjson for arm64
-# into folder $1. Usage: setup.sh SIMDJSON_FOLDER
+# them under qemu-user need, where any of it is missing: Debian's cross compiler, Qt for arm64
+# (which brings the host's build tools of Qt, moc among them), and the emulator; and unpacks
+# simdjson for arm64 into folder $1. Usage: setup.sh SIMDJSON_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/../packages.sh"
 simdjson_root=$1
@@ -15,8 +15,8 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
 fi
 # The tests run the host's setfacl and setfattr, as an emulated program runs any program of the
 # host; without-pidfds.py lets Qt start processes under the emulator.
-install_packages cmake make g++-aarch64-linux-gnu qemu-user python3 python3-seccomp acl attr \
-    qt6-base-dev qt6-base-dev:arm64
+install_packages cmake make g++-aarch64-linux-gnu qt6-base-dev:arm64 qemu-user python3 \
+    python3-seccomp acl attr
 
 # simdjson's development package is for one architecture at a time: installing arm64's would
 # remove the host's, which the Linux build needs. Its files are unpacked here instead, with the
