@@ -14,7 +14,7 @@
 namespace {
 
 // The blocks of plain C++, which any processor takes.
-struct PortableBlock {
+struct PortableScan {
     static constexpr qsizetype kSize = byte_block::kSize;
     static constexpr unsigned kAll = byte_block::kAll;
     [[gnu::always_inline]] static unsigned matches(const char *p, char byte) {
@@ -25,7 +25,7 @@ struct PortableBlock {
 template <Into into>
 TrimmedLines portableLoop(const char *page, const char *p, const char *end, char *out,
                           const ByteRange *first, const ByteRange *last) {
-    return trimLinesWith<into, PortableBlock>(page, p, end, out, first, last);
+    return trimLinesWith<into, PortableScan>(page, p, end, out, first, last);
 }
 
 constexpr TrimLoops kPortableLoops{&portableLoop<Into::OwnBuffer>, &portableLoop<Into::SameBuffer>};
@@ -49,7 +49,7 @@ constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 // opened again: so it is taken as one already, and the spaces go with the first line. Copies the
 // mark to out and answers where the page goes on, or answers p where there is no mark.
 const char *takeByteOrderMark(const char *p, const char *end, char *&out) {
-    const char *mark = skipSpaces<PortableBlock>(p, end);
+    const char *mark = skipSpaces<PortableScan>(p, end);
     if (!QByteArrayView(mark, end).startsWith(kByteOrderMark)) return p;
     out = std::copy(mark, mark + kByteOrderMark.size(), out);
     return mark + kByteOrderMark.size();
@@ -179,7 +179,7 @@ QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
 
 qsizetype lineStartNear(QByteArrayView page, qsizetype position) {
     const char *const end = page.data() + page.size();
-    const char *lineEnd = findLineEnd<PortableBlock>(page.data() + position, end);
+    const char *lineEnd = findLineEnd<PortableScan>(page.data() + position, end);
     // Behind a CR, the line starts behind the LF that may follow it.
     if (lineEnd < end && *lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ++lineEnd;
     return lineEnd < end ? lineEnd + 1 - page.data() : page.size();
