@@ -495,7 +495,6 @@ Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
     constexpr qsizetype kTableFrom = qsizetype{64} << 10;
     if (gb.size() >= kTableFrom) toUtf8.lookUpIn(TwoByteCharacters::gb18030());
     QByteArray utf8(std::max(room, 2 * gb.size() + 16), Qt::Uninitialized);
-    adviseHugePages(utf8.data(), utf8.size());
     const Result<Done> converted = toUtf8.convert(gb, utf8);
     if (const auto *error = std::get_if<FileError>(&converted)) return *error;
     if (room == 0) utf8.squeeze();
@@ -525,8 +524,7 @@ void putBehind(QByteArray &whole, QByteArrayView tail) {
 
 // The converter is by far the slowest step of opening a big GB18030 page, so the two halves of the
 // page are decoded on two cores at once. The first half's result has room for the second's, which
-// is then copied behind it: growing a buffer of this size would copy it once more, into pages
-// the system has not yet been asked to back with huge pages.
+// is then copied behind it: growing a buffer of this size would copy it once more.
 Result<QByteArray> decodeGb18030(QByteArrayView gb, qsizetype roomBehind = 0) {
     const qsizetype cut = halfwayCut(gb);
     if (cut == 0)

@@ -153,14 +153,8 @@ inline constexpr qsizetype kTemporarySuffixLength = 19;
 // takes it for a page. Only a process that was killed leaves one behind.
 bool isTemporaryFileName(const QString &name);
 
-// Asks the system to back the whole pages of [data, data + size) with huge pages where it can. A
-// large buffer that is filled once from start to end then costs one page fault per 2 MiB instead of
-// one per 4 KiB; on a virtual machine those faults are most of the time that filling it takes.
-// Only a hint: where huge pages are off or unknown nothing changes.
-void adviseHugePages(void *data, qsizetype size);
-
 // Tells the system that the whole pages of [data, data + size) hold nothing of value any more, so
-// that it may take them back; read again, they hold zeros. Only a hint, like adviseHugePages.
+// that it may take them back; read again, they hold zeros. Only a hint.
 void releasePages(void *data, qsizetype size);
 
 // Copies length bytes from from to to, where the two do not overlap; a big copy is made in two

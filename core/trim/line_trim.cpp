@@ -145,7 +145,6 @@ QByteArray trimLines(QByteArrayView input, qsizetype middle) {
     // can be made at once, behind the most that the first part's can take, and then moves down
     // behind it.
     QByteArray output(2 * input.size() + 4, Qt::Uninitialized);
-    adviseHugePages(output.data(), output.size());
     const char *const page = input.data();
     const char *const half = page + middle;
     const char *const end = page + input.size();
