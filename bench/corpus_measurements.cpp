@@ -14,6 +14,10 @@
 
 namespace {
 
+constexpr int kOpenRounds = 9;
+// Fewer: each run needs a copy of the tree of its own.
+constexpr int kCompressRounds = 5;
+
 // What zerediz-compress takes from a folder when no --ext is given.
 const QStringList kPageNames{QStringLiteral("*.htm"), QStringLiteral("*.html"),
                              QStringLiteral("*.xhtml"), QStringLiteral("*.shtml")};
@@ -57,8 +61,9 @@ double openEverySeconds(const QStringList &pages) {
     });
 }
 
-// Each run compresses a copy of its own; none is removed before the last run (see the batch
-// figures for why).
+// Each run compresses a copy of its own. None is removed by the bench before it ends: on a disk
+// whose filesystem takes a while to reuse what was just freed, a removal slows the creates of
+// whatever runs next (see the batch figures).
 class InPlaceRuns {
 public:
     InPlaceRuns(const QString &tree, const QString &folder)
@@ -74,10 +79,6 @@ public:
     double compressNoSync() {
         return runSeconds(eatmydata_, QStringList{QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM)} +
                                           arguments(newCopy()));
-    }
-
-    void removeCopies() {
-        for (int run = 1; run <= runs_; ++run) QDir(copyPath(run)).removeRecursively();
     }
 
 private:
@@ -103,7 +104,7 @@ private:
 
 }  // namespace
 
-CorpusMeasurements measureCorpus(const QString &folder, int rounds) {
+CorpusMeasurements measureCorpus(const QString &folder) {
     const QString source = QString::fromLatin1(kCorpusFolder);
     if (!QFileInfo(source).isDir())
         throw std::runtime_error("no corpus at " + source.toStdString() +
@@ -119,15 +120,16 @@ CorpusMeasurements measureCorpus(const QString &folder, int rounds) {
     measured.treeSize = tree.size;
 
     std::fprintf(stderr, "bench: corpus, opening its %d pages\n", measured.pages);
-    measured.open = medianOf(rounds, [&] { return openEverySeconds(tree.pages); });
+    measured.open = medianOf(kOpenRounds, [&] { return openEverySeconds(tree.pages); });
 
     std::fprintf(stderr, "bench: corpus, zerediz-compress in place\n");
     InPlaceRuns runs(root, folder);
     std::vector<std::function<double()>> samples{[&] { return runs.compress(); }};
     if (runs.canSkipSyncs()) samples.push_back([&] { return runs.compressNoSync(); });
-    const std::vector<double> medians = interleavedMedians(rounds, samples);
+    const std::vector<double> medians = interleavedMedians(kCompressRounds, samples);
     measured.compress = medians[0];
     if (runs.canSkipSyncs()) measured.compressNoSync = medians[1];
-    runs.removeCopies();
+    // What the runs without syncs wrote goes to the disk now, not during what is measured next.
+    ::sync();
     return measured;
 }

@@ -17,6 +17,6 @@ struct CorpusMeasurements {
 // Where the corpus is read from: the documentation of python3-doc.
 inline constexpr char kCorpusFolder[] = "/usr/share/doc/python3-doc/html";
 
-// Copies the corpus into folder, checks that the window opens every page, then measures. Throws on
-// any failure, a missing corpus among them.
-CorpusMeasurements measureCorpus(const QString &folder, int rounds);
+// Copies the corpus into folder, checks that the window opens every page, then measures. The copies
+// stay in folder, for its owner to remove. Throws on any failure, a missing corpus among them.
+CorpusMeasurements measureCorpus(const QString &folder);
