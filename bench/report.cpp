@@ -183,7 +183,8 @@ void printColdTimes(const Measurements &m) {
         "\nCold open: a new window process for each run, the page in the page cache,\n"
         "until the window has drawn its text (huge pages as the program asks; none):\n");
     const auto line = [](const char *what, qint64 bytes, double asked, double off) {
-        std::printf("  %-22s %8.1f MiB %9.4f s %9.4f s\n", what, megabytes(bytes), asked, off);
+        const QByteArray size = bytes ? QByteArray::number(megabytes(bytes), 'f', 1) + " MiB" : "";
+        std::printf("  %-22s %12s %9.4f s %9.4f s\n", what, size.constData(), asked, off);
     };
     const ColdOpens &c = m.coldOpen;
     const ColdOpens &n = m.coldOpenNoHugePages;
