@@ -1,6 +1,5 @@
 // Page files on Linux and other POSIX systems.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -533,13 +532,6 @@ void ignoreFileSizeSignal() {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
-}
-
-void releasePages(void *data, qsizetype size) {
-    const auto pageMask = static_cast<quintptr>(sysconf(_SC_PAGESIZE)) - 1;
-    const auto first = (reinterpret_cast<quintptr>(data) + pageMask) & ~pageMask;
-    const auto last = (reinterpret_cast<quintptr>(data) + static_cast<quintptr>(size)) & ~pageMask;
-    if (last > first) madvise(reinterpret_cast<void *>(first), last - first, MADV_DONTNEED);
 }
 
 WriteResult StartedWrite::finish(Steps &steps) {
