@@ -14,6 +14,7 @@ packages=(
     help2man man-db eatmydata
     acl attr
     chromium python3
+    python3-doc  # a real tree of pages for the bench
 )
 
 install_packages "${packages[@]}"
