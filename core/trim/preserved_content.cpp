@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/kernels/byte_block.h"
+#include "core/kernels/kernel_level.h"
 
 namespace {
 
@@ -92,20 +93,32 @@ bool isCandidate(const char *p, const char *end) {
     return startsWith(p, end, "white-space");
 }
 
-// The compiler makes as many steps of the processor's vectors of each of these as it takes.
-constexpr qsizetype kWide = 32;
-using WideBytes = char __attribute__((vector_size(kWide)));
-using WideWords = std::uint64_t __attribute__((vector_size(kWide)));
+// The first stretch of Wide bytes from p on that may start a candidate: one that holds a <
+// followed by p, l, x or te, or an e-s, in either case. Fewer than Wide + 2 bytes before end are
+// not looked at: it returns where they start. Written once for vectors of any width, which the
+// compiler makes of as many of the processor's registers as it takes.
+template <qsizetype Wide>
+struct Vectors;
+template <>
+struct Vectors<16> {
+    using Bytes = char __attribute__((vector_size(16)));
+    using Words = std::uint64_t __attribute__((vector_size(16)));
+};
+template <>
+struct Vectors<32> {
+    using Bytes = char __attribute__((vector_size(32)));
+    using Words = std::uint64_t __attribute__((vector_size(32)));
+};
 
-// The first stretch of kWide bytes from p on that may start a candidate: one that holds a <
-// followed by p, l, x or te, or an e-s, in either case. Fewer than kWide + 2 bytes before end
-// are not looked at: it returns where they start.
-const char *scanForCandidates(const char *p, const char *end) {
-    for (; end - p >= kWide + 2; p += kWide) {
+template <qsizetype Wide>
+[[gnu::always_inline]] inline const char *scanForCandidates(const char *p, const char *end) {
+    using WideBytes = typename Vectors<Wide>::Bytes;
+    using WideWords = typename Vectors<Wide>::Words;
+    for (; end - p >= Wide + 2; p += Wide) {
         WideBytes here, next, afterNext;
-        std::memcpy(&here, p, kWide);
-        std::memcpy(&next, p + 1, kWide);
-        std::memcpy(&afterNext, p + 2, kWide);
+        std::memcpy(&here, p, Wide);
+        std::memcpy(&next, p + 1, Wide);
+        std::memcpy(&afterNext, p + 2, Wide);
         const WideBytes foldedNext = next | 0x20;
         const WideBytes foldedAfterNext = afterNext | 0x20;
         const auto name = (foldedNext == 'p') | (foldedNext == 'l') | (foldedNext == 'x') |
@@ -113,11 +126,34 @@ const char *scanForCandidates(const char *p, const char *end) {
         const auto found = ((here == '<') & name) |
                            (((here | 0x20) == 'e') & (next == '-') & (foldedAfterNext == 's'));
         WideWords words;
-        std::memcpy(&words, &found, kWide);
-        if (words[0] | words[1] | words[2] | words[3]) return p;
+        std::memcpy(&words, &found, Wide);
+        std::uint64_t any = 0;
+        for (qsizetype word = 0; word < Wide / 8; ++word) any |= words[word];
+        if (any) return p;
     }
     return p;
 }
+
+// The portable look takes 16 bytes a step, as wide as every processor's vectors are.
+constexpr qsizetype kPortableWide = 16;
+const char *scanPlainly(const char *p, const char *end) {
+    return scanForCandidates<kPortableWide>(p, end);
+}
+
+#ifdef ZEREDIZ_X86_64_KERNELS
+// With AVX2 the look takes 32 bytes a step, and costs well under half of what the portable one
+// does on a page without candidates.
+constexpr qsizetype kAvx2Wide = 32;
+[[gnu::target("avx2")]] const char *scanWithAvx2(const char *p, const char *end) {
+    return scanForCandidates<kAvx2Wide>(p, end);
+}
+#endif
+
+using CandidateScan = const char *(*)(const char *p, const char *end);
+constexpr Kernel<CandidateScan> kCandidateScan{&scanPlainly, ZEREDIZ_X86_64(&scanWithAvx2)};
+
+// The look steps this far at most: the widest step of any level.
+constexpr qsizetype kWide = 32;
 
 // Whether a page may hold an element that preserves white space: where it names none of them
 // behind a < and says nothing of white-space, it has none. Looks at the places from from to to,
@@ -128,8 +164,9 @@ bool mayHoldPreservedContent(QByteArrayView page, qsizetype from, qsizetype to) 
     const char *const last = begin + to;
     // The stretches looked at in one step, the last one reaching behind to.
     const char *const limit = end - last > kWide + 2 ? last + kWide + 2 : end;
+    const CandidateScan scan = kCandidateScan.chosen();
     for (const char *p = begin + from; p < last;) {
-        p = scanForCandidates(p, limit);
+        p = scan(p, limit);
         const char *const stop = limit - p >= kWide + 2 ? p + kWide : limit;
         for (; p < stop; ++p) {
             // An "e-s" stands four bytes into white-space.
