@@ -86,10 +86,11 @@ struct Edit {
 
 // A small language for undo scripts: each step is one of these.
 struct Step {
-    enum Kind { Type, Backspace, Replace, Close, Undo, Redo, Save, BeginJoined, EndJoined } kind;
+    enum Kind { Type, Backspace, Replace, Undo, Redo, Call } kind;
     qsizetype from = 0;
     qsizetype to = 0;
     QByteArray text;
+    void (TextDocument::*call)() = nullptr;  // what a Call step asks of the history
 };
 Step type(qsizetype at, QByteArray text) {
     return {Step::Type, at, at, std::move(text)};
@@ -100,12 +101,12 @@ Step backspace(qsizetype at) {
 Step replace(qsizetype from, qsizetype to, QByteArray text) {
     return {Step::Replace, from, to, std::move(text)};
 }
-const Step kClose{Step::Close, 0, 0, {}};
 const Step kUndo{Step::Undo, 0, 0, {}};
 const Step kRedo{Step::Redo, 0, 0, {}};
-const Step kSave{Step::Save, 0, 0, {}};
-const Step kBeginJoined{Step::BeginJoined, 0, 0, {}};
-const Step kEndJoined{Step::EndJoined, 0, 0, {}};
+const Step kClose{Step::Call, 0, 0, {}, &TextDocument::closeUndoStep};
+const Step kSave{Step::Call, 0, 0, {}, &TextDocument::setSavePoint};
+const Step kBeginJoined{Step::Call, 0, 0, {}, &TextDocument::beginJoinedStep};
+const Step kEndJoined{Step::Call, 0, 0, {}, &TextDocument::endJoinedStep};
 
 }  // namespace
 
@@ -305,23 +306,14 @@ void TextDocumentTest::undoes() {
             case Step::Replace:
                 document.replace(step.from, step.to, step.text);
                 break;
-            case Step::Close:
-                document.closeUndoStep();
-                break;
             case Step::Undo:
                 document.undo();
                 break;
             case Step::Redo:
                 document.redo();
                 break;
-            case Step::Save:
-                document.setSavePoint();
-                break;
-            case Step::BeginJoined:
-                document.beginJoinedStep();
-                break;
-            case Step::EndJoined:
-                document.endJoinedStep();
+            case Step::Call:
+                (document.*step.call)();
                 break;
         }
     }
