@@ -295,8 +295,9 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
             CompressedPage page = compressPage(jobs[i], check != nullptr);
             compressing.release();
             // Shown in the browser outside the slots of the cores: it waits for the browser.
-            if (!page.original.isEmpty() &&
-                !check->passes(jobs[i], page.original, page.bytes, page.outcome))
+            if (check && page.original.isEmpty()) check->skip(i);
+            if (check && !page.original.isEmpty() &&
+                !check->passes(i, jobs[i], page.original, page.bytes, page.outcome))
                 page.store = false;
             page.original = QByteArray();
             if (page.outcome.failure || !page.store) {

@@ -116,6 +116,7 @@ RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> 
 }
 
 void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
+    if (outcome.notBegun) return;
     untouched_ -= 1 + job.otherNames.size();
     for (qsizetype i = 0; i <= job.otherNames.size(); ++i) count(outcome);
     if (outcome.browserRestarted)

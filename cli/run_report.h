@@ -37,6 +37,9 @@ struct PageOutcome {
     // --verify left it as it is: it looked different in the browser, or could not be checked.
     std::optional<RenderVerdict> left;
     bool browserRestarted = false;  // the browser ended while it was shown, and was started again
+    // Taken, but not begun: --verify gave up before its turn. It counts as a page the run did not
+    // get to, as one not started after a stop signal.
+    bool notBegun = false;
 };
 
 // A bar on standard error that shows how many pages are done, for a person waiting at a
