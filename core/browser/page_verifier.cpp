@@ -76,7 +76,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
     {
         std::unique_lock lock(mutex_);
         tabFreed_.wait(lock, [this] { return freeTabs_ > 0 || gaveUp_; });
-        if (gaveUp_) return unchecked({RenderFailure::Kind::BrowserGone, {}});
+        if (gaveUp_) return unchecked({RenderFailure::Kind::GaveUp, {}});
         --freeTabs_;
     }
     const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
@@ -95,7 +95,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
             }
         }
         if (!browser) {
-            verdict = unchecked({RenderFailure::Kind::BrowserGone, {}});
+            verdict = unchecked({RenderFailure::Kind::GaveUp, {}});
             break;
         }
         if (!tab) {
@@ -113,8 +113,8 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
         if (browserGone) {
             tab.reset();
             // A page is shown again once, in the browser started again: not for ever, should
-            // it be what ends the browser.
-            if (!again && restart(generation)) continue;
+            // it be what ends the browser. Its second end is the browser's too.
+            if (restart(generation) && !again) continue;
         } else if (tab && verdict.kind != RenderVerdict::Kind::Unchecked) {
             const std::lock_guard lock(mutex_);
             if (generation == generation_) idle_.push_back(std::move(tab));

@@ -118,6 +118,7 @@ QString renderFailureText(const RenderFailure &failure, int seconds) {
         case RenderFailure::Kind::TabCrashed:
             return QStringLiteral("浏览器显示它的标签页崩溃了");
         case RenderFailure::Kind::BrowserGone:
+        case RenderFailure::Kind::GaveUp:
             return QStringLiteral("浏览器意外退出了");
         case RenderFailure::Kind::NotShown:
             return QStringLiteral("浏览器没能显示它（%1）").arg(failure.detail);

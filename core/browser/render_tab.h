@@ -40,6 +40,8 @@ struct RenderFailure {
         // Not a tab's failure but a page's: it looks different from one showing to the next (an
         // animation, a script), so no difference can be put down to its compression.
         Unsteady,
+        // Not shown at all: the browser had ended for good before the page's turn came.
+        GaveUp,
     };
     Kind kind = Kind::NotShown;
     QString detail;
