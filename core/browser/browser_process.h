@@ -25,6 +25,9 @@ public:
     // Chromium refuses to start.
     static std::variant<std::unique_ptr<BrowserProcess>, BrowserError> start(
         const QString &program, const QStringList &arguments, const QStringList &environment);
+    // The folder that the browser's own temporary folder is made in: the system's, unless a browser
+    // could not start from a folder of temporaryLength characters made there.
+    static QString temporaryRoot(qsizetype temporaryLength);
     // Ends it, if it has not ended, and waits for it.
     ~BrowserProcess();
     BrowserProcess(const BrowserProcess &) = delete;

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <mutex>
@@ -91,6 +92,17 @@ void closeDescriptor(int &descriptor) {
 }  // namespace
 
 BrowserProcess::BrowserProcess(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+
+QString BrowserProcess::temporaryRoot(qsizetype temporaryLength) {
+    // Chromium makes a socket in its temporary folder, at .../org.chromium.Chromium.XXXXXX/
+    // SingletonSocket, and a socket's path holds at most 107 bytes: with a longer folder it
+    // ends at once. /tmp is short enough, and every system of this kind has it.
+    constexpr qsizetype kLongestFolder =
+        107 - qsizetype(sizeof("/org.chromium.Chromium.XXXXXX/SingletonSocket") - 1);
+    const QString system = QDir::tempPath();
+    if (QFile::encodeName(system).size() + temporaryLength <= kLongestFolder) return system;
+    return QStringLiteral("/tmp");
+}
 
 std::variant<std::unique_ptr<BrowserProcess>, BrowserError> BrowserProcess::start(
     const QString &program, const QStringList &arguments, const QStringList &environment) {

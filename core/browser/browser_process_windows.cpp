@@ -72,6 +72,10 @@ std::wstring environmentBlock(const QStringList &changes) {
 
 BrowserProcess::BrowserProcess(std::unique_ptr<Native> native) : native_(std::move(native)) {}
 
+QString BrowserProcess::temporaryRoot(qsizetype) {
+    return QDir::tempPath();
+}
+
 std::variant<std::unique_ptr<BrowserProcess>, BrowserError> BrowserProcess::start(
     const QString &program, const QStringList &arguments, const QStringList &environment) {
     BrowserError error;

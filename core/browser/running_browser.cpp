@@ -11,6 +11,10 @@ namespace {
 // to be removed for: on Windows a helper process may hold a file of it a moment longer.
 constexpr int kClosingMilliseconds = 5000;
 constexpr int kRemovalTries = 20;
+// The run's folder, below the temporary one: the browser's profile and its temporary files in it.
+const QString kFolder = QStringLiteral("/zerediz-XXXXXX");
+const QString kProfile = QStringLiteral("profile");
+const QString kTemporary = QStringLiteral("tmp");
 
 QStringList browserArguments(const QString &profile) {
     return {
@@ -41,10 +45,10 @@ std::variant<std::unique_ptr<RunningBrowser>, BrowserError> RunningBrowser::star
     std::unique_ptr<RunningBrowser> browser(new RunningBrowser);
     BrowserError error;
     error.program = program;
-    const QTemporaryDir &folder =
-        browser->folder_.emplace(QDir::tempPath() + QStringLiteral("/zerediz-browser-XXXXXX"));
-    const QString profile = folder.filePath(QStringLiteral("profile"));
-    const QString temporary = folder.filePath(QStringLiteral("tmp"));
+    const QString root = BrowserProcess::temporaryRoot(kFolder.size() + 1 + kTemporary.size());
+    const QTemporaryDir &folder = browser->folder_.emplace(root + kFolder);
+    const QString profile = folder.filePath(kProfile);
+    const QString temporary = folder.filePath(kTemporary);
     if (!folder.isValid() || !QDir().mkpath(profile) || !QDir().mkpath(temporary)) {
         error.kind = BrowserError::Kind::NotStarted;
         error.systemMessage = QStringLiteral("无法创建临时文件夹");
