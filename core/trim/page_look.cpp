@@ -1,0 +1,35 @@
+#include "core/trim/page_look.h"
+
+#include "core/kernels/kernel_level.h"
+#include "core/kernels/two_halves.h"
+#include "core/trim/page_look_loops.h"
+
+namespace {
+
+// A byte at a time, in plain C++.
+bool portableLook(const char *from, const char *to, const char *end) {
+    for (const char *p = from; p < to; ++p) {
+        if (mayStart(p) && counts(p, end)) return true;
+    }
+    return false;
+}
+
+// Blocks of 32 or 64 bytes tell where a pattern may start with a few instructions each, so the
+// look goes at the speed of memory where a byte at a time takes several times as long.
+constexpr Kernel<LookFunction> kLook{&portableLook, ZEREDIZ_X86_64(&lookWithAvx2),
+                                     ZEREDIZ_X86_64(&lookWithAvx512)};
+
+}  // namespace
+
+bool mayHoldPreservedContent(QByteArrayView page) {
+    const LookFunction look = kLook.chosen();
+    const char *const begin = page.data();
+    const char *const end = begin + page.size();
+    const char *const middle = begin + page.size() / 2;
+    bool first = false;
+    bool second = false;
+    inTwoHalves(
+        page.size(), [&] { first = look(begin, middle, end); },
+        [&] { second = look(middle, end, end); });
+    return first || second;
+}
