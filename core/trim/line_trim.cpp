@@ -131,13 +131,13 @@ private:
 
 }  // namespace
 
-QByteArray trimLines(QByteArrayView input) {
+QByteArray trimLines(QByteArrayView input, const PageContext &context) {
     const qsizetype middle =
         input.size() < kTwoCoresFrom ? input.size() : lineStartNear(input, input.size() / 2);
-    return trimLines(input, middle);
+    return trimLines(input, middle, context);
 }
 
-QByteArray trimLines(QByteArrayView input, qsizetype middle) {
+QByteArray trimLines(QByteArrayView input, qsizetype middle, const PageContext &context) {
     // Each input byte gives at most two output bytes (a lone CR becomes CR LF), and a last line
     // without a line end gains two. Pages of this reservation that are never written are never
     // touched, so they cost address space only. A block copied ahead of the output therefore
@@ -153,7 +153,7 @@ QByteArray trimLines(QByteArrayView input, qsizetype middle) {
     char *const secondOut = out + 2 * middle + 2;
 
     const char *const p = takeByteOrderMark(page, half, out);
-    const std::vector<ByteRange> ranges = preservedContent(input);
+    const std::vector<ByteRange> ranges = preservedContent(input, context);
     const TrimLoops::Loop loop = trimLoops().intoOwnBuffer;
     // A small page is trimmed part after part. Where no thread can be had, the second part is
     // trimmed when get() asks for it.
@@ -177,16 +177,16 @@ QByteArray trimLines(QByteArrayView input, qsizetype middle) {
     return output;
 }
 
-QByteArray trimLinesInPlace(QByteArray page) {
+QByteArray trimLinesInPlace(QByteArray page, const PageContext &context) {
     const qsizetype middle =
         page.size() < kTwoCoresFrom ? page.size() : lineStartNear(page, page.size() / 2);
-    return trimLinesInPlace(std::move(page), middle);
+    return trimLinesInPlace(std::move(page), middle, context);
 }
 
-QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle, const PageContext &context) {
     char *const data = page.data();  // detached, so that the page's bytes stay where they are
     const qsizetype size = page.size();
-    const std::vector<ByteRange> ranges = preservedContent(page);
+    const std::vector<ByteRange> ranges = preservedContent(page, context);
     const bool linesEndWithLf = endsLinesWithLf(page);
     PartTrim first(data, 0, middle, ranges);
     PartTrim second(data, middle, size, ranges);
