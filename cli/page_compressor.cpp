@@ -44,7 +44,9 @@ Result<FileAsRead> readPage(const QString &source) {
 
 // The compressed form of a page's bytes, exactly what opening the page in the window and saving
 // it right away writes: that is what the window guarantees for every byte string, so the page
-// need not be decoded. Refused as too large where the window would refuse it.
+// need not be decoded. Refused as too large where the window's trim refuses it. The window also
+// refuses a page whose decoded text grows past the largest document, which only a page near that
+// size in another encoding than UTF-8 can do; here, where nothing is decoded, it is compressed.
 Result<QByteArray> checkedSize(QByteArray compressed) {
     if (compressed.size() > kMaxDocumentSize)
         return FileError{FileError::Kind::TrimmedTooLarge, {}};

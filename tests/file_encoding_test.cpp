@@ -513,7 +513,7 @@ void FileEncodingTest::roundTripsAcrossPieces_data() {
         "\x95\x36\xb9\x37\xfe\x6c\x96\x30\xba\x35\xfe\x76\x96\x35\xb6\x30\xfe\x91\r\n");
     QTest::newRow("four-byte codes with a two-byte twin") << twins << 1;
     QTest::newRow("two-byte codes beyond the BMP only") << QByteArray("\xfe\x51") << 18;
-    // Big pages are decoded in two halves, cut at a CR of the second half.
+    // Big pages, a line end only here and there.
     QTest::newRow("8 MiB, CRs all through") << mixed + twins << (8 << 20) / 43 + 1;
     QTest::newRow("8 MiB, the only CR in the first half")
         << mixed.repeated((4 << 20) / 5) + "\r" + mixed.repeated((5 << 20) / 5) << 1;

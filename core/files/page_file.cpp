@@ -2,8 +2,6 @@
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <cstring>
-#include <future>
 
 namespace {
 
@@ -14,22 +12,6 @@ static_assert(kTemporarySuffixLength == qsizetype(sizeof kTemporaryMark - 1) + k
                                             qsizetype(sizeof kTemporaryEnd - 1));
 
 }  // namespace
-
-void copyOnTwoCores(char *to, const char *from, qsizetype length) {
-    // Below this size a second thread costs more than it saves.
-    constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
-    if (length < kTwoCoresFrom) {
-        std::memcpy(to, from, std::size_t(length));
-        return;
-    }
-    // Where no thread can be had, the second half is copied when get() asks for it.
-    const qsizetype half = length / 2;
-    auto second = std::async(std::launch::async | std::launch::deferred, [=] {
-        std::memcpy(to + half, from + half, std::size_t(length - half));
-    });
-    std::memcpy(to, from, std::size_t(half));
-    second.get();
-}
 
 WriteResult writeRegularFile(const QString &path, QByteArrayView bytes, const TargetRule &rule) {
     return finishWrite(startWrite(path, bytes, rule));

@@ -10,9 +10,9 @@
 
 #include "core/files/file_error.h"
 
-// Page files as the system keeps them: reading one, writing one atomically or in place, the
-// rights and attributes a new file takes over from the one it replaces, and the memory a page's
-// bytes live in. Each platform has its own file of these (page_file_posix.cpp, ...).
+// Page files as the system keeps them: reading one, writing one atomically or in place, and the
+// rights and attributes a new file takes over from the one it replaces. Each platform has its own
+// file of these (page_file_posix.cpp, ...).
 
 // The largest page, in bytes, that is read or made. The text area's positions are int-based in
 // places, so 2 GiB is a hard wall; half of it keeps well clear and still takes a file far larger
@@ -152,17 +152,3 @@ inline constexpr qsizetype kTemporarySuffixLength = 19;
 // page and the program, and ending in .tmp, so that a person can tell what one is and no tool
 // takes it for a page. Only a process that was killed leaves one behind.
 bool isTemporaryFileName(const QString &name);
-
-// Asks the system to back the whole pages of [data, data + size) with huge pages where it can. A
-// large buffer that is filled once from start to end then costs one page fault per 2 MiB instead of
-// one per 4 KiB; on a virtual machine those faults are most of the time that filling it takes.
-// Only a hint: where huge pages are off or unknown nothing changes.
-void adviseHugePages(void *data, qsizetype size);
-
-// Tells the system that the whole pages of [data, data + size) hold nothing of value any more, so
-// that it may take them back; read again, they hold zeros. Only a hint, like adviseHugePages.
-void releasePages(void *data, qsizetype size);
-
-// Copies length bytes from from to to, where the two do not overlap; a big copy is made in two
-// halves on two cores at once, since one core alone does not fill the memory's bandwidth.
-void copyOnTwoCores(char *to, const char *from, qsizetype length);

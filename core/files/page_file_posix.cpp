@@ -1,6 +1,5 @@
 // Page files on Linux and other POSIX systems.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -445,7 +444,6 @@ WriteResult finishReplacing(StartedWrite::Steps &steps) {
 Result<QByteArray> readToEnd(int fd, qint64 expectedSize, qint64 maxSize) {
     // One spare byte lets the final read that reports the end happen without growing.
     QByteArray content(qMin(expectedSize, maxSize) + 1, Qt::Uninitialized);
-    adviseHugePages(content.data(), content.size());
     qint64 used = 0;
     for (;;) {
         if (used == content.size()) {
@@ -534,27 +532,6 @@ void ignoreFileSizeSignal() {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
-}
-
-void adviseHugePages(void *data, qsizetype size) {
-#ifdef MADV_HUGEPAGE
-    constexpr qsizetype kHugePage = qsizetype{2} << 20;
-    if (size < kHugePage) return;
-    const auto pageMask = static_cast<quintptr>(sysconf(_SC_PAGESIZE)) - 1;
-    const auto first = (reinterpret_cast<quintptr>(data) + pageMask) & ~pageMask;
-    const auto last = (reinterpret_cast<quintptr>(data) + static_cast<quintptr>(size)) & ~pageMask;
-    if (last > first) madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-#endif
-}
-
-void releasePages(void *data, qsizetype size) {
-    const auto pageMask = static_cast<quintptr>(sysconf(_SC_PAGESIZE)) - 1;
-    const auto first = (reinterpret_cast<quintptr>(data) + pageMask) & ~pageMask;
-    const auto last = (reinterpret_cast<quintptr>(data) + static_cast<quintptr>(size)) & ~pageMask;
-    if (last > first) madvise(reinterpret_cast<void *>(first), last - first, MADV_DONTNEED);
 }
 
 WriteResult StartedWrite::finish(Steps &steps) {

@@ -490,12 +490,6 @@ Result<Done> writeStandardOutput(QByteArrayView bytes) {
 // No signal ends a process that writes past a limit on Windows, which has no such limit.
 void ignoreFileSizeSignal() {}
 
-// Large pages on Windows need a privilege that ordinary users lack, and memory of their own.
-void adviseHugePages(void *, qsizetype) {}
-
-// Windows takes pages back with DiscardVirtualMemory only from 8.1 on; the hint is left out.
-void releasePages(void *, qsizetype) {}
-
 WriteResult StartedWrite::finish(Steps &steps) {
     return finishReplacing(steps);
 }

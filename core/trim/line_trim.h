@@ -18,11 +18,6 @@
 // characters. What a browser reads beside the page's bytes comes with them (see PageContext).
 QByteArray trimLines(QByteArrayView input, const PageContext &context = {});
 
-// The same, a big page in two parts at once, on two cores, cut where a line starts near its
-// middle; with middle given, cut there, at a place where a line starts (see lineStartNear) or the
-// page's end, whatever the page's size.
-QByteArray trimLines(QByteArrayView input, qsizetype middle, const PageContext &context = {});
-
 // Whether a page ends its lines with lone LFs: it has a LF and no CR at all. A page without any
 // line end, an empty one included, does not.
 bool endsLinesWithLf(QByteArrayView page);

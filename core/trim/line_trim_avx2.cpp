@@ -7,7 +7,7 @@
 
 namespace {
 
-struct Avx2Block {
+struct Avx2Scan {
     static constexpr qsizetype kSize = 32;
     static constexpr unsigned kAll = 0xFFFF'FFFF;
     [[gnu::always_inline]] static unsigned matches(const char *p, char byte) {
@@ -20,7 +20,7 @@ struct Avx2Block {
 // The blocks of 64 bytes as AVX2 takes them, in two halves: the spaces that a line end follows
 // are those that begin a run on the block read backwards, whose mask is then turned around; the
 // bytes that stay are packed eight at a time, each eight by a shuffle looked up for their mask.
-struct Avx2Blocks {
+struct Avx2Masks {
     struct Block {
         __m256i low, high;
         Mask spaces, crs, lfs;
@@ -97,7 +97,7 @@ struct Avx2Blocks {
 template <Into into>
 TrimmedLines avx2Loop(const char *page, const char *p, const char *end, char *out,
                       const ByteRange *first, const ByteRange *last) {
-    return trimInBlocks<into, Avx2Blocks, Avx2Block>(page, p, end, out, first, last);
+    return trimInBlocks<into, Avx2Masks, Avx2Scan>(page, p, end, out, first, last);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-struct Avx512Block {
+struct Avx512Scan {
     static constexpr qsizetype kSize = kBlock;
     static constexpr Mask kAll = ~Mask{0};
     [[gnu::always_inline]] static Mask matches(const char *p, char byte) {
@@ -16,7 +16,7 @@ struct Avx512Block {
 
 // The blocks as AVX-512 takes them: the spaces that a line end follows are those that begin a run
 // on the block read backwards, and the bytes that stay are packed in one instruction.
-struct Avx512Blocks {
+struct Avx512Masks {
     struct Block {
         __m512i bytes;
         Mask spaces, crs, lfs;
@@ -56,7 +56,7 @@ struct Avx512Blocks {
 template <Into into>
 TrimmedLines avx512Loop(const char *page, const char *p, const char *end, char *out,
                         const ByteRange *first, const ByteRange *last) {
-    return trimInBlocks<into, Avx512Blocks, Avx512Block>(page, p, end, out, first, last);
+    return trimInBlocks<into, Avx512Masks, Avx512Scan>(page, p, end, out, first, last);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ extern const TrimLoops kAvx512TrimLoops;
 // library that a file built for wider instructions could emit in its own way.
 namespace {
 
-// A Block type tells the width (kSize), the mask of a whole block (kAll) and the bytes of the
+// A Scan type tells the width (kSize), the mask of a whole block (kAll) and the bytes of the
 // block at p that equal a byte, as a mask whose bit i stands for byte i (matches).
 
 [[gnu::always_inline]] inline int firstBit(unsigned mask) {
@@ -57,10 +57,10 @@ namespace {
     return 64 - __builtin_clzll(mask);
 }
 
-template <typename Block>
+template <typename Scan>
 [[gnu::always_inline]] inline const char *skipSpaces(const char *p, const char *end) {
-    for (; end - p >= Block::kSize; p += Block::kSize) {
-        if (const auto others = ~Block::matches(p, ' ') & Block::kAll) return p + firstBit(others);
+    for (; end - p >= Scan::kSize; p += Scan::kSize) {
+        if (const auto others = ~Scan::matches(p, ' ') & Scan::kAll) return p + firstBit(others);
     }
     while (p < end && *p == ' ') ++p;
     return p;
@@ -69,12 +69,12 @@ template <typename Block>
 // Copies the bytes before the next CR or LF (or the end) to out, a block at a time: out has room
 // for the block that holds the line end, whose bytes behind it are overwritten later. Returns
 // where the copy stopped in the input; out is moved behind the copied bytes.
-template <typename Block>
+template <typename Scan>
 [[gnu::always_inline]] inline const char *copyToLineEnd(const char *p, const char *end,
                                                         char *&out) {
-    for (; end - p >= Block::kSize; p += Block::kSize, out += Block::kSize) {
-        __builtin_memcpy(out, p, Block::kSize);
-        if (const auto ends = Block::matches(p, '\r') | Block::matches(p, '\n')) {
+    for (; end - p >= Scan::kSize; p += Scan::kSize, out += Scan::kSize) {
+        __builtin_memcpy(out, p, Scan::kSize);
+        if (const auto ends = Scan::matches(p, '\r') | Scan::matches(p, '\n')) {
             const int length = firstBit(ends);
             out += length;
             return p + length;
@@ -85,10 +85,10 @@ template <typename Block>
 }
 
 // Where the next CR or LF from p is, or end.
-template <typename Block>
+template <typename Scan>
 [[gnu::always_inline]] inline const char *findLineEnd(const char *p, const char *end) {
-    for (; end - p >= Block::kSize; p += Block::kSize) {
-        if (const auto ends = Block::matches(p, '\r') | Block::matches(p, '\n'))
+    for (; end - p >= Scan::kSize; p += Scan::kSize) {
+        if (const auto ends = Scan::matches(p, '\r') | Scan::matches(p, '\n'))
             return p + firstBit(ends);
     }
     while (p < end && *p != '\r' && *p != '\n') ++p;
@@ -99,17 +99,17 @@ template <typename Block>
 // from floor to first lie in the same buffer and may be read too, so that a line shorter than a
 // block, as most are, is looked at in one block as well: a line in the output follows the line end
 // of the line before it, which is no space, so no byte of an earlier line is taken for its own.
-template <typename Block>
+template <typename Scan>
 [[gnu::always_inline]] inline const char *withoutTrailingSpaces(const char *floor,
                                                                 const char *first,
                                                                 const char *end) {
-    if (end - first < Block::kSize && end - floor >= Block::kSize) {
-        const char *const block = end - Block::kSize;
-        return block + bitWidth(~Block::matches(block, ' ') & Block::kAll);
+    if (end - first < Scan::kSize && end - floor >= Scan::kSize) {
+        const char *const block = end - Scan::kSize;
+        return block + bitWidth(~Scan::matches(block, ' ') & Scan::kAll);
     }
-    for (; end - first >= Block::kSize; end -= Block::kSize) {
-        if (const auto others = ~Block::matches(end - Block::kSize, ' ') & Block::kAll)
-            return end - Block::kSize + bitWidth(others);
+    for (; end - first >= Scan::kSize; end -= Scan::kSize) {
+        if (const auto others = ~Scan::matches(end - Scan::kSize, ' ') & Scan::kAll)
+            return end - Scan::kSize + bitWidth(others);
     }
     while (end > first && end[-1] == ' ') --end;
     return end;
@@ -156,7 +156,7 @@ private:
 // stops at that CR. A block copied ahead of the line end may overwrite input that is still to be
 // read, so blocks are copied only while out stays a block behind; nearer, the line is found first
 // and moved as a whole.
-template <Into into, typename Block, typename Preserved>
+template <Into into, typename Scan, typename Preserved>
 [[gnu::always_inline]] inline TrimmedLines trimLinesInto(const char *page, const char *p,
                                                          const char *end, char *out,
                                                          Preserved &preserved) {
@@ -164,16 +164,16 @@ template <Into into, typename Block, typename Preserved>
     while (p < end) {
         char *const lineStart = out;
         // Asked whether or not there are spaces, so that the answers, mostly no, are foreseeable.
-        const char *const first = preserved.covers(p - page) ? p : skipSpaces<Block>(p, end);
-        if (into == Into::OwnBuffer || first - out >= Block::kSize) {
-            p = copyToLineEnd<Block>(first, end, out);
+        const char *const first = preserved.covers(p - page) ? p : skipSpaces<Scan>(p, end);
+        if (into == Into::OwnBuffer || first - out >= Scan::kSize) {
+            p = copyToLineEnd<Scan>(first, end, out);
         } else {
-            p = findLineEnd<Block>(first, end);
+            p = findLineEnd<Scan>(first, end);
             if (out != first) __builtin_memmove(out, first, std::size_t(p - first));
             out += p - first;
         }
         // The line's bytes now stand in the output as they were: the input may be overwritten.
-        const char *const trailing = withoutTrailingSpaces<Block>(floor, lineStart, out);
+        const char *const trailing = withoutTrailingSpaces<Scan>(floor, lineStart, out);
         if (!preserved.covers(first + (trailing - lineStart) - page))
             out = lineStart + (trailing - lineStart);
 
@@ -193,17 +193,17 @@ template <Into into, typename Block, typename Preserved>
 }
 
 // The loop for a page with and without preserved content.
-template <Into into, typename Block>
+template <Into into, typename Scan>
 [[gnu::always_inline]] inline TrimmedLines trimLinesWith(const char *page, const char *p,
                                                          const char *end, char *out,
                                                          const ByteRange *first,
                                                          const ByteRange *last) {
     if (first == last) {
         NothingPreserved preserved;
-        return trimLinesInto<into, Block>(page, p, end, out, preserved);
+        return trimLinesInto<into, Scan>(page, p, end, out, preserved);
     }
     PreservedRanges preserved(first, last);
-    return trimLinesInto<into, Block>(page, p, end, out, preserved);
+    return trimLinesInto<into, Scan>(page, p, end, out, preserved);
 }
 
 // --- Whole blocks of 64 bytes. Most lines of a page are shorter than a block, so a block is not
@@ -211,7 +211,7 @@ template <Into into, typename Block>
 // masks whose bit i stands for byte i, and they are packed together. Lines that meet preserved
 // content are left to the loop above, a line at a time.
 //
-// A Blocks type reads a block (read: a Block with the masks of its spaces, CRs and LFs), tells
+// A Masks type reads a block (read: a Block with the masks of its spaces, CRs and LFs), tells
 // the spaces of a block that a line end follows, or nothing more in the block (lineEndSpaces), and
 // stores the bytes of a block that a mask keeps at out, answering where they end (pack); it may
 // store up to a block's bytes behind those.
@@ -262,10 +262,10 @@ bool trimBytes(const char *&p, const char *to, const char *bound, char *&out, Li
 
 // Trims the lines from p to stop a block at a time, where no preserved content lies. Answers false
 // where a lone CR found no room in the same buffer: then p stands at that CR.
-template <Into into, typename Blocks>
+template <Into into, typename Masks>
 bool trimBlocks(const char *&p, const char *stop, char *&out, LineState &line) {
     while (stop - p >= kBlock) {
-        const typename Blocks::Block block = Blocks::read(p);
+        const typename Masks::Block block = Masks::read(p);
         const Mask spaces = block.spaces;
         Mask loneCrs = block.crs & ~(block.lfs >> 1);
         if (stop - p > kBlock && p[kBlock] == '\n') loneCrs &= ~(Mask{1} << 63);
@@ -294,8 +294,8 @@ bool trimBlocks(const char *&p, const char *stop, char *&out, LineState &line) {
         // their first bits carries through each of them and clears it.
         const Mask starts = spaces & ((ends << 1) | Mask{line.leading});
         const Mask leadingSpaces = spaces & ~(spaces + starts);
-        const Mask keep = ~(leadingSpaces | Blocks::lineEndSpaces(block));
-        out = Blocks::pack(out, block, p, keep);
+        const Mask keep = ~(leadingSpaces | Masks::lineEndSpaces(block));
+        out = Masks::pack(out, block, p, keep);
         p += kBlock;
 
         line.leading = ((leadingSpaces | ends) >> 63) != 0;
@@ -309,19 +309,19 @@ bool trimBlocks(const char *&p, const char *stop, char *&out, LineState &line) {
 // bytes behind them. p is a line start or the end of preserved content, and stop is end or where
 // preserved content starts: since that content starts behind a > and ends at a <, no line there
 // is in its leading spaces or has spaces pending.
-template <Into into, typename Blocks>
+template <Into into, typename Masks>
 TrimmedLines trimStretch(const char *p, const char *stop, char *out) {
     // Asked first: in the same buffer, the trimmed lines may stand over the last byte by then.
     const bool lastLineOpen = stop > p && stop[-1] != '\n' && stop[-1] != '\r';
     LineState line;
-    if (!trimBlocks<into, Blocks>(p, stop, out, line) || !trimBytes<into>(p, stop, stop, out, line))
+    if (!trimBlocks<into, Masks>(p, stop, out, line) || !trimBytes<into>(p, stop, stop, out, line))
         return {out, p, false};
     return {out, p, lastLineOpen};
 }
 
 // The stretches without preserved content a block at a time, the preserved content between them
 // line by line.
-template <Into into, typename Blocks, typename LineBlock>
+template <Into into, typename Masks, typename Scan>
 TrimmedLines trimInBlocks(const char *page, const char *p, const char *end, char *out,
                           const ByteRange *first, const ByteRange *last) {
     for (;; ++first) {
@@ -330,12 +330,12 @@ TrimmedLines trimInBlocks(const char *page, const char *p, const char *end, char
         const char *const stop = !beforeContent            ? end
                                  : page + first->begin > p ? page + first->begin
                                                            : p;
-        const TrimmedLines stretch = trimStretch<into, Blocks>(p, stop, out);
+        const TrimmedLines stretch = trimStretch<into, Masks>(p, stop, out);
         if (stretch.in != stop || stop == end) return stretch;
 
         const char *const contentEnd = page + first->end < end ? page + first->end : end;
         const TrimmedLines content =
-            trimLinesWith<into, LineBlock>(page, stop, contentEnd, stretch.out, first, last);
+            trimLinesWith<into, Scan>(page, stop, contentEnd, stretch.out, first, last);
         if (content.in != contentEnd || contentEnd == end) return content;
         out = content.out;
         p = contentEnd;

@@ -19,8 +19,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray inPlace =
         trimLinesInPlace(input.toByteArray(), lineStartNear(input, input.size() / 2));
     require(inPlace == trimmed, input, "trimLinesInPlace", "differs from trimLines");
-    // And in two parts in a buffer of its own, as a big page is trimmed on two cores.
-    const QByteArray inParts = trimLines(input, lineStartNear(input, input.size() / 3));
-    require(inParts == trimmed, input, "trimLines in two parts", "differs from trimLines");
     return 0;
 }
