@@ -1,6 +1,7 @@
 #include "core/trim/html_tags.h"
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace {
@@ -11,24 +12,49 @@ constexpr std::string_view kNames[] = {"",
 #undef ZEREDIZ_TAG_NAME
 };
 
-constexpr std::size_t kLongestName = 14;  // annotation-xml
+constexpr std::size_t kLongestName = 16;
+
+// A name of up to 16 bytes as two words, its bytes in order from the low end, zeros behind it:
+// two names are the same exactly where their words are.
+struct NameWords {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    constexpr bool operator==(const NameWords &) const = default;
+};
+
+constexpr NameWords wordsOf(std::string_view lowercase) {
+    NameWords words;
+    for (std::size_t i = 0; i < lowercase.size(); ++i) {
+        const auto byte = std::uint64_t{static_cast<unsigned char>(lowercase[i])};
+        if (i < 8)
+            words.low |= byte << (8 * i);
+        else
+            words.high |= byte << (8 * (i - 8));
+    }
+    return words;
+}
+
 constexpr std::size_t kSlots = 512;
 
-// A name's place in the table: its length and three of its letters, so that most names of a
-// page, which are not in it, find an empty place or another name after one look.
-constexpr std::size_t slotOf(const char *lowercase, std::size_t length) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(lowercase[i]); };
-    return (length * 131 + at(0) * 31 + at(length - 1) * 7 + at(length / 2)) % kSlots;
+// A name's place in the table, from its words: most names of a page, which are not in it, find
+// an empty place after one look.
+constexpr std::size_t slotOf(const NameWords &words) {
+    const std::uint64_t mixed =
+        (words.low ^ (words.high * 0x9E37'79B9'7F4A'7C15)) * 0xFF51'AFD7'ED55'8CCD;
+    return static_cast<std::size_t>(mixed >> 55) % kSlots;
 }
 
 struct Table {
     std::array<TagId, kSlots> ids{};
+    std::array<NameWords, kSlots> names{};
 
     constexpr Table() {
         for (std::size_t i = 1; i < std::size(kNames); ++i) {
-            std::size_t slot = slotOf(kNames[i].data(), kNames[i].size());
+            const NameWords words = wordsOf(kNames[i]);
+            std::size_t slot = slotOf(words);
             while (ids[slot] != TagId::Other) slot = (slot + 1) % kSlots;
             ids[slot] = static_cast<TagId>(i);
+            names[slot] = words;
         }
     }
 };
@@ -44,13 +70,18 @@ char folded(char c) {
 TagId tagIdOf(QByteArrayView name) {
     const auto length = static_cast<std::size_t>(name.size());
     if (length == 0 || length > kLongestName) return TagId::Other;
-    char lowercase[kLongestName];
-    for (std::size_t i = 0; i < length; ++i) lowercase[i] = folded(name[qsizetype(i)]);
-    for (std::size_t slot = slotOf(lowercase, length);; slot = (slot + 1) % kSlots) {
+    NameWords words;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = std::uint64_t{static_cast<unsigned char>(folded(name[qsizetype(i)]))};
+        if (byte == 0) return TagId::Other;  // a NUL, which the tokenizer reads as U+FFFD
+        if (i < 8)
+            words.low |= byte << (8 * i);
+        else
+            words.high |= byte << (8 * (i - 8));
+    }
+    for (std::size_t slot = slotOf(words);; slot = (slot + 1) % kSlots) {
         const TagId id = kTable.ids[slot];
-        if (id == TagId::Other) return id;
-        const std::string_view known = kNames[static_cast<std::size_t>(id)];
-        if (known == std::string_view(lowercase, length)) return id;
+        if (id == TagId::Other || kTable.names[slot] == words) return id;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "core/trim/open_elements.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -179,7 +180,10 @@ void OpenElements::push(const Tag &tag, Namespace ns, bool kept) {
             encoding && (sameTagName(encoding->value, "text/html") ||
                          sameTagName(encoding->value, "application/xhtml+xml"));
     }
-    if (ns == Namespace::Html) ++open_[static_cast<unsigned>(tag.id)];
+    if (ns == Namespace::Html)
+        ++open_[static_cast<unsigned>(tag.id)];
+    else
+        ++foreign_;
     if (kept) ++kept_;
     stack_.push_back(element);
 }
@@ -223,8 +227,15 @@ OpenElements::Formatting *OpenElements::entryOf(std::uint32_t serial) {
 void OpenElements::removeFromStack(qsizetype index) {
     const Element element = stack_[index];
     stack_.erase(stack_.begin() + index);
-    if (element.ns == Namespace::Html) --open_[static_cast<unsigned>(element.id)];
-    if (Formatting *entry = entryOf(element.serial)) {
+    if (element.ns == Namespace::Html)
+        --open_[static_cast<unsigned>(element.id)];
+    else
+        --foreign_;
+    // Only formatting elements are in the list.
+    Formatting *const entry = element.ns == Namespace::Html && kFormatting.has(element.id)
+                                  ? entryOf(element.serial)
+                                  : nullptr;
+    if (entry) {
         entry->serial = 0;
     } else if (element.kept) {
         --kept_;
@@ -372,8 +383,44 @@ void OpenElements::anyOtherEndTag(const Tag &tag) {
 
 // --- Start tags.
 
+// How the bytes behind an HTML element's start tag are read.
+ContentKind contentOf(TagId id) {
+    switch (id) {
+        case TagId::Style:
+        case TagId::Noframes:
+        case TagId::Iframe:
+        case TagId::Noembed:
+        case TagId::Xmp:
+            return ContentKind::RawText;
+        case TagId::Title:
+        case TagId::Textarea:
+            return ContentKind::Rcdata;
+        case TagId::Script:
+            return ContentKind::ScriptData;
+        case TagId::Plaintext:
+            return ContentKind::PlainText;
+        default:
+            return ContentKind::Markup;
+    }
+}
+
 ContentKind OpenElements::startTag(const Tag &tag, bool kept) {
-    return takesHtmlStartTag(tag) ? htmlStartTag(tag, kept) : foreignStartTag(tag, kept);
+    // Outside what keeps spaces and outside foreign content nothing needs the elements: a
+    // browser's stack below the next element that keeps spaces only decides whether an end tag
+    // or start tag that closes one of the elements there closes it too, and a reading that does
+    // not know them closes nothing there.
+    if (idle() && !kept && tag.id != TagId::Svg && tag.id != TagId::Math) return contentOf(tag.id);
+    const ContentKind content =
+        takesHtmlStartTag(tag) ? htmlStartTag(tag, kept) : foreignStartTag(tag, kept);
+    leaveWhereIdle();
+    return content;
+}
+
+void OpenElements::leaveWhereIdle() {
+    if (kept_ > 0 || foreign_ > 0) return;
+    stack_.clear();
+    formatting_.clear();
+    open_ = {};
 }
 
 ContentKind OpenElements::htmlStartTag(const Tag &tag, bool kept) {
@@ -488,14 +535,16 @@ ContentKind OpenElements::htmlStartTag(const Tag &tag, bool kept) {
     return ContentKind::Markup;
 }
 
-// A cell, row or section of a table closes the cell, row or section it follows; outside any
-// table a browser ignores them, in a template it makes them.
+// A cell, row or section of a table closes the cell, row or section it follows; in a template it
+// is made as it is.
 ContentKind OpenElements::tableStartTag(const Tag &tag, bool kept) {
     const qsizetype table = inScopeWhere(Scope::Table, [&](const Element &element) {
         return isHtml(element, TagId::Table) || isHtml(element, TagId::Template);
     });
-    if (table < 0) return ContentKind::Markup;
-    if (isHtml(stack_[table], TagId::Table)) {
+    // The elements held may start inside a table whose start tag they do not hold, and where
+    // none of them is a table, a cell, row or section may still be one that a browser makes: so
+    // the element is made, and closes what it would close in a table.
+    if (table < 0 || isHtml(stack_[table], TagId::Table)) {
         switch (tag.id) {
             case TagId::Td:
             case TagId::Th:
@@ -517,8 +566,8 @@ ContentKind OpenElements::tableStartTag(const Tag &tag, bool kept) {
                 if (section >= 0) popTo(section);
                 break;
             }
-            default:  // caption, colgroup
-                popTo(table + 1);
+            default:  // caption, colgroup: back to the table, where it is held
+                if (table >= 0) popTo(table + 1);
                 break;
         }
     }
@@ -548,10 +597,12 @@ ContentKind OpenElements::foreignStartTag(const Tag &tag, bool kept) {
 // --- End tags.
 
 void OpenElements::endTag(const Tag &tag) {
+    if (idle()) return;
     if (!stack_.empty() && stack_.back().ns != Namespace::Html)
         foreignEndTag(tag);
     else
         htmlEndTag(tag);
+    leaveWhereIdle();
 }
 
 void OpenElements::htmlEndTag(const Tag &tag) {
@@ -663,4 +714,7 @@ void OpenElements::foreignEndTag(const Tag &tag) {
             return;
         }
     }
+    // Where the HTML elements below the foreign content are not held, an end tag that closes
+    // none of it leaves it open: mostly it closes nothing, and where it closes an element below,
+    // the foreign content lasts longer than a browser's, which only ever keeps spaces longer.
 }

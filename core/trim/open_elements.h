@@ -16,6 +16,10 @@ enum class ContentKind : std::uint8_t { Markup, RawText, Rcdata, ScriptData, Pla
 // with each element's namespace, and the list of active formatting elements, which a browser
 // opens again (as copies with the same attributes) behind the elements that closed them.
 //
+// Only what lies inside an element that keeps spaces, or inside foreign content, is held: the
+// elements a browser holds open below them only ever decide that something closes there, and
+// not knowing them closes nothing, which keeps spaces longer at most.
+//
 // The rules of HTML's tree construction are followed where they close elements: end tags, with
 // the scopes that decide whether one closes anything, the elements that a start tag closes (a p
 // before a div, an li before the next, a table cell before the next), the adoption agency
@@ -42,6 +46,10 @@ public:
     bool keepsSpaces() const { return kept_ > 0; }
 
 private:
+    // Whether nothing is held: nothing keeps spaces and no element of foreign content is open.
+    bool idle() const { return stack_.empty() && formatting_.empty(); }
+    void leaveWhereIdle();
+
     enum class Namespace : std::uint8_t { Html, Svg, MathMl };
     enum class Scope : std::uint8_t { Default, ListItem, Button, Table, Select };
 
@@ -107,5 +115,6 @@ private:
     // there costs nothing.
     std::array<std::uint32_t, 256> open_{};
     std::uint32_t serial_ = 0;
-    qsizetype kept_ = 0;  // elements that keep spaces, open or to be opened again
+    qsizetype kept_ = 0;     // elements that keep spaces, open or to be opened again
+    qsizetype foreign_ = 0;  // elements of SVG and MathML on the stack
 };

@@ -7,11 +7,8 @@
 namespace {
 
 // A byte at a time, in plain C++.
-bool portableLook(const char *from, const char *to, const char *end) {
-    for (const char *p = from; p < to; ++p) {
-        if (mayStart(p) && counts(p, end)) return true;
-    }
-    return false;
+bool portableLook(const LookSpan &span) {
+    return lookAtBytes(span.begin, span.from, span.to, span.end);
 }
 
 // Blocks of 32 or 64 bytes tell where a pattern may start with a few instructions each, so the
@@ -29,7 +26,12 @@ bool mayHoldPreservedContent(QByteArrayView page) {
     bool first = false;
     bool second = false;
     inTwoHalves(
-        page.size(), [&] { first = look(begin, middle, end); },
-        [&] { second = look(middle, end, end); });
+        page.size(),
+        [&] {
+            first = look({begin, begin, middle, end});
+        },
+        [&] {
+            second = look({begin, middle, end, end});
+        });
     return first || second;
 }

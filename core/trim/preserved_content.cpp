@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/kernels/two_halves.h"
 #include "core/trim/character_references.h"
 #include "core/trim/character_steps.h"
 #include "core/trim/css_reader.h"
@@ -87,11 +88,9 @@ QString urlText(QByteArrayView value, const FileEncoding &encoding) {
     return QString::fromUtf8(text);
 }
 
-// What the first reading of a page gathers: the text of its style elements, and the sheets it
-// links.
+// What a reading of a page gathers for the style sheets it links: its first <base>'s href.
 struct Gathered {
-    std::vector<QByteArray> styleTexts;
-    StyleSheetLinks links;
+    QString base;
     bool hasBase = false;
 };
 
@@ -146,7 +145,7 @@ struct Reading {
     CharacterSteps steps{FileEncoding::Utf8};
     const KeepingSelectors *selectors = nullptr;
     std::vector<ByteRange> *ranges = nullptr;
-    Gathered *gathered = nullptr;  // the first reading, which gathers style sheets
+    Gathered *gathered = nullptr;  // a reading that looks for the page's <base>
     bool wholePage = false;
 };
 
@@ -155,15 +154,39 @@ struct Reading {
 class PageReader {
 public:
     PageReader(Reading &reading, const char *begin, const char *end)
-        : reading_(reading), begin_(begin), end_(end) {}
+        : reading_(reading), end_(end), position_(begin) {}
 
     void read() {
-        for (const char *p = begin_; p < end_ && !reading_.wholePage;) {
+        readUntil(end_);
+        finish();
+    }
+
+    // Reads on up to the first markup that starts at until or behind it, or to the end; answers
+    // where it stopped.
+    const char *readUntil(const char *until) {
+        const char *p = position_;
+        while (p < end_ && !reading_.wholePage) {
             const auto *markup =
                 static_cast<const char *>(std::memchr(p, '<', std::size_t(end_ - p)));
-            if (!markup) break;
+            if (!markup) {
+                p = end_;
+                break;
+            }
+            if (markup >= until) {
+                p = markup;
+                break;
+            }
             p = afterMarkup(markup);
         }
+        position_ = p;
+        return p;
+    }
+
+    // Whether the bytes that follow lie in HTML's content, in no element that keeps spaces: as
+    // they are to a reading that starts there.
+    bool atRest() const { return !elements_.keepsSpaces() && !elements_.inForeignContent(); }
+
+    void finish() {
         if (elements_.keepsSpaces()) close(end_);
     }
 
@@ -221,16 +244,10 @@ private:
         changed(kept);
         switch (content) {
             case ContentKind::Markup:
-                if (tag_.id == TagId::Style && reading_.gathered && elements_.inForeignContent())
-                    gatherForeignStyle(tag_.after);
                 return tag_.after;
             case ContentKind::RawText:
-            case ContentKind::Rcdata: {
-                const char *const textEnd = rawTextEnd(tag_.after, tag_.name);
-                if (tag_.id == TagId::Style && reading_.gathered)
-                    reading_.gathered->styleTexts.emplace_back(tag_.after, textEnd - tag_.after);
-                return textEnd;
-            }
+            case ContentKind::Rcdata:
+                return rawTextEnd(tag_.after, tag_.name);
             case ContentKind::ScriptData: {
                 const char *const textEnd = scriptDataEnd(tag_.after);
                 script(tag_.after, textEnd);
@@ -283,41 +300,17 @@ private:
 
     void gather() {
         Gathered &gathered = *reading_.gathered;
-        if (tag_.id == TagId::Link) {
-            const Attribute *rel = tag_.attribute("rel");
-            const Attribute *href = tag_.attribute("href");
-            if (rel && href && hasWordFolded(rel->value, "stylesheet"))
-                gathered.links.sheets.append(urlText(href->value, reading_.encoding));
-        } else if (tag_.id == TagId::Base && !gathered.hasBase) {
+        if (tag_.id == TagId::Base && !gathered.hasBase) {
             if (const Attribute *href = tag_.attribute("href")) {
                 gathered.hasBase = true;
-                gathered.links.base = urlText(href->value, reading_.encoding);
+                gathered.base = urlText(href->value, reading_.encoding);
             }
         }
-    }
-
-    // A style element in SVG or MathML holds markup: its text runs to its end tag, and CDATA
-    // sections, whose markers are no CSS, may hide one.
-    void gatherForeignStyle(const char *p) {
-        QByteArray text;
-        while (p < end_) {
-            if (end_ - p >= 9 && QByteArrayView(p, 9) == "<![CDATA[") {
-                const char *const after = afterCdata(p + 9);
-                const bool closed = after - p >= 12 && QByteArrayView(after - 3, 3) == "]]>";
-                text += QByteArrayView(p + 9, closed ? after - 3 : after);
-                p = after;
-                continue;
-            }
-            if (*p == '<' && end_ - p >= 8 && p[1] == '/' && startsWithFolded(p + 2, end_, "style"))
-                break;
-            text += *p++;
-        }
-        reading_.gathered->styleTexts.push_back(text);
     }
 
     void script(const char *begin, const char *end) {
-        // Content that keeps its spaces keeps all of a script's; the first reading still looks
-        // into markup for style sheets.
+        // Content that keeps its spaces keeps all of a script's; a reading that looks for the
+        // <base> still looks into markup.
         const bool ranges = !elements_.keepsSpaces();
         switch (scriptKind(tag_)) {
             case ScriptKind::Classic:
@@ -431,8 +424,8 @@ private:
     }
 
     Reading &reading_;
-    const char *const begin_;
     const char *const end_;
+    const char *position_;
     OpenElements elements_;
     Tag tag_;
     const char *contentStart_ = nullptr;
@@ -453,7 +446,8 @@ std::vector<ByteRange> merged(std::vector<ByteRange> ranges) {
     return out;
 }
 
-Gathered gatherStyleSheets(QByteArrayView page, const FileEncoding &encoding) {
+// The href of a page's first <base>, read as a browser reads the page.
+QString baseOf(QByteArrayView page, const FileEncoding &encoding) {
     Gathered gathered;
     Reading reading;
     reading.page = page.data();
@@ -461,7 +455,74 @@ Gathered gatherStyleSheets(QByteArrayView page, const FileEncoding &encoding) {
     reading.steps = CharacterSteps(encoding);
     reading.gathered = &gathered;
     PageReader(reading, page.data(), page.data() + page.size()).read();
-    return gathered;
+    return gathered.base;
+}
+
+// The text of a style element whose start tag ends at p: up to its end tag, as HTML reads it, or
+// as SVG does, where a CDATA section may hide one; whichever is longer, without the CDATA
+// sections' markers, which are no CSS.
+QByteArray styleText(const char *p, const char *end, const CharacterSteps &steps) {
+    const auto endTagAt = [end](const char *at) {
+        return *at == '<' && end - at >= 8 && at[1] == '/' &&
+               startsWithFolded(at + 2, end, "style") &&
+               (isTagSpace(at[7]) || at[7] == '/' || at[7] == '>');
+    };
+    const char *htmlEnd = p;
+    while (htmlEnd < end && !endTagAt(htmlEnd)) ++htmlEnd;
+    QByteArray text;
+    const char *q = p;
+    for (; q < end && (q < htmlEnd || !endTagAt(q));) {
+        if (*q == '<' && end - q >= 9 && QByteArrayView(q, 9) == "<![CDATA[") {
+            text += ' ';
+            q += 9;
+            while (q < end && !(*q == ']' && end - q >= 3 && q[1] == ']' && q[2] == '>')) {
+                const qsizetype length = steps.length(q, end);
+                text += QByteArrayView(q, length);
+                q += length;
+            }
+            q = std::min(q + 3, end);
+            text += ' ';
+            continue;
+        }
+        text += *q++;
+    }
+    return text;
+}
+
+// The style elements and the links to style sheets of a page. Reading more than a browser reads
+// only keeps more: each <style and <link anywhere counts, in a comment or in a script's string too,
+// and so the page is looked through quickly rather than read.
+struct StyleSheetsFound {
+    std::vector<QByteArray> texts;
+    QStringList links;
+};
+
+StyleSheetsFound styleSheetsIn(QByteArrayView page, const FileEncoding &encoding) {
+    StyleSheetsFound found;
+    const CharacterSteps steps(encoding);
+    const char *const end = page.data() + page.size();
+    Tag tag;
+    for (const char *p = page.data(); p < end;) {
+        const auto *markup = static_cast<const char *>(std::memchr(p, '<', std::size_t(end - p)));
+        if (!markup) break;
+        p = markup + 1;
+        const bool style = startsWithFolded(p, end, "style");
+        if (!style && !startsWithFolded(p, end, "link")) continue;
+        const char *const nameEnd = p + (style ? 5 : 4);
+        if (nameEnd < end && !html_bytes::endsName(*nameEnd)) continue;
+        readTag(p, end, tag, [](QByteArrayView) {});
+        if (!tag.after) break;
+        p = tag.after;
+        if (style) {
+            found.texts.push_back(styleText(p, end, steps));
+            continue;
+        }
+        const Attribute *rel = tag.attribute("rel");
+        const Attribute *href = tag.attribute("href");
+        if (rel && href && hasWordFolded(rel->value, "stylesheet"))
+            found.links.append(urlText(href->value, encoding));
+    }
+    return found;
 }
 
 }  // namespace
@@ -469,9 +530,8 @@ Gathered gatherStyleSheets(QByteArrayView page, const FileEncoding &encoding) {
 std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context) {
     if (page.isEmpty() || !mayHoldPreservedContent(page)) return {};
     KeepingSelectors selectors;
-    // Only a page that has style elements needs reading twice, first for their rules.
     if (mentionsTag(page, "style", 2)) {
-        for (const QByteArray &text : gatherStyleSheets(page, context.encoding).styleTexts)
+        for (const QByteArray &text : styleSheetsIn(page, context.encoding).texts)
             selectors.addSheet(text, context.encoding);
     }
     for (const StyleSheetText &sheet : context.linkedSheets)
@@ -480,21 +540,57 @@ std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &
     if (selectors.keepWholePage()) return {wholePage};
 
     std::vector<ByteRange> ranges;
+    std::vector<ByteRange> secondRanges;
     Reading reading;
     reading.page = page.data();
     reading.encoding = context.encoding;
     reading.steps = CharacterSteps(context.encoding);
     reading.selectors = selectors.isEmpty() ? nullptr : &selectors;
     reading.ranges = &ranges;
-    PageReader(reading, page.data(), page.data() + page.size()).read();
+    Reading second = reading;
+    second.ranges = &secondRanges;
+
+    // A big page is read in two halves at once: the second from its middle on, as a reading
+    // that starts in HTML's content, outside any element that keeps spaces, which the middle
+    // mostly is. Where the first half's reading finds that it is not, it reads on to the end and
+    // the second half's reading is not used. Where it is, the second half's reading knows
+    // nothing of the elements opened before the middle; the end tag or start tag that closes one
+    // of them closes nothing there, which only ever keeps spaces longer.
+    const char *const begin = page.data();
+    const char *const end = begin + page.size();
+    PageReader firstReader(reading, begin, end);
+    if (page.size() < kTwoCoresFrom) {
+        firstReader.read();
+    } else {
+        const char *const middle = begin + page.size() / 2;
+        PageReader secondReader(second, middle, end);
+        const char *stopped = nullptr;
+        inTwoHalves(
+            page.size(), [&] { stopped = firstReader.readUntil(middle); },
+            [&] { secondReader.read(); });
+        const auto *firstMarkup =
+            static_cast<const char *>(std::memchr(middle, '<', std::size_t(end - middle)));
+        if (stopped == (firstMarkup ? firstMarkup : end) && firstReader.atRest() &&
+            !reading.wholePage) {
+            ranges.insert(ranges.end(), secondRanges.begin(), secondRanges.end());
+            reading.wholePage = second.wholePage;
+        } else {
+            firstReader.read();
+        }
+    }
     if (reading.wholePage) return {wholePage};
     return merged(std::move(ranges));
 }
 
 StyleSheetLinks styleSheetLinks(QByteArrayView page, const FileEncoding &encoding) {
     if (!mentionsTag(page, "link", 3) && !mentionsTag(page, "style", 2)) return {};
-    Gathered gathered = gatherStyleSheets(page, encoding);
-    for (const QByteArray &text : gathered.styleTexts)
-        gathered.links.sheets.append(styleSheetImports(text, encoding));
-    return gathered.links;
+    const StyleSheetsFound found = styleSheetsIn(page, encoding);
+    StyleSheetLinks links;
+    links.sheets = found.links;
+    for (const QByteArray &text : found.texts)
+        links.sheets.append(styleSheetImports(text, encoding));
+    if (links.sheets.isEmpty()) return links;
+    // A <base> in a comment or a script would lead elsewhere: it is looked for as a browser reads.
+    if (mentionsTag(page, "base", 3)) links.base = baseOf(page, encoding);
+    return links;
 }
