@@ -36,8 +36,11 @@ std::optional<DataUrl> dataUrlBytes(const QString &url) {
 
 class SheetReader {
 public:
-    SheetReader(std::vector<StyleSheetText> &sheets, std::vector<UnreadStyleSheet> &unread)
-        : sheets_(sheets), unread_(unread) {}
+    // Names files relative to the current folder where the page is named so and they lie below
+    // it, as the page's own name is.
+    SheetReader(std::vector<StyleSheetText> &sheets, std::vector<UnreadStyleSheet> &unread,
+                bool relativeNames)
+        : sheets_(sheets), unread_(unread), relativeNames_(relativeNames) {}
 
     // Reads the sheet that link names, resolved against base, and the sheets it imports.
     void read(const QString &link, const QUrl &base, const FileEncoding &environment) {
@@ -68,7 +71,7 @@ public:
         if (!taken(path)) return;
         auto bytes = readRegularFile(path, kMaxDocumentSize);
         if (const auto *error = std::get_if<FileError>(&bytes)) {
-            notRead({path, UnreadStyleSheet::Why::FileFailed, *error});
+            notRead({nameOf(path), UnreadStyleSheet::Why::FileFailed, *error});
             return;
         }
         url.setQuery(QString());
@@ -79,6 +82,13 @@ public:
 private:
     // Whether a sheet is met for the first time.
     bool taken(const QString &key) { return seen_.insert(key).second; }
+
+    QString nameOf(const QString &path) const {
+        if (!relativeNames_) return path;
+        const QString relative = QDir::current().relativeFilePath(path);
+        const bool outside = relative == u".." || relative.startsWith(QStringLiteral("../"));
+        return outside ? path : QDir::toNativeSeparators(relative);
+    }
 
     void take(const QByteArray &bytes, const FileEncoding &environment, const QUrl &url) {
         const FileEncoding encoding = styleSheetEncoding(bytes, environment);
@@ -94,6 +104,7 @@ private:
 
     std::vector<StyleSheetText> &sheets_;
     std::vector<UnreadStyleSheet> &unread_;
+    const bool relativeNames_;
     std::set<QString> seen_;
 };
 
@@ -103,7 +114,8 @@ PageContext readPageContext(QByteArrayView page, const QString &pagePath,
                             std::optional<FileEncoding> encoding,
                             std::vector<UnreadStyleSheet> &unread) {
     PageContext context;
-    if (!mayHoldPreservedContent(page)) return context;
+    context.holdsNothing = !mayHoldPreservedContent(page);
+    if (context.holdsNothing) return context;
     context.encoding = encoding ? *encoding : choosePageEncoding(page).encoding;
     const StyleSheetLinks links = styleSheetLinks(page, context.encoding);
     if (links.sheets.isEmpty()) return context;
@@ -113,7 +125,7 @@ PageContext readPageContext(QByteArrayView page, const QString &pagePath,
         const QUrl named(links.base, QUrl::TolerantMode);
         base = named.isRelative() ? (base.isEmpty() ? QUrl() : base.resolved(named)) : named;
     }
-    SheetReader reader(context.linkedSheets, unread);
+    SheetReader reader(context.linkedSheets, unread, QFileInfo(pagePath).isRelative());
     for (const QString &link : links.sheets) reader.read(link, base, context.encoding);
     return context;
 }

@@ -528,7 +528,7 @@ StyleSheetsFound styleSheetsIn(QByteArrayView page, const FileEncoding &encoding
 }  // namespace
 
 std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context) {
-    if (page.isEmpty() || !mayHoldPreservedContent(page)) return {};
+    if (page.isEmpty() || context.holdsNothing || !mayHoldPreservedContent(page)) return {};
     KeepingSelectors selectors;
     if (mentionsTag(page, "style", 2)) {
         for (const QByteArray &text : styleSheetsIn(page, context.encoding).texts)

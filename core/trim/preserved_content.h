@@ -22,6 +22,9 @@ struct StyleSheetText {
 struct PageContext {
     FileEncoding encoding = FileEncoding::Utf8;
     std::vector<StyleSheetText> linkedSheets;
+    // Told already by the cheap look (mayHoldPreservedContent): the page holds nothing whose
+    // spaces the trim keeps, so that a big page is not looked through twice.
+    bool holdsNothing = false;
 };
 
 // Where a page's spaces are shown as they are, as the stretches that keep them (see ByteRange),
