@@ -12,8 +12,8 @@ Result<TextBuffer> openPage(const QString &path) {
     // Chosen the way a browser chooses, from the page as it was read; the trim keeps what it
     // looks at.
     const PageEncoding encoding = choosePageEncoding(file);
-    // A sheet that could not be read keeps nothing, as zerediz-compress keeps nothing for it; the
-    // window has no place to tell of it.
+    // A sheet that could not be read keeps nothing, exactly as in zerediz-compress, whose report
+    // names it; the window keeps to its one message and tells nothing of it.
     std::vector<UnreadStyleSheet> unread;
     const PageContext context = readPageContext(file, path, encoding.encoding, unread);
     QByteArray trimmed = trimLinesInPlace(std::move(file), context);

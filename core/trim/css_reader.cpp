@@ -375,12 +375,12 @@ QByteArray cssText(QByteArrayView sheet, const FileEncoding &encoding) {
 }  // namespace
 
 // Reads a sheet's rules into the selectors that keep spaces.
-class SheetReader {
+class RuleReader {
 public:
     using Compound = KeepingSelectors::Compound;
     using Alternatives = std::vector<Compound>;
 
-    SheetReader(const std::vector<Token> &tokens, KeepingSelectors &found)
+    RuleReader(const std::vector<Token> &tokens, KeepingSelectors &found)
         : tokens_(tokens), found_(found) {}
 
     void read() { readBlock(0, qsizetype(tokens_.size()), nullptr); }
@@ -736,12 +736,17 @@ QStringList styleSheetImports(QByteArrayView sheet, const FileEncoding &encoding
 
 void KeepingSelectors::addSheet(QByteArrayView sheet, const FileEncoding &encoding) {
     const std::vector<Token> tokens = Tokenizer(cssText(sheet, encoding)).all();
-    SheetReader(tokens, *this).read();
+    RuleReader(tokens, *this).read();
 }
 
 void KeepingSelectors::add(Compound compound) {
     // These keep their spaces anyway.
     if (isOneOf(compound.type, {"pre", "textarea", "listing", "xmp", "plaintext"})) return;
+    if (compound.type.isEmpty() && compound.ids.empty() && compound.classes.empty() &&
+        compound.attributes.empty()) {
+        wholePage_ = true;
+        return;
+    }
     if (!compound.type.isEmpty()) {
         if (std::find(types_.begin(), types_.end(), compound.type) == types_.end())
             types_.push_back(compound.type);

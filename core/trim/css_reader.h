@@ -60,7 +60,7 @@ public:
     };
 
 private:
-    friend class SheetReader;
+    friend class RuleReader;
     void add(Compound compound);
 
     std::vector<Compound> compounds_;

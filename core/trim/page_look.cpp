@@ -11,10 +11,9 @@ bool portableLook(const LookSpan &span) {
     return lookAtBytes(span.begin, span.from, span.to, span.end);
 }
 
-// Blocks of 32 or 64 bytes tell where a pattern may start with a few instructions each, so the
-// look goes at the speed of memory where a byte at a time takes several times as long.
-constexpr Kernel<LookFunction> kLook{&portableLook, ZEREDIZ_X86_64(&lookWithAvx2),
-                                     ZEREDIZ_X86_64(&lookWithAvx512)};
+// Blocks of 32 bytes tell where a pattern may start with a few instructions each, so the look
+// takes a third of the time a byte at a time takes; blocks of 64 with AVX-512 bought nothing more.
+constexpr Kernel<LookFunction> kLook{&portableLook, ZEREDIZ_X86_64(&lookWithAvx2)};
 
 }  // namespace
 

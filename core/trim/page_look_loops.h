@@ -20,9 +20,8 @@ struct LookSpan {
 
 using LookFunction = bool (*)(const LookSpan &span);
 
-// The look for processors with AVX2, and for those with AVX-512, each in a file of its own.
+// The look for processors with AVX2, in a file of its own.
 bool lookWithAvx2(const LookSpan &span);
-bool lookWithAvx512(const LookSpan &span);
 
 // Everything below is compiled into each file that includes it, for that file's instructions.
 namespace {
