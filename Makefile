@@ -14,9 +14,12 @@
 #                Wine and NSIS, and makes Qt and ICU for Windows in ~/.cache/zerediz/windows
 # make test-windows - the same set-up, then every test built for Windows and run under Wine, and
 #                     zerediz-compress.exe's bytes against the Linux build's for the tests' pages
+# make test-arm64 - the core, zerediz-compress and their tests cross-built for arm64 and run under
+#                   qemu-user; installs Debian's cross compiler, Qt for arm64 and the emulator
 
 BUILD := build
 WINDOWS_BUILD := build-windows
+ARM64_BUILD := build-arm64
 VERSION := $(shell sed -n '/^project/s/.* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 JOBS ?= $(shell nproc)
 # CI sets it ON, so that a new warning of either compiler fails the build.
@@ -24,7 +27,7 @@ WARNINGS_AS_ERRORS ?= OFF
 CONFIGURE := -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS)
 
 .PHONY: all setup build run test bench package format clean test-sanitize test-address \
-	test-thread fuzz test-render windows-setup windows test-windows
+	test-thread fuzz test-render windows-setup windows test-windows arm64-setup test-arm64
 
 all: build
 
@@ -120,8 +123,22 @@ test-windows: windows-setup setup $(WINDOWS_BUILD)/CMakeCache.txt $(BUILD)/CMake
 	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
 	scripts/windows/same-bytes.sh $(BUILD)/cli/zerediz-compress $(WINDOWS_BUILD)
 
+# Nothing of this is needed by the other targets either. Emulated, the tests walk a sample of the
+# exhaustive cases, and run where Qt may start processes under the emulator.
+arm64-setup:
+	@scripts/arm64/setup.sh $(ARM64_BUILD)/simdjson
+
+$(ARM64_BUILD)/CMakeCache.txt: cmake/aarch64-linux-gnu.cmake | arm64-setup
+	cmake -S . -B $(ARM64_BUILD) $(CONFIGURE) --toolchain cmake/aarch64-linux-gnu.cmake \
+		-DZEREDIZ_SIMDJSON_ROOT=$(CURDIR)/$(ARM64_BUILD)/simdjson -DCMAKE_BUILD_TYPE=Release \
+		-DZEREDIZ_WIDGETS=OFF -DZEREDIZ_SAMPLED_TESTS=ON
+
+test-arm64: arm64-setup $(ARM64_BUILD)/CMakeCache.txt
+	cmake --build $(ARM64_BUILD) -j $(JOBS)
+	cd $(ARM64_BUILD) && ../scripts/arm64/without-pidfds.py ctest --output-on-failure -j $(JOBS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-address build-thread build-fuzz $(WINDOWS_BUILD)
+	rm -rf $(BUILD) build-address build-thread build-fuzz $(WINDOWS_BUILD) $(ARM64_BUILD)

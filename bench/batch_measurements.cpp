@@ -4,12 +4,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
 #include <stdexcept>
 
 #include "page_generator.h"
+#include "run_program.h"
 #include "timing.h"
 
 namespace {
@@ -51,24 +51,6 @@ Tree generateTree(const QString &root) {
         tree.size += page.size();
     }
     return tree;
-}
-
-// Runs program to its end; the seconds from its start to its end.
-double runSeconds(const QString &program, const QStringList &arguments, const QString &folder = {},
-                  const QString &input = {}) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    if (!input.isEmpty()) process.setStandardInputFile(input);
-    const double seconds = secondsOf([&] {
-        process.start(program, arguments);
-        process.waitForFinished(-1);
-    });
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw std::runtime_error("failed: " + program.toStdString() + ' ' +
-                                 arguments.join(u' ').toStdString() + ": " +
-                                 process.readAllStandardError().toStdString());
-    return seconds;
 }
 
 QByteArray contentOf(const QString &path) {

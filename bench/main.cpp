@@ -1,6 +1,10 @@
 // Measures how fast the main window opens and saves big pages and how much memory it needs, beside
-// what the text area and the system need at least. Usage: zerediz_bench [--trim] OUTPUT.json;
-// with --trim, only the core trim is measured, in a few seconds.
+// what the text area and the system need at least; how long a new window process takes to show a
+// page named on its command line, as a person opening it waits (cold), beside the same window
+// opening it again and again (warm); and a real tree of pages, the Python documentation, opened
+// page by page and compressed by zerediz-compress.
+// Usage: zerediz_bench [--trim | --cold] OUTPUT.json. With --trim, only the core trim is measured,
+// in a few seconds; with --cold, only the cold opens and the corpus, in about a minute.
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -12,6 +16,7 @@
 
 #include "batch_measurements.h"
 #include "bench_window.h"
+#include "cold_open.h"
 #include "measurements.h"
 #include "page_generator.h"
 #include "peak_memory.h"
@@ -26,6 +31,13 @@ constexpr qsizetype kMiB = 1 << 20;
 // Enough runs for a steady median; the whole bench stays within a few minutes on two cores.
 constexpr int kFastRuns = 15;
 constexpr int kSlowRuns = 9;
+
+constexpr char kUsage[] =
+    "usage: zerediz_bench [--trim | --cold] OUTPUT.json\n"
+    "Measures the window and zerediz-compress on generated pages and on the Python documentation\n"
+    "(python3-doc), prints a table and writes the figures to OUTPUT.json.\n"
+    "  --trim  only the core trim of a 100 MiB page, in a few seconds\n"
+    "  --cold  only the cold opens (a new window process for each) and the corpus\n";
 
 // The page files, in a folder that is removed again at the end.
 struct Pages {
@@ -56,8 +68,8 @@ void measureTrim(const QByteArray &large, Measurements &measured) {
     measured.trimPreBlocks = trimSeconds(preBlocks, kFastRuns);
 }
 
-// Writes the pages, and measures the trim on the large one while it is in memory anyway.
-void preparePages(Pages &pages, Measurements &measured) {
+// Writes the pages; the large one is returned, for the trim to be measured on.
+QByteArray writePages(Pages &pages, Measurements &measured) {
     if (!pages.folder.isValid()) throw std::runtime_error("no temporary folder");
     pages.small = pages.path("page-1mib.htm");
     pages.medium = pages.path("page-10mib.htm");
@@ -74,9 +86,9 @@ void preparePages(Pages &pages, Measurements &measured) {
     measured.oneLineSize = writePage(pages.oneLine, generateOneLinePage(20 * kMiB));
     writePage(pages.empty, {});
     // The pages just written go to the disk first: their write-back would otherwise take a core
-    // and memory bandwidth from the trim, more in one run than in the next.
+    // and memory bandwidth from what is measured next, more in one run than in the next.
     ::sync();
-    measureTrim(large, measured);
+    return large;
 }
 
 // Opens path in the window and returns a copy of the document it made.
@@ -146,6 +158,22 @@ void measureTyping(const Pages &pages, BenchWindow &window, Measurements &measur
     measured.caretHomeOneLine = caretToStartSeconds(window, kFastRuns);
 }
 
+// Each run a new process, started as a person starts the program on a page that is in the page
+// cache but not in the process; interleaved, so that a slower phase of the machine weighs on
+// every figure alike.
+void measureColdOpen(const Pages &pages, Measurements &measured) {
+    progress("cold open: a new window process for each run, with and without huge pages");
+    const QString paths[] = {QString(), pages.small, pages.medium, pages.large, pages.gb18030};
+    std::vector<std::function<double()>> samples;
+    for (const HugePages hugePages : {HugePages::AsAsked, HugePages::Off}) {
+        for (const QString &path : paths)
+            samples.push_back([path, hugePages] { return coldOpenSeconds(path, hugePages); });
+    }
+    const std::vector<double> medians = interleavedMedians(kSlowRuns, samples);
+    measured.coldOpen = {medians[0], medians[1], medians[2], medians[3], medians[4]};
+    measured.coldOpenNoHugePages = {medians[5], medians[6], medians[7], medians[8], medians[9]};
+}
+
 void measureMemory(const Pages &pages, Measurements &measured) {
     progress("peak memory");
     measured.peakResident = peakMemoryOfOpening(pages.large);
@@ -169,10 +197,22 @@ int runTrimBench(const QString &jsonPath) {
     return 0;
 }
 
+int runColdBench(const QString &jsonPath) {
+    Pages pages;
+    Measurements measured;
+    writePages(pages, measured);
+    measureColdOpen(pages, measured);
+    measured.corpus = measureCorpus(pages.folder.path());
+    report(measured, Scope::ColdAndCorpus, jsonPath);
+    return 0;
+}
+
 int runBench(const QString &jsonPath) {
     Pages pages;
     Measurements measured;
-    preparePages(pages, measured);
+    measureTrim(writePages(pages, measured), measured);
+    // Before any window of this process holds a page: the child is started from a small process.
+    measureColdOpen(pages, measured);
     {
         BenchWindow window;
         measureOpen(pages, window, measured);
@@ -180,6 +220,9 @@ int runBench(const QString &jsonPath) {
         measureTyping(pages, window, measured);
     }
     measureMemory(pages, measured);
+    // Before the batch, whose trees are removed when it ends: the disk goes on working on a
+    // removal behind it.
+    measured.corpus = measureCorpus(pages.folder.path());
     measured.batch = measureBatch(pages.folder.path(), pages.large);
     report(measured, Scope::Everything, jsonPath);
     return 0;
@@ -195,10 +238,18 @@ int main(int argc, char *argv[]) {
     try {
         if (arguments.size() == 3 && arguments[1] == QLatin1String(kPeakMemoryChildFlag))
             return runPeakMemoryChild(arguments[2]);
+        if (arguments.size() <= 3 && arguments.value(1) == QLatin1String(kColdOpenChildFlag))
+            return runColdOpenChild(app, arguments.value(2));
         if (arguments.size() == 3 && arguments[1] == QLatin1String("--trim"))
             return runTrimBench(arguments[2]);
-        if (arguments.size() != 2) {
-            std::fprintf(stderr, "usage: zerediz_bench [--trim] OUTPUT.json\n");
+        if (arguments.size() == 3 && arguments[1] == QLatin1String("--cold"))
+            return runColdBench(arguments[2]);
+        if (arguments.size() == 2 && arguments[1] == QLatin1String("--help")) {
+            std::printf("%s", kUsage);
+            return 0;
+        }
+        if (arguments.size() != 2 || arguments[1].startsWith(u'-')) {
+            std::fprintf(stderr, "%s", kUsage);
             return 2;
         }
         return runBench(arguments[1]);

@@ -3,6 +3,17 @@
 #include <QString>
 
 #include "batch_measurements.h"
+#include "corpus_measurements.h"
+
+// From starting a new process of the window with a page on its command line until it has drawn
+// the page's text, as a person opening the page meets it.
+struct ColdOpens {
+    double none = 0;  // no page: until the text area is first drawn
+    double small = 0;
+    double medium = 0;
+    double large = 0;
+    double gb18030 = 0;
+};
 
 // What one run of the bench measured; times are medians in seconds, sizes in bytes.
 struct Measurements {
@@ -39,11 +50,16 @@ struct Measurements {
     qint64 peakResident = 0;      // a process that opened the large page
     qint64 baselineResident = 0;  // the same process after opening an empty file
 
+    ColdOpens coldOpen;             // huge pages where the program asks for them
+    ColdOpens coldOpenNoHugePages;  // none at all for the process
+
     BatchMeasurements batch;
+    CorpusMeasurements corpus;
 };
 
-// What is reported: everything, or only the trim of the two pages and the copy beside it.
-enum class Scope { Everything, TrimOnly };
+// What is reported: everything; only the trim of the two pages and the copy beside it; or only the
+// cold opens and the corpus, what a person meets.
+enum class Scope { Everything, TrimOnly, ColdAndCorpus };
 
 // The table for a reader, on standard output.
 void printReport(const Measurements &measured, Scope scope);

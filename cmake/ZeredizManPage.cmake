@@ -2,6 +2,12 @@
 # package help2man), so that a page and the help it documents cannot drift apart. help2man reads
 # the help as an English one; chinese_man_page.pl gives the page its Chinese sections.
 include(GNUInstallDirs)
+# A cross build could run the programs only under an emulator, and it is made for its tests alone.
+if(CMAKE_CROSSCOMPILING)
+    function(zerediz_man_page target summary)
+    endfunction()
+    return()
+endif()
 find_program(HELP2MAN help2man REQUIRED)
 find_program(PERL perl REQUIRED)
 set(ZEREDIZ_CHINESE_MAN_PAGE ${CMAKE_CURRENT_LIST_DIR}/chinese_man_page.pl)

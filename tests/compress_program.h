@@ -14,9 +14,12 @@ struct ProgramRun {
     QByteArray standardError;
 };
 
-// The program to run, and its environment.
+// The program to run, and its environment. A build whose programs run under an emulator runs
+// this one under it too, with the program as the emulator's first argument: a system need not know
+// how to run them by itself.
 struct CompressProgram {
     QString path;
+    QString emulator = {};  // none: the program runs by itself
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
@@ -34,7 +37,10 @@ inline ProgramRun runCompress(const QString &folder, const QStringList &argument
     process.setWorkingDirectory(folder);
     process.setProcessEnvironment(compressProgram().environment);
     if (setUp) setUp(process);
-    process.start(compressProgram().path, arguments);
+    if (compressProgram().emulator.isEmpty())
+        process.start(compressProgram().path, arguments);
+    else
+        process.start(compressProgram().emulator, QStringList{compressProgram().path} + arguments);
     if (!process.waitForStarted()) qFatal("zerediz-compress does not start");
     process.write(input);
     process.closeWriteChannel();

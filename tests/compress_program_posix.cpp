@@ -1,7 +1,8 @@
 // The program as the tests run it on Linux and other POSIX systems. Rows that run it as another
-// user need every folder above it to let others through, and the sanitizers' suppression files to
-// be readable; a build tree in a private folder (mktemp -d makes them 0700) has neither, so the
-// program and those files are then used from copies in a folder anyone may enter, made once.
+// user need every folder above it and its emulator to let others through, and the sanitizers'
+// suppression files to be readable; a build tree in a private folder (mktemp -d makes them 0700)
+// has neither, so the program, its emulator and those files are then used from copies in a folder
+// anyone may enter, made once.
 #include <sys/stat.h>
 #include <QDir>
 #include <QFile>
@@ -27,7 +28,12 @@ bool othersMayEnter(const QString &path) {
 const CompressProgram &compressProgram() {
     static const CompressProgram program = [] {
         CompressProgram reachable{QStringLiteral(ZEREDIZ_COMPRESS_PROGRAM)};
-        if (othersMayEnter(reachable.path)) return reachable;
+#if defined(ZEREDIZ_EMULATOR)
+        reachable.emulator = QStringLiteral(ZEREDIZ_EMULATOR);
+#endif
+        if (othersMayEnter(reachable.path) &&
+            (reachable.emulator.isEmpty() || othersMayEnter(reachable.emulator)))
+            return reachable;
         static QTemporaryDir copies(QDir::tempPath() + QStringLiteral("/zerediz-compress-XXXXXX"));
         const auto copy = [](const QString &from) {
             const QString to = copies.filePath(QFileInfo(from).fileName());
@@ -39,6 +45,7 @@ const CompressProgram &compressProgram() {
             return to;
         };
         reachable.path = copy(reachable.path);
+        if (!reachable.emulator.isEmpty()) reachable.emulator = copy(reachable.emulator);
         for (const QString &name :
              {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("LSAN_OPTIONS"),
               QStringLiteral("TSAN_OPTIONS"), QStringLiteral("UBSAN_OPTIONS")}) {

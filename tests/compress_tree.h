@@ -224,7 +224,12 @@ public:
 
 private:
     static inline const QByteArray kPage = QByteArray("    <p>line</p>    \r\n").repeated(1000);
-    static QByteArray compressed() { return referenceTrim(kPage); }
+    // Made once: the reference trim is slow by design, and the run's every page is compared with
+    // it.
+    static const QByteArray &compressed() {
+        static const QByteArray page = referenceTrim(kPage);
+        return page;
+    }
 
     Tree tree_;
     QStringList pages_;

@@ -38,7 +38,7 @@ struct Reference {
 
 // Compares every answer of the document with the reference; in a big document, the answers at
 // a sample of places, among them those next to each edit.
-void verifyIndex(const TextDocument &document, QByteArrayView expected,
+void verifyIndex(TextDocument &document, QByteArrayView expected,
                  const QList<qsizetype> &near = {}) {
     QCOMPARE(document.size(), expected.size());
     QVERIFY(document.bytes() == expected);
@@ -86,10 +86,11 @@ struct Edit {
 
 // A small language for undo scripts: each step is one of these.
 struct Step {
-    enum Kind { Type, Backspace, Replace, Close, Undo, Redo, Save } kind;
+    enum Kind { Type, Backspace, Replace, Undo, Redo, Call } kind;
     qsizetype from = 0;
     qsizetype to = 0;
     QByteArray text;
+    void (TextDocument::*call)() = nullptr;  // what a Call step asks of the history
 };
 Step type(qsizetype at, QByteArray text) {
     return {Step::Type, at, at, std::move(text)};
@@ -100,10 +101,12 @@ Step backspace(qsizetype at) {
 Step replace(qsizetype from, qsizetype to, QByteArray text) {
     return {Step::Replace, from, to, std::move(text)};
 }
-const Step kClose{Step::Close, 0, 0, {}};
 const Step kUndo{Step::Undo, 0, 0, {}};
 const Step kRedo{Step::Redo, 0, 0, {}};
-const Step kSave{Step::Save, 0, 0, {}};
+const Step kClose{Step::Call, 0, 0, {}, &TextDocument::closeUndoStep};
+const Step kSave{Step::Call, 0, 0, {}, &TextDocument::setSavePoint};
+const Step kBeginJoined{Step::Call, 0, 0, {}, &TextDocument::beginJoinedStep};
+const Step kEndJoined{Step::Call, 0, 0, {}, &TextDocument::endJoinedStep};
 
 }  // namespace
 
@@ -268,6 +271,19 @@ void TextDocumentTest::undoes_data() {
     QTest::newRow("a new edit drops redo")
         << QByteArray("a") << QList<Step>{replace(0, 1, "b"), kUndo, replace(0, 0, "c")}
         << QByteArray("ca") << true << false << true;
+    // A text moved: taken away, then put in elsewhere.
+    const QList<Step> moved{kBeginJoined, replace(0, 1, ""), replace(2, 2, "a"), kEndJoined};
+    QTest::newRow("a joined step is undone at once")
+        << QByteArray("abc") << moved + QList<Step>{kUndo} << QByteArray("abc") << false << true
+        << false;
+    QTest::newRow("and redone at once") << QByteArray("abc") << moved + QList<Step>{kUndo, kRedo}
+                                        << QByteArray("bca") << true << false << true;
+    QTest::newRow("the step before a joined one stays apart")
+        << QByteArray("ab") << QList<Step>{type(2, "c")} + moved + QList<Step>{kUndo}
+        << QByteArray("abc") << true << true << true;
+    QTest::newRow("typing after a joined step is a step of its own")
+        << QByteArray("abc") << moved + QList<Step>{type(3, "x"), type(4, "y"), kUndo}
+        << QByteArray("bca") << true << true << true;
     QTest::newRow("undo with nothing to undo") << QByteArray("a") << QList<Step>{kUndo, kRedo}
                                                << QByteArray("a") << false << false << false;
 }
@@ -290,17 +306,14 @@ void TextDocumentTest::undoes() {
             case Step::Replace:
                 document.replace(step.from, step.to, step.text);
                 break;
-            case Step::Close:
-                document.closeUndoStep();
-                break;
             case Step::Undo:
                 document.undo();
                 break;
             case Step::Redo:
                 document.redo();
                 break;
-            case Step::Save:
-                document.setSavePoint();
+            case Step::Call:
+                (document.*step.call)();
                 break;
         }
     }

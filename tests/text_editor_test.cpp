@@ -1,6 +1,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -9,8 +10,10 @@
 #include <QTest>
 
 #include "byte_samples.h"
+#include "stand_in_primary_selection.h"
 #include "ui/text/line_window.h"
 #include "ui/text/text_accessible.h"
+#include "ui/text/text_clipboard.h"
 #include "ui/text/text_cursor.h"
 #include "ui/text/text_editor.h"
 #include "ui/text/text_keys.h"
@@ -70,7 +73,7 @@ struct BareCursor {
         const QKeyEvent event(QEvent::KeyPress, k.key, k.modifiers, k.text);
         if (const std::optional<KeyCommand> command = keyCommand(event)) cursor.perform(*command);
     }
-    QByteArray bytes() const { return document.bytes().toByteArray(); }
+    QByteArray bytes() { return document.bytes().toByteArray(); }
 };
 
 // An editor on screen, with the focus, holding bytes.
@@ -85,7 +88,7 @@ struct ShownEditor {
         editor.setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&editor));
     }
-    QByteArray bytes() const { return editor.document().bytes().toByteArray(); }
+    QByteArray bytes() { return editor.document().bytes().toByteArray(); }
     QPoint pointOf(qsizetype position) const { return editor.caretRect(position).center(); }
 };
 
@@ -114,6 +117,10 @@ private Q_SLOTS:
     void servesTheSelectionWhenAsked();
     void mouse_data();
     void mouse();
+    void drags_data();
+    void drags();
+    void middleClick_data();
+    void middleClick();
     void words_data();
     void words();
     void wheel_data();
@@ -352,7 +359,7 @@ void TextEditorTest::copiesBigSelections() {
 void TextEditorTest::servesTheSelectionWhenAsked() {
     auto shown = std::make_unique<ShownEditor>(QByteArray("one two three"));
     shown->editor.select(0, 3);
-    const std::unique_ptr<QMimeData> data(shown->editor.selectionMimeData());
+    const std::unique_ptr<QMimeData> data(selectionMimeData(shown->editor));
     shown->editor.select(4, 7);
     QCOMPARE(data->data(TextMimeData::kBytesType), QByteArray("two"));
     QCOMPARE(data->text(), QStringLiteral("two"));
@@ -451,6 +458,139 @@ void TextEditorTest::mouse() {
     }
     QTEST(shown.editor.anchor(), "expectedAnchor");
     QTEST(shown.editor.caret(), "expectedCaret");
+}
+
+void TextEditorTest::drags_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("from");  // the selection dragged
+    QTest::addColumn<qsizetype>("to");
+    QTest::addColumn<qsizetype>("dropAt");  // where it is let go, or -1 for another program
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QByteArray>("dropped");  // the text after the drop, and after it is redone
+
+    const QByteArray text("one two three");
+    const Qt::KeyboardModifiers none;
+    QTest::newRow("a text moved forward") << text << qsizetype(0) << qsizetype(4) << qsizetype(13)
+                                          << none << false << QByteArray("two threeone ");
+    QTest::newRow("a text moved back") << text << qsizetype(8) << qsizetype(13) << qsizetype(0)
+                                       << none << false << QByteArray("threeone two ");
+    QTest::newRow("a text moved across line ends")
+        << QByteArray("ab\r\ncd\r\n") << qsizetype(0) << qsizetype(4) << qsizetype(8) << none
+        << false << QByteArray("cd\r\nab\r\n");
+    QTest::newRow("a text copied with Ctrl held")
+        << text << qsizetype(0) << qsizetype(3) << qsizetype(13) << Qt::KeyboardModifiers(kCtrl)
+        << false << QByteArray("one two threeone");
+    QTest::newRow("a text moved onto itself stays")
+        << text << qsizetype(4) << qsizetype(7) << qsizetype(6) << none << false << text;
+    QTest::newRow("a text moved to another program goes")
+        << text << qsizetype(3) << qsizetype(7) << qsizetype(-1) << none << false
+        << QByteArray("one three");
+    QTest::newRow("failure: a read-only area keeps its text")
+        << text << qsizetype(0) << qsizetype(4) << qsizetype(13) << none << true << text;
+}
+
+// A selection dragged with the mouse and let go: the platform's drag is played by the test, which
+// carries it over the area to the drop or hands it to another program, as the offscreen
+// platform's drags end at once. Whatever the drop did is one undo step, undone and redone whole.
+void TextEditorTest::drags() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, from);
+    QFETCH(qsizetype, to);
+    QFETCH(qsizetype, dropAt);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, readOnly);
+    QFETCH(QByteArray, dropped);
+    ShownEditor shown(initial);
+    shown.editor.select(from, to);
+    shown.editor.setReadOnly(readOnly);
+    static QPoint dropPoint;
+    static bool dropsHere;
+    static Qt::KeyboardModifiers dropModifiers;
+    dropPoint = dropAt >= 0 ? shown.pointOf(dropAt) : QPoint();
+    dropsHere = dropAt >= 0;
+    dropModifiers = modifiers;
+    DragAndDrop &dragAndDrop = ::dragAndDrop();
+    const DragAndDrop platform = dragAndDrop;
+    const auto restore = qScopeGuard([&] { dragAndDrop = platform; });
+    dragAndDrop.run = [](QDrag *drag, Qt::DropActions actions, Qt::DropAction) {
+        drag->deleteLater();
+        // Another program takes a move as a move.
+        if (!dropsHere) return Qt::MoveAction;
+        QWidget *viewport = static_cast<TextEditor *>(drag->source())->viewport();
+        const QMimeData *data = drag->mimeData();
+        QDragEnterEvent enter(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &move);
+        if (!enter.isAccepted() || !move.isAccepted()) return Qt::IgnoreAction;
+        QDropEvent drop(dropPoint, actions, data, Qt::LeftButton, dropModifiers);
+        QCoreApplication::sendEvent(viewport, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    };
+    QWidget *viewport = shown.editor.viewport();
+    const QPoint press = shown.pointOf(from + 1);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+    const QPoint away = press + QPoint(0, QApplication::startDragDistance() + 1);
+    QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &move);
+    QCOMPARE(shown.bytes(), dropped);
+    send(shown.editor, key(Qt::Key_Z, kCtrl));
+    QCOMPARE(shown.bytes(), initial);
+    send(shown.editor, key(Qt::Key_Z, kCtrl | kShift));
+    QCOMPARE(shown.bytes(), dropped);
+}
+
+void TextEditorTest::middleClick_data() {
+    QTest::addColumn<QByteArray>("initial");
+    QTest::addColumn<qsizetype>("anchor");  // the area's selection before the click
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<QByteArray>("held");  // what another program offers, unless null
+    QTest::addColumn<bool>("supported");   // whether the platform has a primary selection
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<qsizetype>("clickAt");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<qsizetype>("expectedCaret");
+
+    const QByteArray text("one two");
+    QTest::newRow("another program's selection goes in where the click is")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("中") << true << false << qsizetype(3)
+        << QByteArray("one中 two") << qsizetype(6);
+    QTest::newRow("the area's own selection goes in where the click is")
+        << text << qsizetype(0) << qsizetype(3) << QByteArray() << true << false << qsizetype(7)
+        << QByteArray("one twoone") << qsizetype(10);
+    QTest::newRow("with nothing held, the caret goes there")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray() << true << false << qsizetype(3)
+        << text << qsizetype(3);
+    QTest::newRow("failure: a platform without a primary selection pastes nothing")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("x") << false << false << qsizetype(3)
+        << text << qsizetype(0);
+    QTest::newRow("failure: a read-only area pastes nothing")
+        << text << qsizetype(0) << qsizetype(0) << QByteArray("x") << true << true << qsizetype(3)
+        << text << qsizetype(0);
+}
+
+// A click of the middle button pastes X11's primary selection, here a stand-in for it, as one
+// undo step.
+void TextEditorTest::middleClick() {
+    QFETCH(QByteArray, initial);
+    QFETCH(qsizetype, anchor);
+    QFETCH(qsizetype, caret);
+    QFETCH(QByteArray, held);
+    QFETCH(bool, supported);
+    QFETCH(bool, readOnly);
+    QFETCH(qsizetype, clickAt);
+    StandInPrimarySelection primary(supported);
+    ShownEditor shown(initial);
+    if (!held.isNull()) primary.hold(held);
+    shown.editor.select(anchor, caret);
+    shown.editor.setReadOnly(readOnly);
+    QTest::mouseClick(shown.editor.viewport(), Qt::MiddleButton, {}, shown.pointOf(clickAt));
+    QTEST(shown.bytes(), "expected");
+    QTEST(shown.editor.caret(), "expectedCaret");
+    shown.editor.undo();
+    QCOMPARE(shown.bytes(), initial);
 }
 
 void TextEditorTest::inputMethod_data() {

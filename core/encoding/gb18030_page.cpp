@@ -149,7 +149,9 @@ private:
 }  // namespace
 
 Result<QByteArray> decodeGb18030Page(QByteArray page) {
-    if (!page.isDetached()) return decodeGb18030AtOnce(page);
+    // A small page's text takes little fresh memory, and decoding in place would cost it more in
+    // converters and buffers of its own than it saves.
+    if (page.size() < kTwoCoresFrom || !page.isDetached()) return decodeGb18030AtOnce(page);
     const qsizetype size = page.size();
     const qsizetype capacity = page.capacity();
     page.resize(capacity);  // within its room: the results are put up to its end

@@ -1,5 +1,5 @@
 # Sourced by the scripts beside it: where the Windows build keeps what it makes outside the
-# repository, and how it installs Debian packages and fetches Debian's sources.
+# repository, and how it fetches Debian's sources. ../packages.sh installs Debian's packages.
 
 # Qt, ICU, simdjson and the Wine prefix take long to make and are the same for every work tree, so they
 # live in the user's cache rather than in a build folder that `make clean` empties.
@@ -23,23 +23,7 @@ unpack_prebuilt() {
 }
 shared_windows=$(dirname "${BASH_SOURCE[0]}")/../../../shared/windows
 
-as_root=()
-[[ $(id -u) -eq 0 ]] || as_root=(sudo)
-# Another install may hold the package lock for a while; wait for it rather than fail.
-apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
-
-# Installs whichever of the named Debian packages are missing.
-install_packages() {
-    local missing=() package status
-    for package in "$@"; do
-        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-        [[ $status == "install ok installed" ]] || missing+=("$package")
-    done
-    ((${#missing[@]})) || return 0
-    echo "Installing: ${missing[*]}"
-    "${apt[@]}" update -qq
-    "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../packages.sh"
 
 # Downloads the Debian source package $1 into the current folder. The machines list only binary
 # archives, so a deb-src entry for the same archives is added first.

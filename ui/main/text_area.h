@@ -19,7 +19,7 @@ public:
     void setDocument(TextBuffer buffer);
 
     // The document's bytes, valid until the next change of the document.
-    QByteArrayView bytes() const { return document().bytes(); }
+    QByteArrayView bytes() { return document().bytes(); }
     const FileEncoding &encoding() const { return encoding_; }
 
     // Whether the text differs from what was last set or saved; undoing back to it counts as

@@ -28,6 +28,39 @@ AssistiveTechnology &assistiveTechnology() {
     return technology;
 }
 
+void reportCaret(TextEditor &editor) {
+    const AssistiveTechnology &technology = assistiveTechnology();
+    if (!technology.active()) return;
+    const TextDocument &document = editor.document();
+    QAccessibleTextCursorEvent cursor(&editor, int(document.unitsBefore(editor.caret())));
+    technology.update(&cursor);
+    if (editor.hasSelection()) {
+        QAccessibleTextSelectionEvent selection(&editor,
+                                                int(document.unitsBefore(editor.selectionStart())),
+                                                int(document.unitsBefore(editor.selectionEnd())));
+        technology.update(&selection);
+    }
+}
+
+void reportChange(TextEditor &editor, const TextChange &change) {
+    const AssistiveTechnology &technology = assistiveTechnology();
+    if (!technology.active()) return;
+    const TextDocument &document = editor.document();
+    const int at = int(document.unitsBefore(change.position));
+    const QString inserted = document.text(change.position, change.position + change.inserted);
+    const QString removed = TextDocument::readable(change.removed);
+    if (removed.isEmpty()) {
+        QAccessibleTextInsertEvent insert(&editor, at, inserted);
+        technology.update(&insert);
+    } else if (inserted.isEmpty()) {
+        QAccessibleTextRemoveEvent remove(&editor, at, removed);
+        technology.update(&remove);
+    } else {
+        QAccessibleTextUpdateEvent update(&editor, at, removed, inserted);
+        technology.update(&update);
+    }
+}
+
 TextEditorAccessible::TextEditorAccessible(TextEditor *editor)
     : QAccessibleWidget(editor, QAccessible::EditableText) {}
 

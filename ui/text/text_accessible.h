@@ -3,6 +3,7 @@
 #include <QAccessibleWidget>
 
 class TextEditor;
+struct TextChange;
 
 // What assistive technology sees of a TextEditor: its text, caret and selection, and edits, all
 // at UTF-16 offsets that the document's index answers without counting from the start.
@@ -59,3 +60,8 @@ struct AssistiveTechnology {
     void (*update)(QAccessibleEvent *event) = &QAccessible::updateAccessibility;
 };
 AssistiveTechnology &assistiveTechnology();
+
+// What a listening client is told, at UTF-16 offsets: where the caret and the selection are now,
+// and what an edit changed. Without a client, they cost nothing.
+void reportCaret(TextEditor &editor);
+void reportChange(TextEditor &editor, const TextChange &change);

@@ -1,6 +1,6 @@
 #include "ui/text/text_cursor.h"
 
-#include "ui/text/line_window.h"
+#include "ui/text/line_geometry.h"
 #include "ui/text/text_boundaries.h"
 #include "ui/text/text_keys.h"
 
@@ -163,6 +163,19 @@ QByteArray TextCursor::deleteTo(qsizetype position, EditKind kind) {
 
 QByteArray TextCursor::removeSelection() {
     return hasSelection() ? deleteTo(position_, EditKind::Other) : QByteArray();
+}
+
+bool TextCursor::moveSelection(qsizetype position) {
+    const qsizetype from = selectionStart();
+    if (position >= from && position <= selectionEnd()) return false;
+    document_.beginJoinedStep();
+    const QByteArray moved = removeSelection();
+    if (position > from) position -= moved.size();
+    setPosition(position);
+    insert(moved);
+    document_.endJoinedStep();
+    select(position, position_);
+    return true;
 }
 
 bool TextCursor::undo() {

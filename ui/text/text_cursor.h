@@ -50,6 +50,10 @@ public:
     void type(const QString &text);
     // Answers the bytes removed, which the undo history holds as well.
     QByteArray removeSelection();
+    // Moves the selected text to position as one undo step, its line ends made the document's
+    // own as a drop's are; the text stays selected there. Onto the selection itself, nothing
+    // moves, and it answers false.
+    bool moveSelection(qsizetype position);
     // Each puts the caret behind what the step puts back.
     bool undo();
     bool redo();

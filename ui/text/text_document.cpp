@@ -1,12 +1,11 @@
 #include "ui/text/text_document.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
-#include <future>
 
 #include "core/encoding/utf8_check.h"
-#include "core/kernels/byte_block.h"
+#include "core/kernels/two_halves.h"
+#include "ui/text/block_sums.h"
 
 namespace {
 
@@ -17,113 +16,6 @@ constexpr qsizetype kBlockSize = 4096;
 constexpr qsizetype kBlockMinimum = 1024;
 // The gap a full buffer grows by, at the least.
 constexpr qsizetype kGapRoom = qsizetype{1} << 16;
-
-bool isContinuation(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0xBF;
-}
-bool isLead(unsigned char byte) {
-    return byte >= 0xC2 && byte <= 0xF4;
-}
-
-// Whether reading may start afresh at p: not between CR and LF, and not inside a well-formed
-// UTF-8 character, which would need a lead byte among the three before p.
-bool mayStartBlock(const char *begin, const char *p) {
-    if (p == begin) return true;
-    if (p[-1] == '\r' && p[0] == '\n') return false;
-    if (!isContinuation(static_cast<unsigned char>(p[0]))) return true;
-    for (const char *q = p - 1; q >= begin && q >= p - 3; --q) {
-        if (isLead(static_cast<unsigned char>(*q))) return false;
-    }
-    return true;
-}
-
-struct Count {
-    qsizetype units = 0;
-    qsizetype lineEnds = 0;
-};
-
-// The bits set among sixteen, without the library call that std::popcount is on a processor
-// the build may not assume POPCNT of.
-int bitCount(unsigned mask) {
-    mask = mask - ((mask >> 1) & 0x5555u);
-    mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
-    mask = (mask + (mask >> 4)) & 0x0F0Fu;
-    return int((mask + (mask >> 8)) & 0x1Fu);
-}
-
-// The line ends among sixteen bytes at p, where next says whether the byte behind them is a LF.
-int lineEndsIn(const char *p, bool next) {
-    const unsigned lf = byte_block::matches(p, '\n');
-    const unsigned cr = byte_block::matches(p, '\r');
-    // A CR with a LF behind it ends its line at the LF.
-    const unsigned followed = (lf >> 1) | (next ? 0x8000u : 0u);
-    return bitCount(lf) + bitCount(cr & ~followed);
-}
-
-// Counts the code units and line ends of bytes that start and end where a block may, one byte
-// at a time.
-Count countEach(const char *p, const char *end) {
-    Count c;
-    while (p < end) {
-        if (end - p > byte_block::kSize && byte_block::nonAscii(p) == 0) {
-            c.units += byte_block::kSize;
-            c.lineEnds += lineEndsIn(p, p[byte_block::kSize] == '\n');
-            p += byte_block::kSize;
-            continue;
-        }
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        if (byte < 0x80) {
-            if (byte == '\n' || (byte == '\r' && (p + 1 == end || p[1] != '\n'))) ++c.lineEnds;
-            ++c.units;
-            ++p;
-            continue;
-        }
-        const int length = utf8SequenceLength(p, end);
-        c.units += length == 4 ? 2 : 1;
-        p += length == 0 ? 1 : length;
-    }
-    return c;
-}
-
-// The same for bytes that are well-formed UTF-8: each character is one code unit for its first
-// byte, and one more where that byte starts four. The loop over a chunk has no branch and sums into
-// bytes, so the compiler runs it on the processor's vectors, as many bytes a step as they hold.
-Count count(const char *p, const char *end) {
-    if (!isValidUtf8(QByteArrayView(p, end - p))) return countEach(p, end);
-    Count c;
-    constexpr int kChunk = 240;  // whose sums fit in a byte
-    for (; end - p > kChunk; p += kChunk) {
-        unsigned char continuations = 0;
-        unsigned char longLeads = 0;
-        unsigned char lineEnds = 0;
-        for (int i = 0; i < kChunk; ++i) {
-            const auto byte = static_cast<unsigned char>(p[i]);
-            continuations += (byte & 0xC0) == 0x80;
-            longLeads += byte >= 0xF0;
-            // A CR with a LF behind it ends its line at the LF.
-            lineEnds += (byte == '\n') | ((byte == '\r') & (p[i + 1] != '\n'));
-        }
-        c.units += kChunk - continuations + longLeads;
-        c.lineEnds += lineEnds;
-    }
-    // The rest may start inside a character.
-    for (; p < end; ++p) {
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        c.units += !isContinuation(byte) + (byte >= 0xF0);
-        if (byte == '\n' || (byte == '\r' && (p + 1 == end || p[1] != '\n'))) ++c.lineEnds;
-    }
-    return c;
-}
-
-// Where the lineEnd-th line end (from 1) after p ends.
-const char *afterLineEnd(const char *p, const char *end, qsizetype lineEnd) {
-    for (; p < end; ++p) {
-        if (*p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'))) {
-            if (--lineEnd == 0) return p + 1;
-        }
-    }
-    return end;
-}
 
 }  // namespace
 
@@ -143,6 +35,7 @@ TextDocument::TextDocument(QObject *parent) : QObject(parent) {}
 
 void TextDocument::setBytes(QByteArray bytes) {
     const bool wasModified = isModified();
+    const qsizetype oldBlocks = blockCount();
     storage_ = std::move(bytes);
     // Whatever room the buffer has behind the text becomes the gap, without a copy.
     gapStart_ = storage_.size();
@@ -151,12 +44,13 @@ void TextDocument::setBytes(QByteArray bytes) {
     indexWhole();
     invalidateSums(0);
     history_.clear();
+    emit blocksReplaced(0, oldBlocks, blockCount());
     emit reset();
     if (wasModified) emit modificationChanged(false);
 }
 
-QByteArrayView TextDocument::bytes() const {
-    const_cast<TextDocument *>(this)->moveGap(size());
+QByteArrayView TextDocument::bytes() {
+    moveGap(size());
     return QByteArrayView(storage_.constData(), size());
 }
 
@@ -225,25 +119,28 @@ QByteArray TextDocument::replace(qsizetype from, qsizetype to, QByteArrayView te
 qsizetype TextDocument::undo() {
     if (!canUndo()) return -1;
     const bool wasModified = isModified();
-    const UndoStep &step = history_.undo();
-    TextChange change{step.position, step.inserted, step.removed.size()};
-    apply(step.position, step.inserted.size(), step.removed);
-    const qsizetype caret = step.position + step.removed.size();
-    emit changed(change);
+    const std::span<const UndoEdit> step = history_.undo();
+    // Taken back from the last edit, the first one's place is where the caret goes.
+    for (auto edit = step.rbegin(); edit != step.rend(); ++edit)
+        applyRecorded(edit->position, edit->inserted, edit->removed);
     if (wasModified != isModified()) emit modificationChanged(isModified());
-    return caret;
+    return step.front().position + step.front().removed.size();
 }
 
 qsizetype TextDocument::redo() {
     if (!canRedo()) return -1;
     const bool wasModified = isModified();
-    const UndoStep &step = history_.redo();
-    TextChange change{step.position, step.removed, step.inserted.size()};
-    apply(step.position, step.removed.size(), step.inserted);
-    const qsizetype caret = step.position + step.inserted.size();
-    emit changed(change);
+    const std::span<const UndoEdit> step = history_.redo();
+    for (const UndoEdit &edit : step) applyRecorded(edit.position, edit.removed, edit.inserted);
     if (wasModified != isModified()) emit modificationChanged(isModified());
-    return caret;
+    return step.back().position + step.back().inserted.size();
+}
+
+void TextDocument::applyRecorded(qsizetype position, const QByteArray &removed,
+                                 const QByteArray &inserted) {
+    const TextChange change{position, removed, inserted.size()};
+    apply(position, removed.size(), inserted);
+    emit changed(change);
 }
 
 void TextDocument::setSavePoint() {
@@ -270,30 +167,23 @@ void TextDocument::appendBlocks(std::vector<Block> &out, qsizetype from, qsizety
             cut = p + kBlockSize;
             while (cut < end && !mayStartBlock(base, cut)) ++cut;
         }
-        const Count c = count(p, cut);
+        const BlockSums c = sumBlock(p, cut);
         out.push_back({qint32(cut - p), qint32(c.units), qint32(c.lineEnds)});
         p = cut;
     }
 }
 
 void TextDocument::indexWhole() {
-    // Opening a big page waits for these sums, so the two halves of a big text are summed on two
-    // cores at once, cut where a block may start. The gap lies behind the text.
-    constexpr qsizetype kTwoCoresFrom = qsizetype{1} << 20;
+    // Opening a big page waits for these sums, so the two halves of a big text are summed at
+    // once, cut where a block may start. The gap lies behind the text.
     const qsizetype total = size();
     const char *const text = storage_.constData();
-    qsizetype middle = total / 2;
+    qsizetype middle = total < kTwoCoresFrom ? total : total / 2;
     while (middle < total && !mayStartBlock(text, text + middle)) ++middle;
-    if (total < kTwoCoresFrom || middle == total) {
-        appendBlocks(blocks_, 0, total);
-        return;
-    }
     std::vector<Block> secondHalf;
-    // Where no thread can be had, the second half is summed when get() asks for it.
-    auto second = std::async(std::launch::async | std::launch::deferred,
-                             [&] { appendBlocks(secondHalf, middle, total); });
-    appendBlocks(blocks_, 0, middle);
-    second.get();
+    inTwoHalves(
+        total, [&] { appendBlocks(blocks_, 0, middle); },
+        [&] { appendBlocks(secondHalf, middle, total); });
     blocks_.insert(blocks_.end(), secondHalf.begin(), secondHalf.end());
 }
 
@@ -326,6 +216,7 @@ void TextDocument::reindex(qsizetype from, qsizetype removedLength, qsizetype in
     blocks_.erase(blocks_.begin() + first, blocks_.begin() + last);
     blocks_.insert(blocks_.begin() + first, fresh.begin(), fresh.end());
     invalidateSums(first);
+    emit blocksReplaced(first, last - first, qsizetype(fresh.size()));
 }
 
 void TextDocument::invalidateSums(qsizetype fromBlock) const {
@@ -370,10 +261,6 @@ const char *TextDocument::blockData(qsizetype index, QByteArray &scratch) const 
     if (start >= gapStart_) return storage_.constData() + start + gapLength();
     scratch = slice(start, end);
     return scratch.constData();
-}
-
-void TextDocument::clearWidths() {
-    for (const Block &b : blocks_) b.tailLead = b.tailRest = -1;
 }
 
 qsizetype TextDocument::lineCount() const {

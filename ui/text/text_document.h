@@ -50,8 +50,10 @@ public:
     char at(qsizetype position) const {
         return storage_.at(position < gapStart_ ? position : position + gapLength());
     }
-    // All bytes in one piece, valid until the next change.
-    QByteArrayView bytes() const;
+    // All bytes in one piece, valid until the next change. The gap moves behind the text for it,
+    // which costs a move of what lies behind the gap the first time after an edit, and nothing
+    // the next times.
+    QByteArrayView bytes();
     QByteArray slice(qsizetype from, qsizetype to) const;
 
     qsizetype lineCount() const;
@@ -81,6 +83,10 @@ public:
                        EditKind kind = EditKind::Other);
     // Starts a new undo step even where the next edit would join the last one.
     void closeUndoStep() { history_.closeStep(); }
+    // Between the two, every edit joins one undo step: the removal and the insertion of a text
+    // moved elsewhere are undone together.
+    void beginJoinedStep() { history_.beginJoinedStep(); }
+    void endJoinedStep() { history_.endJoinedStep(); }
 
     bool canUndo() const { return history_.canUndo(); }
     bool canRedo() const { return history_.canRedo(); }
@@ -94,26 +100,21 @@ public:
     LineEnd lineEnd() const { return lineEnd_; }
     void setLineEnd(LineEnd lineEnd) { lineEnd_ = lineEnd; }
 
-    // Blocks in order; the view keeps a measurement with each, which a change of the block clears.
+    // Blocks in order, which blocksReplaced tells of as they change.
     struct Block {
         qint32 bytes = 0;
         qint32 units = 0;
         qint32 lineEnds = 0;
-        // The width of the block's text after its last line end, in two parts, so that it holds
-        // wherever the line has reached when the block starts: the width before the first tab,
-        // negative until measured, and the width behind that tab measured from a tab stop,
-        // negative where there is no tab.
-        mutable float tailLead = -1;
-        mutable float tailRest = -1;
     };
     qsizetype blockCount() const { return qsizetype(blocks_.size()); }
     const Block &block(qsizetype index) const { return blocks_[std::size_t(index)]; }
     qsizetype blockStart(qsizetype index) const;
     qsizetype blockAt(qsizetype position) const;
-    // Forgets every measurement, when the font changes.
-    void clearWidths();
 
 signals:
+    // The blocks from first on, removed of them, are now inserted fresh ones: before changed or
+    // reset, so that whatever is kept per block is in step when they come.
+    void blocksReplaced(qsizetype first, qsizetype removed, qsizetype inserted);
     void changed(const TextChange &change);
     void reset();
     void modificationChanged(bool modified);
@@ -129,6 +130,9 @@ private:
     void moveGap(qsizetype position);
     void makeRoom(qsizetype length);
     void apply(qsizetype from, qsizetype removedLength, QByteArrayView text);
+    // Makes an edit the history recorded, or takes one back: removed at position becomes inserted.
+    // Tells of it.
+    void applyRecorded(qsizetype position, const QByteArray &removed, const QByteArray &inserted);
 
     const Sums &sumsBefore(qsizetype block) const;
     void invalidateSums(qsizetype fromBlock) const;

@@ -2,34 +2,34 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QElapsedTimer>
-#include <QPointer>
-#include <array>
-#include <optional>
-#include <unordered_map>
 
 #include "ui/text/glyph_metrics.h"
-#include "ui/text/line_window.h"
+#include "ui/text/screen_lines.h"
+#include "ui/text/text_clipboard.h"
+#include "ui/text/text_context_menu.h"
 #include "ui/text/text_cursor.h"
 #include "ui/text/text_document.h"
+#include "ui/text/text_drag.h"
+#include "ui/text/text_input_method.h"
+#include "ui/text/text_mouse.h"
 
-class QMimeData;
-class QMenu;
 struct KeyCommand;
 
 // An editable view of a TextDocument: plain text without wrapping, margins or styles, in the
 // widget's font and colours. Only what is on screen is laid out, so a line of many MiB costs
 // about what a short one does once it has been measured. The caret, the selection and the edits
-// are a TextCursor's; the view draws them, scrolls to them and takes the keys and the mouse.
+// are a TextCursor's; the view draws them, scrolls to them and takes the keys. Parts of its own
+// lay out the lines on screen and do what the mouse, drags, the clipboard, input methods and the
+// context menu ask; its handlers hand them their events.
 //
 // Positions are byte offsets into the document, always at the start of a character; input
 // methods and assistive technology see UTF-16 offsets, which the document's index gives.
-class TextEditor : public QAbstractScrollArea, private LinePlacement {
+class TextEditor : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     // The commands of the context menu.
-    enum class MenuCommand { Undo, Redo, Cut, Copy, Paste, Delete, SelectAll };
+    using MenuCommand = TextMenuCommand;
 
     explicit TextEditor(QWidget *parent = nullptr);
     ~TextEditor() override;
@@ -55,7 +55,7 @@ public:
     void setTextColour(const QColor &colour);
     void setInvalidByteColour(const QColor &colour);
     // The context menu's item for a command, for its owner to name.
-    QAction *menuAction(MenuCommand command) const { return menuActions_[std::size_t(command)]; }
+    QAction *menuAction(MenuCommand command) const { return contextMenu_.action(command); }
 
     // Inserts text as typed or pasted text goes in: in place of the selection, each of its line
     // ends made the document's own.
@@ -70,12 +70,11 @@ public:
 
     // Where a position is drawn, in the viewport's coordinates: its caret's rectangle.
     QRect caretRect(qsizetype position) const;
-    qsizetype positionAt(const QPoint &viewportPoint) const;
+    qsizetype positionAt(const QPoint &viewportPoint) const {
+        return screen_.positionAt(viewportPoint);
+    }
     void ensureVisible(qsizetype position);
-    qsizetype firstVisibleLine() const;
-
-    // The mime data of X11's primary selection: the selection the area has when it is asked.
-    QMimeData *selectionMimeData() const;
+    qsizetype firstVisibleLine() const { return screen_.firstLine(); }
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -106,14 +105,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
     // The menu of the right button, which the window may add to.
-    QMenu *createContextMenu();
+    QMenu *createContextMenu() { return contextMenu_.create(); }
 
 private:
-    // Where positions stand: on screen as laid out, elsewhere as the sums give them.
-    qreal xOf(qsizetype position) const override;
-    qsizetype positionAtX(qsizetype line, qreal x) const override;
-
-    void createMenuActions();
     void documentChanged(const TextChange &change);
     void documentReset();
     void applyFont();
@@ -124,24 +118,14 @@ private:
     // Brings the screen up to the cursor after any change of it: scrolls to the caret, repaints
     // the caret and selection it leaves and those it enters, and tells whoever listens.
     void showCursor();
-    void servePrimarySelection();
-    const LineWindow &windowFor(qsizetype line) const;
-    int linesPerPage() const;
     bool runViewCommand(const KeyCommand &command);
     void movePage(int direction, bool extend);
     void openContextMenuAtCaret();
-    void autoScroll();
-    void startDrag();
-    void reportCaret();
-    void reportChange(const TextChange &change);
 
     TextDocument document_;
     GlyphWidths widths_;
     LineGeometry geometry_{document_, widths_};
-    // The windows of the lines on screen, laid out again after every change and horizontal
-    // scroll.
-    mutable std::unordered_map<qsizetype, LineWindow> windows_;
-    TextCursor cursor_{document_, *this};
+    TextCursor cursor_{document_, screen_};
     // The caret and anchor as the screen last showed them, moved along with the text's changes.
     qsizetype drawnCaret_ = 0;
     qsizetype drawnAnchor_ = 0;
@@ -150,20 +134,14 @@ private:
     bool readOnly_ = false;
     bool caretShown_ = true;
     QBasicTimer blink_;
-    Preedit preedit_;
     qreal widest_ = 0;  // the widest line seen, the range of the horizontal scroll bar
     QColor textColour_;
     QColor invalidByteColour_{Qt::darkRed};
-    std::array<QAction *, 7> menuActions_{};
-    QPointer<QMimeData> primarySelection_;
+    TextContextMenu contextMenu_{*this};
 
-    // The mouse: where a drag started, and when the last double click came.
-    bool selecting_ = false;
-    bool mayDrag_ = false;
-    QPoint pressPoint_;
-    QPoint lastMousePoint_;
-    QBasicTimer autoScroll_;
-    QElapsedTimer lastDoubleClick_;
-    QPoint doubleClickPoint_;
-    qsizetype dropCaret_ = -1;
+    TextInputMethod inputMethod_{*this, cursor_};
+    ScreenLines screen_{*this, geometry_, inputMethod_.preedit()};
+    TextDrag drag_{*this, cursor_};
+    TextMouse mouse_{*this, cursor_, widths_, drag_};
+    PrimarySelectionOffer primarySelectionOffer_{*this};
 };
