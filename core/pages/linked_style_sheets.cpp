@@ -117,7 +117,8 @@ PageContext readPageContext(QByteArrayView page, const QString &pagePath,
     context.holdsNothing = !mayHoldPreservedContent(page);
     if (context.holdsNothing) return context;
     context.encoding = encoding ? *encoding : choosePageEncoding(page).encoding;
-    const StyleSheetLinks links = styleSheetLinks(page, context.encoding);
+    StyleSheetLinks links = styleSheetLinks(page, context.encoding);
+    context.styleElements = std::move(links.styleElements);
     if (links.sheets.isEmpty()) return context;
     QUrl base;
     if (!pagePath.isEmpty()) base = QUrl::fromLocalFile(QFileInfo(pagePath).absoluteFilePath());

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <algorithm>
+#include <deque>
 #include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "core/trim/character_references.h"
@@ -372,16 +375,14 @@ QByteArray cssText(QByteArrayView sheet, const FileEncoding &encoding) {
     return utf8Text(sheet, encoding);
 }
 
-}  // namespace
-
 // Reads a sheet's rules into the selectors that keep spaces.
 class RuleReader {
 public:
     using Compound = KeepingSelectors::Compound;
     using Alternatives = std::vector<Compound>;
 
-    RuleReader(const std::vector<Token> &tokens, KeepingSelectors &found)
-        : tokens_(tokens), found_(found) {}
+    RuleReader(const std::vector<Token> &tokens, std::vector<Compound> &found, bool &wholePage)
+        : tokens_(tokens), found_(found), wholePage_(wholePage) {}
 
     void read() { readBlock(0, qsizetype(tokens_.size()), nullptr); }
 
@@ -418,8 +419,8 @@ private:
             } else if (hasBlock) {
                 const Alternatives selectors = selectorList(i, stop, parent);
                 if (readBlock(stop + 1, blockEnd, &selectors)) {
-                    for (const Compound &compound : selectors) found_.add(compound);
-                    if (selectors.empty()) found_.wholePage_ = true;
+                    found_.insert(found_.end(), selectors.begin(), selectors.end());
+                    if (selectors.empty()) wholePage_ = true;
                 }
             } else if (parent && declarationKeepsSpaces(tokens_, i, stop)) {
                 keeps = true;
@@ -615,10 +616,9 @@ private:
     }
 
     const std::vector<Token> &tokens_;
-    KeepingSelectors &found_;
+    std::vector<Compound> &found_;
+    bool &wholePage_;
 };
-
-namespace {
 
 std::vector<Token> tokensOfDeclarations(QByteArrayView text) {
     return Tokenizer(text).all();
@@ -701,8 +701,9 @@ FileEncoding styleSheetEncoding(QByteArrayView sheet, const FileEncoding &enviro
     return environment;
 }
 
-QStringList styleSheetImports(QByteArrayView sheet, const FileEncoding &encoding) {
-    const std::vector<Token> tokens = Tokenizer(cssText(sheet, encoding)).all();
+namespace {
+
+QStringList importsOf(const std::vector<Token> &tokens) {
     QStringList urls;
     const qsizetype end = qsizetype(tokens.size());
     for (qsizetype i = 0; i < end;) {
@@ -734,9 +735,62 @@ QStringList styleSheetImports(QByteArrayView sheet, const FileEncoding &encoding
     return urls;
 }
 
-void KeepingSelectors::addSheet(QByteArrayView sheet, const FileEncoding &encoding) {
-    const std::vector<Token> tokens = Tokenizer(cssText(sheet, encoding)).all();
-    RuleReader(tokens, *this).read();
+// What a style sheet says: the sheets it imports, and the compounds of its rules that keep
+// spaces.
+struct SheetReading {
+    QStringList imports;
+    std::vector<KeepingSelectors::Compound> compounds;
+    bool wholePage = false;
+};
+
+// The sheets read last, each read once however many pages of a site link it: the pages of a
+// folder mostly link the same few sheets. Kept by their bytes and encoding, which alone decide
+// what a sheet says; shared by the threads of zerediz-compress.
+class SheetReadings {
+public:
+    std::shared_ptr<const SheetReading> of(const QByteArray &sheet, const FileEncoding &encoding) {
+        {
+            const std::lock_guard lock(mutex_);
+            for (const Entry &entry : entries_) {
+                if (entry.encoding == encoding && entry.bytes == sheet) return entry.reading;
+            }
+        }
+        auto reading = std::make_shared<SheetReading>();
+        const std::vector<Token> tokens = Tokenizer(cssText(sheet, encoding)).all();
+        reading->imports = importsOf(tokens);
+        RuleReader(tokens, reading->compounds, reading->wholePage).read();
+        const std::lock_guard lock(mutex_);
+        entries_.push_front({sheet, encoding, reading});
+        if (entries_.size() > kKept) entries_.pop_back();
+        return reading;
+    }
+
+private:
+    static constexpr std::size_t kKept = 32;
+    struct Entry {
+        QByteArray bytes;
+        FileEncoding encoding;
+        std::shared_ptr<const SheetReading> reading;
+    };
+    std::mutex mutex_;
+    std::deque<Entry> entries_;  // guarded by mutex_, the newest first
+};
+
+SheetReadings &sheetReadings() {
+    static SheetReadings readings;
+    return readings;
+}
+
+}  // namespace
+
+QStringList styleSheetImports(const QByteArray &sheet, const FileEncoding &encoding) {
+    return sheetReadings().of(sheet, encoding)->imports;
+}
+
+void KeepingSelectors::addSheet(const QByteArray &sheet, const FileEncoding &encoding) {
+    const std::shared_ptr<const SheetReading> reading = sheetReadings().of(sheet, encoding);
+    if (reading->wholePage) wholePage_ = true;
+    for (const Compound &compound : reading->compounds) add(compound);
 }
 
 void KeepingSelectors::add(Compound compound) {

@@ -26,7 +26,7 @@ bool declarationsKeepSpaces(QByteArrayView utf8Declarations);
 FileEncoding styleSheetEncoding(QByteArrayView sheet, const FileEncoding &environment);
 
 // The URLs that a style sheet's @import rules name, as written, in order.
-QStringList styleSheetImports(QByteArrayView sheet, const FileEncoding &encoding);
+QStringList styleSheetImports(const QByteArray &sheet, const FileEncoding &encoding);
 
 // The selectors of the rules that keep spaces, each cut down to what an element must have for
 // the selector to select it, erring towards selecting: the last compound of a complex selector
@@ -38,7 +38,7 @@ QStringList styleSheetImports(QByteArrayView sheet, const FileEncoding &encoding
 // classes and attribute values are compared without case, as a page in quirks mode does.
 class KeepingSelectors {
 public:
-    void addSheet(QByteArrayView sheet, const FileEncoding &encoding);
+    void addSheet(const QByteArray &sheet, const FileEncoding &encoding);
 
     bool isEmpty() const { return compounds_.empty() && !wholePage_; }
     bool keepWholePage() const { return wholePage_; }
@@ -60,7 +60,6 @@ public:
     };
 
 private:
-    friend class RuleReader;
     void add(Compound compound);
 
     std::vector<Compound> compounds_;

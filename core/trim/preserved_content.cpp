@@ -530,7 +530,10 @@ StyleSheetsFound styleSheetsIn(QByteArrayView page, const FileEncoding &encoding
 std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context) {
     if (page.isEmpty() || context.holdsNothing || !mayHoldPreservedContent(page)) return {};
     KeepingSelectors selectors;
-    if (mentionsTag(page, "style", 2)) {
+    if (context.styleElements) {
+        for (const QByteArray &text : *context.styleElements)
+            selectors.addSheet(text, context.encoding);
+    } else if (mentionsTag(page, "style", 2)) {
         for (const QByteArray &text : styleSheetsIn(page, context.encoding).texts)
             selectors.addSheet(text, context.encoding);
     }
@@ -584,13 +587,14 @@ std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &
 
 StyleSheetLinks styleSheetLinks(QByteArrayView page, const FileEncoding &encoding) {
     if (!mentionsTag(page, "link", 3) && !mentionsTag(page, "style", 2)) return {};
-    const StyleSheetsFound found = styleSheetsIn(page, encoding);
+    StyleSheetsFound found = styleSheetsIn(page, encoding);
     StyleSheetLinks links;
     links.sheets = found.links;
     for (const QByteArray &text : found.texts)
         links.sheets.append(styleSheetImports(text, encoding));
+    links.styleElements = std::move(found.texts);
     if (links.sheets.isEmpty()) return links;
     // A <base> in a comment or a script would lead elsewhere: it is looked for as a browser reads.
-    if (mentionsTag(page, "base", 3)) links.base = baseOf(page, encoding);
+    if (mentionsTag(page, "base", 0)) links.base = baseOf(page, encoding);
     return links;
 }

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "core/encoding/encoding.h"
@@ -21,6 +22,9 @@ struct StyleSheetText {
 // links that could be read.
 struct PageContext {
     FileEncoding encoding = FileEncoding::Utf8;
+    // The text of the page's <style> elements, where the caller found them already
+    // (styleSheetLinks); looked for in the page where not.
+    std::optional<std::vector<QByteArray>> styleElements;
     std::vector<StyleSheetText> linkedSheets;
     // Told already by the cheap look (mayHoldPreservedContent): the page holds nothing whose
     // spaces the trim keeps, so that a big page is not looked through twice.
@@ -50,9 +54,11 @@ std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &
 
 // The style sheets a page links: the href of each <link rel="stylesheet">, and the URL of each
 // @import of its <style> elements, as written (character references read), in page order, with
-// the href of its first <base>, against which a browser resolves them.
+// the href of its first <base>, against which a browser resolves them; and the text of its
+// <style> elements.
 struct StyleSheetLinks {
     QString base;
     QStringList sheets;
+    std::vector<QByteArray> styleElements;
 };
 StyleSheetLinks styleSheetLinks(QByteArrayView page, const FileEncoding &encoding);
