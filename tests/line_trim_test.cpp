@@ -351,6 +351,9 @@ void LineTrimTest::keepsWhatABrowserShows_data() {
     addShownRow("the end of a script hidden behind <!-- <script>",
                 "<script>\n  <!-- <script> </script>\n  t = `\n  a  \n`;\n  -->\n</script>\n  b  ",
                 "<script>\n<!-- <script> </script>\nt = `\n  a  \n`;\n-->\n</script>\nb\n");
+    addShownRow("failure: <!--> hides no end tag of a script",
+                "<script>\n  <!--> <script> </script>\n  t = `\n  a  \n`;\n</script>",
+                "<script>\n<!--> <script> </script>\nt = `\na\n`;\n</script>\n");
     // In these charsets the second byte of a character may be the byte of \ or `.
     const QByteArray gbkMeta("<meta charset=\"gbk\">\n");
     addShownRow("GBK: a character whose second byte is \\ ends no string",

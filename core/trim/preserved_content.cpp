@@ -106,7 +106,6 @@ ScriptKind scriptKind(const Tag &tag) {
                language && !language->value.isEmpty()) {
         name = "text/" + language->value.toByteArray().toLower();
     }
-    if (!type && name.isEmpty()) return ScriptKind::Classic;
     if (name.isEmpty()) return ScriptKind::Classic;
     static const QByteArrayList kJavaScript{"application/ecmascript",
                                             "application/javascript",
@@ -312,13 +311,13 @@ private:
         // Content that keeps its spaces keeps all of a script's; a reading that looks for the
         // <base> still looks into markup.
         const bool ranges = !elements_.keepsSpaces();
-        switch (scriptKind(tag_)) {
+        const ScriptKind kind = scriptKind(tag_);
+        switch (kind) {
             case ScriptKind::Classic:
             case ScriptKind::Module:
                 if (ranges && reading_.ranges) {
-                    const ScriptSyntax syntax = scriptKind(tag_) == ScriptKind::Module
-                                                    ? ScriptSyntax::Module
-                                                    : ScriptSyntax::Classic;
+                    const ScriptSyntax syntax =
+                        kind == ScriptKind::Module ? ScriptSyntax::Module : ScriptSyntax::Classic;
                     findScriptStretches(reading_.page, begin, end, syntax, reading_.steps,
                                         *reading_.ranges);
                 }
@@ -396,8 +395,9 @@ private:
             if (c == '<') {
                 if (state != State::DoubleEscaped && isEndTagOf(p, "script")) return p;
                 if (state == State::Data && end_ - p >= 4 && QByteArrayView(p, 4) == "<!--") {
-                    state = State::Escaped;
+                    // Its dashes may be those of the --> that ends it: <!--> escapes nothing.
                     p += 3;
+                    state = p + 1 < end_ && p[1] == '>' ? State::Data : State::Escaped;
                     continue;
                 }
                 if (state == State::Escaped && end_ - p >= 8 &&
