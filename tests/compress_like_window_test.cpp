@@ -40,14 +40,17 @@ void CompressLikeWindowTest::writesWhatTheWindowSaves() {
         // attribute values and SVG that keep spaces.
         "<link rel=\"stylesheet\" href=\"site.css\">\n<p class=\"k\">\n  a  \n</p><p class=\"m\">\n"
         "  b  \n</p>\n  c  ",
-        "<link rel=stylesheet href=gone.css>\r\n<style>@import 'more.css';</style><b class=m>\r\n  d  "
+        "<link rel=stylesheet href=gone.css>\r\n<style>@import 'more.css';</style><b class=m>\r\n  "
+        "d  "
         "\r\n</b>  \r\n",
-        "<meta charset=\"gbk\"><link rel=\"stylesheet\" href=\"site.css\">\n<p class=\"\xd6\xd0\">\n"
+        "<meta charset=\"gbk\"><link rel=\"stylesheet\" href=\"site.css\">\n<p "
+        "class=\"\xd6\xd0\">\n"
         "  \xd6\xd0  \n</p>",
         "<script>\n  t = `\n  a  \n`;  \n</script><p title=\"x  \n  y\">  \n<svg><text "
         "xml:space=\"preserve\">\n  z  \n</text></svg>"};
-    writeFile(dir, QStringLiteral("pages/site.css"),
-              "@import url(more.css);\n.k { white-space: pre }\n.\xd6\xd0 { white-space: pre-wrap }");
+    writeFile(
+        dir, QStringLiteral("pages/site.css"),
+        "@import url(more.css);\n.k { white-space: pre }\n.\xd6\xd0 { white-space: pre-wrap }");
     writeFile(dir, QStringLiteral("pages/more.css"), ".m { white-space: break-spaces }");
     for (int i = 0; i < 60; ++i) pages.append(randomPageBytes(random, gb18030));
     for (int i = 0; i < pages.size(); ++i)

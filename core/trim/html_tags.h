@@ -9,6 +9,7 @@
 
 // The tag names that HTML's tree builder treats in a way of their own, and what it does with
 // each. Every other name is Other, an element that only opens and closes.
+// clang-format off
 #define ZEREDIZ_HTML_TAGS(X)                                                                                       \
     X(A, "a")                                                                                                      \
     X(Address, "address")                                                                                          \

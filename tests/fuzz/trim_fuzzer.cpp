@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(trimLines(trimmed, context) == trimmed, input, "trimLines",
             "a trimmed page trims to another");
     // The same trim in the page's own buffer, in two parts as the loader takes a big page.
-    const QByteArray inPlace = trimLinesInPlace(bytes, lineStartNear(page, page.size() / 2), context);
+    const QByteArray inPlace =
+        trimLinesInPlace(bytes, lineStartNear(page, page.size() / 2), context);
     require(inPlace == trimmed, input, "trimLinesInPlace", "differs from trimLines");
     return 0;
 }
