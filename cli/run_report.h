@@ -4,12 +4,14 @@
 #include <QString>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/page_finder.h"
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
+#include "core/pages/linked_style_sheets.h"
 
 // Why a page failed: at which step, on which of its files, and what the system said.
 struct PageFailure {
@@ -33,6 +35,7 @@ struct PageOutcome {
     QString linkTarget;
     QList<LostAttribute> lostAttributes;  // what the written file could not keep
     QString unsyncedFolder;  // the folder its new file took its place in, synced at the run's end
+    std::vector<UnreadStyleSheet> unreadSheets;  // what it links that was not read
 };
 
 // A bar on standard error that shows how many pages are done, for a person waiting at a
@@ -56,8 +59,10 @@ private:
 };
 
 // What a run tells, as it goes and at its end. Each result as it is known: a failure on standard
-// error, a page that would change on standard output for --check, one name a line. At the end, the
-// summary line (not with --quiet), and the exit status. Every file counts once, as done, as
+// error, a page that would change on standard output for --check, one name a line; a style sheet
+// that a page links and that could not be read, once for the whole run, on standard error, though
+// no failure: the page is compressed as the window compresses it, without that sheet. At the end,
+// the summary line (not with --quiet), and the exit status. Every file counts once, as done, as
 // needing nothing, or as failed, so the three add up to the files; the outcome of a page counts
 // for each of its names.
 class RunReport {
@@ -102,4 +107,5 @@ private:
     qint64 unsyncedFolders_ = 0;
     qint64 before_ = 0;
     qint64 after_ = 0;
+    std::set<QString> unreadSheets_;  // named already
 };
