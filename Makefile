@@ -6,7 +6,9 @@
 #                      the core and of zerediz-compress under ThreadSanitizer (built with GCC)
 # make fuzz  - each fuzz target for FUZZ_SECONDS seconds (default 60), built with clang
 # make test-render - the same set-up, then pages rendered in headless Chromium before and after
-#                    zerediz-compress; fails when any of them looks different
+#                    zerediz-compress, scripts off and on: ours and a sample of the Python
+#                    documentation and the Debian reference; fails when any of them looks
+#                    different
 # make windows - both programs cross-built for 64-bit Windows, packed as
 #                build-windows/zerediz-<version>-win64.zip and ...-setup.exe; installs mingw-w64,
 #                Wine and NSIS, and makes Qt and ICU for Windows in ~/.cache/zerediz/windows
@@ -48,10 +50,15 @@ test: build
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/zerediz_bench $(BUILD)/bench.json
 
-# Only the batch program is built: it writes exactly what the window's Save writes.
+# Only the batch program is built: it writes exactly what the window's Save writes. Beside our
+# own pages, a sample of the real corpora that setup installs: every 20th page of the Python
+# documentation, every other one of the Chinese Debian reference (RENDER_CORPORA= leaves them out).
+RENDER_CORPORA ?= --corpus /usr/share/doc/python3/html --every 20 \
+	--corpus /usr/share/debian-reference --every 2
 test-render: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
-	/usr/bin/python3 tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render
+	/usr/bin/python3 tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render \
+		$(RENDER_CORPORA)
 
 package: build
 	cd $(BUILD) && cpack -G DEB

@@ -18,8 +18,13 @@ const QStringList kDefaultExtensions{QStringLiteral("htm"), QStringLiteral("html
 QString description() {
     return QStringLiteral(
         "去掉网页文件每一行两端的空格（只去 U+0020），一次压缩许多网页。CR LF、单独的 CR "
-        "和单独的 LF 都算行尾；pre、textarea、listing、xmp、plaintext 以及 style 属性设了 "
-        "white-space: pre 等的元素里的空格照原样保留，浏览器显示的内容不变。每个网页的结果与在 "
+        "和单独的 LF 都算行尾。浏览器照原样显示、脚本照原样读到的空格都保留：pre、textarea、"
+        "listing、xmp、plaintext 里的，style 属性或样式表（网页里的 <style>、它链接的本机上的"
+        "样式表和其中 @import 的）设了 white-space: pre 等的元素里的，SVG 里 "
+        "xml:space=\"preserve\" 的元素里的，跨行的属性值里的，脚本里跨行的模板字符串和续行的字符串"
+        "里的，以及 text/template "
+        "等脚本里的这些；浏览器显示的内容不变。网页链接的样式表读不到（在网上、"
+        "不存在、无法读取）时，当它不存在来压缩，并在标准错误上提一次它的名字。每个网页的结果与在 "
         "Zerediz 窗口里打开再保存完全相同，编码不变。\n"
         "\n"
         "PATH 是文件或文件夹。文件夹逐层查找，只取名字以 .htm、.html、.xhtml 或 .shtml 结尾的"

@@ -17,6 +17,7 @@
 #include "cli/stop_signals.h"
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
+#include "core/pages/linked_style_sheets.h"
 #include "core/trim/line_trim.h"
 
 namespace {
@@ -94,8 +95,13 @@ CompressedPage compress(const PageJob &job, bool verifying) {
     // its result needs no fresh memory.
     const bool compares = verifying || job.output == Output::Check || job.output == Output::InPlace;
     const qsizetype sizeBefore = file.bytes.size();
-    auto compressed =
-        checkedSize(compares ? trimLines(file.bytes) : trimLinesInPlace(std::move(file.bytes)));
+    // The style sheets it links lie beside the page as the window opens it: the page's path as
+    // the job names it, links not resolved.
+    std::vector<UnreadStyleSheet> unread;
+    const PageContext context =
+        readPageContext(file.bytes, job.source == u'-' ? QString() : job.source, {}, unread);
+    auto compressed = checkedSize(compares ? trimLines(file.bytes, context)
+                                           : trimLinesInPlace(std::move(file.bytes), context));
     if (const auto *error = std::get_if<FileError>(&compressed))
         return failedPage(failure(PageFailure::Step::Compress, job.source, *error));
 
@@ -104,6 +110,7 @@ CompressedPage compress(const PageJob &job, bool verifying) {
     result.identity = file.identity;
     result.bytes = std::move(std::get<QByteArray>(compressed));
     result.outcome.sizeBefore = sizeBefore;
+    result.outcome.unreadSheets = std::move(unread);
     result.outcome.sizeAfter = result.bytes.size();
     result.outcome.changed = compares && result.bytes != file.bytes;
     if (verifying && result.outcome.changed) result.original = std::move(file.bytes);

@@ -72,6 +72,23 @@ QString leftLine(const QString &page, const RenderVerdict &verdict, int seconds)
         .arg(page, renderFailureText(verdict.failure, seconds));
 }
 
+// A style sheet that was not read, and why, on one line.
+QString unreadSheetLine(const UnreadStyleSheet &sheet) {
+    QString why;
+    switch (sheet.why) {
+        case UnreadStyleSheet::Why::NotLocal:
+            why = QStringLiteral("不是本机上的文件");
+            break;
+        case UnreadStyleSheet::Why::NoPlace:
+            why = QStringLiteral("网页来自标准输入，没有所在的文件夹");
+            break;
+        case UnreadStyleSheet::Why::FileFailed:
+            why = fileErrorText(sheet.error);
+            break;
+    }
+    return QStringLiteral("未能读取样式表：%1：%2（按没有这个样式表压缩）").arg(sheet.name, why);
+}
+
 }  // namespace
 
 ProgressBar::ProgressBar(bool wanted)
@@ -130,6 +147,9 @@ void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
     } else if (effect_ == Effect::Check && outcome.changed) {
         listChanged(job.source, nameEnd_);
         for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
+    }
+    for (const UnreadStyleSheet &sheet : outcome.unreadSheets) {
+        if (unreadSheets_.insert(sheet.name).second) notice(unreadSheetLine(sheet));
     }
     if (outcome.skipped)
         notice(QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")

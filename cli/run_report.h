@@ -4,6 +4,7 @@
 #include <QString>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -11,6 +12,7 @@
 #include "core/browser/page_verifier.h"
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
+#include "core/pages/linked_style_sheets.h"
 
 // Why a page failed: at which step, on which of its files, and what the system said.
 struct PageFailure {
@@ -40,6 +42,7 @@ struct PageOutcome {
     // Taken, but not begun: --verify gave up before its turn. It counts as a page the run did not
     // get to, as one not started after a stop signal.
     bool notBegun = false;
+    std::vector<UnreadStyleSheet> unreadSheets;  // what it links that was not read
 };
 
 // A bar on standard error that shows how many pages are done, for a person waiting at a
@@ -63,8 +66,10 @@ private:
 };
 
 // What a run tells, as it goes and at its end. Each result as it is known: a failure on standard
-// error, a page that would change on standard output for --check, one name a line. At the end, the
-// summary line (not with --quiet), and the exit status. Every file counts once, as done, as
+// error, a page that would change on standard output for --check, one name a line; a style sheet
+// that a page links and that could not be read, once for the whole run, on standard error, though
+// no failure: the page is compressed as the window compresses it, without that sheet. At the end,
+// the summary line (not with --quiet), and the exit status. Every file counts once, as done, as
 // needing nothing, or as failed, so the three add up to the files; the outcome of a page counts
 // for each of its names.
 class RunReport {
@@ -117,4 +122,5 @@ private:
     qint64 lookDifferent_ = 0;  // left by --verify
     qint64 unchecked_ = 0;      // left by --verify
     bool browserGaveUp_ = false;
+    std::set<QString> unreadSheets_;  // named already
 };

@@ -14,7 +14,8 @@ packages=(
     help2man man-db eatmydata
     acl attr
     chromium python3
-    python3-doc  # a real tree of pages for the bench
+    # Real trees of pages, as Sphinx and DocBook write them, for the bench and the render check.
+    python3-doc debian-reference-zh-cn
 )
 
 install_packages "${packages[@]}"

@@ -82,8 +82,10 @@ inline bool preservesSpaces(const QByteArray &name, const std::optional<QByteArr
 // byte at a time, with what its tree builder does to them: a start tag of one of these elements,
 // outside any such content, opens it; a start tag of the same name inside counts one deeper; an
 // end tag of that name counts one back, and the content ends at the < of the one that closes
-// it. A tag that the page ends inside is no tag. The less-than-sign states of comments, which
-// only report errors, are left out.
+// it. A quoted attribute value that holds a line end is preserved between its quotes. A tag that
+// the page ends inside is no tag. The less-than-sign states of comments, which only report
+// errors, are left out. (What a browser does beyond this, with style sheets, scripts, SVG and the
+// tree builder's own rules, the trim's tests give row by row.)
 inline std::vector<bool> referencePreserved(const QByteArray &page) {
     using namespace reference_detail;
     enum class State {
@@ -120,6 +122,7 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
     QByteArray name;
     QByteArray attribute;
     QByteArray value;
+    qsizetype valueStart = 0;
     std::optional<QByteArray> style;
     // The text that ends only at its own end tag, and the element whose content is preserved.
     QByteArray rawTextOf;
@@ -245,6 +248,7 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
                 break;
             case State::BeforeAttributeValue:
                 if (isHtmlSpace(c)) break;
+                valueStart = i + 1;
                 if (c == '"')
                     state = State::DoubleQuotedValue;
                 else if (c == '\'')
@@ -258,10 +262,14 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
                 break;
             case State::DoubleQuotedValue:
             case State::SingleQuotedValue:
-                if (c == (state == State::DoubleQuotedValue ? '"' : '\''))
+                if (c == (state == State::DoubleQuotedValue ? '"' : '\'')) {
                     state = State::AfterQuotedValue;
-                else
+                    if (value.contains('\n') || value.contains('\r')) {
+                        for (qsizetype k = valueStart; k < i; ++k) preserved[k] = true;
+                    }
+                } else {
                     value += c;
+                }
                 break;
             case State::UnquotedValue:
                 if (isHtmlSpace(c))
@@ -368,13 +376,12 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
     return preserved;
 }
 
-// The line trim of core/trim/line_trim.h. A line ends at CR LF, CR or LF; it loses the spaces at
-// both of its ends that are not preserved, and keeps its line end, a lone CR becoming CR LF. A last
-// line without one gets LF where the page has a LF but no CR, CR LF otherwise. A byte-order mark
-// at the start, or behind the spaces the page starts with, stays; the first line starts behind
-// it.
-inline QByteArray referenceTrim(const QByteArray &in) {
-    const std::vector<bool> preserved = referencePreserved(in);
+// The line trim of core/trim/line_trim.h, with the bytes whose spaces stay given. A line ends at
+// CR LF, CR or LF; it loses the spaces at both of its ends that are not preserved, and keeps its
+// line end, a lone CR becoming CR LF. A last line without one gets LF where the page has a LF but
+// no CR, CR LF otherwise. A byte-order mark at the start, or behind the spaces the page starts
+// with, stays; the first line starts behind it.
+inline QByteArray referenceTrimKeeping(const QByteArray &in, const std::vector<bool> &preserved) {
     const bool lfPage = in.contains('\n') && !in.contains('\r');
     QByteArray out;
     qsizetype i = 0;
@@ -406,6 +413,43 @@ inline QByteArray referenceTrim(const QByteArray &in) {
         }
     }
     return out;
+}
+
+// The trim with what referencePreserved preserves.
+inline QByteArray referenceTrim(const QByteArray &in) {
+    return referenceTrimKeeping(in, referencePreserved(in));
+}
+
+// For each byte of a page, whether one of the stretches ranges lies over it.
+template <typename Ranges>
+std::vector<bool> bytesIn(qsizetype size, const Ranges &ranges) {
+    std::vector<bool> inside(size, false);
+    for (const auto &range : ranges) {
+        for (qsizetype k = range.begin; k < range.end && k < size; ++k) inside[k] = true;
+    }
+    return inside;
+}
+
+// What breaks the rule of ByteRange (core/trim/byte_range.h) in the stretches a page's trim
+// keeps, or an empty text: they lie in page order within the page, none overlapping or empty,
+// each right behind a byte that is no space, or at the start, and up to a byte that is neither a
+// space nor a line end, or the end.
+template <typename Ranges>
+QByteArray rangeFault(const QByteArray &page, const Ranges &ranges) {
+    qsizetype last = -1;
+    for (const auto &range : ranges) {
+        const QByteArray where =
+            " at " + QByteArray::number(range.begin) + ".." + QByteArray::number(range.end);
+        if (range.begin <= last || range.end <= range.begin || range.end > page.size())
+            return "out of order, empty or outside the page" + where;
+        if (range.begin > 0 && page[range.begin - 1] == ' ') return "starts behind a space" + where;
+        if (range.end < page.size()) {
+            const char at = page[range.end];
+            if (at == ' ' || at == '\r' || at == '\n') return "ends at a space or line end" + where;
+        }
+        last = range.end;
+    }
+    return {};
 }
 
 // Whether bytes are well-formed UTF-8, by decoding each character and checking its value: not

@@ -35,7 +35,23 @@ void CompressLikeWindowTest::writesWhatTheWindowSaves() {
         "<meta charset=\"x-no-such-charset\">  a  ",
         // Lines that end with LF, a byte-order mark, and content whose spaces stay.
         "\xef\xbb\xbf  <pre>\n  \xe4\xb8\xad  \n</pre>  \n  b  ",
-        "<meta charset=\"gbk\">\n<textarea>  \xd6\xd0  \n</textarea>  \r\n  x"};
+        "<meta charset=\"gbk\">\n<textarea>  \xd6\xd0  \n</textarea>  \r\n  x",
+        // Style sheets linked beside the page, one importing another, one missing; and scripts,
+        // attribute values and SVG that keep spaces.
+        "<link rel=\"stylesheet\" href=\"site.css\">\n<p class=\"k\">\n  a  \n</p><p class=\"m\">\n"
+        "  b  \n</p>\n  c  ",
+        "<link rel=stylesheet href=gone.css>\r\n<style>@import 'more.css';</style><b class=m>\r\n  "
+        "d  "
+        "\r\n</b>  \r\n",
+        "<meta charset=\"gbk\"><link rel=\"stylesheet\" href=\"site.css\">\n<p "
+        "class=\"\xd6\xd0\">\n"
+        "  \xd6\xd0  \n</p>",
+        "<script>\n  t = `\n  a  \n`;  \n</script><p title=\"x  \n  y\">  \n<svg><text "
+        "xml:space=\"preserve\">\n  z  \n</text></svg>"};
+    writeFile(
+        dir, QStringLiteral("pages/site.css"),
+        "@import url(more.css);\n.k { white-space: pre }\n.\xd6\xd0 { white-space: pre-wrap }");
+    writeFile(dir, QStringLiteral("pages/more.css"), ".m { white-space: break-spaces }");
     for (int i = 0; i < 60; ++i) pages.append(randomPageBytes(random, gb18030));
     for (int i = 0; i < pages.size(); ++i)
         writeFile(dir, QStringLiteral("pages/%1.html").arg(i), pages[i]);

@@ -53,6 +53,8 @@ private Q_SLOTS:
     void goesOnPastAFailingFile();
     void answersWithoutCompressing_data();
     void answersWithoutCompressing();
+    void namesEachSheetItCannotReadOnce_data();
+    void namesEachSheetItCannotReadOnce();
 };
 
 void CompressProgramTest::compressesWhatItIsAskedFor_data() {
@@ -277,6 +279,59 @@ void CompressProgramTest::answersWithoutCompressing() {
     if (exitCode != 0) QCOMPARE(run.standardOutput, QByteArray());
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(snapshotOf(tree.root()), before);
+}
+
+// A style sheet that a page links and that cannot be read keeps nothing, and is named once in the
+// run, however many pages link it; the run does not fail for it. The pages are those of
+// styled/, or standard input.
+void CompressProgramTest::namesEachSheetItCannotReadOnce_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("standardError");
+    QTest::addColumn<QByteArray>("written");  // out/a.html, or standard output
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    const QString after = s("（按没有这个样式表压缩）\n");
+
+    QTest::newRow("missing, on the web, a folder: each once, the sheet read counts")
+        << QStringList{s("-j1"), s("--output-dir"), s("out"), s("styled")} << QByteArray()
+        << s("未能读取样式表：styled/gone.css：文件不存在") + after +
+               s("未能读取样式表：https://example.invalid/x.css：不是本机上的文件") + after +
+               s("未能读取样式表：styled/sub/folder.css：这是一个文件夹") + after +
+               s("2 个文件：2 个已写入；277 字节 → 271 字节，节省 2.2%。\n")
+        << QByteArray(
+               "<link rel=\"stylesheet\" href=\"gone.css\">\n"
+               "<link rel=\"stylesheet\" href=\"https://example.invalid/x.css\">\n"
+               "<link rel=\"stylesheet\" href=\"k.css\">\n<p class=\"k\">\n  a  \n</p>\nb\n");
+    QTest::newRow("standard input has no folder to find a sheet in")
+        << QStringList{s("-")}
+        << QByteArray("<link rel=\"stylesheet\" href=\"k.css\">\n<p class=\"k\">\n  a  \n</p>")
+        << s("未能读取样式表：k.css：网页来自标准输入，没有所在的文件夹") + after +
+               s("1 个文件：1 个已写入；61 字节 → 58 字节，节省 4.9%。\n")
+        << QByteArray("<link rel=\"stylesheet\" href=\"k.css\">\n<p class=\"k\">\na\n</p>\n");
+}
+
+void CompressProgramTest::namesEachSheetItCannotReadOnce() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, standardError);
+    QFETCH(QByteArray, written);
+    Tree tree;
+    tree.add("styled/a.html",
+             "<link rel=\"stylesheet\" href=\"gone.css\">\n"
+             "<link rel=\"stylesheet\" href=\"https://example.invalid/x.css\">\n"
+             "<link rel=\"stylesheet\" href=\"k.css\">\n<p class=\"k\">\n  a  \n</p>\n  b  ");
+    tree.add("styled/k.css", ".k { white-space: pre }");
+    tree.add("styled/sub/b.html",
+             "<link rel=\"stylesheet\" href=\"../gone.css\">\n"
+             "<link rel=\"stylesheet\" href=\"folder.css\">\n<p class=\"k\">\n  c  \n</p>");
+    QVERIFY(QDir().mkpath(tree.path("styled/sub/folder.css")));
+    const ProgramRun run = runCompress(tree.root(), arguments, input);
+    QCOMPARE(QString::fromUtf8(run.standardError), standardError);
+    QCOMPARE(run.exitCode, 0);
+    if (input.isEmpty())
+        QCOMPARE(readFileBytes(tree.path("out/a.html")), written);
+    else
+        QCOMPARE(run.standardOutput, written);
 }
 
 QTEST_GUILESS_MAIN(CompressProgramTest)

@@ -50,6 +50,8 @@ class OpenCommandTest : public QObject {
 private Q_SLOTS:
     void trimsEveryLine_data();
     void trimsEveryLine();
+    void readsTheStyleSheetsItLinks_data();
+    void readsTheStyleSheetsItLinks();
     void readsBothEncodings_data();
     void readsBothEncodings();
     void keepsEveryByteOfGeneratedPages_data();
@@ -142,9 +144,9 @@ void OpenCommandTest::trimsEveryLine_data() {
     QTest::newRow("failure: a later style attribute does not count")
         << QByteArray("<div style=\"color: red\" style=\"white-space: pre\">\n  a  \n</div>")
         << QByteArray("<div style=\"color: red\" style=\"white-space: pre\">\na\n</div>\n");
-    QTest::newRow("failure: white-space in a style sheet is not seen")
-        << QByteArray("<style>\n  p { white-space: pre }\n</style>\n<p>\n  a  \n</p>")
-        << QByteArray("<style>\np { white-space: pre }\n</style>\n<p>\na\n</p>\n");
+    QTest::newRow("white-space in a style element keeps the spaces of what it selects")
+        << QByteArray("<style>\n  p { white-space: pre }\n</style>\n<p>\n  a  \n</p>\n  b  ")
+        << QByteArray("<style>\np { white-space: pre }\n</style>\n<p>\n  a  \n</p>\nb\n");
     QTest::newRow("failure: a void element with the style has no content")
         << QByteArray("<br style=\"white-space:pre\">\n  a  \n")
         << QByteArray("<br style=\"white-space:pre\">\na\n");
@@ -193,6 +195,99 @@ void OpenCommandTest::trimsEveryLine() {
     QFETCH(QByteArray, text);
     Form1Harness window;
     window.open(writeFile(dir_, QStringLiteral("page.htm"), file));
+    QCOMPARE(window.textBytes(), text);
+    QVERIFY(window.dialogs.shown.isEmpty());
+}
+
+// The style sheets a page links are read beside it; what cannot be read keeps nothing, and the
+// window says nothing of it. Each row's files lie in a folder of their own, the page as
+// page.htm; a name that ends in / is a folder, and @DIR@ in the page stands for the folder's
+// file: URL.
+void OpenCommandTest::readsTheStyleSheetsItLinks_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArrayList>("names");
+    QTest::addColumn<QByteArrayList>("files");
+    QTest::addColumn<QByteArray>("text");
+
+    const QByteArray styled("<p class=\"k\">\n  a  \n</p>\n  b  ");
+    const QByteArray kept("<p class=\"k\">\n  a  \n</p>\nb\n");
+    const QByteArray trimmed("<p class=\"k\">\na\n</p>\nb\n");
+    const QByteArray rule(".k { white-space: pre }");
+    const auto link = [&](const char *href) {
+        return "<link rel=\"stylesheet\" href=\"" + QByteArray(href) + "\">\n";
+    };
+    const auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
+    const QByteArrayList noFiles;
+
+    row("a sheet beside the page") << link("site.css") + styled << QByteArrayList{"site.css"}
+                                   << QByteArrayList{rule} << link("site.css") + kept;
+    row("a sheet in a folder, and one it imports from the folder above")
+        << link("css/main.css") + styled << QByteArrayList{"css/main.css", "more.css"}
+        << QByteArrayList{"@import \"../more.css\";", rule} << link("css/main.css") + kept;
+    row("an @import of a style element, through url()")
+        << "<style>@import url(sheets/k.css);</style>\n" + styled << QByteArrayList{"sheets/k.css"}
+        << QByteArrayList{rule} << "<style>@import url(sheets/k.css);</style>\n" + kept;
+    row("a file: URL with a query and a fragment")
+        << link("@DIR@/site.css?v=2#top") + styled << QByteArrayList{"site.css"}
+        << QByteArrayList{rule} << link("@DIR@/site.css?v=2#top") + kept;
+    row("a <base> names the folder links start from")
+        << "<base href=\"sub/\">\n" + link("k.css") + styled << QByteArrayList{"sub/k.css", "k.css"}
+        << QByteArrayList{rule, ".other { white-space: pre }"}
+        << "<base href=\"sub/\">\n" + link("k.css") + kept;
+    row("a data: URL") << link("data:text/css,.k%7Bwhite-space:pre%7D") + styled << noFiles
+                       << QByteArrayList() << link("data:text/css,.k%7Bwhite-space:pre%7D") + kept;
+    row("rel in capitals, and an alternate sheet")
+        << "<LINK REL=\"Alternate StyleSheet\" HREF=\"site.css\">\n" + styled
+        << QByteArrayList{"site.css"} << QByteArrayList{rule}
+        << "<LINK REL=\"Alternate StyleSheet\" HREF=\"site.css\">\n" + kept;
+    row("sheets that import themselves and each other are read once")
+        << link("a.css") + styled << QByteArrayList{"a.css", "b.css"}
+        << QByteArrayList{"@import 'a.css'; @import 'b.css';", "@import 'a.css';" + rule}
+        << link("a.css") + kept;
+    row("GBK: a sheet in the page's encoding, another that names its own")
+        << "<meta charset=\"gbk\">\n" + link("gb.css") + link("utf8.css") +
+               "<p class=\"\xd6\xd0\">\n  a  \n</p><p class=\"\xce\xc4\">\n  b  \n</p>"
+        << QByteArrayList{"gb.css", "utf8.css"}
+        << QByteArrayList{".\xd6\xd0 { white-space: pre }",
+                          "@charset \"utf-8\";\n.\xe6\x96\x87 { white-space: pre }"}
+        << "<meta charset=\"gbk\">\n" + link("gb.css") + link("utf8.css") +
+               "<p class=\"中\">\n  a  \n</p><p class=\"文\">\n  b  \n</p>\n";
+    row("failure: a missing sheet keeps nothing")
+        << link("gone.css") + styled << noFiles << QByteArrayList() << link("gone.css") + trimmed;
+    row("failure: a folder where the sheet should be")
+        << link("site.css") + styled << QByteArrayList{"site.css/"} << QByteArrayList{QByteArray()}
+        << link("site.css") + trimmed;
+    row("failure: a sheet on the web is not read")
+        << link("https://example.invalid/k.css") + styled << noFiles << QByteArrayList()
+        << link("https://example.invalid/k.css") + trimmed;
+    row("failure: a link that is no style sheet")
+        << "<link rel=\"icon\" href=\"site.css\">\n" + styled << QByteArrayList{"site.css"}
+        << QByteArrayList{rule} << "<link rel=\"icon\" href=\"site.css\">\n" + trimmed;
+    row("failure: a missing sheet beside one that is read: the one read counts")
+        << link("gone.css") + link("site.css") + styled << QByteArrayList{"site.css"}
+        << QByteArrayList{rule} << link("gone.css") + link("site.css") + kept;
+}
+
+void OpenCommandTest::readsTheStyleSheetsItLinks() {
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArrayList, names);
+    QFETCH(QByteArrayList, files);
+    QFETCH(QByteArray, text);
+    const QTemporaryDir folder;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString name = QString::fromUtf8(names[i]);
+        if (name.endsWith(u'/')) {
+            QVERIFY(QDir(folder.path()).mkpath(name));
+        } else {
+            QVERIFY(QDir(folder.path()).mkpath(QFileInfo(name).path()));
+            writeFile(folder, name, files[i]);
+        }
+    }
+    const QByteArray url = QUrl::fromLocalFile(folder.path()).toEncoded();
+    page.replace("@DIR@", url);
+    text.replace("@DIR@", url);
+    Form1Harness window;
+    window.open(writeFile(folder, QStringLiteral("page.htm"), page));
     QCOMPARE(window.textBytes(), text);
     QVERIFY(window.dialogs.shown.isEmpty());
 }

@@ -30,8 +30,7 @@ TrimmedLines portableLoop(const char *page, const char *p, const char *end, char
 
 constexpr TrimLoops kPortableLoops{&portableLoop<Into::OwnBuffer>, &portableLoop<Into::SameBuffer>};
 
-constexpr Kernel<const TrimLoops *> kTrimLoops{&kPortableLoops, ZEREDIZ_X86_64(&kAvx2TrimLoops),
-                                               ZEREDIZ_X86_64(&kAvx512TrimLoops)};
+constexpr Kernel<const TrimLoops *> kTrimLoops{&kPortableLoops, ZEREDIZ_X86_64(&kAvx2TrimLoops)};
 
 const TrimLoops &trimLoops() {
     return *kTrimLoops.chosen();
@@ -119,7 +118,7 @@ private:
 
 }  // namespace
 
-QByteArray trimLines(QByteArrayView input) {
+QByteArray trimLines(QByteArrayView input, const PageContext &context) {
     // Each input byte gives at most two output bytes (a lone CR becomes CR LF), and a last line
     // without a line end gains two. Pages of this reservation that are never written are never
     // touched, so they cost address space only; a block copied ahead of the output always fits.
@@ -128,7 +127,7 @@ QByteArray trimLines(QByteArrayView input) {
     const char *const end = page + input.size();
     char *out = output.data();
     const char *const p = takeByteOrderMark(page, end, out);
-    const std::vector<ByteRange> ranges = preservedContent(input);
+    const std::vector<ByteRange> ranges = preservedContent(input, context);
     const TrimmedLines trimmed = trimPart(trimLoops().intoOwnBuffer, page, p, end, out, ranges);
     out = trimmed.out;
     if (trimmed.lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
@@ -137,16 +136,16 @@ QByteArray trimLines(QByteArrayView input) {
     return output;
 }
 
-QByteArray trimLinesInPlace(QByteArray page) {
+QByteArray trimLinesInPlace(QByteArray page, const PageContext &context) {
     const qsizetype middle =
         page.size() < kTwoCoresFrom ? page.size() : lineStartNear(page, page.size() / 2);
-    return trimLinesInPlace(std::move(page), middle);
+    return trimLinesInPlace(std::move(page), middle, context);
 }
 
-QByteArray trimLinesInPlace(QByteArray page, qsizetype middle) {
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle, const PageContext &context) {
     char *const data = page.data();  // detached, so that the page's bytes stay where they are
     const qsizetype size = page.size();
-    const std::vector<ByteRange> ranges = preservedContent(page);
+    const std::vector<ByteRange> ranges = preservedContent(page, context);
     const bool linesEndWithLf = endsLinesWithLf(page);
     PartTrim first(data, 0, middle, ranges);
     PartTrim second(data, middle, size, ranges);

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include "core/trim/preserved_content.h"
+
 // The compression itself. A line ends at a CR LF pair, at a CR on its own or at a LF on its own.
 // Every line loses the spaces (0x20 only) at both of its ends, except those that a browser shows
 // as they are (see preservedContent), and keeps its line end, where a lone CR becomes CR LF. A
@@ -13,8 +15,8 @@
 //
 // Works on bytes: in UTF-8, GB18030 and every other charset pages are read in, the bytes CR, LF
 // and space never occur inside a multi-byte character, so the result is the same as on
-// characters.
-QByteArray trimLines(QByteArrayView input);
+// characters. What a browser reads beside the page's bytes comes with them (see PageContext).
+QByteArray trimLines(QByteArrayView input, const PageContext &context = {});
 
 // Whether a page ends its lines with lone LFs: it has a LF and no CR at all. A page without any
 // line end, an empty one included, does not.
@@ -25,11 +27,11 @@ bool endsLinesWithLf(QByteArrayView page);
 // read; a lone CR, which gains a LF, goes on in a buffer of its own where no byte was given up
 // before it. A big page is trimmed in two parts at once, on two cores, cut where a line starts near
 // its middle.
-QByteArray trimLinesInPlace(QByteArray page);
+QByteArray trimLinesInPlace(QByteArray page, const PageContext &context = {});
 
 // The same, cut at middle, a place where a line starts (see lineStartNear) or the page's end,
 // whatever the page's size.
-QByteArray trimLinesInPlace(QByteArray page, qsizetype middle);
+QByteArray trimLinesInPlace(QByteArray page, qsizetype middle, const PageContext &context = {});
 
 // Where the first line that starts at position or behind it starts, or the page's end.
 qsizetype lineStartNear(QByteArrayView page, qsizetype position);

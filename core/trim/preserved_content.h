@@ -1,30 +1,64 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <optional>
 #include <vector>
 
-// Where a page's spaces are shown as they are: the content of every element that preserves
-// white space, from the end of its start tag to the start of its end tag, or to the end of the
-// page if it is never closed. Such an element is a pre, textarea, listing, xmp or plaintext, or
-// any other element that can have content and whose own style attribute sets white-space (or
-// white-space-collapse) to pre, pre-wrap, break-spaces, preserve or preserve-spaces.
-//
-// The page is read as HTML's tokenizer reads it, as far as that decides where such content
-// starts and ends: tag and attribute names in any case, quoted attribute values that may hold
-// < and >, comments, and the text of script, style, textarea, title, xmp, iframe, noembed and
-// noframes, which ends only at its own end tag. plaintext runs to the end of the page. Inside
-// preserved content everything counts as content up to the end tag that matches its element,
-// counting the start and end tags of that element's name in between; elements nested in it are
-// covered already.
-//
-// Works on bytes: the bytes below 0x30 and : ; < = > never occur inside a character of more than
-// one byte in any charset pages are read in (isSupportedCharset refuses the others), so every
-// such byte is that ASCII character, and so is every ASCII letter that follows one.
-struct ByteRange {
-    qsizetype begin = 0;
-    qsizetype end = 0;
-    friend bool operator==(const ByteRange &, const ByteRange &) = default;
+#include "core/encoding/encoding.h"
+#include "core/trim/byte_range.h"
+
+// A style sheet read beside a page: one it links, or one that such a sheet imports, with the
+// encoding a browser reads it in (styleSheetEncoding).
+struct StyleSheetText {
+    QByteArray bytes;
+    FileEncoding encoding;
 };
 
-// The ranges in page order, none overlapping; empty for most pages, which it tells cheaply.
-std::vector<ByteRange> preservedContent(QByteArrayView page);
+// What a browser reads beside a page's bytes, as far as which of its spaces it shows depends on
+// it: the encoding it reads the page in (choosePageEncoding's), and the style sheets the page
+// links that could be read.
+struct PageContext {
+    FileEncoding encoding = FileEncoding::Utf8;
+    // The text of the page's <style> elements, where the caller found them already
+    // (styleSheetLinks); looked for in the page where not.
+    std::optional<std::vector<QByteArray>> styleElements;
+    std::vector<StyleSheetText> linkedSheets;
+    // Told already by the cheap look (mayHoldPreservedContent): the page holds nothing whose
+    // spaces the trim keeps, so that a big page is not looked through twice.
+    bool holdsNothing = false;
+};
+
+// Where a page's spaces are shown as they are, as the stretches that keep them (see ByteRange),
+// in page order, none overlapping; empty for most pages, which it tells cheaply. The page is
+// read as a browser reads it, tokenizer and tree builder (see OpenElements), and these keep their
+// spaces:
+//  - the content of every element that keeps white space, from the end of its start tag to the
+//    start of the tag that closes it, or to the end of the page: pre, textarea, listing, xmp and
+//    plaintext; an element whose style attribute sets white-space (or white-space-collapse) to a
+//    value that keeps spaces, character references and CSS escapes read (see
+//    declarationsKeepSpaces), or whose white-space attribute does, or that has
+//    xml:space="preserve"; an element that a rule of the page's style sheets may select (its
+//    <style> elements, the sheets it links and those they import; see KeepingSelectors); the
+//    text of a script inside SVG or MathML, which the tokenizer reads as markup;
+//  - a quoted attribute value, of any attribute in any tag, that holds a line end;
+//  - in a classic or module script, template literals and continued strings that span lines
+//    (see findScriptStretches);
+//  - in a script of a type that is not JavaScript, JSON or an import map (text/template,
+//    text/html, any unknown type), which holds markup that scripts put into the page, whatever
+//    these rules keep of its content read as a page of its own;
+//  - all of a page where a rule that keeps spaces may select its root (*, html, body, :root).
+std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context = {});
+
+// The style sheets a page links: the href of each <link rel="stylesheet">, and the URL of each
+// @import of its <style> elements, as written (character references read), in page order, with
+// the href of its first <base>, against which a browser resolves them; and the text of its
+// <style> elements.
+struct StyleSheetLinks {
+    QString base;
+    QStringList sheets;
+    std::vector<QByteArray> styleElements;
+};
+StyleSheetLinks styleSheetLinks(QByteArrayView page, const FileEncoding &encoding);

@@ -1,19 +1,26 @@
 #!/usr/bin/python3
 """Renders pages before and after zerediz-compress in headless Chromium and fails on any change.
 
-The pages are written here, each once with LF and once with CR LF line ends. zerediz-compress
-makes a compressed mirror of them; every page and its mirror are then loaded in one Chromium with
-JavaScript off and a fixed viewport, and their rendered text (innerText, the values of text areas
-and the document's encoding) and full-page screenshots must be equal.
+The pages are written here, each once with LF and once with CR LF line ends, with the style sheets
+some of them link; the real corpora named on the command line (folders of pages, such as the
+Python documentation that Debian installs) are copied as they are. Each tree is copied once more
+and compressed in place by zerediz-compress, so that every page finds its style sheets, scripts and
+images beside it in both. Every page and its compressed copy are then loaded in one Chromium with
+a fixed viewport, once with JavaScript off and once with it on, and these must be equal: the
+rendered text (innerText, the values of text areas and inputs, the document's encoding), the
+values of the attributes a person sees (title, alt, placeholder, value), and the full-page
+screenshot, taken in tiles. Each page of our own must also lose the spaces of its ordinary
+indentation.
 
 Chromium is driven through its DevTools protocol over --remote-debugging-pipe: JSON messages,
 each ended by a NUL byte, on the browser's file descriptors 3 (in) and 4 (out). That needs no
 port, so runs beside each other do not meet, and nothing beyond the standard library.
 
-Usage: render_check.py COMPRESSOR WORK_DIR
-WORK_DIR is emptied first; afterwards it holds the pages, their mirror, and the screenshots of
-every page that failed. Exit status 0 when every page looked the same, 1 when one did not, 2 when
-the check itself could not run.
+Usage: render_check.py COMPRESSOR WORK_DIR [--corpus FOLDER [--every N]]...
+WORK_DIR is emptied first; afterwards it holds the trees, their compressed copies, and the
+screenshots of every page that failed. --every N renders every Nth page of the corpus named before
+it (in the order of their paths), all of them by default. Exit status 0 when every page looked the
+same, 1 when one did not, 2 when the check itself could not run.
 """
 
 import base64
@@ -30,6 +37,11 @@ import time
 VIEWPORT = {"width": 1024, "height": 768, "deviceScaleFactor": 1, "mobile": False}
 ANSWER_SECONDS = 30
 CHROMIUM = "/usr/bin/chromium"  # Debian's, whatever else is on PATH
+# The tallest stretch of a page taken in one screenshot: taller ones go beyond what the browser
+# paints at once.
+TILE_HEIGHT = 4096
+# A page that is still this busy after its load event settles first.
+SETTLE_SECONDS = 0.1
 
 HEAD = """<!DOCTYPE html>
 <html>
@@ -198,7 +210,151 @@ $ ls -l
         deeper
   </xmp>
 """),
+    # What a browser shows from other sources than an element's name or its own style.
+    ("style_element_rules", "utf-8", "Rules of a style element", """\
+  <style>
+    .poem { white-space: pre }
+    [data-code] { white-space: pre-wrap }
+    td.src { white-space: break-spaces }
+  </style>
+  <h1>white-space set by a style element</h1>
+  <div class="poem">
+    Roses are red,
+        violets are blue,\x20\x20
+  </div>
+  <p data-code="1">  indented under pre-wrap
+      and the next line   </p>
+  <table>
+    <tr><td class="src">  a cell
+        kept as written  </td><td>  another cell
+        collapsed  </td></tr>
+  </table>
+"""),
+    ("linked_style_sheet", "utf-8", "A linked style sheet", """\
+  <link rel="stylesheet" href="site.css">
+  <h1>white-space set by a linked sheet and the sheet it imports</h1>
+  <p class="wrapped">
+    pre-wrap from site.css
+        keeps these spaces\x20\x20
+  </p>
+  <p class="broken">  break-spaces from more.css
+     keeps these\x20\x20\x20
+  </p>
+"""),
+    ("style_attribute_written_around", "utf-8", "Style attributes written around", """\
+  <h1>white-space in a style attribute, written with a character reference and an escape</h1>
+  <div style="white&#45;space: pre">
+    a character reference
+        keeps these
+  </div>
+  <div style="\\77 hite-space: pre-wrap">
+    a CSS escape
+        keeps these\x20\x20
+  </div>
+"""),
+    ("attribute_values", "utf-8", "Attribute values", """\
+  <h1>Attribute values that span lines</h1>
+  <p title="a tooltip
+      over two lines">hover here</p>
+  <img alt="an image\x20\x20
+     described on two lines" src="no-such-image.png">
+  <form>
+    <textarea rows="4" cols="40" placeholder="first line
+      second line, indented
+        third line"></textarea>
+    <input size="40" value="a value
+       with a line end">
+  </form>
+"""),
+    ("svg_text", "utf-8", "SVG text", """\
+  <h1>SVG text that keeps its spaces</h1>
+  <svg width="600" height="120">
+    <style>.kept { font-family: monospace; white-space: pre }</style>
+    <text x="10" y="30" xml:space="preserve">  two spaces,
+      then more   </text>
+    <text x="10" y="70" class="kept">    styled  text
+      in SVG   </text>
+  </svg>
+"""),
+    ("script_writes_pre", "utf-8", "A script writes a pre", """\
+  <h1>A template literal holding a pre</h1>
+  <div id="out"></div>
+  <script>
+    document.getElementById("out").innerHTML = `<pre>
+  indented by the template
+      deeper still\x20\x20
+</pre>`;
+  </script>
+"""),
+    ("script_text_content", "utf-8", "Text from a script", """\
+  <h1>textContent set from a template literal and a continued string</h1>
+  <pre id="a"></pre>
+  <pre id="b"></pre>
+  <script>
+    document.getElementById("a").textContent = `first line
+      second line, indented
+    third ${ 1 + 1 }`;
+    document.getElementById("b").textContent = "one  \\
+       two, behind a backslash";
+    // A ` in a comment and in a regular expression: /`/
+    var r = /`/g, d = 10 / 2 / 5;
+  </script>
+"""),
+    ("script_of_markup", "utf-8", "A template in a script element", """\
+  <h1>Markup in a text/template script</h1>
+  <div id="target"></div>
+  <script type="text/template" id="template">
+    <pre>
+      from the template
+          kept\x20\x20
+    </pre>
+  </script>
+  <script>
+    document.getElementById("target").innerHTML =
+        document.getElementById("template").textContent;
+  </script>
+"""),
+    ("stray_end_tag_in_table", "utf-8", "Where a styled element ends", """\
+  <h1>A stray end tag inside a table inside a styled div</h1>
+  <div style="white-space: pre">
+    <table><tr><td></div>  inside the cell
+        still in the styled div</td></tr></table>
+    behind the table, still styled\x20\x20
+  </div>
+  <p>
+    back to ordinary text
+  </p>
+"""),
+    ("gbk_script", "gbk", "GBK 页面的脚本", """\
+  <h1>GBK：字符的第二个字节是 \\ 的字节</h1>
+  <pre id="out"></pre>
+  <script>
+    var word = "乗昞";
+    document.getElementById("out").textContent = `${word}
+        缩进的第二行
+      第三行\x20\x20`;
+  </script>
+"""),
+    ("big5_script", "big5", "Big5 頁面的腳本", """\
+  <h1>Big5：字元的第二個位元組是 ` 的位元組</h1>
+  <pre id="out"></pre>
+  <script>
+    var 亡 = "死亡";
+    document.getElementById("out").textContent = `${亡}
+        縮排的第二行`;
+  </script>
+"""),
+    ("shift_jis_script", "shift_jis", "Shift_JIS のスクリプト", """\
+  <h1>Shift_JIS：表 の二番目のバイトは \\ のバイト</h1>
+  <pre id="out"></pre>
+  <script>
+    var word = "表";
+    document.getElementById("out").textContent = `${word}
+        字下げした二行目`;
+  </script>
+"""),
 ]
+
 
 # Pages that are cut short: no end tags after their last element.
 OPEN_ENDED_PAGES = [
@@ -218,10 +374,21 @@ OPEN_ENDED_PAGES = [
 """),
 ]
 
+# The files beside our own pages that some of them link.
+FILES = {
+    "site.css": '@import url("more.css");\n.wrapped { white-space: pre-wrap }\n',
+    "more.css": ".broken { white-space: break-spaces }\n",
+}
+
 LINE_ENDS = [("lf", "\n"), ("crlf", "\r\n")]
 
+# The attributes whose values a person sees, as tooltips, in place of images, in form fields.
+SEEN_ATTRIBUTES = ["title", "alt", "placeholder", "value"]
 
-Render = collections.namedtuple("Render", "text encoding png")
+Render = collections.namedtuple("Render", "text attributes encoding tiles")
+
+# The page extensions zerediz-compress looks for in a folder.
+PAGE_EXTENSIONS = (".htm", ".html", ".xhtml", ".shtml")
 
 
 class CheckError(Exception):
@@ -229,7 +396,7 @@ class CheckError(Exception):
 
 
 def write_pages(folder):
-    """Writes every page in every line end; returns their file names and declared charsets."""
+    """Writes our pages in every line end, and the files they link; returns the pages' names."""
     pages = []
     for group, tail in ((PAGES, TAIL), (OPEN_ENDED_PAGES, "")):
         for name, charset, title, body in group:
@@ -238,14 +405,26 @@ def write_pages(folder):
                 file_name = f"{name}.{suffix}.html"
                 with open(os.path.join(folder, file_name), "wb") as page:
                     page.write(text.replace("\n", line_end).encode(charset))
-                pages.append((file_name, charset))
+                pages.append(file_name)
+    for name, text in FILES.items():
+        with open(os.path.join(folder, name), "w", encoding="utf-8") as sheet:
+            sheet.write(text)
     return pages
 
 
-def compress(compressor, source, target):
+def pages_of(folder):
+    """The pages below folder, by their paths relative to it, in order."""
+    found = []
+    for root, _, files in os.walk(folder):
+        for name in files:
+            if name.lower().endswith(PAGE_EXTENSIONS):
+                found.append(os.path.relpath(os.path.join(root, name), folder))
+    return sorted(found)
+
+
+def compress_in_place(compressor, folder):
     try:
-        run = subprocess.run([compressor, "-q", "--output-dir", target, source],
-                             capture_output=True, text=True)
+        run = subprocess.run([compressor, "-q", folder], capture_output=True, text=True)
     except OSError as error:
         raise CheckError(f"cannot run {compressor}: {error.strerror}") from error
     if run.returncode != 0:
@@ -290,13 +469,13 @@ class Browser:
         self.events = []
         self.last_id = 0
         self.session = None
+        self.scripts = None
 
         try:
             target = self.call("Target.createTarget", {"url": "about:blank"})["targetId"]
             self.session = self.call("Target.attachToTarget",
                                      {"targetId": target, "flatten": True})["sessionId"]
             self.call("Page.enable")
-            self.call("Emulation.setScriptExecutionDisabled", {"value": True})
             self.call("Emulation.setDeviceMetricsOverride", VIEWPORT)
         except CheckError:
             self.close()
@@ -356,36 +535,55 @@ class Browser:
             raise CheckError(f"evaluating {expression}: {answer['exceptionDetails'].get('text')}")
         return answer["result"]["value"]
 
+    def allow_scripts(self, allowed):
+        if self.scripts != allowed:
+            self.call("Emulation.setScriptExecutionDisabled", {"value": not allowed})
+            self.scripts = allowed
+
     def render(self, path):
-        """Loads a page and takes its rendered text, its encoding and a full-page PNG."""
+        """Loads a page and takes its rendered text, the attributes seen, its encoding and its
+        full-page screenshot as PNG tiles."""
         self.events = [m for m in self.events if m.get("method") != "Page.loadEventFired"]
         navigation = self.call("Page.navigate", {"url": "file://" + os.path.abspath(path)})
         if "errorText" in navigation:
             raise CheckError(f"{path} did not load: {navigation['errorText']}")
         self.wait_for_event("Page.loadEventFired")
-        # A text area's content is its value, which innerText leaves out.
+        if self.scripts:
+            # What the page's scripts do right after the load, such as moving a sidebar into
+            # place, is done before it is looked at.
+            time.sleep(SETTLE_SECONDS)
+        # The values of text areas and inputs, which innerText leaves out.
         text = self.evaluate(
             "[document.documentElement.innerText,"
-            " ...Array.from(document.querySelectorAll('textarea'), (t, i) =>"
-            " `[textarea ${i + 1}]\\n${t.value}`)].join('\\n')")
+            " ...Array.from(document.querySelectorAll('textarea, input'), (t, i) =>"
+            " `[${t.tagName} ${i + 1}]\\n${t.value}`)].join('\\n')")
+        attributes = self.evaluate(
+            "JSON.stringify(Array.from(document.querySelectorAll('" +
+            ",".join(f"[{name}]" for name in SEEN_ATTRIBUTES) + "'), e => [e.tagName, " +
+            "[" + ",".join(f"e.getAttribute('{name}')" for name in SEEN_ATTRIBUTES) + "]]))")
         encoding = self.evaluate("document.characterSet")
         size = self.call("Page.getLayoutMetrics")["cssContentSize"]
-        clip = {"x": 0, "y": 0, "width": max(size["width"], VIEWPORT["width"]),
-                "height": max(size["height"], VIEWPORT["height"]), "scale": 1}
-        shot = self.call("Page.captureScreenshot",
-                         {"format": "png", "clip": clip, "captureBeyondViewport": True})
-        return Render(text, encoding, base64.b64decode(shot["data"]))
+        width = max(size["width"], VIEWPORT["width"])
+        height = max(size["height"], VIEWPORT["height"])
+        tiles = []
+        for top in range(0, int(height + 0.999), TILE_HEIGHT):
+            clip = {"x": 0, "y": top, "width": width,
+                    "height": min(TILE_HEIGHT, height - top), "scale": 1}
+            shot = self.call("Page.captureScreenshot",
+                             {"format": "png", "clip": clip, "captureBeyondViewport": True})
+            tiles.append(base64.b64decode(shot["data"]))
+        return Render(text, attributes, encoding, tiles)
 
 
-def first_text_difference(before, after):
+def first_text_difference(what, before, after):
     before_lines, after_lines = before.split("\n"), after.split("\n")
     for number, (old, new) in enumerate(zip(before_lines, after_lines), start=1):
         if old != new:
-            return f"text line {number}: {old!r} became {new!r}"
+            return f"{what} line {number}: {old!r} became {new!r}"
     number = min(len(before_lines), len(after_lines)) + 1
     if len(before_lines) > len(after_lines):
-        return f"text line {number}: {before_lines[number - 1]!r} is gone"
-    return f"text line {number}: {after_lines[number - 1]!r} was added"
+        return f"{what} line {number}: {before_lines[number - 1]!r} is gone"
+    return f"{what} line {number}: {after_lines[number - 1]!r} was added"
 
 
 def picture_difference(before_file, after_file):
@@ -405,65 +603,119 @@ def first_difference(before, after, picture_stem):
     if before.encoding != after.encoding:
         return f"read as {before.encoding}, compressed as {after.encoding}"
     if before.text != after.text:
-        return first_text_difference(before.text, after.text)
-    if before.png == after.png:
-        return None
-    for render, ending in ((before, ".before.png"), (after, ".after.png")):
-        with open(picture_stem + ending, "wb") as picture:
-            picture.write(render.png)
-    if png_size(before.png) != png_size(after.png):
-        return "screenshot is {}x{}, was {}x{}".format(*png_size(after.png), *png_size(before.png))
-    where = picture_difference(picture_stem + ".before.png", picture_stem + ".after.png")
-    return f"screenshot differs in {where}"
+        return first_text_difference("text", before.text, after.text)
+    if before.attributes != after.attributes:
+        return first_text_difference("attributes", before.attributes.replace("],", "],\n"),
+                                     after.attributes.replace("],", "],\n"))
+    if len(before.tiles) != len(after.tiles):
+        return f"the page is {len(after.tiles)} screenshots tall, was {len(before.tiles)}"
+    for index, (old, new) in enumerate(zip(before.tiles, after.tiles)):
+        if old == new:
+            continue
+        stem = f"{picture_stem}.{index}"
+        for png, ending in ((old, ".before.png"), (new, ".after.png")):
+            with open(stem + ending, "wb") as picture:
+                picture.write(png)
+        if png_size(old) != png_size(new):
+            return "screenshot {} is {}x{}, was {}x{}".format(index, *png_size(new),
+                                                               *png_size(old))
+        where = picture_difference(stem + ".before.png", stem + ".after.png")
+        return f"screenshot {index} differs in {where}"
+    return None
 
 
-def check_page(browser, name, charset, originals, mirror, shots):
-    """Prints the page's line; returns whether it rendered the same after compression."""
-    before_path, after_path = os.path.join(originals, name), os.path.join(mirror, name)
-    if not os.path.isfile(after_path):
-        print(f"FAIL  {name}: no compressed copy was written", flush=True)
-        return False
-    before, after = browser.render(before_path), browser.render(after_path)
-    # A page that failed to load, or was read in another encoding, would compare as nothing.
-    if before.encoding.lower() != charset or not before.text.strip():
-        raise CheckError(f"{name} rendered as {before.encoding} with text {before.text[:40]!r}")
+def check_page(browser, tree, name, shots, charset=None, must_shrink=False):
+    """Prints the page's lines, one for scripts off and one for on; returns how many of the two
+    rendered the same after compression."""
+    before_path = os.path.join(tree, "pages", name)
+    after_path = os.path.join(tree, "compressed", name)
     sizes = f"{os.path.getsize(before_path)} -> {os.path.getsize(after_path)} bytes"
-    difference = first_difference(before, after, os.path.join(shots, name))
-    if difference is None:
-        print(f"ok    {name} ({sizes})", flush=True)
-    else:
-        print(f"FAIL  {name} ({sizes}): {difference}", flush=True)
-    return difference is None
+    passed = 0
+    for scripts in (False, True):
+        label = f"{os.path.basename(tree)}/{name}, scripts {'on' if scripts else 'off'}"
+        browser.allow_scripts(scripts)
+        before, after = browser.render(before_path), browser.render(after_path)
+        # A page that failed to load, or was read in another encoding, would compare as nothing.
+        if (charset and before.encoding.lower() != charset) or not before.text.strip():
+            raise CheckError(f"{label} rendered as {before.encoding} "
+                             f"with text {before.text[:40]!r}")
+        stem = os.path.join(shots, f"{os.path.basename(tree)}-{name.replace(os.sep, '-')}"
+                                   f"-scripts-{'on' if scripts else 'off'}")
+        difference = first_difference(before, after, stem)
+        if difference is None and must_shrink and \
+                os.path.getsize(after_path) >= os.path.getsize(before_path):
+            difference = "lost none of its indentation"
+        if difference is None:
+            print(f"ok    {label} ({sizes})", flush=True)
+            passed += 1
+        else:
+            print(f"FAIL  {label} ({sizes}): {difference}", flush=True)
+    return passed
+
+
+def parse_arguments(arguments):
+    """The compressor, the work folder, and each corpus with how many of its pages to skip."""
+    if len(arguments) < 2:
+        return None
+    compressor, work, rest = arguments[0], arguments[1], arguments[2:]
+    corpora = []
+    while rest:
+        if rest[0] == "--corpus" and len(rest) >= 2:
+            corpora.append([rest[1], 1])
+            rest = rest[2:]
+        elif rest[0] == "--every" and len(rest) >= 2 and corpora and rest[1].isdigit() \
+                and int(rest[1]) > 0:
+            corpora[-1][1] = int(rest[1])
+            rest = rest[2:]
+        else:
+            return None
+    return compressor, work, corpora
 
 
 def main(arguments):
-    if len(arguments) != 2:
-        print("usage: render_check.py COMPRESSOR WORK_DIR", file=sys.stderr)
+    parsed = parse_arguments(arguments)
+    if parsed is None:
+        print("usage: render_check.py COMPRESSOR WORK_DIR [--corpus FOLDER [--every N]]...",
+              file=sys.stderr)
         return 2
-    compressor, work = arguments
+    compressor, work, corpora = parsed
     shutil.rmtree(work, ignore_errors=True)
-    originals, mirror, shots = (os.path.join(work, part)
-                                for part in ("pages", "compressed", "failed"))
-    os.makedirs(originals)
+    shots = os.path.join(work, "failed")
     os.makedirs(shots)
-    passed = failed = 0
+    checks = 0
+    passed = 0
     try:
-        pages = write_pages(originals)
-        compress(compressor, originals, mirror)
+        # Each tree and its compressed copy side by side, so that both find what they link.
+        ours = os.path.join(work, "ours")
+        os.makedirs(os.path.join(ours, "pages"))
+        own_pages = write_pages(os.path.join(ours, "pages"))
+        trees = [(ours, own_pages, True)]
+        for index, (corpus, every) in enumerate(corpora):
+            if not os.path.isdir(corpus):
+                raise CheckError(f"{corpus} is no folder")
+            tree = os.path.join(work, f"corpus{index + 1}-{os.path.basename(corpus.rstrip('/'))}")
+            shutil.copytree(corpus, os.path.join(tree, "pages"), symlinks=False)
+            trees.append((tree, pages_of(os.path.join(tree, "pages"))[::every], False))
+        for tree, _, _ in trees:
+            shutil.copytree(os.path.join(tree, "pages"), os.path.join(tree, "compressed"))
+            compress_in_place(compressor, os.path.join(tree, "compressed"))
         browser = Browser(CHROMIUM)
         try:
-            for name, charset in pages:
-                if check_page(browser, name, charset, originals, mirror, shots):
-                    passed += 1
-                else:
-                    failed += 1
+            for tree, pages, own in trees:
+                for name in pages:
+                    charset = None
+                    if own:
+                        stem = name.split(".")[0]
+                        charset = next(c for n, c, _, _ in PAGES + OPEN_ENDED_PAGES if n == stem)
+                    checks += 2
+                    passed += check_page(browser, tree, name, shots, charset, must_shrink=own)
         finally:
             browser.close()
     except CheckError as error:
         print(f"render check could not run: {error}", file=sys.stderr)
         return 2
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed else 0
+    print(f"{passed} passed, {checks - passed} failed")
+    return 1 if passed < checks else 0
 
 
 if __name__ == "__main__":
