@@ -76,7 +76,10 @@ std::variant<QString, BrowserError> findBrowser() {
 std::variant<QString, BrowserError> namedBrowser(const QString &path) {
     QString found = QFileInfo(path).fileName() == path ? QStandardPaths::findExecutable(path)
                                                        : QFileInfo(path).absoluteFilePath();
-    if (!isProgram(found)) {
+    // A browser is an .exe: any other file Windows would not run, or would open with some other
+    // program.
+    if (!isProgram(found) ||
+        QFileInfo(found).suffix().compare(QLatin1String("exe"), Qt::CaseInsensitive) != 0) {
         BrowserError error;
         error.kind = BrowserError::Kind::NoProgram;
         error.program = path;

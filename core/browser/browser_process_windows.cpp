@@ -135,15 +135,15 @@ std::variant<std::unique_ptr<BrowserProcess>, BrowserError> BrowserProcess::star
     startup.StartupInfo.hStdError = nowhere;
     startup.lpAttributeList = list;
 
-    const QString native = QDir::toNativeSeparators(program);
-    QString commandLine = quoted(native);
+    const QString nativeProgram = QDir::toNativeSeparators(program);
+    QString commandLine = quoted(nativeProgram);
     for (const QString &argument : arguments) commandLine += u' ' + quoted(argument);
     commandLine += QStringLiteral(" --remote-debugging-io-pipes=%1,%2")
                        .arg(quint32(quintptr(browserReads)))
                        .arg(quint32(quintptr(browserWrites)));
     std::wstring line = commandLine.toStdWString();
     std::wstring block = environmentBlock(environment);
-    const std::wstring application = native.toStdWString();
+    const std::wstring application = nativeProgram.toStdWString();
 
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
