@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <functional>
 
 #include "test_processes.h"
@@ -60,6 +61,26 @@ public:
                 pages.append(line.section(u'/', -1).replace(QStringLiteral(" scripts="),
                                                             QStringLiteral(" ")));
         return pages;
+    }
+    // Waits, not for ever, until the stand-in has started number times; the id of that start's
+    // process, or 0 where it did not come.
+    qint64 waitForStart(int number) const {
+        for (int wait = 0; wait < 60000; wait += 10) {
+            int seen = 0;
+            for (const QString &line : log())
+                if (line.startsWith(QStringLiteral("start ")) && ++seen == number)
+                    return line.section(u' ', 1, 1).toLongLong();
+            QThread::msleep(10);
+        }
+        return 0;
+    }
+    // Waits, not for ever, until the stand-in has been shown count pages.
+    bool waitForShown(int count) const {
+        for (int wait = 0; wait < 60000; wait += 10) {
+            if (shown().size() >= count) return true;
+            QThread::msleep(10);
+        }
+        return false;
     }
     int starts() const {
         int count = 0;
