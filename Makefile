@@ -58,7 +58,7 @@ RENDER_CORPORA ?= --corpus /usr/share/doc/python3/html --every 20 \
 	--corpus /usr/share/debian-reference --every 2 --confirm
 test-render: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
-	/usr/bin/python3 tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render \
+	/usr/bin/python3 -B tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render \
 		$(RENDER_CORPORA)
 
 package: build

@@ -36,6 +36,31 @@ QList<pid_t> processesWith(const QString &text, bool mainOnly) {
     return found;
 }
 
+// The processor time a process has had, in clock ticks.
+qint64 processorTicks(pid_t pid) {
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray line = file.readAll();
+    // The fields behind the name, which may hold spaces: state is the first, utime the 12th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : 0;
+}
+
+// Waits, not for ever, for a renderer of the run that spins in a script; 0 where none did.
+pid_t waitForSpinningRenderer(const QString &temporary) {
+    const qint64 spinning = 2 * ::sysconf(_SC_CLK_TCK);
+    for (int wait = 0; wait < 60000; wait += 10) {
+        for (const pid_t pid : processesWith(temporary, false)) {
+            QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains("--type=renderer") &&
+                processorTicks(pid) > spinning)
+                return pid;
+        }
+        QThread::msleep(10);
+    }
+    return 0;
+}
+
 // Waits, not for ever, until pages holds its compressed bytes.
 bool waitUntilCompressed(const QString &page, const QByteArray &original) {
     const QByteArray compressed = referenceTrim(original);
@@ -71,6 +96,9 @@ private Q_SLOTS:
     void looksAsChromiumShowsIt();
     void stopsCleanly_data();
     void stopsCleanly();
+    void survivesACrashedTab();
+    void refusesWhatIsNoBrowser_data();
+    void refusesWhatIsNoBrowser();
     void findsNoBrowser();
     void startsFromALongTemporaryFolder();
 
@@ -265,6 +293,67 @@ void BrowserCheckPosixTest::stopsCleanly() {
     else
         QVERIFY2(written > 0 && written < pageCount, "the run was stopped while it went on");
     QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
+}
+
+// A tab whose renderer dies while it shows a page, as a renderer that crashes: that page is left
+// and named, and the next one is checked in a tab of its own and written.
+void BrowserCheckPosixTest::survivesACrashedTab() {
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    Tree tree;
+    const QByteArray spins = "<!DOCTYPE html>\n  <p>spins</p>\n<script>while (true) {}</script>\n";
+    tree.add("check/a.html", spins);
+    tree.add("check/b.html", kIndented);
+    const BrowserRun browser;
+    const ProgramRun run = runCompress(
+        tree.root(),
+        {QStringLiteral("--verify"), QStringLiteral("--browser"), kChromium, QStringLiteral("-j1"),
+         QStringLiteral("--verify-timeout"), QStringLiteral("60"), QStringLiteral("check")},
+        {}, browser.setUp(), [&](qint64) {
+            const pid_t renderer = waitForSpinningRenderer(browser.temporary());
+            QVERIFY(renderer > 0);
+            ::kill(renderer, SIGKILL);
+        });
+    QVERIFY2(run.standardError.startsWith(
+                 "无法检查，保持原样：check/a.html：浏览器显示它的标签页崩溃了\n"),
+             run.standardError.constData());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(readFileBytes(tree.path("check/a.html")), spins);
+    QCOMPARE(readFileBytes(tree.path("check/b.html")), referenceTrim(kIndented));
+    QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
+}
+
+void BrowserCheckPosixTest::refusesWhatIsNoBrowser_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("a program that is no browser")
+        << QStringLiteral("/bin/sh")
+        << QStringLiteral(
+               "zerediz-compress：浏览器“/bin/sh”启动后没有应答就退出了（退出状态 2）；"
+               "它应当是 Chromium、Google Chrome 或 Microsoft Edge。");
+    QTest::newRow("a folder") << QStringLiteral("/usr/bin")
+                              << QStringLiteral(
+                                     "zerediz-compress：浏览器“/usr/bin”不存在，或者不是"
+                                     "可以运行的程序。");
+}
+
+// A program named with --browser that is not one: one line says so, status 2, nothing written.
+void BrowserCheckPosixTest::refusesWhatIsNoBrowser() {
+    QFETCH(QString, program);
+    QFETCH(QString, line);
+    Tree tree;
+    tree.add("check/a.html", kIndented);
+    const BrowserRun browser;
+    const Snapshot before = snapshotOf(tree.root());
+    const ProgramRun run = runCompress(
+        tree.root(),
+        {QStringLiteral("--verify"), QStringLiteral("--browser"), program, QStringLiteral("check")},
+        {}, browser.setUp());
+    QVERIFY2(QString::fromUtf8(run.standardError).startsWith(line), run.standardError.constData());
+    QCOMPARE(run.standardError.count('\n'), 1);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(snapshotOf(tree.root()), before);
     browser.verifyCleanedUp();
 }
 
