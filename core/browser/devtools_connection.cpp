@@ -27,11 +27,15 @@ void DevToolsConnection::read() {
         pending += bytes;
         qsizetype start = 0;
         for (qsizetype end; (end = pending.indexOf('\0', searched)) >= 0; searched = start) {
-            const QJsonDocument document = QJsonDocument::fromJson(
-                QByteArrayView(pending).sliced(start, end - start).toByteArray());
+            // The message is handed on whole, nothing of it kept here: the thread that takes it is
+            // then the only one to hold its data, and the last to let go of it.
+            QJsonObject message =
+                QJsonDocument::fromJson(
+                    QByteArrayView(pending).sliced(start, end - start).toByteArray())
+                    .object();
             start = end + 1;
             // What is no object is nothing this side asked for.
-            if (document.isObject()) deliver(document.object());
+            if (!message.isEmpty()) deliver(std::move(message));
         }
         pending.remove(0, start);
     }
@@ -41,7 +45,7 @@ void DevToolsConnection::read() {
     for (auto &[session, inbox] : sessions_) inbox->arrived_.notify_all();
 }
 
-void DevToolsConnection::deliver(const QJsonObject &message) {
+void DevToolsConnection::deliver(QJsonObject message) {
     const std::lock_guard lock(mutex_);
     Inbox *inbox = nullptr;
     if (const QJsonValue id = message.value(QLatin1String("id")); id.isDouble()) {
@@ -61,7 +65,7 @@ void DevToolsConnection::deliver(const QJsonObject &message) {
         if (session.isEmpty() || found == sessions_.end()) return;
         inbox = found->second;
     }
-    inbox->messages_.push_back(message);
+    inbox->messages_.push_back(std::move(message));
     inbox->arrived_.notify_all();
 }
 

@@ -72,7 +72,7 @@ public:
 
 private:
     void read();
-    void deliver(const QJsonObject &message);
+    void deliver(QJsonObject message);
     void forget(Inbox &inbox);
     // Waits on inbox until found finds a message in it, and takes that one.
     Message take(Inbox &inbox, Deadline deadline,
