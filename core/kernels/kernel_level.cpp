@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::array<std::string_view, kKernelLevels.size()> kNames{"portable", "avx2", "avx512"};
+constexpr std::array<std::string_view, kKernelLevels.size()> kNames{"portable", "avx2"};
 
 }  // namespace
 
@@ -28,10 +28,6 @@ bool processorHas(KernelLevel level) {
         // The compiler's checks ask the system too, whether it saves the wider registers.
         case KernelLevel::Avx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
-        case KernelLevel::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-                   __builtin_cpu_supports("avx512vbmi2");
 #endif
         default:
             return false;

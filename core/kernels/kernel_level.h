@@ -8,12 +8,11 @@
 // Every such kernel has a portable version in plain C++, which runs anywhere and is what the others
 // must agree with byte for byte; the others run only where the processor has their instructions.
 // The level is chosen once, at the first use: the highest one the processor has, or a lower one
-// named by the environment variable ZEREDIZ_KERNELS (portable, avx2, avx512), so that the tests
+// named by the environment variable ZEREDIZ_KERNELS (portable, avx2), so that the tests
 // can run every kernel at every level the machine has.
-enum class KernelLevel { Portable, Avx2, Avx512 };
+enum class KernelLevel { Portable, Avx2 };
 
-inline constexpr std::array kKernelLevels{KernelLevel::Portable, KernelLevel::Avx2,
-                                          KernelLevel::Avx512};
+inline constexpr std::array kKernelLevels{KernelLevel::Portable, KernelLevel::Avx2};
 
 std::string_view kernelLevelName(KernelLevel level);
 std::optional<KernelLevel> kernelLevelNamed(std::string_view name);
@@ -35,8 +34,8 @@ std::optional<KernelLevel> namedKernelLevel();
 template <typename Function>
 class Kernel {
 public:
-    constexpr explicit Kernel(Function portable, Function avx2 = nullptr, Function avx512 = nullptr)
-        : versions_{portable, avx2, avx512} {}
+    constexpr explicit Kernel(Function portable, Function avx2 = nullptr)
+        : versions_{portable, avx2} {}
 
     Function at(KernelLevel level) const {
         for (auto index = static_cast<std::size_t>(level); index > 0; --index) {

@@ -30,8 +30,7 @@ TrimmedLines portableLoop(const char *page, const char *p, const char *end, char
 
 constexpr TrimLoops kPortableLoops{&portableLoop<Into::OwnBuffer>, &portableLoop<Into::SameBuffer>};
 
-constexpr Kernel<const TrimLoops *> kTrimLoops{&kPortableLoops, ZEREDIZ_X86_64(&kAvx2TrimLoops),
-                                               ZEREDIZ_X86_64(&kAvx512TrimLoops)};
+constexpr Kernel<const TrimLoops *> kTrimLoops{&kPortableLoops, ZEREDIZ_X86_64(&kAvx2TrimLoops)};
 
 const TrimLoops &trimLoops() {
     return *kTrimLoops.chosen();

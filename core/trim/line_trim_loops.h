@@ -30,9 +30,8 @@ struct TrimLoops {
     Loop intoSameBuffer;
 };
 
-// The loops for processors with AVX2, and for those with AVX-512, each in a file of its own.
+// The loops for processors with AVX2, in a file of their own, built for those instructions.
 extern const TrimLoops kAvx2TrimLoops;
-extern const TrimLoops kAvx512TrimLoops;
 
 // Everything below is compiled into each file that includes it, for that file's instructions,
 // and must not be shared between them: so it has internal linkage, and calls no function of a
