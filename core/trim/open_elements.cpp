@@ -150,6 +150,12 @@ void OpenElements::popTo(qsizetype index) {
     while (qsizetype(stack_.size()) > index) popOne();
 }
 
+void OpenElements::popToHtmlContent() {
+    while (!stack_.empty() && stack_.back().ns != Namespace::Html &&
+           !isMathMlTextIntegrationPoint(stack_.back()) && !isHtmlIntegrationPoint(stack_.back()))
+        popOne();
+}
+
 void OpenElements::removeEntry(qsizetype index) {
     const Formatting entry = formatting_[index];
     formatting_.erase(formatting_.begin() + index);

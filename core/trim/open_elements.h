@@ -93,6 +93,9 @@ private:
     void addMarker();
     void popOne();
     void popTo(qsizetype index);  // pops the element at index and all above it
+    // Pops the elements of foreign content above the nearest HTML element or integration point,
+    // for a tag that breaks out of it.
+    void popToHtmlContent();
     void removeFromStack(qsizetype index);
     void removeEntry(qsizetype index);
     void clearToLastMarker();

@@ -105,10 +105,7 @@ void OpenElements::htmlEndTag(const Tag &tag) {
 
 void OpenElements::foreignEndTag(const Tag &tag) {
     if (tag.id == TagId::Br || tag.id == TagId::P) {
-        while (!stack_.empty() && stack_.back().ns != Namespace::Html &&
-               !isMathMlTextIntegrationPoint(stack_.back()) &&
-               !isHtmlIntegrationPoint(stack_.back()))
-            popOne();
+        popToHtmlContent();
         htmlEndTag(tag);
         return;
     }

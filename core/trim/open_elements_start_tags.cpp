@@ -87,26 +87,18 @@ ContentKind OpenElements::htmlStartTag(const Tag &tag, bool kept) {
             closeParagraph();
             break;
         case TagId::Plaintext:
-            closeParagraph();
-            push(tag, Namespace::Html, kept);
-            return ContentKind::PlainText;
         case TagId::Xmp:
             closeParagraph();
-            push(tag, Namespace::Html, kept);
-            return ContentKind::RawText;
+            [[fallthrough]];
         case TagId::Style:
         case TagId::Noframes:
         case TagId::Iframe:
         case TagId::Noembed:
-            push(tag, Namespace::Html, kept);
-            return ContentKind::RawText;
         case TagId::Title:
         case TagId::Textarea:
-            push(tag, Namespace::Html, kept);
-            return ContentKind::Rcdata;
         case TagId::Script:
             push(tag, Namespace::Html, kept);
-            return ContentKind::ScriptData;
+            return contentOf(id);
         case TagId::Li:
             closeListItem(TagId::Li, TagId::Li);
             closeParagraph();
@@ -213,10 +205,7 @@ ContentKind OpenElements::foreignStartTag(const Tag &tag, bool kept) {
         (tag.id == TagId::Font &&
          (tag.attribute("color") || tag.attribute("face") || tag.attribute("size")));
     if (breaksOut) {
-        while (!stack_.empty() && stack_.back().ns != Namespace::Html &&
-               !isMathMlTextIntegrationPoint(stack_.back()) &&
-               !isHtmlIntegrationPoint(stack_.back()))
-            popOne();
+        popToHtmlContent();
         return htmlStartTag(tag, kept);
     }
     // The text of a script in foreign content is markup to the tokenizer, which the script
