@@ -12,6 +12,7 @@ namespace {
 
 using css::isOneOf;
 using css::lowered;
+using html_bytes::isTagSpace;
 
 // The value of an attribute, as selectors compare it.
 QByteArray comparedValue(QByteArrayView value, const FileEncoding &encoding) {
@@ -20,15 +21,11 @@ QByteArray comparedValue(QByteArrayView value, const FileEncoding &encoding) {
     return text;
 }
 
-bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 bool hasWord(QByteArrayView text, QByteArrayView word) {
     for (qsizetype i = 0; i < text.size();) {
-        while (i < text.size() && isHtmlSpace(text[i])) ++i;
+        while (i < text.size() && isTagSpace(text[i])) ++i;
         qsizetype j = i;
-        while (j < text.size() && !isHtmlSpace(text[j])) ++j;
+        while (j < text.size() && !isTagSpace(text[j])) ++j;
         if (j > i && text.sliced(i, j - i) == word) return true;
         i = j;
     }

@@ -15,6 +15,7 @@
 
 namespace {
 
+using html_bytes::endsName;
 using html_bytes::isAsciiLetter;
 using html_bytes::isTagSpace;
 
@@ -308,7 +309,7 @@ private:
             !sameTagName(QByteArrayView(p + 2, length), name))
             return false;
         const char after = p[2 + length];
-        return isTagSpace(after) || after == '/' || after == '>';
+        return endsName(after);
     }
 
     // Where the text of a RAWTEXT or RCDATA element ends: at the < of its end tag, or at the
@@ -338,15 +339,13 @@ private:
                     continue;
                 }
                 if (state == State::Escaped && end_ - p >= 8 &&
-                    startsWithFolded(p + 1, end_, "script") &&
-                    (isTagSpace(p[7]) || p[7] == '/' || p[7] == '>')) {
+                    startsWithFolded(p + 1, end_, "script") && endsName(p[7])) {
                     state = State::DoubleEscaped;
                     p += 6;
                     continue;
                 }
                 if (state == State::DoubleEscaped && end_ - p >= 9 && p[1] == '/' &&
-                    startsWithFolded(p + 2, end_, "script") &&
-                    (isTagSpace(p[8]) || p[8] == '/' || p[8] == '>')) {
+                    startsWithFolded(p + 2, end_, "script") && endsName(p[8])) {
                     state = State::Escaped;
                     p += 7;
                     continue;

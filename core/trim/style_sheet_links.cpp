@@ -12,7 +12,7 @@
 
 namespace {
 
-using html_bytes::isTagSpace;
+using html_bytes::endsName;
 
 // Whether a page has a tag of this name (in lower case), told by the places of the letter at
 // rare in the name in either case, which memchr finds at the speed of memory.
@@ -44,8 +44,7 @@ bool mentionsTag(QByteArrayView page, QByteArrayView lowercaseName, qsizetype ra
 QByteArray styleText(const char *p, const char *end, const CharacterSteps &steps) {
     const auto endTagAt = [end](const char *at) {
         return *at == '<' && end - at >= 8 && at[1] == '/' &&
-               startsWithFolded(at + 2, end, "style") &&
-               (isTagSpace(at[7]) || at[7] == '/' || at[7] == '>');
+               startsWithFolded(at + 2, end, "style") && endsName(at[7]);
     };
     const char *htmlEnd = p;
     while (htmlEnd < end && !endTagAt(htmlEnd)) ++htmlEnd;
@@ -89,7 +88,7 @@ StyleSheetsFound styleSheetsIn(QByteArrayView page, const FileEncoding &encoding
         const bool style = startsWithFolded(p, end, "style");
         if (!style && !startsWithFolded(p, end, "link")) continue;
         const char *const nameEnd = p + (style ? 5 : 4);
-        if (nameEnd < end && !html_bytes::endsName(*nameEnd)) continue;
+        if (nameEnd < end && !endsName(*nameEnd)) continue;
         readTag(p, end, tag, [](QByteArrayView) {});
         if (!tag.after) break;
         p = tag.after;
