@@ -9,6 +9,7 @@
 #include "core/files/page_file.h"
 #include "core/trim/css_reader.h"
 #include "core/trim/page_look.h"
+#include "core/trim/style_sheet_links.h"
 
 namespace {
 
