@@ -2,7 +2,8 @@
 // user need every folder above it and its emulator to let others through, and the sanitizers'
 // suppression files to be readable; a build tree in a private folder (mktemp -d makes them 0700)
 // has neither, so the program, its emulator and those files are then used from copies in a folder
-// anyone may enter, made once.
+// anyone may enter, made once. So are the libraries of a cross build that lie in the build tree
+// (simdjson for arm64), which the emulated program then finds through LD_LIBRARY_PATH.
 #include <sys/stat.h>
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,14 @@ const CompressProgram &compressProgram() {
         };
         reachable.path = copy(reachable.path);
         if (!reachable.emulator.isEmpty()) reachable.emulator = copy(reachable.emulator);
+#if defined(ZEREDIZ_COMPRESS_LIBRARY_DIR)
+        const QDir libraries(QStringLiteral(ZEREDIZ_COMPRESS_LIBRARY_DIR));
+        for (const QFileInfo &library : libraries.entryInfoList({QStringLiteral("lib*.so*")}))
+            copy(library.absoluteFilePath());
+        // Set for the emulated program alone: the emulator is a program of this machine.
+        reachable.environment.insert(QStringLiteral("QEMU_SET_ENV"),
+                                     QStringLiteral("LD_LIBRARY_PATH=") + copies.path());
+#endif
         for (const QString &name :
              {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("LSAN_OPTIONS"),
               QStringLiteral("TSAN_OPTIONS"), QStringLiteral("UBSAN_OPTIONS")}) {

@@ -9,6 +9,7 @@
 #include "core/files/page_file.h"
 #include "core/trim/css_reader.h"
 #include "core/trim/page_look.h"
+#include "core/trim/style_sheet_links.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ public:
             return;
         }
         url.setHost({});
-        const QString path = QDir::toNativeSeparators(QDir::cleanPath(url.toLocalFile()));
+        const QString path = QDir::cleanPath(url.toLocalFile());
         if (!taken(path)) return;
         auto bytes = readRegularFile(path, kMaxDocumentSize);
         if (const auto *error = std::get_if<FileError>(&bytes)) {
@@ -83,11 +84,13 @@ private:
     // Whether a sheet is met for the first time.
     bool taken(const QString &key) { return seen_.insert(key).second; }
 
+    // A sheet is named as the report names pages, with / on every system, from the current
+    // folder where it lies below it.
     QString nameOf(const QString &path) const {
         if (!relativeNames_) return path;
         const QString relative = QDir::current().relativeFilePath(path);
         const bool outside = relative == u".." || relative.startsWith(QStringLiteral("../"));
-        return outside ? path : QDir::toNativeSeparators(relative);
+        return outside ? path : relative;
     }
 
     void take(const QByteArray &bytes, const FileEncoding &environment, const QUrl &url) {

@@ -168,3 +168,11 @@ QByteArray attributeValueText(QByteArrayView value, const FileEncoding &encoding
     const QByteArray text = utf8Text(value, encoding);
     return text.contains('&') ? withCharacterReferencesRead(text) : text;
 }
+
+QString urlText(QByteArrayView value, const FileEncoding &encoding) {
+    QByteArray text = attributeValueText(value, encoding);
+    text.removeIf([](char c) { return c == '\t' || c == '\n' || c == '\r'; });
+    while (!text.isEmpty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove(0, 1);
+    while (!text.isEmpty() && static_cast<unsigned char>(text.back()) <= 0x20) text.chop(1);
+    return QString::fromUtf8(text);
+}

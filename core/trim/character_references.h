@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include "core/encoding/encoding.h"
 
@@ -18,3 +19,7 @@ QByteArray withCharacterReferencesRead(QByteArrayView value);
 // Bytes of a charset converted to UTF-8 where they are not ASCII; bytes the charset does not hold
 // stay as they are.
 QByteArray utf8Text(QByteArrayView bytes, const FileEncoding &encoding);
+
+// A URL as a browser takes it from an attribute: tabs and line ends inside it dropped, and the
+// spaces and control characters around it.
+QString urlText(QByteArrayView value, const FileEncoding &encoding);

@@ -3,22 +3,14 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 #include "core/encoding/encoding.h"
-#include "core/trim/html_tags.h"
+#include "core/trim/keeping_selectors.h"
 
-// What style sheets and style attributes say about the spaces of a page's elements. CSS is read
-// as its tokenizer reads it (comments, strings, escapes such as \77 or \-, blocks), in UTF-8: text
-// in another encoding is converted first.
-
-// Whether CSS declarations (a style attribute's value, its character references read) set
-// white-space or white-space-collapse to a value that keeps spaces: pre, pre-wrap,
-// break-spaces, preserve, preserve-spaces, a browser's own spelling of one of them
-// (-moz-pre-wrap), or a variable (var(), env(), attr()) that may stand for one. One such
-// declaration is enough, though a later one may undo it: keeping spaces that a browser would not
-// show changes nothing it shows.
-bool declarationsKeepSpaces(QByteArrayView utf8Declarations);
+// What a style sheet says about the spaces of a page's elements, and where it leads: the
+// encoding it is read in, the sheets it imports, its rules that keep spaces.
 
 // The encoding a browser reads a style sheet in: its byte-order mark's, else the charset its
 // @charset rule names, else the environment's (the page's for a sheet the page links, the
@@ -28,43 +20,12 @@ FileEncoding styleSheetEncoding(QByteArrayView sheet, const FileEncoding &enviro
 // The URLs that a style sheet's @import rules name, as written, in order.
 QStringList styleSheetImports(const QByteArray &sheet, const FileEncoding &encoding);
 
-// The selectors of the rules that keep spaces, each cut down to what an element must have for
-// the selector to select it, erring towards selecting: the last compound of a complex selector
-// alone (the element's type, id, classes and attributes; combinators and pseudo-classes are taken
-// to match), with :is(), :where(), :host() and ::slotted() read as the alternatives they hold, &
-// as the selectors of the rule it is nested in, and every rule inside @media, @supports, @layer,
-// @container, @scope and nested rules counted as if it applied. A compound that asks nothing of
-// an element (*, :root, :not(...)), or asks for html or body, keeps the whole page. Names, ids,
-// classes and attribute values are compared without case, as a page in quirks mode does.
-class KeepingSelectors {
-public:
-    void addSheet(const QByteArray &sheet, const FileEncoding &encoding);
-
-    bool isEmpty() const { return compounds_.empty() && !wholePage_; }
-    bool keepWholePage() const { return wholePage_; }
-
-    // Whether a rule that keeps spaces may select the element of a start tag of a page in
-    // encoding.
-    bool mayKeep(const Tag &tag, const FileEncoding &encoding) const;
-
-    struct AttributeTest {
-        QByteArray name;
-        char match = 0;  // 0 for presence alone, or the operator: = ~ | ^ $ *
-        QByteArray value;
-    };
-    struct Compound {
-        QByteArray type;  // empty for any
-        std::vector<QByteArray> ids;
-        std::vector<QByteArray> classes;
-        std::vector<AttributeTest> attributes;
-    };
-
-private:
-    void add(Compound compound);
-
-    std::vector<Compound> compounds_;
-    // What any of the compounds asks for, to pass over most elements at a glance.
-    std::vector<QByteArray> types_;
-    std::vector<QByteArray> attributeNames_;
-    bool wholePage_ = false;
+// What a style sheet says: the sheets it imports, and the compounds of its rules that keep
+// spaces. Each sheet is read once however many pages link it.
+struct SheetReading {
+    QStringList imports;
+    std::vector<KeepingSelectors::Compound> compounds;
+    bool wholePage = false;
 };
+std::shared_ptr<const SheetReading> sheetReading(const QByteArray &sheet,
+                                                 const FileEncoding &encoding);

@@ -10,163 +10,130 @@
 // The tag names that HTML's tree builder treats in a way of their own, and what it does with
 // each. Every other name is Other, an element that only opens and closes.
 // clang-format off
-#define ZEREDIZ_HTML_TAGS(X)                                                                                       \
-    X(A, "a")                                                                                                      \
-    X(Address, "address")                                                                                          \
-    X(AnnotationXml, "annotation-xml")                                                                             \
-    X(Applet, "applet") X(Area, "area") X(Article, "article") X(Aside, "aside") X(B, "b") X(                       \
-        Base, "base") X(Basefont, "basefont") X(Bgsound, "bgsound") X(Big, "big")                                  \
-        X(Blockquote, "blockquote") X(Body, "body") X(Br, "br") X(Button, "button") X(                             \
-            Caption, "caption") X(Center, "center") X(Code, "code") X(Col, "col")                                  \
-            X(Colgroup, "colgroup") X(Dd, "dd") X(Desc, "desc") X(Details, "details") X(                           \
-                Dialog, "dialog") X(Dir, "dir") X(Div, "div") X(Dl, "dl") X(Dt, "dt") X(Em, "em")                  \
-                X(Embed,                                                                                           \
-                  "embed") X(Fieldset,                                                                             \
-                             "fieldset") X(Figcaption,                                                             \
-                                           "figcaption") X(Figure,                                                 \
-                                                           "figure") X(Font,                                       \
-                                                                       "font") X(Footer,                           \
-                                                                                 "footer") X(ForeignObject,        \
-                                                                                             "f"                   \
-                                                                                             "o"                   \
-                                                                                             "r"                   \
-                                                                                             "e"                   \
-                                                                                             "i"                   \
-                                                                                             "g"                   \
-                                                                                             "n"                   \
-                                                                                             "o"                   \
-                                                                                             "b"                   \
-                                                                                             "j"                   \
-                                                                                             "e"                   \
-                                                                                             "c"                   \
-                                                                                             "t") X(Form,          \
-                                                                                                    "form")        \
-                    X(Frame,                                                                                       \
-                      "frame") X(Frameset,                                                                         \
-                                 "frameset") X(H1,                                                                 \
-                                               "h1") X(H2,                                                         \
-                                                       "h2") X(H3,                                                 \
-                                                               "h3") X(H4,                                         \
-                                                                       "h4") X(H5,                                 \
-                                                                               "h5") X(H6, "h6")                   \
-                        X(Head,                                                                                    \
-                          "h"                                                                                      \
-                          "e"                                                                                      \
-                          "a"                                                                                      \
-                          "d") X(Header,                                                                           \
-                                 "header") X(Hgroup,                                                               \
-                                             "hgroup") X(Hr,                                                       \
-                                                         "hr") X(Html, "html")                                     \
-                            X(I, "i") X(Iframe, "iframe") X(Image, "image") X(Img, "img") X(                       \
-                                Input,                                                                             \
-                                "input") X(Keygen,                                                                 \
-                                           "keygen") X(Li,                                                         \
-                                                       "li") X(Link, "link")                                       \
-                                X(Listing, "listing") X(Main, "main") X(                                           \
-                                    Malignmark,                                                                    \
-                                    "malignma"                                                                     \
-                                    "rk")                                                                          \
-                                    X(Marquee, "marquee") X(Math, "math") X(Menu, "menu") X(                       \
-                                        Meta,                                                                      \
-                                        "meta") X(Mglyph, "mglyph")                                                \
-                                        X(Mi,                                                                      \
-                                          "m"                                                                      \
-                                          "i") X(Mn,                                                               \
-                                                 "mn") X(Mo,                                                       \
-                                                         "mo") X(Ms,                                               \
-                                                                 "ms") X(Mtext, "mtext")                           \
-                                            X(Nav, "nav") X(Nobr, "nobr") X(Noembed, "noembed") X(                 \
-                                                Noframes,                                                          \
-                                                "noframes") X(Noscript, "noscript")                                \
-                                                X(Object, "object")                                                \
-                                                    X(Ol,                                                          \
-                                                      "o"                                                          \
-                                                      "l") X(Optgroup,                                             \
-                                                             "optgroup") X(Option,                                 \
-                                                                           "option") X(P, "p")                     \
-                                                        X(Param, "param") X(Plaintext, "plaintex"                  \
-                                                                                       "t") X(                     \
-                                                            Pre,                                                   \
-                                                            "pre") X(Rb,                                           \
-                                                                     "rb") X(Rp,                                   \
-                                                                             "rp") X(Rt, "rt")                     \
-                                                            X(Rtc, "rtc") X(Ruby, "ruby") X(                       \
-                                                                S,                                                 \
-                                                                "s") X(Script,                                     \
-                                                                       "script") X(Search,                         \
-                                                                                   "search") X(Section,            \
-                                                                                               "s"                 \
-                                                                                               "e"                 \
-                                                                                               "c"                 \
-                                                                                               "t"                 \
-                                                                                               "i"                 \
-                                                                                               "o"                 \
-                                                                                               "n") X(Select,      \
-                                                                                                      "sele"       \
-                                                                                                      "ct")        \
-                                                                X(Small, "small") X(                               \
-                                                                    Source,                                        \
-                                                                    "source") X(Span, "span")                      \
-                                                                    X(Strike,                                      \
-                                                                      "strike") X(Strong, "stron"                  \
-                                                                                          "g")                     \
-                                                                        X(Style, "style") X(                       \
-                                                                            Sub,                                   \
-                                                                            "sub") X(Summary,                      \
-                                                                                     "summary")                    \
-                                                                            X(Sup, "sup") X(                       \
-                                                                                Svg,                               \
-                                                                                "svg") X(Table,                    \
-                                                                                         "table")                  \
-                                                                                X(                                 \
-                                                                                    Tbody,                         \
-                                                                                    "tbody") X(Td,                 \
-                                                                                               "t"                 \
-                                                                                               "d")                \
-                                                                                    X(                             \
-                                                                                        Template,                  \
-                                                                                        "t"                        \
-                                                                                        "e"                        \
-                                                                                        "m"                        \
-                                                                                        "p"                        \
-                                                                                        "l"                        \
-                                                                                        "a"                        \
-                                                                                        "t"                        \
-                                                                                        "e") X(Textarea,           \
-                                                                                               "t"                 \
-                                                                                               "e"                 \
-                                                                                               "x"                 \
-                                                                                               "t"                 \
-                                                                                               "a"                 \
-                                                                                               "r"                 \
-                                                                                               "e"                 \
-                                                                                               "a") X(Tfoot,       \
-                                                                                                      "tfoot")     \
-                                                                                        X(Th, "t"                  \
-                                                                                              "h") X(              \
-                                                                                            Thead,                 \
-                                                                                            "thea"                 \
-                                                                                            "d") X(Title,          \
-                                                                                                   "title") X(Tr,  \
-                                                                                                              "t"  \
-                                                                                                              "r") \
-                                                                                            X(Track,               \
-                                                                                              "tr"                 \
-                                                                                              "a"                  \
-                                                                                              "c"                  \
-                                                                                              "k") X(Tt,           \
-                                                                                                     "tt") X(U,    \
-                                                                                                             "u")  \
-                                                                                                X(Ul,              \
-                                                                                                  "u"              \
-                                                                                                  "l") X(Var,      \
-                                                                                                         "va"      \
-                                                                                                         "r")      \
-                                                                                                    X(Wbr,         \
-                                                                                                      "wb"         \
-                                                                                                      "r")         \
-                                                                                                        X(Xmp,     \
-                                                                                                          "xmp")
+#define ZEREDIZ_HTML_TAGS(X)           \
+    X(A, "a")                          \
+    X(Address, "address")              \
+    X(AnnotationXml, "annotation-xml") \
+    X(Applet, "applet")                \
+    X(Area, "area")                    \
+    X(Article, "article")              \
+    X(Aside, "aside")                  \
+    X(B, "b")                          \
+    X(Base, "base")                    \
+    X(Basefont, "basefont")            \
+    X(Bgsound, "bgsound")              \
+    X(Big, "big")                      \
+    X(Blockquote, "blockquote")        \
+    X(Body, "body")                    \
+    X(Br, "br")                        \
+    X(Button, "button")                \
+    X(Caption, "caption")              \
+    X(Center, "center")                \
+    X(Code, "code")                    \
+    X(Col, "col")                      \
+    X(Colgroup, "colgroup")            \
+    X(Dd, "dd")                        \
+    X(Desc, "desc")                    \
+    X(Details, "details")              \
+    X(Dialog, "dialog")                \
+    X(Dir, "dir")                      \
+    X(Div, "div")                      \
+    X(Dl, "dl")                        \
+    X(Dt, "dt")                        \
+    X(Em, "em")                        \
+    X(Embed, "embed")                  \
+    X(Fieldset, "fieldset")            \
+    X(Figcaption, "figcaption")        \
+    X(Figure, "figure")                \
+    X(Font, "font")                    \
+    X(Footer, "footer")                \
+    X(ForeignObject, "foreignobject")  \
+    X(Form, "form")                    \
+    X(Frame, "frame")                  \
+    X(Frameset, "frameset")            \
+    X(H1, "h1")                        \
+    X(H2, "h2")                        \
+    X(H3, "h3")                        \
+    X(H4, "h4")                        \
+    X(H5, "h5")                        \
+    X(H6, "h6")                        \
+    X(Head, "head")                    \
+    X(Header, "header")                \
+    X(Hgroup, "hgroup")                \
+    X(Hr, "hr")                        \
+    X(Html, "html")                    \
+    X(I, "i")                          \
+    X(Iframe, "iframe")                \
+    X(Image, "image")                  \
+    X(Img, "img")                      \
+    X(Input, "input")                  \
+    X(Keygen, "keygen")                \
+    X(Li, "li")                        \
+    X(Link, "link")                    \
+    X(Listing, "listing")              \
+    X(Main, "main")                    \
+    X(Malignmark, "malignmark")        \
+    X(Marquee, "marquee")              \
+    X(Math, "math")                    \
+    X(Menu, "menu")                    \
+    X(Meta, "meta")                    \
+    X(Mglyph, "mglyph")                \
+    X(Mi, "mi")                        \
+    X(Mn, "mn")                        \
+    X(Mo, "mo")                        \
+    X(Ms, "ms")                        \
+    X(Mtext, "mtext")                  \
+    X(Nav, "nav")                      \
+    X(Nobr, "nobr")                    \
+    X(Noembed, "noembed")              \
+    X(Noframes, "noframes")            \
+    X(Noscript, "noscript")            \
+    X(Object, "object")                \
+    X(Ol, "ol")                        \
+    X(Optgroup, "optgroup")            \
+    X(Option, "option")                \
+    X(P, "p")                          \
+    X(Param, "param")                  \
+    X(Plaintext, "plaintext")          \
+    X(Pre, "pre")                      \
+    X(Rb, "rb")                        \
+    X(Rp, "rp")                        \
+    X(Rt, "rt")                        \
+    X(Rtc, "rtc")                      \
+    X(Ruby, "ruby")                    \
+    X(S, "s")                          \
+    X(Script, "script")                \
+    X(Search, "search")                \
+    X(Section, "section")              \
+    X(Select, "select")                \
+    X(Small, "small")                  \
+    X(Source, "source")                \
+    X(Span, "span")                    \
+    X(Strike, "strike")                \
+    X(Strong, "strong")                \
+    X(Style, "style")                  \
+    X(Sub, "sub")                      \
+    X(Summary, "summary")              \
+    X(Sup, "sup")                      \
+    X(Svg, "svg")                      \
+    X(Table, "table")                  \
+    X(Tbody, "tbody")                  \
+    X(Td, "td")                        \
+    X(Template, "template")            \
+    X(Textarea, "textarea")            \
+    X(Tfoot, "tfoot")                  \
+    X(Th, "th")                        \
+    X(Thead, "thead")                  \
+    X(Title, "title")                  \
+    X(Tr, "tr")                        \
+    X(Track, "track")                  \
+    X(Tt, "tt")                        \
+    X(U, "u")                          \
+    X(Ul, "ul")                        \
+    X(Var, "var")                      \
+    X(Wbr, "wbr")                      \
+    X(Xmp, "xmp")
+// clang-format on
 
 enum class TagId : std::uint8_t {
     Other,

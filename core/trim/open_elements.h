@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -71,20 +72,36 @@ private:
         QByteArrayView attributes;  // the bytes of its start tag behind the name
     };
 
+    // The rules of start tags (open_elements_start_tags.cpp).
+    bool takesHtmlStartTag(const Tag &tag) const;
     ContentKind htmlStartTag(const Tag &tag, bool kept);
+    ContentKind tableStartTag(const Tag &tag, bool kept);
     ContentKind foreignStartTag(const Tag &tag, bool kept);
+    void closeParagraph();
+    void closeListItem(TagId first, TagId second);
+    void closeCell();
+
+    // The rules of end tags (open_elements_end_tags.cpp).
     void htmlEndTag(const Tag &tag);
     void foreignEndTag(const Tag &tag);
-    ContentKind tableStartTag(const Tag &tag, bool kept);
+    bool adoptionAgency(TagId subject);
+    void anyOtherEndTag(const Tag &tag);
 
+    // The stack and the list themselves (open_elements.cpp).
     void push(const Tag &tag, Namespace ns, bool kept);
     void pushFormatting(const Tag &tag, bool kept);
     void addMarker();
     void popOne();
     void popTo(qsizetype index);  // pops the element at index and all above it
+    // Pops the elements of foreign content above the nearest HTML element or integration point,
+    // for a tag that breaks out of it.
+    void popToHtmlContent();
     void removeFromStack(qsizetype index);
     void removeEntry(qsizetype index);
     void clearToLastMarker();
+    qsizetype stackIndexOf(std::uint32_t serial) const;
+    Formatting *entryOf(std::uint32_t serial);
+    qsizetype lastEntryAfterMarker(TagId id) const;
 
     bool isHtml(const Element &element, TagId id) const {
         return element.id == id && element.ns == Namespace::Html;
@@ -93,21 +110,16 @@ private:
     bool isBoundary(const Element &element, Scope scope) const;
     bool isMathMlTextIntegrationPoint(const Element &element) const;
     bool isHtmlIntegrationPoint(const Element &element) const;
-    bool takesHtmlStartTag(const Tag &tag) const;
+
+    // How far the scope of an end tag is looked for at most. Real pages nest far less deep; on a
+    // page that nests deeper, an end tag looked for further away is taken as closing nothing,
+    // which only keeps spaces longer.
+    static constexpr qsizetype kDeepestLook = 1024;
 
     // The topmost HTML element with this id that is in scope, or -1.
     qsizetype inScope(TagId id, Scope scope) const;
     template <typename Matches>
     qsizetype inScopeWhere(Scope scope, Matches matches) const;
-
-    void closeParagraph();
-    void closeListItem(TagId first, TagId second);
-    void closeCell();
-    bool adoptionAgency(TagId subject);
-    void anyOtherEndTag(const Tag &tag);
-    qsizetype stackIndexOf(std::uint32_t serial) const;
-    Formatting *entryOf(std::uint32_t serial);
-    qsizetype lastEntryAfterMarker(TagId id) const;
 
     std::vector<Element> stack_;
     std::vector<Formatting> formatting_;
@@ -118,3 +130,14 @@ private:
     qsizetype kept_ = 0;     // elements that keep spaces, open or to be opened again
     qsizetype foreign_ = 0;  // elements of SVG and MathML on the stack
 };
+
+template <typename Matches>
+qsizetype OpenElements::inScopeWhere(Scope scope, Matches matches) const {
+    const qsizetype lowest = std::max<qsizetype>(0, qsizetype(stack_.size()) - kDeepestLook);
+    for (qsizetype i = qsizetype(stack_.size()) - 1; i >= lowest; --i) {
+        const Element &element = stack_[i];
+        if (matches(element)) return i;
+        if (isBoundary(element, scope)) return -1;
+    }
+    return -1;
+}

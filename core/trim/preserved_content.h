@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QString>
-#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -51,14 +49,3 @@ struct PageContext {
 //    these rules keep of its content read as a page of its own;
 //  - all of a page where a rule that keeps spaces may select its root (*, html, body, :root).
 std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context = {});
-
-// The style sheets a page links: the href of each <link rel="stylesheet">, and the URL of each
-// @import of its <style> elements, as written (character references read), in page order, with
-// the href of its first <base>, against which a browser resolves them; and the text of its
-// <style> elements.
-struct StyleSheetLinks {
-    QString base;
-    QStringList sheets;
-    std::vector<QByteArray> styleElements;
-};
-StyleSheetLinks styleSheetLinks(QByteArrayView page, const FileEncoding &encoding);
