@@ -51,13 +51,14 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/zerediz_bench $(BUILD)/bench.json
 
 # Only the batch program is built: it writes exactly what the window's Save writes. Beside our
-# own pages, a sample of the real corpora that setup installs: every 20th page of the Python
-# documentation, every other one of the Chinese Debian reference (RENDER_CORPORA= leaves them out).
+# own pages, a sample of the real corpora that setup installs, compressed with --verify: every 20th
+# page of the Python documentation, every other one of the Chinese Debian reference, which the
+# check then renders itself too (RENDER_CORPORA= leaves them out).
 RENDER_CORPORA ?= --corpus /usr/share/doc/python3/html --every 20 \
-	--corpus /usr/share/debian-reference --every 2
+	--corpus /usr/share/debian-reference --every 2 --confirm
 test-render: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target zerediz-compress
-	/usr/bin/python3 tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render \
+	/usr/bin/python3 -B tests/render/render_check.py $(BUILD)/cli/zerediz-compress $(BUILD)/render \
 		$(RENDER_CORPORA)
 
 package: build

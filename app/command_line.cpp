@@ -37,7 +37,10 @@ std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringLis
     parser.setApplicationDescription(QStringLiteral(
         "去掉网页文件每一行两端的空格（只去 U+0020），压缩网页。打开的网页显示在窗口里，可以"
         "修改，再用“压缩并保存为”保存到想要的地方。给出文件时，窗口出现后就打开它，和在"
-        "“打开网页文件”的对话框里选中它一样。"));
+        "“打开网页文件”的对话框里选中它一样。\n"
+        "\n"
+        "窗口不检查压缩后的网页在浏览器里是否还是原来的样子。要一次压缩许多网页，并且只写入在本机"
+        "浏览器里看起来一样的，用 zerediz-compress --verify（见 zerediz-compress(1)）。"));
     // Qt's own help and version options describe themselves in English or in odd Chinese.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示本帮助，然后退出。"));

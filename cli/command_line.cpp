@@ -40,7 +40,19 @@ QString description() {
         "\n"
         "每个失败的文件在标准错误上占一行，其余文件照常处理。最后一行统计文件数，并按结果分开"
         "计数：就地压缩时是已改写和无需改写的，写到别的文件或标准输出时是已写入和无需写入的，用 "
-        "--check 时是需要压缩和无需压缩的，另有失败的；然后是压缩前后的字节数和节省的比例。");
+        "--check 时是需要压缩和无需压缩的，另有失败的；然后是压缩前后的字节数和节省的比例。\n"
+        "\n"
+        "加 --verify 时，每个压缩后会变的网页在写入之前，先在本机的浏览器（Chromium、Google "
+        "Chrome 或 Microsoft Edge，自动查找，或者用 --browser 指定）里显示两次：原来的样子和压缩后"
+        "的样子，在同一个标签页里先后显示，位置就是网页文件本身，所以它引用的本地样式表、脚本和图片"
+        "照常从磁盘读取。比较的是：显示出来的文字（运行脚本和不运行脚本各一次）、title、alt、"
+        "placeholder 和 value 属性的值，以及运行脚本时 1024×768 窗口里的整页画面。一样的网页照常"
+        "写入；不一样的，或者无法检查的（超时、标签页崩溃、每次显示都不一样），保持原样，并在标准"
+        "错误上说明是哪里不同或者为什么。不会变的网页不用显示。浏览器无界面运行，用一个临时的配置"
+        "文件夹，结束后删除；它不联网，也不开端口，只通过管道和本程序通信。浏览器中途意外退出时会"
+        "重新启动一次；第二次退出就停止，已经写入的网页保留，其余的不动。--verify 看不到点击、输入"
+        "等操作之后网页的样子，也看不到服务器的回答（网络上的样式表、脚本和图片，以及服务器生成的"
+        "内容）。");
 }
 
 QString epilogue() {
@@ -48,15 +60,17 @@ QString epilogue() {
         "\n"
         "退出状态：\n"
         "  0  全部完成；用 --check 时没有需要压缩的文件\n"
-        "  1  有文件失败或文件夹无法读取，或者 --check 发现需要压缩的文件\n"
-        "  2  用法错误，什么也没做\n"
+        "  1  有文件失败或文件夹无法读取，或者 --check 发现需要压缩的文件，或者 --verify "
+        "留下了显示会变或无法检查的网页\n"
+        "  2  用法错误，或者 --verify 找不到、启动不了浏览器，什么也没做\n"
         "  128+N  被信号 N 中断（Ctrl+C 是 130）：正在处理的文件处理完，其余不动，不留临时文件\n"
         "\n"
         "示例：\n"
         "  zerediz-compress site/                      就地压缩 site 里的所有网页\n"
         "  zerediz-compress --output-dir dist/ site/   压缩到 dist/，site 不变\n"
         "  zerediz-compress --check site/              列出 site 里还需要压缩的网页\n"
-        "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n");
+        "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n"
+        "  zerediz-compress --verify site/             只改写在浏览器里看起来一样的网页\n");
 }
 
 struct Options {
@@ -77,6 +91,19 @@ struct Options {
     QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
                             QStringLiteral("同时压缩 N 个文件（默认：CPU 核数）。"),
                             QStringLiteral("N")};
+    QCommandLineOption verify{
+        QStringLiteral("verify"),
+        QStringLiteral("在浏览器里比较每个会变的网页压缩前后的样子，只写入看起来一样的网页。")};
+    QCommandLineOption browser{
+        QStringLiteral("browser"),
+        QStringLiteral("--verify 用这个浏览器（Chromium、Google Chrome 或 Microsoft Edge）。"),
+        QStringLiteral("PATH")};
+    QCommandLineOption verifyTimeout{
+        QStringLiteral("verify-timeout"),
+        QStringLiteral(
+            "--verify 等浏览器启动、等一个网页显示完最多的秒数（默认 60）；超时的网页保持"
+            "原样。"),
+        QStringLiteral("SECONDS")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("不显示进度条和统计行，只报告错误。")};
     // Qt's own help and version options describe themselves in English or in odd Chinese.
@@ -154,6 +181,22 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
             return compressUsageError(
                 QStringLiteral("-j 要一个正整数，却给了“%1”。").arg(parser.value(options.jobs)));
     }
+
+    request.verify = parser.isSet(options.verify);
+    if (!request.verify && (parser.isSet(options.browser) || parser.isSet(options.verifyTimeout)))
+        return compressUsageError(
+            QStringLiteral("--browser 和 --verify-timeout 只能和 --verify 一起用。"));
+    request.browser = parser.value(options.browser);
+    if (parser.isSet(options.browser) && request.browser.isEmpty())
+        return compressUsageError(QStringLiteral("--browser 的程序名是空的。"));
+    if (parser.isSet(options.verifyTimeout)) {
+        bool isNumber = false;
+        request.verifySeconds = parser.value(options.verifyTimeout).toInt(&isNumber);
+        if (!isNumber || request.verifySeconds < 1)
+            return compressUsageError(
+                QStringLiteral("--verify-timeout 要一个正整数（秒），却给了“%1”。")
+                    .arg(parser.value(options.verifyTimeout)));
+    }
     return request;
 }
 
@@ -169,8 +212,8 @@ std::variant<CompressRequest, CommandLineAnswer> parseCompressRequest(
     parser.setApplicationDescription(description());
     const Options options;
     parser.addOptions({options.output, options.outputDir, options.check, options.null,
-                       options.extensions, options.jobs, options.quiet, options.help,
-                       options.version});
+                       options.extensions, options.jobs, options.verify, options.browser,
+                       options.verifyTimeout, options.quiet, options.help, options.version});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
                                  QStringLiteral("PATH..."));

@@ -23,6 +23,12 @@ struct CompressRequest {
     int jobs = 1;
     bool quiet = false;
     bool nullEnded = false;  // --check's list ends each name with a NUL instead of a line end
+    // --verify: each page that changes is written only where a browser shows it as it showed the
+    // page; browser is the one named, or empty to find one; each page and the browser's start
+    // get verifySeconds.
+    bool verify = false;
+    QString browser;
+    int verifySeconds = 60;
 
     bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
 };

@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/page_compressor.h"
 #include "cli/page_finder.h"
+#include "cli/render_check.h"
 #include "cli/run_report.h"
 #include "cli/stop_signals.h"
 #include "core/files/page_file.h"
@@ -32,9 +33,21 @@ int main(int argc, char *argv[]) {
         return printAnswer(*refusal);
     const JobPlan &plan = std::get<JobPlan>(planned);
 
+    // The browser starts before any page is written, so that a run without one writes nothing.
+    std::unique_ptr<RenderCheck> check;
+    if (request.verify) {
+        auto started = RenderCheck::start(request);
+        if (const auto *refusal = std::get_if<CommandLineAnswer>(&started))
+            return printAnswer(*refusal);
+        check = std::move(std::get<std::unique_ptr<RenderCheck>>(started));
+    }
+
     RunReport report(request, plan.jobs);
     for (const FolderFailure &failure : plan.unreadableFolders) report.unreadableFolder(failure);
     for (const QString &path : plan.leftovers) report.leftover(path);
-    compressAll(plan.jobs, request.jobs, report);
+    compressAll(plan.jobs, request.jobs, report, check.get());
+    if (check && check->gaveUp()) report.browserGaveUp();
+    // The browser closes, and its folder goes, before the run tells how it ended.
+    check.reset();
     return report.finish(stopSignal());
 }

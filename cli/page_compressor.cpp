@@ -62,6 +62,7 @@ struct CompressedPage {
     // is written is that file and no other, whatever links change meanwhile.
     QString resolvedPath;
     FileIdentity identity;
+    QByteArray original;  // where it is to be shown beside its compressed form: the page as read
 };
 
 CompressedPage failedPage(PageOutcome outcome) {
@@ -76,7 +77,7 @@ bool isInside(const QString &path, const QString &folder) {
     return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
-CompressedPage compress(const PageJob &job) {
+CompressedPage compress(const PageJob &job, bool verifying) {
     using Output = CompressRequest::Output;
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
@@ -92,7 +93,7 @@ CompressedPage compress(const PageJob &job) {
     // Only a check and a page compressed in place ask whether the page changes. Elsewhere the
     // page is trimmed in the buffer it was read into, so that a big one is never held twice and
     // its result needs no fresh memory.
-    const bool compares = job.output == Output::Check || job.output == Output::InPlace;
+    const bool compares = verifying || job.output == Output::Check || job.output == Output::InPlace;
     const qsizetype sizeBefore = file.bytes.size();
     // The style sheets it links lie beside the page as the window opens it: the page's path as
     // the job names it, links not resolved.
@@ -112,6 +113,7 @@ CompressedPage compress(const PageJob &job) {
     result.outcome.unreadSheets = std::move(unread);
     result.outcome.sizeAfter = result.bytes.size();
     result.outcome.changed = compares && result.bytes != file.bytes;
+    if (verifying && result.outcome.changed) result.original = std::move(file.bytes);
     // The page was just read: no need to read it again to know that it holds its result.
     result.store =
         job.output != Output::Check && (job.output != Output::InPlace || result.outcome.changed);
@@ -120,10 +122,10 @@ CompressedPage compress(const PageJob &job) {
 
 // Reads the page of a job and compresses it: the work that keeps a core busy. A page found in a
 // folder PATH that is, links followed, not inside that folder is skipped.
-CompressedPage compressPage(const PageJob &job) {
+CompressedPage compressPage(const PageJob &job, bool verifying) {
     if (job.unfit) return failedPage(failure(PageFailure::Step::Open, job.source, *job.unfit));
     try {
-        return compress(job);
+        return compress(job, verifying);
     } catch (const std::bad_alloc &) {
         return failedPage(outOfMemory(job));
     }
@@ -240,7 +242,8 @@ private:
 
 }  // namespace
 
-void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &report) {
+void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &report,
+                 RenderCheck *check) {
     const auto total = static_cast<qsizetype>(jobs.size());
     std::mutex mutex;
     std::condition_variable finished;
@@ -293,10 +296,17 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     };
     const auto work = [&] {
         // A page once taken is finished, so that it is either old or new.
-        for (qsizetype i = 0; stopSignal() == 0 && (i = next++) < total;) {
+        const auto goesOn = [&] { return stopSignal() == 0 && !(check && check->gaveUp()); };
+        for (qsizetype i = 0; goesOn() && (i = next++) < total;) {
             compressing.acquire();
-            CompressedPage page = compressPage(jobs[i]);
+            CompressedPage page = compressPage(jobs[i], check != nullptr);
             compressing.release();
+            // Shown in the browser outside the slots of the cores: it waits for the browser.
+            if (check && page.original.isEmpty()) check->skip(i);
+            if (check && !page.original.isEmpty() &&
+                !check->passes(i, jobs[i], page.original, page.bytes, page.outcome))
+                page.store = false;
+            page.original = QByteArray();
             if (page.outcome.failure || !page.store) {
                 record(i, std::move(page.outcome));
                 continue;

@@ -63,6 +63,15 @@ QString failureLine(const PageFailure &failure) {
     return what + u'：' + fileErrorText(failure.why);
 }
 
+// Why --verify left a page as it is, on one line.
+QString leftLine(const QString &page, const RenderVerdict &verdict, int seconds) {
+    if (verdict.kind == RenderVerdict::Kind::Differs)
+        return QStringLiteral("显示会变，保持原样：%1：%2")
+            .arg(page, renderDifferenceText(verdict.difference));
+    return QStringLiteral("无法检查，保持原样：%1：%2")
+        .arg(page, renderFailureText(verdict.failure, seconds));
+}
+
 // A style sheet that was not read, and why, on one line.
 QString unreadSheetLine(const UnreadStyleSheet &sheet) {
     QString why;
@@ -118,15 +127,23 @@ RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> 
       // Standard input is read as it comes, for as long as it takes: a bar would only flash
       // once it is all there.
       bar_(!request.quiet && !request.readsStandardInput()),
-      jobs_(qsizetype(jobs.size())) {
+      jobs_(qsizetype(jobs.size())),
+      verifySeconds_(request.verifySeconds) {
     for (const PageJob &job : jobs) untouched_ += 1 + job.otherNames.size();
 }
 
 void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
+    if (outcome.notBegun) return;
     untouched_ -= 1 + job.otherNames.size();
     for (qsizetype i = 0; i <= job.otherNames.size(); ++i) count(outcome);
+    if (outcome.browserRestarted)
+        notice(QStringLiteral(
+            "浏览器意外退出了，已重新启动，正在检查的网页重新检查（只会重新启动这一次）"));
     if (outcome.failure) {
         notice(failureLine(*outcome.failure));
+    } else if (outcome.left) {
+        notice(leftLine(job.source == u'-' ? QStringLiteral("标准输入") : job.source, *outcome.left,
+                        verifySeconds_));
     } else if (effect_ == Effect::Check && outcome.changed) {
         listChanged(job.source, nameEnd_);
         for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
@@ -174,9 +191,16 @@ int RunReport::finish(int signal) {
         printText(Stream::Error, quiet_ ? interruption + u'\n' : interruption + summary());
         return 128 + signal;
     }
+    if (browserGaveUp_) {
+        const QString stop =
+            QStringLiteral("浏览器又一次意外退出，压缩停止了，还有 %1 个文件没有处理。")
+                .arg(untouched_);
+        printText(Stream::Error, quiet_ ? stop + u'\n' : stop + summary());
+        return exit_status::kFailed;
+    }
     if (!quiet_) printText(Stream::Error, summary());
-    if (failed_ > 0 || unreadableFolders_ > 0 || unsyncedFolders_ > 0 ||
-        (effect_ == Effect::Check && done_ > 0))
+    if (failed_ > 0 || unreadableFolders_ > 0 || unsyncedFolders_ > 0 || lookDifferent_ > 0 ||
+        unchecked_ > 0 || (effect_ == Effect::Check && done_ > 0))
         return exit_status::kFailed;
     return exit_status::kDone;
 }
@@ -197,7 +221,10 @@ void RunReport::count(const PageOutcome &outcome) {
     }
     // A mirror file that already holds the page's compressed bytes is not written, though the
     // compression changes the page: only what was written counts as done.
-    if (effect_ == Effect::Check ? outcome.changed : outcome.written) ++done_;
+    if (outcome.left)
+        ++(outcome.left->kind == RenderVerdict::Kind::Differs ? lookDifferent_ : unchecked_);
+    else if (effect_ == Effect::Check ? outcome.changed : outcome.written)
+        ++done_;
     before_ += outcome.sizeBefore;
     after_ += outcome.sizeAfter;
 }
@@ -220,8 +247,10 @@ QString RunReport::summary() const {
             break;
     }
     QString text = QStringLiteral("%1 个文件：%2 个%3").arg(files_).arg(done_).arg(done);
-    if (const qint64 left = files_ - done_ - failed_; left > 0)
+    if (const qint64 left = files_ - done_ - failed_ - lookDifferent_ - unchecked_; left > 0)
         text += QStringLiteral("，%1 个%2").arg(left).arg(nothingToDo);
+    if (lookDifferent_ > 0) text += QStringLiteral("，%1 个显示会变").arg(lookDifferent_);
+    if (unchecked_ > 0) text += QStringLiteral("，%1 个无法检查").arg(unchecked_);
     if (failed_ > 0) text += QStringLiteral("，%1 个失败").arg(failed_);
     if (unreadableFolders_ > 0)
         text += QStringLiteral("；%1 个文件夹无法读取").arg(unreadableFolders_);

@@ -9,6 +9,7 @@
 
 #include "cli/command_line.h"
 #include "cli/page_finder.h"
+#include "core/browser/page_verifier.h"
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
 #include "core/pages/linked_style_sheets.h"
@@ -35,6 +36,12 @@ struct PageOutcome {
     QString linkTarget;
     QList<LostAttribute> lostAttributes;  // what the written file could not keep
     QString unsyncedFolder;  // the folder its new file took its place in, synced at the run's end
+    // --verify left it as it is: it looked different in the browser, or could not be checked.
+    std::optional<RenderVerdict> left;
+    bool browserRestarted = false;  // the browser ended while it was shown, and was started again
+    // Taken, but not begun: --verify gave up before its turn. It counts as a page the run did not
+    // get to, as one not started after a stop signal.
+    bool notBegun = false;
     std::vector<UnreadStyleSheet> unreadSheets;  // what it links that was not read
 };
 
@@ -78,6 +85,10 @@ public:
     void leftover(const QString &path);
     void progress(qsizetype done) { bar_.show(done, jobs_); }
 
+    // The browser of --verify ended a second time, and the run stopped: no failure of a file, but
+    // of the run.
+    void browserGaveUp() { browserGaveUp_ = true; }
+
     // Tells how the run ended, stopped by signal unless that is 0, and answers the exit status.
     int finish(int signal);
 
@@ -107,5 +118,9 @@ private:
     qint64 unsyncedFolders_ = 0;
     qint64 before_ = 0;
     qint64 after_ = 0;
+    int verifySeconds_;
+    qint64 lookDifferent_ = 0;  // left by --verify
+    qint64 unchecked_ = 0;      // left by --verify
+    bool browserGaveUp_ = false;
     std::set<QString> unreadSheets_;  // named already
 };

@@ -12,13 +12,19 @@ values of the attributes a person sees (title, alt, placeholder, value), and the
 screenshot, taken in tiles. Each page of our own must also lose the spaces of its ordinary
 indentation.
 
+The real corpora are compressed with --verify, which shows each page in the browser itself, with
+pages planted beside theirs that look different once compressed (verify_run.py): --verify must
+leave exactly those. A corpus marked --confirm is then looked at here too: each page --verify
+wrote must look the same here, and each planted page, compressed without --verify, must look
+different here as well.
+
 Chromium is driven through its DevTools protocol over --remote-debugging-pipe: JSON messages,
 each ended by a NUL byte, on the browser's file descriptors 3 (in) and 4 (out). That needs no
 port, so runs beside each other do not meet, and nothing beyond the standard library.
 
-Usage: render_check.py COMPRESSOR WORK_DIR [--corpus FOLDER [--every N]]...
+Usage: render_check.py COMPRESSOR WORK_DIR [--corpus FOLDER [--every N] [--confirm]]...
 WORK_DIR is emptied first; afterwards it holds the trees, their compressed copies, and the
-screenshots of every page that failed. --every N renders every Nth page of the corpus named before
+screenshots of every page that failed. --every N takes every Nth page of the corpus named before
 it (in the order of their paths), all of them by default. Exit status 0 when every page looked the
 same, 1 when one did not, 2 when the check itself could not run.
 """
@@ -34,6 +40,8 @@ import sys
 import tempfile
 import time
 
+import verify_run
+
 VIEWPORT = {"width": 1024, "height": 768, "deviceScaleFactor": 1, "mobile": False}
 ANSWER_SECONDS = 30
 CHROMIUM = "/usr/bin/chromium"  # Debian's, whatever else is on PATH
@@ -42,6 +50,8 @@ CHROMIUM = "/usr/bin/chromium"  # Debian's, whatever else is on PATH
 TILE_HEIGHT = 4096
 # A page that is still this busy after its load event settles first.
 SETTLE_SECONDS = 0.1
+# How long --verify may take over one page of a real corpus, on a machine that others share.
+VERIFY_SECONDS = 300
 
 HEAD = """<!DOCTYPE html>
 <html>
@@ -653,6 +663,40 @@ def check_page(browser, tree, name, shots, charset=None, must_shrink=False):
     return passed
 
 
+def check_planted(browser, compressor, tree, name, shots):
+    """Prints the line of a planted page compressed without --verify, shown with scripts on;
+    returns whether it looked different, as it must."""
+    before_path = os.path.join(tree, "pages", name)
+    after_path = os.path.join(tree, "plain", name)
+    os.makedirs(os.path.dirname(after_path), exist_ok=True)
+    try:
+        run = subprocess.run([compressor, "-q", "-o", after_path, before_path],
+                             capture_output=True, text=True)
+    except OSError as error:
+        raise CheckError(f"cannot compress {before_path}: {error.strerror}") from error
+    if run.returncode != 0:
+        raise CheckError(f"compressing {before_path} failed: {run.stderr.strip()}")
+    browser.allow_scripts(True)
+    stem = os.path.join(shots, f"{os.path.basename(tree)}-{name}-planted")
+    difference = first_difference(browser.render(before_path), browser.render(after_path), stem)
+    label = f"{os.path.basename(tree)}/{name}, planted, compressed without --verify"
+    if difference is None:
+        print(f"FAIL  {label}: looks the same here", flush=True)
+    else:
+        print(f"ok    {label}: {difference}", flush=True)
+    return difference is not None
+
+
+def verify_corpus(compressor, tree, names):
+    """Compresses the pages names of tree's compressed copy with --verify; returns how many were
+    judged as they must be."""
+    status, left, others = verify_run.verify_in_place(
+        compressor, os.path.join(tree, "compressed"), names, VERIFY_SECONDS)
+    if status not in (0, 1):
+        raise CheckError(f"{compressor} --verify failed with status {status}: {' '.join(others)}")
+    return verify_run.judge(os.path.basename(tree), names, left, others)
+
+
 def parse_arguments(arguments):
     """The compressor, the work folder, and each corpus with how many of its pages to skip."""
     if len(arguments) < 2:
@@ -661,8 +705,11 @@ def parse_arguments(arguments):
     corpora = []
     while rest:
         if rest[0] == "--corpus" and len(rest) >= 2:
-            corpora.append([rest[1], 1])
+            corpora.append([rest[1], 1, False])
             rest = rest[2:]
+        elif rest[0] == "--confirm" and corpora:
+            corpora[-1][2] = True
+            rest = rest[1:]
         elif rest[0] == "--every" and len(rest) >= 2 and corpora and rest[1].isdigit() \
                 and int(rest[1]) > 0:
             corpora[-1][1] = int(rest[1])
@@ -675,8 +722,8 @@ def parse_arguments(arguments):
 def main(arguments):
     parsed = parse_arguments(arguments)
     if parsed is None:
-        print("usage: render_check.py COMPRESSOR WORK_DIR [--corpus FOLDER [--every N]]...",
-              file=sys.stderr)
+        print("usage: render_check.py COMPRESSOR WORK_DIR "
+              "[--corpus FOLDER [--every N] [--confirm]]...", file=sys.stderr)
         return 2
     compressor, work, corpora = parsed
     shutil.rmtree(work, ignore_errors=True)
@@ -689,26 +736,39 @@ def main(arguments):
         ours = os.path.join(work, "ours")
         os.makedirs(os.path.join(ours, "pages"))
         own_pages = write_pages(os.path.join(ours, "pages"))
-        trees = [(ours, own_pages, True)]
-        for index, (corpus, every) in enumerate(corpora):
+        own = (ours, own_pages, True, False)
+        trees = []
+        for index, (corpus, every, confirm) in enumerate(corpora):
             if not os.path.isdir(corpus):
                 raise CheckError(f"{corpus} is no folder")
             tree = os.path.join(work, f"corpus{index + 1}-{os.path.basename(corpus.rstrip('/'))}")
             shutil.copytree(corpus, os.path.join(tree, "pages"), symlinks=False)
-            trees.append((tree, pages_of(os.path.join(tree, "pages"))[::every], False))
-        for tree, _, _ in trees:
+            sample = pages_of(os.path.join(tree, "pages"))[::every]
+            trees.append((tree, sample + verify_run.plant(os.path.join(tree, "pages")), False,
+                          confirm))
+        for tree, _, _, _ in [own] + trees:
             shutil.copytree(os.path.join(tree, "pages"), os.path.join(tree, "compressed"))
-            compress_in_place(compressor, os.path.join(tree, "compressed"))
+        compress_in_place(compressor, os.path.join(ours, "compressed"))
+        for tree, pages, _, _ in trees:
+            checks += len(pages)
+            passed += verify_corpus(compressor, tree, pages)
+        planted = {name for name, _, _ in verify_run.PLANTED}
         browser = Browser(CHROMIUM)
         try:
-            for tree, pages, own in trees:
+            for tree, pages, mine, confirm in [own] + trees:
+                if not mine and not confirm:
+                    continue
                 for name in pages:
+                    if name in planted:
+                        checks += 1
+                        passed += check_planted(browser, compressor, tree, name, shots)
+                        continue
                     charset = None
-                    if own:
+                    if mine:
                         stem = name.split(".")[0]
                         charset = next(c for n, c, _, _ in PAGES + OPEN_ENDED_PAGES if n == stem)
                     checks += 2
-                    passed += check_page(browser, tree, name, shots, charset, must_shrink=own)
+                    passed += check_page(browser, tree, name, shots, charset, must_shrink=mine)
         finally:
             browser.close()
     except CheckError as error:

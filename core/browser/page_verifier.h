@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <variant>
+#include <vector>
+
+#include "core/browser/browser_error.h"
+#include "core/browser/render_comparison.h"
+#include "core/browser/render_tab.h"
+
+class RunningBrowser;
+
+// How pages are checked.
+struct VerifierSettings {
+    QString browser;   // the program
+    int tabs = 1;      // pages shown at once
+    int seconds = 60;  // the time limit of a page, and of the browser's start
+    // Asked while anything waits for the browser: once it says so, waiting ends.
+    std::function<bool()> interrupted;
+};
+
+// What showing a page as it is and as it would be written found.
+struct RenderVerdict {
+    enum class Kind {
+        Same,
+        Differs,    // difference says what
+        Unchecked,  // failure says why
+    };
+    Kind kind = Kind::Same;
+    RenderDifference difference;
+    RenderFailure failure;
+    // The browser ended while this page was shown, and was started again for it.
+    bool browserRestarted = false;
+};
+
+// Proof, page by page, that a compressed page looks as the page did: a browser on the machine
+// shows both, in one tab one after the other, and they must give the same text with the page's
+// scripts on and with them off, the same attributes a person sees, and, with scripts on, the same
+// full-page picture. Pictures are taken twice before a difference counts: a page that animates or
+// whose scripts draw something new each time looks different from itself, and is not checked.
+//
+// Several pages are checked at once, each in a tab of its own. A page that does not finish by its
+// time limit or crashes its tab is not checked; its tab is closed. The browser ending is survived
+// once: it is started again, and the pages it was showing are shown again; after a second end
+// nothing more is checked.
+class PageVerifier {
+public:
+    // Starts the browser, or tells why it could not.
+    static std::variant<std::unique_ptr<PageVerifier>, BrowserError> start(
+        VerifierSettings settings);
+    // Closes the browser (see RunningBrowser).
+    ~PageVerifier();
+    PageVerifier(const PageVerifier &) = delete;
+    PageVerifier &operator=(const PageVerifier &) = delete;
+
+    // Shows the page whose file is at path as page and as compressed and compares what it shows.
+    // Any thread; a thread waits while every tab is taken.
+    RenderVerdict verify(const QString &path, const QByteArray &page, const QByteArray &compressed);
+
+    // The browser ended a second time: every page is unchecked from now on.
+    bool gaveUp() const;
+    int seconds() const { return settings_.seconds; }
+
+private:
+    explicit PageVerifier(VerifierSettings settings);
+    // What showing the page in tab found, or the failure of the tab or browser.
+    RenderVerdict check(RenderTab &tab, const QString &url, const QByteArray &page,
+                        const QByteArray &compressed);
+    // After the browser of generation ended: starts it again, once, unless another thread did;
+    // whether there is a browser to go on with.
+    bool restart(int generation);
+
+    VerifierSettings settings_;
+    mutable std::mutex mutex_;
+    std::condition_variable tabFreed_;
+    int freeTabs_ = 0;                              // guarded by mutex_
+    std::shared_ptr<RunningBrowser> browser_;       // guarded by mutex_
+    std::vector<std::unique_ptr<RenderTab>> idle_;  // guarded by mutex_: open tabs of browser_
+    int generation_ = 0;                            // guarded by mutex_: browsers started, less one
+    bool gaveUp_ = false;                           // guarded by mutex_
+};

@@ -1,0 +1,432 @@
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#include <QDirIterator>
+#include <QTest>
+#include <memory>
+
+#include "browser_check.h"
+#include "compress_program.h"
+#include "compress_tree.h"
+
+// zerediz-compress --verify on Linux: real pages in Debian's Chromium, whose look the trim keeps
+// or, through what their scripts do, does not; a page that hangs Chromium's renderer; Chromium
+// killed once and twice during a run; Ctrl+C during a run; no browser anywhere. The rows that run
+// against the stand-in on every system are in browser_check_test.cpp.
+namespace {
+
+const QString kChromium = QStringLiteral("/usr/bin/chromium");
+
+// The processes whose command line holds text: a browser started with a profile below a folder,
+// and every helper it started.
+QList<pid_t> processesWith(const QString &text, bool mainOnly) {
+    QList<pid_t> found;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        if (!number) continue;
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QByteArray line = file.readAll();
+        if (!line.contains(text.toUtf8())) continue;
+        if (mainOnly && line.contains("--type=")) continue;
+        if (processRuns(pid)) found.append(pid);
+    }
+    return found;
+}
+
+// The processor time a process has had, in clock ticks.
+qint64 processorTicks(pid_t pid) {
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray line = file.readAll();
+    // The fields behind the name, which may hold spaces: state is the first, utime the 12th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : 0;
+}
+
+// Waits, not for ever, for a renderer of the run that spins in a script; 0 where none did.
+pid_t waitForSpinningRenderer(const QString &temporary) {
+    const qint64 spinning = 2 * ::sysconf(_SC_CLK_TCK);
+    for (int wait = 0; wait < 60000; wait += 10) {
+        for (const pid_t pid : processesWith(temporary, false)) {
+            QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains("--type=renderer") &&
+                processorTicks(pid) > spinning)
+                return pid;
+        }
+        QThread::msleep(10);
+    }
+    return 0;
+}
+
+// Waits, not for ever, until pages holds its compressed bytes.
+bool waitUntilCompressed(const QString &page, const QByteArray &original) {
+    const QByteArray compressed = referenceTrim(original);
+    for (int wait = 0; wait < 60000; wait += 10) {
+        if (readFileBytes(page) == compressed) return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// Waits, not for ever, for a browser of the run other than the one before; 0 where none came.
+pid_t waitForBrowser(const QString &temporary, pid_t before) {
+    for (int wait = 0; wait < 60000; wait += 10) {
+        for (const pid_t pid : processesWith(temporary, true))
+            if (pid != before) return pid;
+        QThread::msleep(10);
+    }
+    return 0;
+}
+
+const QByteArray kIndented =
+    "<!DOCTYPE html>\n<html>\n  <head>\n    <meta charset=\"utf-8\">\n    <title>  a page  "
+    "</title>\n  </head>\n  <body>\n    <h1>  Indented  </h1>\n    <p>\n      text on\n      "
+    "lines   \n    </p>\n  </body>\n</html>\n";
+
+}  // namespace
+
+class BrowserCheckPosixTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void looksAsChromiumShowsIt_data();
+    void looksAsChromiumShowsIt();
+    void stopsCleanly_data();
+    void stopsCleanly();
+    void survivesACrashedTab();
+    void refusesWhatIsNoBrowser_data();
+    void refusesWhatIsNoBrowser();
+    void findsNoBrowser();
+    void startsFromALongTemporaryFolder();
+
+private:
+    // One run of Chromium over every page of looksAsChromiumShowsIt, made for its first row.
+    struct ChromiumRun {
+        Tree tree;
+        BrowserRun browser;
+        Snapshot before;
+        ProgramRun run;
+    };
+    std::unique_ptr<ChromiumRun> chromium_;
+};
+
+namespace {
+
+// A page of the Chromium run: its row, its file in check/, what it holds, and the start of its
+// line on standard error (empty: it is written).
+struct ChromiumPage {
+    const char *row;
+    const char *file;
+    QByteArray content;
+    const char *line;
+};
+
+const std::vector<ChromiumPage> &chromiumPages() {
+    static const std::vector<ChromiumPage> pages{
+        {"an indented page looks the same, and is written", "same.html", kIndented, ""},
+        {"a page whose script keeps spaces that the trim took: its text", "text.html",
+         "<!DOCTYPE html>\n<div id=\"x\">\n    indented\n</div>\n<script>\n  "
+         "document.getElementById('x').style['white' + 'Space'] = 'p' + 're';\n</script>\n",
+         "显示会变，保持原样：check/text.html：文字不同：第 3 行“    indented”变成了“indented”"},
+        {"a page whose script puts the spaces in a tooltip: an attribute", "attribute.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span><img id=\"i\" alt=\"a\">\n"
+         "<script>i.title = s.textContent;</script>\n",
+         "显示会变，保持原样：check/attribute.html：属性不同：第 1 个 img 的 title "
+         "从“↵    x”变成了“↵x”"},
+        {"a page whose script sizes a box by the spaces: the picture alone", "picture.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<div id=\"b\" style=\"background: red; "
+         "height: 10px\"></div>\n<script>b.style.width = s.textContent.length * 10 + "
+         "'px';</script>\n",
+         "显示会变，保持原样：check/picture.html：画面不同（整页 1024×768 "
+         "像素，文字和属性都一样）"},
+        {"a page that animates is compared at its start, and written", "animated.html",
+         "<!DOCTYPE html>\n<style>\n  @keyframes slide { to { margin-left: 500px } }\n  .moving { "
+         "animation: slide 1s infinite }\n</style>\n<marquee>  moving text  </marquee>\n  <div "
+         "class=\"moving\">  sliding  </div>\n",
+         ""},
+        {"a page with its style sheet and image from the disk, and one from the network",
+         "linked.html",
+         "<!DOCTYPE html>\n<link rel=\"stylesheet\" href=\"linked.css\">\n  <p>\n    styled\n  "
+         "</p>\n  <img src=\"linked.svg\">\n  <img src=\"http://127.0.0.1:9/away.png\" alt=\"  "
+         "away  \">\n",
+         ""},
+        {"a GB18030 page that declares its charset", "gb18030.html",
+         "<!DOCTYPE html>\n<meta charset=\"gb18030\">\n  <p>\n    "
+         "\xd6\xd0\xce\xc4\xb5\xc4\xd2\xb3\xc3\xe6\n  </p>\n",
+         ""},
+        {"a page whose script never ends is left after its time", "hang.html",
+         "<!DOCTYPE html>\n  <p>hangs</p>\n<script>while (true) {}</script>\n",
+         "无法检查，保持原样：check/hang.html：没有在 10 秒内显示完"},
+    };
+    return pages;
+}
+
+}  // namespace
+
+void BrowserCheckPosixTest::looksAsChromiumShowsIt_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("line");
+    for (const ChromiumPage &page : chromiumPages())
+        QTest::newRow(page.row) << QString::fromUtf8(page.file) << QString::fromUtf8(page.line);
+}
+
+// Each page is what it was, or what the trim makes of it where Chromium showed both alike; the
+// line of a page left says what differed. One run of Chromium holds every row's page.
+void BrowserCheckPosixTest::looksAsChromiumShowsIt() {
+    QFETCH(QString, page);
+    QFETCH(QString, line);
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    if (!chromium_) {
+        chromium_ = std::make_unique<ChromiumRun>();
+        Tree &tree = chromium_->tree;
+        for (const ChromiumPage &each : chromiumPages())
+            tree.add(qPrintable(QStringLiteral("check/") + QString::fromUtf8(each.file)),
+                     each.content);
+        tree.add("check/linked.css", "p { color: #036; font-size: 20px }\n");
+        tree.add("check/linked.svg",
+                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"20\" height=\"20\"><rect "
+                 "width=\"20\" height=\"20\" fill=\"teal\"/></svg>\n");
+        chromium_->before = snapshotOf(tree.root());
+        chromium_->run = runCompress(
+            tree.root(),
+            {QStringLiteral("--verify"), QStringLiteral("--browser"), kChromium,
+             QStringLiteral("--verify-timeout"), QStringLiteral("10"), QStringLiteral("check")},
+            {}, chromium_->browser.setUp());
+    }
+    const ChromiumRun &run = *chromium_;
+    const QString said = QString::fromUtf8(run.run.standardError);
+    const QStringList lines = said.split(u'\n');
+    const QString relative = QStringLiteral("check/") + page;
+    const QByteArray before = run.before.value(relative).bytes;
+    const QByteArray now = readFileBytes(run.tree.path(qPrintable(relative)));
+    if (line.isEmpty()) {
+        QVERIFY2(!said.contains(relative), qPrintable(said));
+        QCOMPARE(now, referenceTrim(before));
+        QVERIFY(now != before);
+    } else {
+        QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                             [&](const QString &each) { return each.startsWith(line); }),
+                 qPrintable(said));
+        QCOMPARE(now, before);
+        QCOMPARE(run.run.exitCode, 1);
+    }
+    QCOMPARE(processesWith(run.browser.temporary(), false), QList<pid_t>());
+    run.browser.verifyCleanedUp();
+}
+
+namespace {
+
+// What a row of stopsCleanly does to a run once its first page is written.
+enum class Stop {
+    CtrlC,      // SIGINT to zerediz-compress, as a terminal sends it
+    KillOnce,   // SIGKILL to the browser
+    KillTwice,  // SIGKILL to the browser, and again to the one started in its place
+};
+
+}  // namespace
+
+void BrowserCheckPosixTest::stopsCleanly_data() {
+    QTest::addColumn<bool>("chromium");  // else the stand-in, slowed down
+    QTest::addColumn<int>("stop");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");  // what standard error holds
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    QTest::newRow("Ctrl+C, the stand-in")
+        << false << int(Stop::CtrlC) << 130 << s("已中断（SIGINT）");
+    QTest::newRow("Ctrl+C, Chromium") << true << int(Stop::CtrlC) << 130 << s("已中断（SIGINT）");
+    QTest::newRow("Chromium killed once: started again, every page written")
+        << true << int(Stop::KillOnce) << 0 << s("浏览器意外退出了，已重新启动");
+    QTest::newRow("Chromium killed twice: the run stops")
+        << true << int(Stop::KillTwice) << 1 << s("浏览器又一次意外退出，压缩停止了");
+}
+
+// A run of many pages, one tab at a time, stopped or with its browser killed once its first page
+// is written: the status; every page old or new (all new where the run went on); the browser and
+// every process it started gone, and its temporary folder with them.
+void BrowserCheckPosixTest::stopsCleanly() {
+    QFETCH(bool, chromium);
+    QFETCH(int, stop);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    if (chromium && !QFileInfo(kChromium).isExecutable())
+        QSKIP("Debian's chromium is not installed");
+    Tree tree;
+    // Enough pages that the run is still under way once the first of them is on the disk.
+    const int pageCount = 30;
+    for (int i = 0; i < pageCount; ++i)
+        tree.add(qPrintable(QStringLiteral("many/p%1.html").arg(i, 3, 10, QChar(u'0'))), kIndented);
+    const BrowserRun browser;
+    const QString program = chromium ? kChromium : BrowserRun::standIn();
+    const ProgramRun run =
+        runCompress(tree.root(),
+                    {QStringLiteral("--verify"), QStringLiteral("--browser"), program,
+                     QStringLiteral("-j1"), QStringLiteral("many")},
+                    {}, browser.setUp(QStringLiteral("slow")), [&](qint64 processId) {
+                        QVERIFY(waitUntilCompressed(tree.path("many/p000.html"), kIndented));
+                        if (Stop(stop) == Stop::CtrlC) {
+                            ::kill(pid_t(processId), SIGINT);
+                            return;
+                        }
+                        const pid_t first = waitForBrowser(browser.temporary(), 0);
+                        QVERIFY(first > 0);
+                        ::kill(first, SIGKILL);
+                        if (Stop(stop) == Stop::KillTwice) {
+                            const pid_t second = waitForBrowser(browser.temporary(), first);
+                            QVERIFY(second > 0);
+                            ::kill(second, SIGKILL);
+                        }
+                    });
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(run.standardError).contains(said), run.standardError.constData());
+    qsizetype written = 0;
+    for (int i = 0; i < pageCount; ++i) {
+        const QByteArray bytes = readFileBytes(
+            tree.path(qPrintable(QStringLiteral("many/p%1.html").arg(i, 3, 10, QChar(u'0')))));
+        QVERIFY(bytes == kIndented || bytes == referenceTrim(kIndented));
+        written += bytes != kIndented;
+    }
+    if (exitCode == 0)
+        QCOMPARE(written, pageCount);
+    else
+        QVERIFY2(written > 0 && written < pageCount, "the run was stopped while it went on");
+    QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
+}
+
+// A tab whose renderer dies while it shows a page, as a renderer that crashes: that page is left
+// and named, and the next one is checked in a tab of its own and written.
+void BrowserCheckPosixTest::survivesACrashedTab() {
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    Tree tree;
+    const QByteArray spins = "<!DOCTYPE html>\n  <p>spins</p>\n<script>while (true) {}</script>\n";
+    tree.add("check/a.html", spins);
+    tree.add("check/b.html", kIndented);
+    const BrowserRun browser;
+    const ProgramRun run = runCompress(
+        tree.root(),
+        {QStringLiteral("--verify"), QStringLiteral("--browser"), kChromium, QStringLiteral("-j1"),
+         QStringLiteral("--verify-timeout"), QStringLiteral("60"), QStringLiteral("check")},
+        {}, browser.setUp(), [&](qint64) {
+            const pid_t renderer = waitForSpinningRenderer(browser.temporary());
+            QVERIFY(renderer > 0);
+            ::kill(renderer, SIGKILL);
+        });
+    QVERIFY2(run.standardError.startsWith(
+                 "无法检查，保持原样：check/a.html：浏览器显示它的标签页崩溃了\n"),
+             run.standardError.constData());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(readFileBytes(tree.path("check/a.html")), spins);
+    QCOMPARE(readFileBytes(tree.path("check/b.html")), referenceTrim(kIndented));
+    QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
+}
+
+void BrowserCheckPosixTest::refusesWhatIsNoBrowser_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("a program that is no browser")
+        << QStringLiteral("/bin/sh")
+        << QStringLiteral(
+               "zerediz-compress：浏览器“/bin/sh”启动后没有应答就退出了（退出状态 2）；"
+               "它应当是 Chromium、Google Chrome 或 Microsoft Edge。");
+    QTest::newRow("a folder") << QStringLiteral("/usr/bin")
+                              << QStringLiteral(
+                                     "zerediz-compress：浏览器“/usr/bin”不存在，或者不是"
+                                     "可以运行的程序。");
+}
+
+// A program named with --browser that is not one: one line says so, status 2, nothing written.
+void BrowserCheckPosixTest::refusesWhatIsNoBrowser() {
+    QFETCH(QString, program);
+    QFETCH(QString, line);
+    Tree tree;
+    tree.add("check/a.html", kIndented);
+    const BrowserRun browser;
+    const Snapshot before = snapshotOf(tree.root());
+    const ProgramRun run = runCompress(
+        tree.root(),
+        {QStringLiteral("--verify"), QStringLiteral("--browser"), program, QStringLiteral("check")},
+        {}, browser.setUp());
+    QVERIFY2(QString::fromUtf8(run.standardError).startsWith(line), run.standardError.constData());
+    QCOMPARE(run.standardError.count('\n'), 1);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(snapshotOf(tree.root()), before);
+    browser.verifyCleanedUp();
+}
+
+// With no browser where the platform keeps one, and none named: one line that says where it was
+// looked for, status 2, nothing written. The folders are hidden from the program by empty ones
+// mounted over them in a mount namespace of its own, which needs root.
+void BrowserCheckPosixTest::findsNoBrowser() {
+    if (::geteuid() != 0) QSKIP("hiding the folders browsers are installed in needs root");
+    Tree tree;
+    tree.add("check/a.html", kIndented);
+    const BrowserRun browser;
+    const Snapshot before = snapshotOf(tree.root());
+    const QString emptyPath = browser.temporary();
+    const ProgramRun run = runCompress(
+        tree.root(), {QStringLiteral("--verify"), QStringLiteral("check")}, {},
+        [&](QProcess &process) {
+            QProcessEnvironment environment = process.processEnvironment();
+            environment.insert(QStringLiteral("PATH"), emptyPath);
+            process.setProcessEnvironment(environment);
+            process.setChildProcessModifier([] {
+                if (::unshare(CLONE_NEWNS) != 0 ||
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+                    ::_exit(125);
+                for (const char *folder : {"/usr/bin", "/usr/local/bin", "/snap/bin",
+                                           "/opt/google/chrome", "/opt/microsoft/msedge"})
+                    if (::access(folder, F_OK) == 0 &&
+                        ::mount("none", folder, "tmpfs", 0, "size=16k") != 0)
+                        ::_exit(125);
+            });
+        });
+    if (run.exitCode == 125) QSKIP("no mount namespace here");
+    QCOMPARE(
+        QString::fromUtf8(run.standardError),
+        QStringLiteral("zerediz-compress：找不到浏览器（找过 PATH 和 /usr/bin、/usr/local/bin、"
+                       "/snap/bin、/opt/google/chrome、/opt/microsoft/msedge 里的 chromium、"
+                       "chromium-browser、google-chrome、google-chrome-stable、microsoft-edge、"
+                       "microsoft-edge-stable）；请安装 Chromium、Google Chrome 或 Microsoft "
+                       "Edge，或者用 --browser 指定。（用法见 zerediz-compress --help）\n"));
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(snapshotOf(tree.root()), before);
+}
+
+// A temporary folder too long for the socket Chromium makes in it: the browser's folder goes to
+// /tmp instead, the run checks its page, and nothing of it is left there.
+void BrowserCheckPosixTest::startsFromALongTemporaryFolder() {
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    const auto ours = [] {
+        return QDir(QStringLiteral("/tmp"))
+            .entryList({QStringLiteral("zerediz-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = ours();
+    Tree tree;
+    tree.add("check/a.html", kIndented);
+    const BrowserRun browser;
+    const QString longFolder = browser.temporary() + u'/' + QString(60, u't');
+    QVERIFY(QDir().mkpath(longFolder));
+    const auto setUp = browser.setUp();
+    const ProgramRun run = runCompress(tree.root(),
+                                       {QStringLiteral("--verify"), QStringLiteral("--browser"),
+                                        kChromium, QStringLiteral("check")},
+                                       {}, [&](QProcess &process) {
+                                           setUp(process);
+                                           QProcessEnvironment environment =
+                                               process.processEnvironment();
+                                           environment.insert(QStringLiteral("TMPDIR"), longFolder);
+                                           process.setProcessEnvironment(environment);
+                                       });
+    QVERIFY2(run.exitCode == 0, run.standardError.constData());
+    QCOMPARE(readFileBytes(tree.path("check/a.html")), referenceTrim(kIndented));
+    for (const QString &left : ours()) QVERIFY2(before.contains(left), qPrintable(left));
+    QCOMPARE(QDir(longFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+QTEST_GUILESS_MAIN(BrowserCheckPosixTest)
+#include "browser_check_posix_test.moc"
