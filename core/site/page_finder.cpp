@@ -106,10 +106,7 @@ void PageFinder::walk(const QString &folder, const QString &relative, const QStr
 }
 
 bool PageFinder::isPage(const QString &name) const {
-    return std::any_of(extensions_.begin(), extensions_.end(), [&](const QString &extension) {
-        return name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive) &&
-               name[name.size() - extension.size() - 1] == u'.';
-    });
+    return isPageName(name, extensions_);
 }
 
 bool PageFinder::isSkipped(const QString &folder) const {
@@ -230,6 +227,13 @@ std::optional<QString> nonFolderOnTheWay(const QString &folder) {
 }
 
 }  // namespace
+
+bool isPageName(const QString &name, const QStringList &extensions) {
+    return std::any_of(extensions.begin(), extensions.end(), [&](const QString &extension) {
+        return name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive) &&
+               name[name.size() - extension.size() - 1] == u'.';
+    });
+}
 
 std::variant<JobPlan, PlanRefusal> planJobs(const PageSearch &search) {
     using Output = PageOutput;

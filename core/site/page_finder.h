@@ -21,6 +21,9 @@ enum class PageOutput {
 inline const QStringList kPageExtensions{QStringLiteral("htm"), QStringLiteral("html"),
                                          QStringLiteral("xhtml"), QStringLiteral("shtml")};
 
+// Whether a file of that name is a page: it ends in a dot and one of extensions, in any case.
+bool isPageName(const QString &name, const QStringList &extensions);
+
 // What to compress, and where to.
 struct PageSearch {
     PageOutput output = PageOutput::InPlace;

@@ -40,3 +40,9 @@ struct PageOutcome {
     bool notBegun = false;
     std::vector<UnreadStyleSheet> unreadSheets;  // what it links that was not read
 };
+
+// What failed, on which file, and why, on one line. A "-" is the stream it stands for.
+QString pageFailureText(const PageFailure &failure);
+
+// Why a render check left a page as it is, on one line; seconds is the check's time limit.
+QString leftPageText(const QString &page, const RenderVerdict &verdict, int seconds);
