@@ -61,7 +61,8 @@ CopyOutcome copyOtherFile(const OtherFile &file, const QString &within) {
     }
     const FileAsRead &bytes = std::get<FileAsRead>(read);
     // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
-    if (!bytes.resolvedPath.startsWith(within.endsWith(u'/') ? within : within + u'/')) {
+    if (!within.isEmpty() &&
+        !bytes.resolvedPath.startsWith(within.endsWith(u'/') ? within : within + u'/')) {
         outcome.skipped = true;
         return outcome;
     }

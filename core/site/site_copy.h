@@ -41,5 +41,5 @@ struct CopyOutcome {
 };
 
 // Copies a file byte for byte through the atomic writer. A link is followed only to a file inside
-// within (resolved), as the compressor follows a page's.
+// within (resolved), as the compressor follows a page's; anywhere where within is empty.
 CopyOutcome copyOtherFile(const OtherFile &file, const QString &within);
