@@ -1,6 +1,7 @@
 #include <QDirIterator>
 #include <QUrl>
 
+#include "browser_check.h"
 #include "compress_program.h"
 #include "form1_harness.h"
 #include "ui/main/site_job.h"
@@ -84,6 +85,8 @@ private Q_SLOTS:
 #ifdef Q_OS_UNIX
     void namesEachPageThatFailed_data();
     void namesEachPageThatFailed();
+    void leavesPagesThatLookDifferent_data();
+    void leavesPagesThatLookDifferent();
 #endif
 
 private:
@@ -327,6 +330,56 @@ void SiteJobTest::namesEachPageThatFailed() {
              QString(detail).replace(QStringLiteral("%1"), site_));
     setMode(page, 0644);
     QCOMPARE(readFile(page), kSite[QStringLiteral("sub/b.htm")]);
+}
+
+void SiteJobTest::leavesPagesThatLookDifferent_data() {
+    QTest::addColumn<Place>("place");
+    QTest::addColumn<bool>("verify");  // the box is left checked
+    QTest::newRow("checked in the browser, into a new folder") << Place::NewFolder << true;
+    QTest::newRow("checked in the browser, in place") << Place::InPlace << true;
+    QTest::newRow("the check unticked") << Place::InPlace << false;
+}
+
+// The stand-in browser, found where the window looks for a browser: on PATH, as chromium.
+void SiteJobTest::leavesPagesThatLookDifferent() {
+    QFETCH(Place, place);
+    QFETCH(bool, verify);
+    if (BrowserRun::standIn().isEmpty()) QSKIP("no stand-in browser in this build");
+    const QString bin = dir_->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QFile::link(BrowserRun::standIn(), bin + QStringLiteral("/chromium")));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const QByteArray differs("  <p>stand-in:text-differs</p>  \r\n");
+    writeTree(site_, {{QStringLiteral("index.html"), differs}});
+
+    Form1Harness window;
+    window.dialogs.siteAnswers.append({place, verify});
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    QVERIFY(dropOn(window, {site_}));
+    qputenv("PATH", path);
+
+    QCOMPARE(window.dialogs.offeredVerify, QList<bool>{true});
+    QCOMPARE(window.dialogs.summaries.size(), 1);
+    const QString summary = window.dialogs.summaries.first().text;
+    const QString written = place == Place::InPlace ? site_ : site_ + QStringLiteral("-压缩");
+    if (!verify) {
+        QVERIFY2(summary.startsWith(QStringLiteral("已处理 4 个网页：3 个已压缩")),
+                 qPrintable(summary));
+        QCOMPARE(readFile(written + QStringLiteral("/index.html")),
+                 QByteArray("<p>stand-in:text-differs</p>\r\n"));
+        return;
+    }
+    QVERIFY2(summary.startsWith(QStringLiteral("已处理 4 个网页：2 个已压缩，1 个无需改动，0 "
+                                               "个失败。1 个在浏览器中显示会变，保持原样。")),
+             qPrintable(summary));
+    QVERIFY2(window.dialogs.summaryDetails.first().startsWith(
+                 QStringLiteral("显示会变，保持原样：%1/index.html：").arg(site_)),
+             qPrintable(window.dialogs.summaryDetails.first()));
+    // Left as it is, in the copy too.
+    QCOMPARE(readFile(written + QStringLiteral("/index.html")), differs);
+    QCOMPARE(readFile(written + QStringLiteral("/sub/b.htm")), QByteArray("\t x\ny\n"));
 }
 #endif
 
