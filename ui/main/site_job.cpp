@@ -132,15 +132,16 @@ SiteJob::~SiteJob() {
 }
 
 void SiteJob::start() {
-    thread_ = std::thread([this] {
+    thread_.reset(QThread::create([this] {
         run();
         finished_ = true;
         emit finished();
-    });
+    }));
+    thread_->start();
 }
 
 void SiteJob::wait() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_) thread_->wait();
 }
 
 void SiteJob::run() {

@@ -3,8 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <atomic>
-#include <thread>
+#include <memory>
 
 #include "core/site/page_finder.h"
 
@@ -71,5 +72,7 @@ private:
     SiteSummary summary_;  // the job's thread's until it is finished
     std::atomic<bool> cancelled_ = false;
     std::atomic<bool> finished_ = false;
-    std::thread thread_;
+    // A thread of Qt's own: with a std::thread that emitted the signals, Qt Core crashed on a
+    // thread of its own under Wine once a second job had run in the process.
+    std::unique_ptr<QThread> thread_;
 };
