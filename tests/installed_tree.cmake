@@ -56,9 +56,11 @@ if(NOT installed STREQUAL source)
     message(FATAL_ERROR "the installed menu entry is not the one in the sources")
 endif()
 
-# "Open with" offers the program for the types named, and hands it the file through %f.
-if(NOT installed MATCHES "\nExec=zerediz %f\n" OR NOT installed MATCHES "\nMimeType=[^\n]*text/html;")
-    message(FATAL_ERROR "the menu entry takes no file or names no page type")
+# "Open with" offers the program for pages and for folders (a whole site), and hands it the
+# file or folder through %f.
+if(NOT installed MATCHES "\nExec=zerediz %f\n" OR NOT installed MATCHES "\nMimeType=[^\n]*text/html;"
+   OR NOT installed MATCHES "\nMimeType=[^\n]*inode/directory;")
+    message(FATAL_ERROR "the menu entry takes no file or names no page type or no folder")
 endif()
 
 # Hints and warnings count as failures too: the output must be empty.

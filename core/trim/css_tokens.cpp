@@ -1,7 +1,6 @@
 #include "core/trim/css_tokens.h"
 
 #include <QString>
-#include <algorithm>
 
 namespace css {
 
@@ -276,12 +275,6 @@ qsizetype afterBlock(const std::vector<Token> &tokens, qsizetype open, qsizetype
             return i + 1;
     }
     return end;
-}
-
-bool isOneOf(QByteArrayView name, std::initializer_list<std::string_view> names) {
-    return std::any_of(names.begin(), names.end(), [name](std::string_view known) {
-        return name == QByteArrayView(known.data(), qsizetype(known.size()));
-    });
 }
 
 }  // namespace css

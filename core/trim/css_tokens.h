@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <cstdint>
-#include <initializer_list>
-#include <string_view>
 #include <vector>
+
+#include "core/trim/word_lists.h"
 
 // CSS as its tokenizer reads it (comments, strings, escapes such as \77 or \-, blocks), in UTF-8:
 // text in another encoding is converted first. The readers of declarations and style sheets take
@@ -54,8 +54,6 @@ inline bool closes(Type type) {
 
 // The index behind the block that opens at tokens[open], or the end.
 qsizetype afterBlock(const std::vector<Token> &tokens, qsizetype open, qsizetype end);
-
-bool isOneOf(QByteArrayView name, std::initializer_list<std::string_view> names);
 
 // Names are compared with their ASCII letters in lower case.
 inline char lowered(char c) {

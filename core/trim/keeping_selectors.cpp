@@ -10,7 +10,6 @@
 
 namespace {
 
-using css::isOneOf;
 using css::lowered;
 using html_bytes::isTagSpace;
 

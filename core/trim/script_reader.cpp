@@ -2,8 +2,8 @@
 
 #include <QByteArrayView>
 #include <cstring>
-#include <initializer_list>
-#include <string_view>
+
+#include "core/trim/word_lists.h"
 
 namespace {
 
@@ -14,13 +14,6 @@ bool isLineEnd(char c) {
 bool isWordByte(char c) {
     return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c >= '0' && c <= '9') || c == '$' ||
            c == '_' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool isOneOf(QByteArrayView word, std::initializer_list<std::string_view> words) {
-    for (const std::string_view known : words) {
-        if (word == QByteArrayView(known.data(), qsizetype(known.size()))) return true;
-    }
-    return false;
 }
 
 class ScriptReader {

@@ -12,6 +12,8 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zerediz"
 ; The program's entry among the 打开方式 of web pages.
 !define PROGID "Zerediz.WebPage"
+; The verb on folders in Explorer: the window compresses every page of the folder.
+!define FOLDER_VERB "Software\Classes\Directory\shell\Zerediz"
 
 Name "Zerediz"
 OutFile "${OUTFILE}"
@@ -64,6 +66,9 @@ Section
     ; Offered for web pages, never made their default program.
     !insertmacro OpenWith ".htm"
     !insertmacro OpenWith ".html"
+    WriteRegStr HKLM "${FOLDER_VERB}" "" "用 Zerediz 压缩网页"
+    WriteRegStr HKLM "${FOLDER_VERB}" "Icon" "$INSTDIR\${PROGRAM},0"
+    WriteRegStr HKLM "${FOLDER_VERB}\command" "" '"$INSTDIR\${PROGRAM}" "%1"'
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Zerediz ${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -86,6 +91,7 @@ Section "Uninstall"
     DeleteRegValue HKLM "Software\Classes\.html\OpenWithProgids" "${PROGID}"
     DeleteRegKey HKLM "Software\Classes\${PROGID}"
     DeleteRegKey HKLM "Software\Classes\Applications\${PROGRAM}"
+    DeleteRegKey HKLM "${FOLDER_VERB}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ; Only the files the installer put there: the folder may hold other things of the user's.
     !include "${FILES}"

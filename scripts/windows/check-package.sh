@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks what package.sh made, under Wine: the zip's folder runs where it is unpacked, both
 # programs, with no DLL from anywhere else; the installer installs silently, registers the Start menu entry, the
-# 打开方式 entries and the uninstaller, and the installed program runs; the uninstaller then
+# 打开方式 entries, the verb on folders and the uninstaller, and the installed program runs; the uninstaller then
 # leaves nothing of it behind. Usage: check-package.sh BUILD VERSION
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,6 +42,12 @@ runs "$installed/zerediz.exe"
 [[ -e $start_menu ]] || fail "no Start menu entry"
 wine reg query "$uninstall_key" /v UninstallString | grep -q 'uninstall.exe' ||
     fail "no uninstaller among the installed apps"
+# Exported, since reg query prints the Chinese name in the console's code page, as question marks.
+folder_verb='HKLM\Software\Classes\Directory\shell\Zerediz'
+wine reg export "$folder_verb" 'C:\folder-verb.reg' /y >/dev/null || fail "folders have no Zerediz verb"
+verb=$(iconv -f UTF-16 -t UTF-8 "$scratch/wine/drive_c/folder-verb.reg")
+grep -qxF '@="用 Zerediz 压缩网页"' <<<"${verb//$'\r'/}" || fail "the folder verb is not named 用 Zerediz 压缩网页"
+grep -qF 'zerediz.exe\" \"%1\""' <<<"$verb" || fail "the folder verb does not start Zerediz with the folder"
 for extension in .htm .html; do
     wine reg query "HKLM\\Software\\Classes\\$extension\\OpenWithProgids" | grep -q Zerediz ||
         fail "Zerediz is not offered to open $extension files"
@@ -51,4 +57,5 @@ wine "$installed/uninstall.exe" /S
 wait_for_wine
 [[ ! -e $installed && ! -e $start_menu ]] || fail "the uninstaller left files behind"
 if wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstaller stays registered"; fi
+if wine reg query "$folder_verb" >/dev/null 2>&1; then fail "the folder verb stays after uninstalling"; fi
 echo "check-package: $name.zip and $name-setup.exe work under Wine"
