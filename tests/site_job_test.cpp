@@ -24,7 +24,7 @@ const Files kSite{
     {QStringLiteral("sub/b.htm"), "\t x \n  y  \n"},
     {QStringLiteral("sub/deeper/c.XHTML"), "  <pre>\n  kept  \n</pre>  \n  z  "},
     {QStringLiteral("style.css"), "  body { }  \n"},
-    {QStringLiteral("logo.png"), QByteArray("\x89PNG\r\n\x1a\n  \0\0  ", 16)},
+    {QStringLiteral("logo.png"), QByteArray("\x89PNG\r\n\x1a\n  \0\0  ", 14)},
     // Not walked for pages, but part of the site.
     {QStringLiteral(".git/config"), "  [core]  \n"},
     {QStringLiteral(".git/page.html"), "  not a page here  \n"},
