@@ -1,6 +1,7 @@
 #include <QDirIterator>
 #include <QUrl>
 
+#include "app/command_line.h"
 #include "browser_check.h"
 #include "compress_program.h"
 #include "form1_harness.h"
@@ -166,7 +167,11 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     QVERIFY(window.text().isModified());
 
     if (way == u"command line") {
-        window.form.compressFolder(site_);
+        // As the program starts: the job begins once the window is on the screen.
+        const auto parsed = parseStartRequest({QStringLiteral("zerediz"), site_});
+        QVERIFY(std::holds_alternative<StartRequest>(parsed));
+        startMainWindow(window.form, std::get<StartRequest>(parsed));
+        QTRY_COMPARE(window.dialogs.summaries.size(), 1);
     } else {
         QVERIFY(dropOn(window, paths));
     }
