@@ -339,16 +339,21 @@ void SiteJobTest::namesEachPageThatFailed() {
 
 void SiteJobTest::leavesPagesThatLookDifferent_data() {
     QTest::addColumn<Place>("place");
-    QTest::addColumn<bool>("verify");  // the box is left checked
-    QTest::newRow("checked in the browser, into a new folder") << Place::NewFolder << true;
-    QTest::newRow("checked in the browser, in place") << Place::InPlace << true;
-    QTest::newRow("the check unticked") << Place::InPlace << false;
+    QTest::addColumn<bool>("verify");    // the box is left checked
+    QTest::addColumn<QString>("words");  // what the stand-in is asked to do
+    QTest::newRow("checked in the browser, into a new folder")
+        << Place::NewFolder << true << QString();
+    QTest::newRow("checked in the browser, in place") << Place::InPlace << true << QString();
+    QTest::newRow("the check unticked") << Place::InPlace << false << QString();
+    QTest::newRow("a browser that does not start: nothing is written")
+        << Place::NewFolder << true << QStringLiteral("refuse");
 }
 
 // The stand-in browser, found where the window looks for a browser: on PATH, as chromium.
 void SiteJobTest::leavesPagesThatLookDifferent() {
     QFETCH(Place, place);
     QFETCH(bool, verify);
+    QFETCH(QString, words);
     if (BrowserRun::standIn().isEmpty()) QSKIP("no stand-in browser in this build");
     const QString bin = dir_->filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkpath(bin));
@@ -358,17 +363,26 @@ void SiteJobTest::leavesPagesThatLookDifferent() {
     const QByteArray differs("  <p>stand-in:text-differs</p>  \r\n");
     writeTree(site_, {{QStringLiteral("index.html"), differs}});
 
+    qputenv("ZEREDIZ_STAND_IN", words.toUtf8());
+
     Form1Harness window;
     window.dialogs.siteAnswers.append({place, verify});
     window.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.form));
     QVERIFY(dropOn(window, {site_}));
     qputenv("PATH", path);
+    qunsetenv("ZEREDIZ_STAND_IN");
 
     QCOMPARE(window.dialogs.offeredVerify, QList<bool>{true});
     QCOMPARE(window.dialogs.summaries.size(), 1);
     const QString summary = window.dialogs.summaries.first().text;
     const QString written = place == Place::InPlace ? site_ : site_ + QStringLiteral("-压缩");
+    if (!words.isEmpty()) {
+        QVERIFY2(summary.startsWith(QStringLiteral("什么也没做：浏览器")), qPrintable(summary));
+        QVERIFY(!QFileInfo::exists(written));
+        QCOMPARE(readFile(site_ + QStringLiteral("/index.html")), differs);
+        return;
+    }
     if (!verify) {
         QVERIFY2(summary.startsWith(QStringLiteral("已处理 4 个网页：3 个已压缩")),
                  qPrintable(summary));

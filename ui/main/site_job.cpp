@@ -33,7 +33,7 @@ public:
                              next >= 0 ? nameOf(jobs_[next].source) : QString());
     }
     void unsyncedFolder(const QString &folder, const FileError &why) override {
-        ++summary_.failed;
+        ++summary_.unsyncedFolders;
         summary_.details.append(cannotSyncFolderText(folder) + u'：' + fileErrorText(why));
     }
 
@@ -100,6 +100,7 @@ QString sizeText(qint64 bytes) {
 }  // namespace
 
 QString summaryText(const SiteSummary &summary) {
+    if (!summary.refusal.isEmpty()) return QStringLiteral("什么也没做：") + summary.refusal;
     QString text;
     if (summary.cancelled)
         text += QStringLiteral("已取消，还有 %1 个网页没有处理。").arg(summary.untouched);
@@ -114,6 +115,10 @@ QString summaryText(const SiteSummary &summary) {
         text += QStringLiteral("%1 个无法在浏览器中核对，保持原样。").arg(summary.unchecked);
     if (summary.otherFilesFailed > 0)
         text += QStringLiteral("另有 %1 个其他文件没能复制。").arg(summary.otherFilesFailed);
+    if (summary.unreadableFolders > 0)
+        text += QStringLiteral("%1 个文件夹无法读取。").arg(summary.unreadableFolders);
+    if (summary.unsyncedFolders > 0)
+        text += QStringLiteral("%1 个文件夹无法同步。").arg(summary.unsyncedFolders);
     text += u'\n' + sizeText(summary.before) + QStringLiteral(" → ") + sizeText(summary.after);
     // A lone CR becomes CR LF and a last line gains its line end, so a page can also grow.
     const double share =
@@ -151,10 +156,12 @@ void SiteJob::run() {
     search.outputPath = task_.copy;
     const auto planned = planJobs(search);
     if (const auto *refusal = std::get_if<PlanRefusal>(&planned)) {
-        summary_.details.append(refusal->reason);
+        summary_.refusal = refusal->reason;
+        forgetCopy();
         return;
     }
     const JobPlan &plan = std::get<JobPlan>(planned);
+    summary_.unreadableFolders = qint64(plan.unreadableFolders.size());
     for (const FolderFailure &failure : plan.unreadableFolders)
         summary_.details.append(cannotOpenText(failure.folder) + u'：' +
                                 fileErrorText(failure.why));
@@ -164,13 +171,22 @@ void SiteJob::run() {
     compressPages(plan);
 }
 
+// A job that writes nothing leaves no empty folder behind.
+void SiteJob::forgetCopy() {
+    if (!task_.copy.isEmpty()) QDir().rmdir(task_.copy);
+}
+
 void SiteJob::copyOtherFiles() {
     // Only a folder is copied whole; pages dropped together go into the new folder alone.
     if (task_.paths.size() != 1 || task_.paths.first() != task_.folder) return;
     const OtherFiles others = otherFilesOf(task_.folder, kPageExtensions, task_.copy);
-    for (const FolderFailure &failure : others.unreadableFolders)
-        summary_.details.append(cannotOpenText(failure.folder) + u'：' +
-                                fileErrorText(failure.why));
+    // The folders the page finder could not read are named already.
+    for (const FolderFailure &failure : others.unreadableFolders) {
+        const QString line = cannotOpenText(failure.folder) + u'：' + fileErrorText(failure.why);
+        if (summary_.details.contains(line)) continue;
+        ++summary_.unreadableFolders;
+        summary_.details.append(line);
+    }
     for (const QString &folder : others.folders) {
         const Result<Done> made = makeFolders(folder);
         if (const auto *error = std::get_if<FileError>(&made))
@@ -205,7 +221,8 @@ void SiteJob::compressPages(const JobPlan &plan) {
         auto started = PageVerifier::start(std::move(settings));
         if (const auto *error = std::get_if<BrowserError>(&started)) {
             if (error->kind != BrowserError::Kind::Interrupted)
-                summary_.details.append(browserErrorText(*error));
+                summary_.refusal = browserErrorText(*error);
+            forgetCopy();
             summary_.cancelled = cancelled_;
             for (const PageJob &job : plan.jobs) summary_.untouched += 1 + job.otherNames.size();
             return;

@@ -29,9 +29,12 @@ struct SiteSummary {
     qint64 unchecked = 0;      // left as they are: the browser could not check them
     qint64 untouched = 0;      // not begun: the job was cancelled first
     qint64 otherFilesFailed = 0;
+    qint64 unreadableFolders = 0;  // whose pages were not found
+    qint64 unsyncedFolders = 0;    // whose new files may not survive a power cut
     qint64 before = 0;
     qint64 after = 0;
     bool cancelled = false;
+    QString refusal;      // why nothing was done at all, where that is so
     QStringList details;  // one line for each failure, page left and other thing worth a word
 };
 
@@ -65,6 +68,7 @@ signals:
 
 private:
     void run();
+    void forgetCopy();
     void copyOtherFiles();
     void compressPages(const JobPlan &plan);
 
