@@ -82,6 +82,7 @@ private Q_SLOTS:
     void cancelLeavesEveryPageOldOrNew_data();
     void cancelLeavesEveryPageOldOrNew();
     void closingDuringAJobAsksFirst();
+    void saysWhenThereIsNoPage_data();
     void saysWhenThereIsNoPage();
 #ifdef Q_OS_UNIX
     void namesEachPageThatFailed_data();
@@ -274,16 +275,41 @@ void SiteJobTest::closingDuringAJobAsksFirst() {
     QCOMPARE(found.keys(), kSite.keys());
 }
 
+void SiteJobTest::saysWhenThereIsNoPage_data() {
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("box");  // %1 is the folder
+    QTest::newRow("a folder without pages") << true << QStringLiteral("“空的”中没有网页。");
+#ifdef Q_OS_UNIX
+    QTest::newRow("a folder that cannot be read")
+        << false << QStringLiteral("无法打开文件：%1\n没有读取权限");
+#endif
+}
+
 void SiteJobTest::saysWhenThereIsNoPage() {
+    QFETCH(bool, readable);
+    QFETCH(QString, box);
     const QString empty = dir_->filePath(QStringLiteral("空的"));
     writeTree(empty, {{QStringLiteral("a.css"), "  x  "}, {QStringLiteral(".git/b.html"), " y "}});
+    if (!readable) writeTree(empty, {{QStringLiteral("a.html"), "  x  "}});
     Form1Harness window;
     window.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+#ifdef Q_OS_UNIX
+    // As an ordinary user, whom the rights stop.
+    std::optional<Unprivileged> user;
+    if (!readable) {
+        setMode(empty, 0);
+        user.emplace();
+    }
+#endif
     QVERIFY(dropOn(window, {empty}));
+#ifdef Q_OS_UNIX
+    user.reset();
+    setMode(empty, 0755);
+#endif
     QVERIFY(window.dialogs.askedSite.isEmpty());
     QCOMPARE(window.dialogs.shown.size(), 1);
-    QCOMPARE(window.dialogs.shown.first().text, QStringLiteral("“空的”中没有网页。"));
+    QCOMPARE(window.dialogs.shown.first().text, QString(box).replace(QStringLiteral("%1"), empty));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
 }
 

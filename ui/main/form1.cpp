@@ -354,6 +354,7 @@ void Form1::runSiteJob(const QStringList &paths, const QString &folder) {
     const QString name = folderName(folder);
     qint64 pages = 0;
     qint64 bytes = 0;
+    std::optional<FileError> unreadable;  // the folder itself
     {
         BusyCursor busy;
         PageSearch search;
@@ -364,11 +365,18 @@ void Form1::runSiteJob(const QStringList &paths, const QString &folder) {
             warn(refusal->reason);
             return;
         }
-        for (const PageJob &job : std::get<JobPlan>(planned).jobs) {
+        const JobPlan &plan = std::get<JobPlan>(planned);
+        if (!plan.unreadableFolders.empty() && plan.unreadableFolders.front().folder == folder)
+            unreadable = plan.unreadableFolders.front().why;
+        for (const PageJob &job : plan.jobs) {
             pages += 1 + job.otherNames.size();
             const auto status = statusOf(job.source);
             if (const auto *found = std::get_if<FileStatus>(&status)) bytes += found->size;
         }
+    }
+    if (pages == 0 && unreadable) {
+        warn(cannotOpenText(folder) + u'\n' + fileErrorText(*unreadable));
+        return;
     }
     if (pages == 0) {
         dialogs_.showMessage(this, PlatformDialogs::Icon::None, windowTitle(),
