@@ -298,6 +298,8 @@ void SiteJobTest::saysWhenThereIsNoPage() {
     // As an ordinary user, whom the rights stop.
     std::optional<Unprivileged> user;
     if (!readable) {
+        // The folder above it is the user's, so that he finds it is a folder.
+        Unprivileged::giveToUser(dir_->path());
         setMode(empty, 0);
         user.emplace();
     }
