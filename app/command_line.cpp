@@ -23,6 +23,7 @@ QString epilogue() {
         "示例：\n"
         "  zerediz               打开主窗口\n"
         "  zerediz index.html    打开主窗口，再打开 index.html\n"
+        "  zerediz site          压缩文件夹 site 里的所有网页，先问放到哪里\n"
         "  zerediz -- -a.html    打开名字以“-”开头的文件\n");
 }
 
@@ -39,8 +40,13 @@ std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringLis
         "修改，再用“压缩并保存为”保存到想要的地方。给出文件时，窗口出现后就打开它，和在"
         "“打开网页文件”的对话框里选中它一样。\n"
         "\n"
-        "窗口不检查压缩后的网页在浏览器里是否还是原来的样子。要一次压缩许多网页，并且只写入在本机"
-        "浏览器里看起来一样的，用 zerediz-compress --verify（见 zerediz-compress(1)）。"));
+        "给出文件夹时（或者把文件夹、一次把几个网页拖到窗口上），压缩其中所有的网页，和 "
+        "zerediz-compress 一样：先问压缩到新文件夹（旁边的“名字-压缩”，其他文件照原样复制）还是"
+        "原地压缩，再显示进度，最后汇总。找得到浏览器时，可以先在浏览器中核对每个网页，显示会变的"
+        "保持原样。窗口里的文本不受影响。\n"
+        "\n"
+        "打开的单个网页不在浏览器里检查。在命令行里一次压缩许多网页，用 zerediz-compress（见 "
+        "zerediz-compress(1)）。"));
     // Qt's own help and version options describe themselves in English or in odd Chinese.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示本帮助，然后退出。"));
@@ -48,7 +54,8 @@ std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringLis
                                      QStringLiteral("显示版本号，然后退出。"));
     parser.addOption(help);
     parser.addOption(version);
-    parser.addPositionalArgument(QStringLiteral("文件"), QStringLiteral("启动后打开的网页文件。"),
+    parser.addPositionalArgument(QStringLiteral("文件"),
+                                 QStringLiteral("启动后打开的网页文件，或者要压缩的文件夹。"),
                                  QStringLiteral("[文件]"));
 
     if (!parser.parse(arguments)) return refuse(commandLineErrorText(parser, arguments));
@@ -107,6 +114,10 @@ private:
 void startMainWindow(Form1 &form1, const StartRequest &request) {
     form1.show();
     if (!request.file) return;
-    new WhenExposed(*form1.windowHandle(),
-                    [&form1, path = *request.file] { form1.openFile(path); });
+    new WhenExposed(*form1.windowHandle(), [&form1, path = *request.file] {
+        if (QFileInfo(path).isDir())
+            form1.compressFolder(path);
+        else
+            form1.openFile(path);
+    });
 }

@@ -10,7 +10,7 @@
 class Form1;
 
 // What the command line `zerediz [选项] [文件]` asks for: the main window, and a file to open in
-// it.
+// it or a folder to compress.
 struct StartRequest {
     std::optional<QString> file;  // absolute
 };
@@ -21,5 +21,5 @@ struct StartRequest {
 std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringList &arguments);
 
 // Shows the main window, then opens the file of the request, if any, as if it had been chosen in
-// the Open dialog.
+// the Open dialog, or compresses the folder it names.
 void startMainWindow(Form1 &form1, const StartRequest &request);

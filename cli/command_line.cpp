@@ -8,9 +8,6 @@
 
 namespace {
 
-const QStringList kDefaultExtensions{QStringLiteral("htm"), QStringLiteral("html"),
-                                     QStringLiteral("xhtml"), QStringLiteral("shtml")};
-
 // The help is the only description of the program there is: the manual page is made from it,
 // its paragraphs before the options becoming the description, the exit statuses and examples
 // after them sections of their own. Paragraphs are single lines: Chinese needs no spaces to break
@@ -166,7 +163,7 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
                 QStringLiteral("“-”（标准输入）不能和 --output-dir 一起用。"));
     }
 
-    request.extensions = kDefaultExtensions;
+    request.extensions = kPageExtensions;
     if (parser.isSet(options.extensions)) {
         const auto extensions = extensionList(parser.value(options.extensions));
         if (!extensions) return compressUsageError(QStringLiteral("--ext 的扩展名列表是空的。"));

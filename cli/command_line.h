@@ -4,17 +4,14 @@
 #include <QStringList>
 #include <variant>
 
+#include "core/site/page_finder.h"
 #include "core/terminal/command_line.h"
 
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {
-    // Where the compressed pages go; each page's job says it again for its own page.
-    enum class Output {
-        InPlace,  // each page is replaced by its compressed form
-        File,     // -o: the one page goes to outputPath
-        Mirror,   // --output-dir: the pages go below the folder outputPath, in the same tree
-        Check,    // --check: nothing is written
-    };
+    // Where the compressed pages go (-o: File, --output-dir: Mirror, --check: Check); each
+    // page's job says it again for its own page.
+    using Output = PageOutput;
 
     Output output = Output::InPlace;
     QString outputPath;
@@ -31,6 +28,7 @@ struct CompressRequest {
     int verifySeconds = 60;
 
     bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
+    PageSearch search() const { return {output, outputPath, paths, extensions}; }
 };
 
 // Reads the arguments, the program's name first: the request, or what to print instead (help,

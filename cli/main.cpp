@@ -6,12 +6,12 @@
 #include <QCoreApplication>
 
 #include "cli/command_line.h"
-#include "cli/page_compressor.h"
-#include "cli/page_finder.h"
-#include "cli/render_check.h"
 #include "cli/run_report.h"
 #include "cli/stop_signals.h"
+#include "cli/verify_start.h"
 #include "core/files/page_file.h"
+#include "core/site/page_compressor.h"
+#include "core/site/page_finder.h"
 #include "core/terminal/command_line.h"
 #include "zerediz_version.h"
 
@@ -28,15 +28,15 @@ int main(int argc, char *argv[]) {
     if (const auto *answer = std::get_if<CommandLineAnswer>(&parsed)) return printAnswer(*answer);
     const CompressRequest &request = std::get<CompressRequest>(parsed);
 
-    const auto planned = planJobs(request);
-    if (const auto *refusal = std::get_if<CommandLineAnswer>(&planned))
-        return printAnswer(*refusal);
+    const auto planned = planJobs(request.search());
+    if (const auto *refusal = std::get_if<PlanRefusal>(&planned))
+        return printAnswer(compressUsageError(refusal->reason));
     const JobPlan &plan = std::get<JobPlan>(planned);
 
     // The browser starts before any page is written, so that a run without one writes nothing.
     std::unique_ptr<RenderCheck> check;
     if (request.verify) {
-        auto started = RenderCheck::start(request);
+        auto started = startRenderCheck(request);
         if (const auto *refusal = std::get_if<CommandLineAnswer>(&started))
             return printAnswer(*refusal);
         check = std::move(std::get<std::unique_ptr<RenderCheck>>(started));
@@ -45,7 +45,11 @@ int main(int argc, char *argv[]) {
     RunReport report(request, plan.jobs);
     for (const FolderFailure &failure : plan.unreadableFolders) report.unreadableFolder(failure);
     for (const QString &path : plan.leftovers) report.leftover(path);
-    compressAll(plan.jobs, request.jobs, report, check.get());
+    CompressionRun run;
+    run.threads = request.jobs;
+    run.stopped = [] { return stopSignal() != 0; };
+    run.check = check.get();
+    compressAll(plan.jobs, run, report);
     if (check && check->gaveUp()) report.browserGaveUp();
     // The browser closes, and its folder goes, before the run tells how it ended.
     check.reset();

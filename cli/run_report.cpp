@@ -45,33 +45,6 @@ QString interruptionText(int signal, qsizetype untouched) {
         .arg(untouched);
 }
 
-// What failed, on which file, and why, on one line. A "-" is the stream it stands for.
-QString failureLine(const PageFailure &failure) {
-    const bool stream = failure.file == u'-';
-    QString what;
-    switch (failure.step) {
-        case PageFailure::Step::Open:
-            what = cannotOpenText(stream ? QStringLiteral("标准输入") : failure.file);
-            break;
-        case PageFailure::Step::Compress:
-            what = cannotCompressText(stream ? QStringLiteral("标准输入") : failure.file);
-            break;
-        case PageFailure::Step::Save:
-            what = cannotSaveText(stream ? QStringLiteral("标准输出") : failure.file);
-            break;
-    }
-    return what + u'：' + fileErrorText(failure.why);
-}
-
-// Why --verify left a page as it is, on one line.
-QString leftLine(const QString &page, const RenderVerdict &verdict, int seconds) {
-    if (verdict.kind == RenderVerdict::Kind::Differs)
-        return QStringLiteral("显示会变，保持原样：%1：%2")
-            .arg(page, renderDifferenceText(verdict.difference));
-    return QStringLiteral("无法检查，保持原样：%1：%2")
-        .arg(page, renderFailureText(verdict.failure, seconds));
-}
-
 // A style sheet that was not read, and why, on one line.
 QString unreadSheetLine(const UnreadStyleSheet &sheet) {
     QString why;
@@ -140,10 +113,10 @@ void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
         notice(QStringLiteral(
             "浏览器意外退出了，已重新启动，正在检查的网页重新检查（只会重新启动这一次）"));
     if (outcome.failure) {
-        notice(failureLine(*outcome.failure));
+        notice(pageFailureText(*outcome.failure));
     } else if (outcome.left) {
-        notice(leftLine(job.source == u'-' ? QStringLiteral("标准输入") : job.source, *outcome.left,
-                        verifySeconds_));
+        notice(leftPageText(job.source == u'-' ? QStringLiteral("标准输入") : job.source,
+                            *outcome.left, verifySeconds_));
     } else if (effect_ == Effect::Check && outcome.changed) {
         listChanged(job.source, nameEnd_);
         for (const QString &name : job.otherNames) listChanged(name, nameEnd_);

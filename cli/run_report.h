@@ -8,42 +8,10 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/page_finder.h"
-#include "core/browser/page_verifier.h"
 #include "core/files/file_error.h"
-#include "core/files/page_file.h"
-#include "core/pages/linked_style_sheets.h"
-
-// Why a page failed: at which step, on which of its files, and what the system said.
-struct PageFailure {
-    enum class Step { Open, Compress, Save };
-    Step step = Step::Open;
-    QString file;  // as the job names it: "-" for standard input or output
-    FileError why;
-};
-
-// What became of one page.
-struct PageOutcome {
-    std::optional<PageFailure> failure;
-    // Its compressed form differs from it: asked only by a check and a run in place.
-    bool changed = false;
-    bool written = false;  // a file was written: the page itself, its target or standard output
-    qint64 sizeBefore = 0;
-    qint64 sizeAfter = 0;
-    // Left alone, not counted: a link that leads out of the folder PATH it was found in, to
-    // linkTarget.
-    bool skipped = false;
-    QString linkTarget;
-    QList<LostAttribute> lostAttributes;  // what the written file could not keep
-    QString unsyncedFolder;  // the folder its new file took its place in, synced at the run's end
-    // --verify left it as it is: it looked different in the browser, or could not be checked.
-    std::optional<RenderVerdict> left;
-    bool browserRestarted = false;  // the browser ended while it was shown, and was started again
-    // Taken, but not begun: --verify gave up before its turn. It counts as a page the run did not
-    // get to, as one not started after a stop signal.
-    bool notBegun = false;
-    std::vector<UnreadStyleSheet> unreadSheets;  // what it links that was not read
-};
+#include "core/site/page_compressor.h"
+#include "core/site/page_finder.h"
+#include "core/site/page_outcome.h"
 
 // A bar on standard error that shows how many pages are done, for a person waiting at a
 // terminal. It shows only once a run has taken about a second, so that quick runs print nothing
@@ -72,18 +40,18 @@ private:
 // the summary line (not with --quiet), and the exit status. Every file counts once, as done, as
 // needing nothing, or as failed, so the three add up to the files; the outcome of a page counts
 // for each of its names.
-class RunReport {
+class RunReport final : public CompressionReport {
 public:
     RunReport(const CompressRequest &request, const std::vector<PageJob> &jobs);
 
-    void page(const PageJob &job, const PageOutcome &outcome);
+    void page(const PageJob &job, const PageOutcome &outcome) override;
     // A folder that could not be read: a failure, though no file.
     void unreadableFolder(const FolderFailure &failure);
     // A folder whose new files may not survive a power cut: a failure, though no file.
-    void unsyncedFolder(const QString &folder, const FileError &why);
+    void unsyncedFolder(const QString &folder, const FileError &why) override;
     // A temporary file that a killed save left behind, left where it is: no failure.
     void leftover(const QString &path);
-    void progress(qsizetype done) { bar_.show(done, jobs_); }
+    void progress(qsizetype done) override { bar_.show(done, jobs_); }
 
     // The browser of --verify ended a second time, and the run stopped: no failure of a file, but
     // of the run.

@@ -42,7 +42,8 @@ const QString kVersion = QStringLiteral("zerediz %1\n").arg(QStringLiteral(ZERED
 // Every description starts in the same column, the one after a name in Chinese included.
 const QString kHelp = QStringLiteral(
     "用法：.*\\[选项\\] \\[文件\\]\n.*\n  -h, --help     显示本帮助，然后退出。\n"
-    "  -v, --version  显示版本号，然后退出。\n.*\n  文件           启动后打开的网页文件。\n"
+    "  -v, --version  显示版本号，然后退出。\n.*\n  文件           "
+    "启动后打开的网页文件，或者要压缩的文件夹。\n"
     "\n退出状态：\n.*\n示例：\n.*\n");
 const QString kOneLine = QStringLiteral("zerediz：[^\n]*\n");
 
@@ -84,9 +85,8 @@ void CommandLineTest::startsAsAsked_data() {
     QTest::newRow("missing file: the Open command's error box")
         << QStringList{QStringLiteral("missing.htm")} << -1
         << QStringLiteral("无法打开文件：%1/missing.htm\n文件不存在") << QByteArray() << QString();
-    QTest::newRow("the current folder: an error box")
-        << QStringList{QStringLiteral(".")} << -1
-        << QStringLiteral("无法打开文件：%1\n这是一个文件夹") << QByteArray() << QString();
+    QTest::newRow("the current folder: its pages, once asked (取消)")
+        << QStringList{QStringLiteral(".")} << -1 << QString() << QByteArray() << QString();
 
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << kHelp << QByteArray()
                             << QString();

@@ -577,16 +577,17 @@ void OpenCommandTest::opensDroppedFile_data() {
         QTest::addRow("a file on %s", qPrintable(place))
             << page << QString() << place << true << true << dropped << QString() << pagePath;
     }
-    QTest::newRow("several files: the first")
+    // Compressed together where they lie (site_job_test), not opened; 取消 here.
+    QTest::newRow("several files: none is opened")
         << QStringList{page.first(), QStringLiteral("file://%1/other.htm")} << QString()
-        << QStringLiteral("Text1") << true << true << dropped << QString() << pagePath;
+        << QStringLiteral("Text1") << true << true << kept << QString() << keptPath;
     QTest::newRow("a file that is gone: the Open command's error box")
         << QStringList{QStringLiteral("file://%1/missing.htm")} << QString()
         << QStringLiteral("Text1") << true << true << kept
         << QStringLiteral("无法打开文件：%1/missing.htm\n文件不存在") << keptPath;
-    QTest::newRow("a folder is refused")
+    QTest::newRow("a folder is taken, not opened")
         << QStringList{QStringLiteral("file://%1")} << QString() << QStringLiteral("Command1")
-        << true << false << kept << QString() << keptPath;
+        << true << true << kept << QString() << keptPath;
     QTest::newRow("a folder first is refused")
         << QStringList{QStringLiteral("file://%1"), page.first()} << QString()
         << QStringLiteral("Text1") << true << false << kept << QString() << keptPath;

@@ -1,21 +1,28 @@
 #include "ui/main/form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QUrl>
 
+#include "core/browser/browser_location.h"
 #include "core/files/file_error_text.h"
 #include "core/pages/open_page.h"
 #include "core/pages/save_page.h"
+#include "core/site/folder_walk.h"
+#include "core/site/page_finder.h"
+#include "core/site/site_copy.h"
 #include "ui/about/form2.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/platform_dialogs.h"
+#include "ui/main/site_job.h"
 #include "ui/main/text_area.h"
 #include "ui/twips.h"
 #include "ui/window_placement.h"
@@ -47,18 +54,33 @@ void drawNow(QWidget &window) {
     for (QWidget *part : window.findChildren<QWidget *>()) part->repaint();
 }
 
-// The local file that a drag of data would drop, if it is one. A drag is judged by its first
-// link; a file URL naming another host is not on this machine, and a folder is no page.
-std::optional<QString> droppedFile(const QMimeData &data) {
-    const QList<QUrl> urls = data.urls();
-    if (urls.isEmpty()) return std::nullopt;
-    const QUrl &url = urls.first();
-    const bool local =
-        url.isLocalFile() && (url.host().isEmpty() || url.host() == QStringLiteral("localhost"));
-    if (!local) return std::nullopt;
-    const QString path = url.toLocalFile();
-    if (path.isEmpty() || QFileInfo(path).isDir()) return std::nullopt;
-    return path;
+// What a drag of data would drop: one local file to open, or a folder or several files for a
+// site job. Links that are not all local files, or a folder among other things, are refused; a
+// file URL naming another host is not on this machine.
+struct Dropped {
+    QStringList paths;
+    bool folder = false;
+};
+
+std::optional<Dropped> droppedFiles(const QMimeData &data) {
+    Dropped dropped;
+    for (const QUrl &url : data.urls()) {
+        const bool local = url.isLocalFile() &&
+                           (url.host().isEmpty() || url.host() == QStringLiteral("localhost"));
+        const QString path = local ? url.toLocalFile() : QString();
+        if (path.isEmpty()) return std::nullopt;
+        dropped.folder = dropped.folder || QFileInfo(path).isDir();
+        dropped.paths.append(path);
+    }
+    if (dropped.paths.isEmpty() || (dropped.folder && dropped.paths.size() > 1))
+        return std::nullopt;
+    return dropped;
+}
+
+// The name the question gives a folder: its own, or the whole path for a drive's root.
+QString folderName(const QString &folder) {
+    const QString name = QFileInfo(folder).fileName();
+    return name.isEmpty() ? QDir::toNativeSeparators(folder) : name;
 }
 
 }  // namespace
@@ -81,6 +103,17 @@ void Form1::openFile(const QString &path) {
 }
 
 void Form1::closeEvent(QCloseEvent *event) {
+    // A job under way is stopped first, as 取消 stops it; the window closes once it is done.
+    if (siteJob_) {
+        event->ignore();
+        if (!closeAfterJob_ &&
+            dialogs_.askToStop(this, windowTitle(),
+                               QStringLiteral("正在压缩网页。要停止并关闭窗口吗？"))) {
+            closeAfterJob_ = true;
+            siteJob_->cancel();
+        }
+        return;
+    }
     if (maybeSave())
         event->accept();
     else
@@ -272,9 +305,9 @@ void Form1::warn(const QString &text) {
     dialogs_.showMessage(this, PlatformDialogs::Icon::Warning, windowTitle(), text);
 }
 
-// A drag that carries links is judged by its first one: a local file is taken, anything else is
-// refused while the drag moves, so that the pointer shows it. Drags without links, text among
-// them, are left to the widget.
+// A drag that carries links is taken where they are a local file, a folder or several files;
+// anything else is refused while the drag moves, so that the pointer shows it. Drags without links,
+// text among them, are left to the widget.
 bool Form1::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
@@ -282,9 +315,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event) {
     auto *drop = static_cast<QDropEvent *>(event);
     if (!drop->mimeData()->hasUrls()) return false;
 
-    const std::optional<QString> path = droppedFile(*drop->mimeData());
+    const std::optional<Dropped> dropped = droppedFiles(*drop->mimeData());
     // Taken only as a copy: a source offered nothing but a move would delete its file afterwards.
-    if (!path || !(drop->possibleActions() & Qt::CopyAction)) {
+    if (!dropped || !(drop->possibleActions() & Qt::CopyAction)) {
         drop->ignore();
         return true;
     }
@@ -292,8 +325,99 @@ bool Form1::eventFilter(QObject *watched, QEvent *event) {
     drop->accept();
     // Opened once the drop is over, so that the program the file came from is not kept waiting
     // while the file loads or an error is shown.
-    if (type == QEvent::Drop)
+    if (type != QEvent::Drop) return true;
+    const QStringList paths = dropped->paths;
+    if (dropped->folder)
         QMetaObject::invokeMethod(
-            this, [this, path = *path] { openFile(path); }, Qt::QueuedConnection);
+            this, [this, paths] { compressFolder(paths.first()); }, Qt::QueuedConnection);
+    else if (paths.size() > 1)
+        QMetaObject::invokeMethod(
+            this, [this, paths] { compressPages(paths); }, Qt::QueuedConnection);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, paths] { openFile(paths.first()); }, Qt::QueuedConnection);
     return true;
+}
+
+void Form1::compressFolder(const QString &folder) {
+    runSiteJob({folder}, folder);
+}
+
+void Form1::compressPages(const QStringList &pages) {
+    runSiteJob(pages, QFileInfo(pages.first()).absolutePath());
+}
+
+// One job at a time, under the handler that started it: the progress dialog is modal and keeps
+// every other handler of this window waiting. Text1 and its document are never touched.
+void Form1::runSiteJob(const QStringList &paths, const QString &folder) {
+    if (siteJob_) return;
+    const QString name = folderName(folder);
+    qint64 pages = 0;
+    qint64 bytes = 0;
+    std::optional<FileError> unreadable;  // the folder itself
+    {
+        BusyCursor busy;
+        PageSearch search;
+        search.output = PageOutput::Check;
+        search.paths = paths;
+        const auto planned = planJobs(search);
+        if (const auto *refusal = std::get_if<PlanRefusal>(&planned)) {
+            warn(refusal->reason);
+            return;
+        }
+        const JobPlan &plan = std::get<JobPlan>(planned);
+        if (!plan.unreadableFolders.empty() && plan.unreadableFolders.front().folder == folder)
+            unreadable = plan.unreadableFolders.front().why;
+        for (const PageJob &job : plan.jobs) {
+            pages += 1 + job.otherNames.size();
+            const auto status = statusOf(job.source);
+            if (const auto *found = std::get_if<FileStatus>(&status)) bytes += found->size;
+        }
+    }
+    if (pages == 0 && unreadable) {
+        warn(cannotOpenText(folder) + u'\n' + fileErrorText(*unreadable));
+        return;
+    }
+    if (pages == 0) {
+        dialogs_.showMessage(this, PlatformDialogs::Icon::None, windowTitle(),
+                             QStringLiteral("“%1”中没有网页。").arg(name));
+        return;
+    }
+    const auto browser = findBrowser();
+    const auto choice = dialogs_.askSiteJob(
+        this, windowTitle(),
+        QStringLiteral("压缩“%1”中的 %2 个网页（%3）？")
+            .arg(name)
+            .arg(pages)
+            .arg(QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat)),
+        std::holds_alternative<QString>(browser));
+    if (choice.place == PlatformDialogs::SitePlace::Cancel) return;
+
+    SiteTask task{paths, folder, {}, {}};
+    if (choice.verify && std::holds_alternative<QString>(browser))
+        task.browser = std::get<QString>(browser);
+    if (choice.place == PlatformDialogs::SitePlace::NewFolder) {
+        const Result<QString> made = makeCopyFolder(folder);
+        if (const auto *error = std::get_if<FileError>(&made)) {
+            warn(cannotSaveText(QStringLiteral("%1-压缩").arg(folder)) + u'\n' +
+                 fileErrorText(*error));
+            return;
+        }
+        task.copy = std::get<QString>(made);
+    }
+    SiteJob job(std::move(task));
+    siteJob_ = &job;
+    job.start();
+    dialogs_.showProgress(this, windowTitle(), job);
+    job.wait();
+    siteJob_ = nullptr;
+    if (closeAfterJob_) {
+        closeAfterJob_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
+    const SiteSummary &summary = job.summary();
+    if (dialogs_.showSummary(this, windowTitle(), summaryText(summary),
+                             summary.details.join(u'\n')))
+        dialogs_.showFolder(job.task().copy.isEmpty() ? folder : job.task().copy);
 }

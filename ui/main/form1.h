@@ -8,12 +8,14 @@ class Form2;
 class PlatformDialogs;
 class QPushButton;
 class QShortcut;
+class SiteJob;
 class TextArea;
 
 // The main window: the document, a button for each file command and the About menu. A local
-// file dropped anywhere on it is opened; Ctrl+O and Ctrl+S click the buttons. Text typed since
-// it was opened or saved is offered to be saved before another page replaces it or the window
-// closes.
+// file dropped anywhere on it is opened; a folder, or several pages dropped at once, are
+// compressed whole (a site job), beside the document, which they leave alone. Ctrl+O and Ctrl+S
+// click the buttons. Text typed since it was opened or saved is offered to be saved before
+// another page replaces it or the window closes.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -22,6 +24,13 @@ public:
 
     // Opens the file at path, an absolute path, as if it had been chosen in the Open dialog.
     void openFile(const QString &path);
+
+public slots:
+    // A site job over every page below folder, an absolute path: asks where the pages go, shows
+    // how far it is, and sums up what it did.
+    void compressFolder(const QString &folder);
+    // A site job over these pages, absolute paths.
+    void compressPages(const QStringList &pages);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,6 +60,7 @@ private:
     bool saveFile(const QString &path);
     void warn(const QString &text);
     void backFromAbout(QPoint place);
+    void runSiteJob(const QStringList &paths, const QString &folder);
 
     PlatformDialogs &dialogs_;
     CommonDialog *commonDialog1_;
@@ -61,4 +71,6 @@ private:
     QShortcut *openShortcut_ = nullptr;
     QShortcut *saveShortcut_ = nullptr;
     QPointer<Form2> form2_;
+    SiteJob *siteJob_ = nullptr;  // the one under way
+    bool closeAfterJob_ = false;
 };

@@ -1,15 +1,24 @@
 #include "ui/main/platform_dialogs.h"
 
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
 
+#include "ui/main/site_job.h"
 #include "ui/window_placement.h"
 
 namespace {
@@ -101,6 +110,69 @@ protected:
     }
 };
 
+// How far a site job is: the count, a bar, the page under way, and 取消. Esc and the close box
+// stand for 取消; the dialog goes only once the job is finished.
+class SiteProgressDialog : public QDialog {
+public:
+    SiteProgressDialog(QWidget *parent, const QString &title, SiteJob &job)
+        : QDialog(parent), job_(job) {
+        setWindowTitle(title);
+        setWindowModality(Qt::WindowModal);
+        auto *layout = new QVBoxLayout(this);
+        count_ = new QLabel(QStringLiteral("正在准备……"), this);
+        bar_ = new QProgressBar(this);
+        bar_->setRange(0, 0);
+        page_ = new QLabel(this);
+        page_->setTextFormat(Qt::PlainText);
+        page_->setMinimumWidth(30 * fontMetrics().height());
+        auto *buttons = new QDialogButtonBox(this);
+        cancel_ = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+        for (QWidget *part : {static_cast<QWidget *>(count_), static_cast<QWidget *>(bar_),
+                              static_cast<QWidget *>(page_), static_cast<QWidget *>(buttons)})
+            layout->addWidget(part);
+        connect(cancel_, &QPushButton::clicked, this, &SiteProgressDialog::reject);
+        connect(&job, &SiteJob::progressed, this, &SiteProgressDialog::showProgress);
+        connect(&job, &SiteJob::finished, this, &QDialog::accept);
+    }
+
+    void reject() override {
+        job_.cancel();
+        cancel_->setEnabled(false);
+        count_->setText(QStringLiteral("正在停止：正在写入的网页写完就停。"));
+    }
+
+    int exec() override {
+        if (job_.isFinished()) return Accepted;
+        return QDialog::exec();
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override {
+        QDialog::showEvent(event);
+        if (QWidget *owner = parentWidget()) centreOn(*this, *owner->window());
+    }
+
+private:
+    void showProgress(qsizetype done, qsizetype total, const QString &page) {
+        if (!cancel_->isEnabled()) return;
+        if (total == 0) {
+            count_->setText(QStringLiteral("正在复制其他文件……"));
+            page_->setText(page);
+            return;
+        }
+        count_->setText(QStringLiteral("已完成 %1 / %2 个网页").arg(done).arg(total));
+        bar_->setRange(0, int(qMin<qsizetype>(total, INT_MAX)));
+        bar_->setValue(int(qMin<qsizetype>(done, INT_MAX)));
+        page_->setText(QStringLiteral("正在压缩：") + page);
+    }
+
+    SiteJob &job_;
+    QLabel *count_;
+    QProgressBar *bar_;
+    QLabel *page_;
+    QPushButton *cancel_;
+};
+
 }  // namespace
 
 std::optional<QString> QtPlatformDialogs::openFileName(QWidget *parent, const QString &startPath) {
@@ -149,4 +221,59 @@ bool QtPlatformDialogs::askToReplace(QWidget *parent, const QString &title, cons
     box.setEscapeButton(QMessageBox::No);
     makeRoomForTitle(box, title);
     return box.exec() == QMessageBox::Yes;
+}
+
+PlatformDialogs::SiteChoice QtPlatformDialogs::askSiteJob(QWidget *parent, const QString &title,
+                                                          const QString &text, bool offerVerify) {
+    CentredMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton *newFolder =
+        box.addButton(QStringLiteral("压缩到新文件夹"), QMessageBox::AcceptRole);
+    QPushButton *inPlace = box.addButton(QStringLiteral("原地压缩"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(newFolder);
+    box.setEscapeButton(cancel);
+    if (offerVerify) {
+        auto *verify = new QCheckBox(QStringLiteral("在浏览器中核对每个网页"), &box);
+        verify->setChecked(true);
+        box.setCheckBox(verify);
+    }
+    makeRoomForTitle(box, title);
+    box.exec();
+    SiteChoice choice;
+    choice.verify = box.checkBox() && box.checkBox()->isChecked();
+    if (box.clickedButton() == newFolder) choice.place = SitePlace::NewFolder;
+    if (box.clickedButton() == inPlace) choice.place = SitePlace::InPlace;
+    return choice;
+}
+
+void QtPlatformDialogs::showProgress(QWidget *parent, const QString &title, SiteJob &job) {
+    SiteProgressDialog dialog(parent, title, job);
+    dialog.exec();
+}
+
+bool QtPlatformDialogs::showSummary(QWidget *parent, const QString &title, const QString &text,
+                                    const QString &details) {
+    CentredMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    QPushButton *show = box.addButton(QStringLiteral("打开文件夹"), QMessageBox::ActionRole);
+    if (!details.isEmpty()) box.setDetailedText(details);
+    box.setDefaultButton(QMessageBox::Ok);
+    makeRoomForTitle(box, title);
+    box.exec();
+    return box.clickedButton() == show;
+}
+
+void QtPlatformDialogs::showFolder(const QString &folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+bool QtPlatformDialogs::askToStop(QWidget *parent, const QString &title, const QString &text) {
+    CentredMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    QPushButton *stop = box.addButton(QStringLiteral("停止"), QMessageBox::DestructiveRole);
+    QPushButton *goOn = box.addButton(QStringLiteral("继续"), QMessageBox::RejectRole);
+    box.setDefaultButton(goOn);
+    box.setEscapeButton(goOn);
+    makeRoomForTitle(box, title);
+    box.exec();
+    return box.clickedButton() == stop;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 class QWidget;
+class SiteJob;
 
 // The platform's file dialogs and message boxes: everything the main window asks the user
 // through windows of the platform's own. Each call returns once its window is dismissed. The
@@ -12,6 +13,12 @@ class PlatformDialogs {
 public:
     enum class Icon { None, Warning };
     enum class Answer { Save, Discard, Cancel };
+    // Where a site's compressed pages go, or 取消.
+    enum class SitePlace { NewFolder, InPlace, Cancel };
+    struct SiteChoice {
+        SitePlace place = SitePlace::Cancel;
+        bool verify = false;  // each changed page is checked in the browser first
+    };
 
     virtual ~PlatformDialogs() = default;
 
@@ -30,6 +37,24 @@ public:
     // centred on parent's window. 否 is the default, and Esc and the close box answer it too:
     // a slip of the Enter key must not cost a file.
     virtual bool askToReplace(QWidget *parent, const QString &title, const QString &text) = 0;
+
+    // The question before a site job, with the buttons 压缩到新文件夹 (the default), 原地压缩 and
+    // 取消; Esc and the close box answer 取消. Where offerVerify, a box "在浏览器中核对每个网页",
+    // checked at first.
+    virtual SiteChoice askSiteJob(QWidget *parent, const QString &title, const QString &text,
+                                  bool offerVerify) = 0;
+    // Shows how far the job is, modal to parent's window, until it is finished: the count, the
+    // page under way and 取消, which asks the job to stop (as Esc and the close box do).
+    virtual void showProgress(QWidget *parent, const QString &title, SiteJob &job) = 0;
+    // What a site job did, with details where there are any, and a button 打开文件夹 besides OK:
+    // answers whether it was clicked.
+    virtual bool showSummary(QWidget *parent, const QString &title, const QString &text,
+                             const QString &details) = 0;
+    // Shows the folder in the desktop's file manager.
+    virtual void showFolder(const QString &folder) = 0;
+    // Whether to stop a job under way and close the window: the buttons 停止 and 继续, 继续 the
+    // default, as Esc and the close box answer.
+    virtual bool askToStop(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
 // The dialogs and boxes of Qt's widgets, in the application's language whatever the desktop's.
@@ -41,4 +66,11 @@ public:
                      const QString &text) override;
     Answer askToSave(QWidget *parent, const QString &title, const QString &text) override;
     bool askToReplace(QWidget *parent, const QString &title, const QString &text) override;
+    SiteChoice askSiteJob(QWidget *parent, const QString &title, const QString &text,
+                          bool offerVerify) override;
+    void showProgress(QWidget *parent, const QString &title, SiteJob &job) override;
+    bool showSummary(QWidget *parent, const QString &title, const QString &text,
+                     const QString &details) override;
+    void showFolder(const QString &folder) override;
+    bool askToStop(QWidget *parent, const QString &title, const QString &text) override;
 };

@@ -1,4 +1,4 @@
-#include "cli/page_finder.h"
+#include "core/site/page_finder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -7,8 +7,8 @@
 #include <optional>
 #include <utility>
 
-#include "cli/folder_walk.h"
 #include "core/files/page_file.h"
+#include "core/site/folder_walk.h"
 
 namespace {
 
@@ -106,10 +106,7 @@ void PageFinder::walk(const QString &folder, const QString &relative, const QStr
 }
 
 bool PageFinder::isPage(const QString &name) const {
-    return std::any_of(extensions_.begin(), extensions_.end(), [&](const QString &extension) {
-        return name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive) &&
-               name[name.size() - extension.size() - 1] == u'.';
-    });
+    return isPageName(name, extensions_);
 }
 
 bool PageFinder::isSkipped(const QString &folder) const {
@@ -149,8 +146,8 @@ struct File {
 };
 
 // The jobs for the pages found, or the usage error of two of them that cannot both be written.
-std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequest &request,
-                                                              const std::vector<FoundPage> &pages) {
+std::variant<std::vector<PageJob>, PlanRefusal> jobsFor(const PageSearch &search,
+                                                        const std::vector<FoundPage> &pages) {
     std::map<FileKey, File> files;
     std::vector<const File *> fileOf(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -176,8 +173,8 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequ
             *same = name;
     }
 
-    using Output = CompressRequest::Output;
-    const Output output = request.output;
+    using Output = PageOutput;
+    const Output output = search.output;
     std::vector<PageJob> jobs;
     std::map<QString, QString> sourceOf;  // target in the mirror: the page that goes there
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -201,13 +198,13 @@ std::variant<std::vector<PageJob>, CommandLineAnswer> jobsFor(const CompressRequ
                 for (auto other = file->names.begin() + 1; other != file->names.end(); ++other)
                     job.otherNames.append(pages[other->page].path);
         }
-        if (output == Output::File) job.target = request.outputPath;
+        if (output == Output::File) job.target = search.outputPath;
         if (output == Output::Mirror && !page.unfit) {
-            job.target = QDir::cleanPath(request.outputPath + u'/' + page.relative);
+            job.target = QDir::cleanPath(search.outputPath + u'/' + page.relative);
             const auto [known, added] = sourceOf.try_emplace(job.target, page.path);
             if (!added)
-                return compressUsageError(QStringLiteral("“%1”和“%2”都要写到“%3”。")
-                                              .arg(known->second, page.path, job.target));
+                return PlanRefusal{QStringLiteral("“%1”和“%2”都要写到“%3”。")
+                                       .arg(known->second, page.path, job.target)};
         }
         jobs.push_back(std::move(job));
     }
@@ -231,32 +228,39 @@ std::optional<QString> nonFolderOnTheWay(const QString &folder) {
 
 }  // namespace
 
-std::variant<JobPlan, CommandLineAnswer> planJobs(const CompressRequest &request) {
-    using Output = CompressRequest::Output;
+bool isPageName(const QString &name, const QStringList &extensions) {
+    return std::any_of(extensions.begin(), extensions.end(), [&](const QString &extension) {
+        return name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive) &&
+               name[name.size() - extension.size() - 1] == u'.';
+    });
+}
+
+std::variant<JobPlan, PlanRefusal> planJobs(const PageSearch &search) {
+    using Output = PageOutput;
     JobPlan plan;
-    if (request.readsStandardInput()) {
+    if (search.readsStandardInput()) {
         PageJob job{Output::Check, QStringLiteral("-"), {}, {}, {}, {}, false};
-        if (request.output != Output::Check) {
-            // Without -o the page goes where "-o -" sends it.
+        if (search.output != Output::Check) {
+            // Without a file of its own the page goes to standard output.
             job.output = Output::File;
-            job.target = request.output == Output::File ? request.outputPath : QStringLiteral("-");
+            job.target = search.output == Output::File ? search.outputPath : QStringLiteral("-");
         }
         plan.jobs.push_back(std::move(job));
         return plan;
     }
-    if (request.output == Output::File && QFileInfo(request.paths[0]).isDir())
-        return compressUsageError(
-            QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(request.paths[0]));
-    const bool mirror = request.output == Output::Mirror;
+    if (search.output == Output::File && QFileInfo(search.paths[0]).isDir())
+        return PlanRefusal{
+            QStringLiteral("-o 只能用于一个文件，“%1”是文件夹。").arg(search.paths[0])};
+    const bool mirror = search.output == Output::Mirror;
     if (mirror) {
-        if (const auto obstacle = nonFolderOnTheWay(request.outputPath))
-            return compressUsageError(
-                QStringLiteral("--output-dir 要的是文件夹，“%1”不是文件夹。").arg(*obstacle));
+        if (const auto obstacle = nonFolderOnTheWay(search.outputPath))
+            return PlanRefusal{
+                QStringLiteral("--output-dir 要的是文件夹，“%1”不是文件夹。").arg(*obstacle)};
     }
-    PageFinder finder(request.extensions, mirror ? request.outputPath : QString());
-    for (const QString &path : request.paths) finder.addPath(path);
-    auto jobs = jobsFor(request, finder.pages());
-    if (const auto *conflict = std::get_if<CommandLineAnswer>(&jobs)) return *conflict;
+    PageFinder finder(search.extensions, mirror ? search.outputPath : QString());
+    for (const QString &path : search.paths) finder.addPath(path);
+    auto jobs = jobsFor(search, finder.pages());
+    if (const auto *conflict = std::get_if<PlanRefusal>(&jobs)) return *conflict;
     plan.jobs = std::move(std::get<std::vector<PageJob>>(jobs));
     plan.unreadableFolders = finder.errors();
     plan.leftovers = finder.leftovers();

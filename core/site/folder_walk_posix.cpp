@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "cli/folder_walk.h"
 #include "core/files/file_error_posix.h"
+#include "core/site/folder_walk.h"
 
 namespace fs = std::filesystem;
 

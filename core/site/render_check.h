@@ -4,24 +4,19 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <variant>
 
-#include "cli/command_line.h"
-#include "cli/page_finder.h"
 #include "core/browser/page_verifier.h"
-#include "core/terminal/command_line.h"
+#include "core/site/page_finder.h"
 
 struct PageOutcome;
 
-// --verify: the browser a run shows its changed pages in, started once, before any page is
-// written, and closed when the run ends.
+// The browser a run shows its changed pages in, started once, before any page is written, and
+// closed when the run ends.
 class RenderCheck {
 public:
-    // Starts the browser the request names, or the one the platform has. Where none can be had,
-    // what to say instead, with exit status 2 (nothing is written then); stopped by a signal, its
-    // status.
-    static std::variant<std::unique_ptr<RenderCheck>, CommandLineAnswer> start(
-        const CompressRequest &request);
+    // tabs: how many pages are shown at once.
+    RenderCheck(std::unique_ptr<PageVerifier> verifier, int tabs)
+        : verifier_(std::move(verifier)), tabs_(tabs) {}
 
     // Whether the page of job may be written as compressed: it looks as page did. Where it does
     // not, outcome says why it is left as it is. Any thread. Pages take their turns in the order
@@ -34,8 +29,6 @@ public:
     bool gaveUp() const { return verifier_->gaveUp(); }
 
 private:
-    RenderCheck(std::unique_ptr<PageVerifier> verifier, int tabs)
-        : verifier_(std::move(verifier)), tabs_(tabs) {}
     // Waits until the job of index comes next, and, where it is to be shown, a tab is free.
     void takeTurn(qsizetype index, bool shown);
 

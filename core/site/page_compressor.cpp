@@ -1,4 +1,4 @@
-#include "cli/page_compressor.h"
+#include "core/site/page_compressor.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -13,11 +13,11 @@
 #include <thread>
 #include <variant>
 
-#include "cli/folder_walk.h"
-#include "cli/stop_signals.h"
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
 #include "core/pages/linked_style_sheets.h"
+#include "core/site/folder_walk.h"
+#include "core/site/render_check.h"
 #include "core/trim/line_trim.h"
 
 namespace {
@@ -77,8 +77,8 @@ bool isInside(const QString &path, const QString &folder) {
     return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
-CompressedPage compress(const PageJob &job, bool verifying) {
-    using Output = CompressRequest::Output;
+CompressedPage compress(const PageJob &job, bool verifying, bool comparing) {
+    using Output = PageOutput;
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
         return failedPage(failure(PageFailure::Step::Open, job.source, *error));
@@ -90,10 +90,11 @@ CompressedPage compress(const PageJob &job, bool verifying) {
         skipped.outcome.linkTarget = file.resolvedPath;
         return skipped;
     }
-    // Only a check and a page compressed in place ask whether the page changes. Elsewhere the
-    // page is trimmed in the buffer it was read into, so that a big one is never held twice and
-    // its result needs no fresh memory.
-    const bool compares = verifying || job.output == Output::Check || job.output == Output::InPlace;
+    // Only a check and a page compressed in place ask whether the page changes, unless the run
+    // wants to know. Elsewhere the page is trimmed in the buffer it was read into, so that a big
+    // one is never held twice and its result needs no fresh memory.
+    const bool compares =
+        verifying || comparing || job.output == Output::Check || job.output == Output::InPlace;
     const qsizetype sizeBefore = file.bytes.size();
     // The style sheets it links lie beside the page as the window opens it: the page's path as
     // the job names it, links not resolved.
@@ -122,10 +123,10 @@ CompressedPage compress(const PageJob &job, bool verifying) {
 
 // Reads the page of a job and compresses it: the work that keeps a core busy. A page found in a
 // folder PATH that is, links followed, not inside that folder is skipped.
-CompressedPage compressPage(const PageJob &job, bool verifying) {
+CompressedPage compressPage(const PageJob &job, bool verifying, bool comparing) {
     if (job.unfit) return failedPage(failure(PageFailure::Step::Open, job.source, *job.unfit));
     try {
-        return compress(job, verifying);
+        return compress(job, verifying, comparing);
     } catch (const std::bad_alloc &) {
         return failedPage(outOfMemory(job));
     }
@@ -165,7 +166,7 @@ using StoreStart = std::variant<Result<Stored>, StartedWrite>;
 // keeps its time stamp. Standard output is always written. A run writes many pages into few
 // folders, so each folder is synced once at its end rather than behind every page.
 StoreStart startStoring(const PageJob &job, const CompressedPage &page) {
-    using Output = CompressRequest::Output;
+    using Output = PageOutput;
     TargetRule rule;
     rule.syncFolder = false;
     if (job.output == Output::InPlace) {
@@ -196,8 +197,7 @@ Result<Stored> finishStoring(StoreStart started) {
 // what its file lost; or a failure.
 PageOutcome storedOutcome(const PageJob &job, const CompressedPage &page,
                           const Result<Stored> &stored) {
-    const QString &target =
-        job.output == CompressRequest::Output::InPlace ? job.source : job.target;
+    const QString &target = job.output == PageOutput::InPlace ? job.source : job.target;
     if (const auto *error = std::get_if<FileError>(&stored))
         return failure(PageFailure::Step::Save, target, *error);
     const Stored &done = std::get<Stored>(stored);
@@ -242,8 +242,10 @@ private:
 
 }  // namespace
 
-void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &report,
-                 RenderCheck *check) {
+void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
+                 CompressionReport &report) {
+    RenderCheck *const check = run.check;
+    const int threads = run.threads;
     const auto total = static_cast<qsizetype>(jobs.size());
     std::mutex mutex;
     std::condition_variable finished;
@@ -296,10 +298,10 @@ void compressAll(const std::vector<PageJob> &jobs, int threads, RunReport &repor
     };
     const auto work = [&] {
         // A page once taken is finished, so that it is either old or new.
-        const auto goesOn = [&] { return stopSignal() == 0 && !(check && check->gaveUp()); };
+        const auto goesOn = [&] { return !run.stopped() && !(check && check->gaveUp()); };
         for (qsizetype i = 0; goesOn() && (i = next++) < total;) {
             compressing.acquire();
-            CompressedPage page = compressPage(jobs[i], check != nullptr);
+            CompressedPage page = compressPage(jobs[i], check != nullptr, run.compares);
             compressing.release();
             // Shown in the browser outside the slots of the cores: it waits for the browser.
             if (check && page.original.isEmpty()) check->skip(i);

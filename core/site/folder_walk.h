@@ -6,7 +6,7 @@
 #include "core/files/file_error.h"
 #include "core/files/page_file.h"
 
-// Folders and what their entries are, as zerediz-compress finds pages in them. Each platform has
+// Folders and what their entries are, as pages are found in them. Each platform has
 // its own file of these.
 
 // An entry of a folder.

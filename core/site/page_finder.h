@@ -6,16 +6,40 @@
 #include <variant>
 #include <vector>
 
-#include "cli/command_line.h"
 #include "core/files/file_error.h"
-#include "core/terminal/command_line.h"
+
+// Where compressed pages go.
+enum class PageOutput {
+    InPlace,  // each page is replaced by its compressed form
+    File,     // the one page goes to the file outputPath
+    Mirror,   // the pages go below the folder outputPath, in the same tree
+    Check,    // nothing is written
+};
+
+// The names a page found in a folder ends in, when no others are asked for: lower case, without
+// the dot.
+inline const QStringList kPageExtensions{QStringLiteral("htm"), QStringLiteral("html"),
+                                         QStringLiteral("xhtml"), QStringLiteral("shtml")};
+
+// Whether a file of that name is a page: it ends in a dot and one of extensions, in any case.
+bool isPageName(const QString &name, const QStringList &extensions);
+
+// What to compress, and where to.
+struct PageSearch {
+    PageOutput output = PageOutput::InPlace;
+    QString outputPath;
+    QStringList paths;  // files and folders; "-" alone stands for standard input and output
+    QStringList extensions = kPageExtensions;
+
+    bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
+};
 
 // One page to compress, and where its compressed form goes.
 struct PageJob {
-    // As the request says, except that standard input, which has no place of its own, goes to a
-    // File: -o's, or else standard output. A File's target must have its folder already; a
+    // As the search says, except that standard input, which has no place of its own, goes to a
+    // File: the search's, or else standard output. A File's target must have its folder already; a
     // Mirror's gets the folders it needs.
-    CompressRequest::Output output = CompressRequest::Output::InPlace;
+    PageOutput output = PageOutput::InPlace;
     QString source;  // "-": standard input
     QString target;  // "-": standard output
     // For a page found unfit already: why it cannot be opened.
@@ -37,15 +61,20 @@ struct FolderFailure {
     FileError why;
 };
 
-// The pages a request names, and what finding them met on the way.
+// The pages a search names, and what finding them met on the way.
 struct JobPlan {
     std::vector<PageJob> jobs;
     std::vector<FolderFailure> unreadableFolders;
     QStringList leftovers;  // the temporary files found, left where they are
 };
 
-// Finds the pages that the PATHs of a request name and turns them into the jobs it asks for, in
-// the order found. Standard input is one page, written where "-o -" sends it unless -o names a
+// Why a search cannot be carried out at all, as one sentence.
+struct PlanRefusal {
+    QString reason;
+};
+
+// Finds the pages that the PATHs of a search name and turns them into the jobs it asks for, in
+// the order found. Standard input is one page, written to standard output unless the search names a
 // file.
 //
 // A file PATH is taken whatever its name; a folder PATH is walked to the bottom in name order,
@@ -63,6 +92,6 @@ struct JobPlan {
 // has names beyond those found, which must not change: then each name is replaced on its own
 // (nameAlone). A page found unfit keeps why.
 //
-// Refused as a usage error, before anything is written: -o given a folder, --output-dir given
-// something that is no folder, and two different files that would be written to the same target.
-std::variant<JobPlan, CommandLineAnswer> planJobs(const CompressRequest &request);
+// Refused before anything is written: a File output for a folder, a Mirror whose output is no
+// folder, and two different files that would be written to the same target.
+std::variant<JobPlan, PlanRefusal> planJobs(const PageSearch &search);

@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "cli/folder_walk.h"
 #include "core/files/file_error_windows.h"
 #include "core/files/path_windows.h"
+#include "core/site/folder_walk.h"
 
 namespace {
 
