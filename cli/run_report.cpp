@@ -45,23 +45,6 @@ QString interruptionText(int signal, qsizetype untouched) {
         .arg(untouched);
 }
 
-// A style sheet that was not read, and why, on one line.
-QString unreadSheetLine(const UnreadStyleSheet &sheet) {
-    QString why;
-    switch (sheet.why) {
-        case UnreadStyleSheet::Why::NotLocal:
-            why = QStringLiteral("不是本机上的文件");
-            break;
-        case UnreadStyleSheet::Why::NoPlace:
-            why = QStringLiteral("网页来自标准输入，没有所在的文件夹");
-            break;
-        case UnreadStyleSheet::Why::FileFailed:
-            why = fileErrorText(sheet.error);
-            break;
-    }
-    return QStringLiteral("未能读取样式表：%1：%2（按没有这个样式表压缩）").arg(sheet.name, why);
-}
-
 }  // namespace
 
 ProgressBar::ProgressBar(bool wanted)
@@ -122,11 +105,9 @@ void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
         for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
     }
     for (const UnreadStyleSheet &sheet : outcome.unreadSheets) {
-        if (unreadSheets_.insert(sheet.name).second) notice(unreadSheetLine(sheet));
+        if (unreadSheets_.insert(sheet.name).second) notice(unreadSheetText(sheet));
     }
-    if (outcome.skipped)
-        notice(QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")
-                   .arg(job.source, outcome.linkTarget));
+    if (outcome.skipped) notice(skippedLinkText(job.source, outcome.linkTarget));
     if (!outcome.lostAttributes.isEmpty()) {
         const QString &file =
             job.output == CompressRequest::Output::InPlace ? job.source : job.target;
@@ -145,7 +126,7 @@ void RunReport::unsyncedFolder(const QString &folder, const FileError &why) {
 }
 
 void RunReport::leftover(const QString &path) {
-    notice(QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）").arg(path));
+    notice(leftoverFileText(path));
 }
 
 void RunReport::notice(const QString &line) {

@@ -46,3 +46,13 @@ QString pageFailureText(const PageFailure &failure);
 
 // Why a render check left a page as it is, on one line; seconds is the check's time limit.
 QString leftPageText(const QString &page, const RenderVerdict &verdict, int seconds);
+
+// A style sheet a page links that was not read, and why, on one line: the page is compressed as
+// if it linked none.
+QString unreadSheetText(const UnreadStyleSheet &sheet);
+
+// A link found in a folder that leads out of it, to target, and was left alone.
+QString skippedLinkText(const QString &link, const QString &target);
+
+// A temporary file that an interrupted save left behind, and that stays.
+QString leftoverFileText(const QString &path);

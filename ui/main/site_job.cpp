@@ -10,6 +10,7 @@
 #include "core/files/file_error_text.h"
 #include "core/site/folder_walk.h"
 #include "core/site/page_compressor.h"
+#include "core/site/page_outcome.h"
 #include "core/site/render_check.h"
 #include "core/site/site_copy.h"
 
@@ -57,8 +58,7 @@ void SiteReport::page(const PageJob &job, const PageOutcome &outcome) {
     begun_ += names;
     QStringList &details = summary_.details;
     if (outcome.skipped) {
-        details.append(QStringLiteral("跳过链接：%1：它指向的 %2 不在要压缩的文件夹里")
-                           .arg(job.source, outcome.linkTarget));
+        details.append(skippedLinkText(job.source, outcome.linkTarget));
         return;
     }
     summary_.pages += names;
@@ -83,8 +83,7 @@ void SiteReport::page(const PageJob &job, const PageOutcome &outcome) {
     summary_.after += names * outcome.sizeAfter;
     for (const UnreadStyleSheet &sheet : outcome.unreadSheets) {
         if (!unreadSheets_.insert(sheet.name).second) continue;
-        details.append(
-            QStringLiteral("未能读取样式表：%1（按没有这个样式表压缩）").arg(sheet.name));
+        details.append(unreadSheetText(sheet));
     }
     if (!outcome.lostAttributes.isEmpty()) {
         const QString &file = job.output == PageOutput::InPlace ? job.source : job.target;
@@ -165,9 +164,7 @@ void SiteJob::run() {
     for (const FolderFailure &failure : plan.unreadableFolders)
         summary_.details.append(cannotOpenText(failure.folder) + u'：' +
                                 fileErrorText(failure.why));
-    for (const QString &path : plan.leftovers)
-        summary_.details.append(
-            QStringLiteral("发现临时文件：%1（Zerediz 的保存被中断时留下的，没有删除）").arg(path));
+    for (const QString &path : plan.leftovers) summary_.details.append(leftoverFileText(path));
     compressPages(plan);
 }
 
