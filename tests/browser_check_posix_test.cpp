@@ -1,9 +1,11 @@
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 #include <QDirIterator>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 
 #include "browser_check.h"
@@ -367,21 +369,34 @@ void BrowserCheckPosixTest::findsNoBrowser() {
     const BrowserRun browser;
     const Snapshot before = snapshotOf(tree.root());
     const QString emptyPath = browser.temporary();
+    // An emulator lies in /usr/bin too: it stays there, alone, held open before the folder is
+    // hidden and put back over an empty file of the same name.
+    const QByteArray emulator = QFile::encodeName(compressProgram().emulator);
     const ProgramRun run = runCompress(
         tree.root(), {QStringLiteral("--verify"), QStringLiteral("check")}, {},
         [&](QProcess &process) {
             QProcessEnvironment environment = process.processEnvironment();
             environment.insert(QStringLiteral("PATH"), emptyPath);
             process.setProcessEnvironment(environment);
-            process.setChildProcessModifier([] {
+            process.setChildProcessModifier([emulator] {
                 if (::unshare(CLONE_NEWNS) != 0 ||
                     ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
                     ::_exit(125);
+                const int held =
+                    emulator.isEmpty() ? -1 : ::open(emulator.constData(), O_PATH | O_CLOEXEC);
+                if (!emulator.isEmpty() && held < 0) ::_exit(126);
                 for (const char *folder : {"/usr/bin", "/usr/local/bin", "/snap/bin",
                                            "/opt/google/chrome", "/opt/microsoft/msedge"})
                     if (::access(folder, F_OK) == 0 &&
                         ::mount("none", folder, "tmpfs", 0, "size=16k") != 0)
                         ::_exit(125);
+                if (held < 0 || ::access(emulator.constData(), F_OK) == 0) return;
+                char source[32];
+                std::snprintf(source, sizeof source, "/proc/self/fd/%d", held);
+                const int target = ::open(emulator.constData(), O_CREAT | O_WRONLY, 0755);
+                if (target < 0 || ::close(target) != 0 ||
+                    ::mount(source, emulator.constData(), nullptr, MS_BIND, nullptr) != 0)
+                    ::_exit(126);
             });
         });
     if (run.exitCode == 125) QSKIP("no mount namespace here");
