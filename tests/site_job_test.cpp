@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "browser_check.h"
 #include "compress_program.h"
+#include "core/files/page_file.h"
 #include "form1_harness.h"
 #include "ui/main/site_job.h"
 #ifdef Q_OS_UNIX
@@ -113,21 +114,26 @@ void SiteJobTest::writesWhatZeredizCompressWrites_data() {
     QTest::addColumn<QString>("copy");     // the folder written, beside the site
     QTest::addColumn<QString>("summary");  // what the summary starts with
     QTest::addColumn<bool>("openFolder");  // 打开文件夹 is clicked
+    QTest::addColumn<bool>("hasFilm");     // the site holds a file larger than any page
 
     const QString four = QStringLiteral("已处理 4 个网页：3 个已压缩，1 个无需改动，0 个失败。");
     const QString two = QStringLiteral("已处理 2 个网页：1 个已压缩，1 个无需改动，0 个失败。");
     QTest::newRow("a folder dropped, into a new folder")
-        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << true;
+        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << true << false;
     QTest::newRow("a folder dropped, in place")
-        << "drop" << Place::InPlace << 0 << QStringLiteral("site") << four << true;
+        << "drop" << Place::InPlace << 0 << QStringLiteral("site") << four << true << false;
     QTest::newRow("the new folder's name taken twice")
-        << "drop" << Place::NewFolder << 2 << QStringLiteral("site-压缩 (3)") << four << false;
+        << "drop" << Place::NewFolder << 2 << QStringLiteral("site-压缩 (3)") << four << false
+        << false;
     QTest::newRow("zerediz FOLDER, into a new folder")
-        << "command line" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false;
+        << "command line" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false
+        << false;
     QTest::newRow("several pages dropped, into a new folder")
-        << "pages" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << two << false;
+        << "pages" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << two << false << false;
     QTest::newRow("several pages dropped, in place")
-        << "pages" << Place::InPlace << 0 << QStringLiteral("site") << two << false;
+        << "pages" << Place::InPlace << 0 << QStringLiteral("site") << two << false << false;
+    QTest::newRow("a film larger than any page, into a new folder")
+        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false << true;
 }
 
 void SiteJobTest::writesWhatZeredizCompressWrites() {
@@ -137,6 +143,7 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     QFETCH(QString, copy);
     QFETCH(QString, summary);
     QFETCH(bool, openFolder);
+    QFETCH(bool, hasFilm);
     const QStringList pages{site_ + QStringLiteral("/index.html"),
                             site_ + QStringLiteral("/done.html")};
     const QStringList paths = way == u"pages" ? pages : QStringList{site_};
@@ -159,6 +166,23 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
              {QStringLiteral("style.css"), QStringLiteral("logo.png"),
               QStringLiteral(".git/config"), QStringLiteral(".git/page.html")})
             expected.insert(other, kSite[other]);
+
+    // A copy keeps what a file manager's copy keeps: the time, and on Linux the rights.
+    const QDateTime longAgo(QDate(2001, 2, 3), QTime(4, 5, 6, 7), Qt::UTC);
+    QFile logo(site_ + QStringLiteral("/logo.png"));
+    QVERIFY(logo.open(QIODevice::ReadWrite));
+    QVERIFY(logo.setFileTime(longAgo, QFile::FileModificationTime));
+    logo.close();
+#ifdef Q_OS_UNIX
+    setMode(site_ + QStringLiteral("/style.css"), 0640);
+#endif
+    const QString film = site_ + QStringLiteral("/film.mp4");
+    if (hasFilm) {
+        // Sparse where the system allows it: only the copy costs the disk.
+        QFile big(film);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(kMaxDocumentSize));
+        QVERIFY(big.seek(kMaxDocumentSize) && big.write("end") == 3);
+    }
 
     Form1Harness window;
     window.dialogs.siteAnswers.append({place, false});
@@ -198,6 +222,21 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
              qPrintable(window.dialogs.summaries.first().text));
     QCOMPARE(window.dialogs.summaryDetails.first(), QString());
     const QString written = dir_->filePath(copy);
+    if (place == Place::NewFolder && way != u"pages") {
+        QCOMPARE(QFileInfo(written + QStringLiteral("/logo.png")).lastModified().toUTC(), longAgo);
+#ifdef Q_OS_UNIX
+        QCOMPARE(rightsOf(written + QStringLiteral("/style.css")).mode & 0777, mode_t{0640});
+#endif
+    }
+    if (hasFilm) {
+        QFile copied(written + QStringLiteral("/film.mp4"));
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.size(), kMaxDocumentSize + 3);
+        QVERIFY(copied.seek(kMaxDocumentSize - 3));
+        QCOMPARE(copied.readAll(), QByteArray("\0\0\0end", 6));
+        copied.close();
+        QVERIFY(copied.remove() && QFile::remove(film));
+    }
     QCOMPARE(filesBelow(written), expected);
     if (place == Place::NewFolder) QCOMPARE(filesBelow(site_), kSite);
     QCOMPARE(window.dialogs.foldersShown, openFolder ? QStringList{written} : QStringList());
@@ -322,26 +361,42 @@ void SiteJobTest::saysWhenThereIsNoPage() {
 #ifdef Q_OS_UNIX
 void SiteJobTest::namesEachPageThatFailed_data() {
     QTest::addColumn<Place>("place");
-    QTest::addColumn<QString>("detail");  // %1 is the site
+    QTest::addColumn<QString>("file");     // in the site
+    QTest::addColumn<QString>("detail");   // %1 is the site
+    QTest::addColumn<QString>("summary");  // how it starts
+    const QString page = QStringLiteral("sub/b.htm");
+    const QString pageFailed =
+        QStringLiteral("已处理 4 个网页：2 个已压缩，1 个无需改动，1 个失败。");
     QTest::newRow("a page that cannot be read, in place")
-        << Place::InPlace << QStringLiteral("无法打开文件：%1/sub/b.htm：没有读取权限");
+        << Place::InPlace << page << QStringLiteral("无法打开文件：%1/sub/b.htm：没有读取权限")
+        << pageFailed;
     QTest::newRow("a page that cannot be read, into a new folder")
-        << Place::NewFolder << QStringLiteral("无法打开文件：%1/sub/b.htm：没有读取权限");
+        << Place::NewFolder << page << QStringLiteral("无法打开文件：%1/sub/b.htm：没有读取权限")
+        << pageFailed;
     QTest::newRow("a page that cannot be written, in place")
-        << Place::InPlace << QStringLiteral("无法保存文件：%1/sub/b.htm：没有写入权限");
+        << Place::InPlace << page << QStringLiteral("无法保存文件：%1/sub/b.htm：没有写入权限")
+        << pageFailed;
+    QTest::newRow("a file that is no page cannot be read, into a new folder")
+        << Place::NewFolder << QStringLiteral("logo.png")
+        << QStringLiteral("无法打开文件：%1/logo.png：没有读取权限")
+        << QStringLiteral(
+               "已处理 4 个网页：3 个已压缩，1 个无需改动，0 个失败。另有 1 "
+               "个其他文件没能复制。");
 }
 
 // As an ordinary user, since root reads and writes whatever the rights say; the job's threads
 // take the identity of the thread that starts them.
 void SiteJobTest::namesEachPageThatFailed() {
     QFETCH(Place, place);
+    QFETCH(QString, file);
     QFETCH(QString, detail);
+    QFETCH(QString, summary);
     const bool unreadable = detail.startsWith(QStringLiteral("无法打开"));
     QDirIterator it(dir_->path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) Unprivileged::giveToUser(it.next());
     Unprivileged::giveToUser(dir_->path());
-    const QString page = site_ + QStringLiteral("/sub/b.htm");
+    const QString page = site_ + u'/' + file;
     if (unreadable) {
         setMode(page, 0200);
     } else {
@@ -360,13 +415,15 @@ void SiteJobTest::namesEachPageThatFailed() {
     }
     setMode(site_ + QStringLiteral("/sub"), 0755);
     QCOMPARE(window.dialogs.summaries.size(), 1);
-    QVERIFY2(window.dialogs.summaries.first().text.startsWith(
-                 QStringLiteral("已处理 4 个网页：2 个已压缩，1 个无需改动，1 个失败。")),
+    QVERIFY2(window.dialogs.summaries.first().text.startsWith(summary),
              qPrintable(window.dialogs.summaries.first().text));
     QCOMPARE(window.dialogs.summaryDetails.first(),
              QString(detail).replace(QStringLiteral("%1"), site_));
     setMode(page, 0644);
-    QCOMPARE(readFile(page), kSite[QStringLiteral("sub/b.htm")]);
+    QCOMPARE(readFile(page), kSite[file]);
+    // A copy that failed leaves nothing half-made behind.
+    if (place == Place::NewFolder)
+        QVERIFY(!QFileInfo::exists(dir_->filePath(QStringLiteral("site-压缩/")) + file));
 }
 
 void SiteJobTest::leavesPagesThatLookDifferent_data() {

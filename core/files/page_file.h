@@ -134,6 +134,37 @@ private:
 StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule = {});
 WriteResult finishWrite(StartedWrite write);
 
+// A regular file open to be copied, of any size. It is read as the file that was opened,
+// whatever links are swapped after.
+class FileToCopy {
+public:
+    struct Opened;  // the platform's open file
+
+    FileToCopy(Opened *opened, QString resolvedPath);  // takes it over
+    // Where it lies, every link resolved, taken from the open file itself.
+    const QString &resolvedPath() const { return resolvedPath_; }
+
+private:
+    friend Result<Done> copyToNewFile(const FileToCopy &source, const QString &target);
+    struct End {
+        void operator()(Opened *opened) const;
+    };
+
+    std::unique_ptr<Opened, End> opened_;
+    QString resolvedPath_;
+};
+
+// Opens a file as readRegularFile does, but with no limit on its size, to copy it.
+Result<FileToCopy> openToCopy(const QString &path);
+
+// Copies an open file to target, a name in a folder that this program is filling, as a file
+// manager copies one: every byte, however many, read and written a piece at a time, and its
+// modification time; on Linux its permission bits, less the umask, as cp gives them; on Windows
+// whether it is hidden, a system file or left out of the search index. The copy takes its name
+// only once all of it is on the disk, and the folder is synced behind it; on failure no
+// temporary file is left. A file that already has the name is replaced.
+Result<Done> copyToNewFile(const FileToCopy &source, const QString &target);
+
 // Makes the renames in the folder at path survive a power cut, and says why that failed.
 Result<Done> syncFolder(const QString &path);
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <csignal>
+#include <limits>
 #include <utility>
 
 #include "core/files/file_attributes_posix.h"
@@ -504,6 +505,64 @@ Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
     auto bytes = readToEnd(fd, status.st_size, maxSize);
     if (auto *error = std::get_if<FileError>(&bytes)) return *error;
     return FileAsRead{std::get<QByteArray>(std::move(bytes)), *resolved, identityOf(status)};
+}
+
+struct FileToCopy::Opened {
+    FileDescriptor file;
+};
+
+FileToCopy::FileToCopy(Opened *opened, QString resolvedPath)
+    : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
+
+void FileToCopy::End::operator()(Opened *opened) const {
+    delete opened;
+}
+
+Result<FileToCopy> openToCopy(const QString &path) {
+    struct stat status {};
+    auto opened = openRegularFile(path, std::numeric_limits<qint64>::max(), status);
+    if (auto *error = std::get_if<FileError>(&opened)) return *error;
+    FileDescriptor &file = std::get<FileDescriptor>(opened);
+    const auto resolved = resolvedPathOf(file.get(), path, status);
+    if (!resolved) return FileError{FileError::Kind::Replaced, {}};
+    return FileToCopy(new FileToCopy::Opened{std::move(file)}, *resolved);
+}
+
+Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
+    const int from = source.opened_->file.get();
+    struct stat status {};
+    if (::fstat(from, &status) != 0) return readErrorFromErrno(errno);
+    const QFileInfo info(QFileInfo(target).absoluteFilePath());
+    const FileDescriptor folder(openFolder(info.absolutePath()));
+    if (folder.get() < 0) return writeErrorFromErrno(errno);
+    TemporaryFile file(folder.get());
+    const QByteArray name = QFile::encodeName(info.fileName());
+    if (const auto created = file.create(name, status.st_mode & 0777); failed(created))
+        return created;
+
+    // A piece at a time, so that a film in a site takes no more memory than a page.
+    QByteArray piece(qsizetype{1} << 20, Qt::Uninitialized);
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(from, piece.data(), size_t(piece.size()), offset);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return readErrorFromErrno(errno);
+        }
+        if (got == 0) break;
+        const auto stored = writeAllAt(file.get(), QByteArrayView(piece.data(), got), offset);
+        if (failed(stored)) return stored;
+        offset += got;
+    }
+    // The time is what a person sorts a folder by, and what upload tools compare; a file system
+    // that refuses to take it (some network shares) still gets the file.
+    const timespec times[2] = {{0, UTIME_OMIT}, status.st_mtim};
+    ::futimens(file.get(), times);
+
+    Result<Done> stored = syncData(file.get());
+    if (!failed(stored)) stored = file.close();
+    if (!failed(stored)) stored = file.replace(name);
+    if (!failed(stored)) stored = syncOpenFolder(folder.get());
+    return stored;
 }
 
 Result<QByteArray> readStandardInput(qint64 maxSize) {

@@ -1,6 +1,7 @@
 // Page files on Windows.
 #include <windows.h>
 #include <QFileInfo>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -469,6 +470,64 @@ Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
     if (auto *error = std::get_if<FileError>(&bytes)) return *error;
     return FileAsRead{std::get<QByteArray>(std::move(bytes)),
                       std::get<QString>(std::move(resolved)), file.facts.identity};
+}
+
+struct FileToCopy::Opened {
+    Handle handle;
+};
+
+FileToCopy::FileToCopy(Opened *opened, QString resolvedPath)
+    : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
+
+void FileToCopy::End::operator()(Opened *opened) const {
+    delete opened;
+}
+
+Result<FileToCopy> openToCopy(const QString &path) {
+    auto opened = openRegularFile(path, std::numeric_limits<qint64>::max());
+    if (auto *error = std::get_if<FileError>(&opened)) return *error;
+    OpenedFile &file = std::get<OpenedFile>(opened);
+    auto resolved = resolvedPathOf(file.handle.get(), path);
+    if (auto *error = std::get_if<FileError>(&resolved)) return *error;
+    return FileToCopy(new FileToCopy::Opened{std::move(file.handle)},
+                      std::get<QString>(std::move(resolved)));
+}
+
+Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
+    const HANDLE from = source.opened_->handle.get();
+    FILE_BASIC_INFO old{};
+    if (!::GetFileInformationByHandleEx(from, FileBasicInfo, &old, sizeof old))
+        return readErrorFromCode(::GetLastError());
+    const auto system = systemPath(target);
+    if (const auto *error = std::get_if<FileError>(&system)) return *error;
+    const std::wstring &path = std::get<std::wstring>(system);
+    auto [folder, name] = split(path);
+    TemporaryFile file(std::move(folder));
+    if (const auto created = file.create(name); failed(created)) return created;
+
+    // A piece at a time, so that a film in a site takes no more memory than a page.
+    QByteArray piece(qsizetype{1} << 20, Qt::Uninitialized);
+    for (qint64 offset = 0;;) {
+        OVERLAPPED position = at(offset);
+        DWORD got = 0;
+        if (!::ReadFile(from, piece.data(), DWORD(piece.size()), &got, &position)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) break;
+            return readErrorFromCode(::GetLastError());
+        }
+        if (got == 0) break;
+        const auto stored = writeAll(file.get(), QByteArrayView(piece.data(), got), offset);
+        if (failed(stored)) return stored;
+        offset += got;
+    }
+    // Set once the last byte is written, which would otherwise take the time of now.
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime = old.LastWriteTime;
+    basic.FileAttributes = attributesAfterWriting(old.FileAttributes);
+    Result<Done> stored = setFileInformation(file.get(), FileBasicInfo, &basic, sizeof basic);
+    if (!failed(stored)) stored = flushFile(file.get());
+    if (!failed(stored)) stored = file.close();
+    if (!failed(stored)) stored = file.rename(path);
+    return stored;
 }
 
 Result<QByteArray> readStandardInput(qint64 maxSize) {

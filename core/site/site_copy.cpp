@@ -54,20 +54,20 @@ OtherFiles otherFilesOf(const QString &folder, const QStringList &extensions, co
 
 CopyOutcome copyOtherFile(const OtherFile &file, const QString &within) {
     CopyOutcome outcome;
-    auto read = readResolvedFile(file.source, kMaxDocumentSize);
-    if (const auto *error = std::get_if<FileError>(&read)) {
+    auto opened = openToCopy(file.source);
+    if (const auto *error = std::get_if<FileError>(&opened)) {
         outcome.failure = PageFailure{PageFailure::Step::Open, file.source, *error};
         return outcome;
     }
-    const FileAsRead &bytes = std::get<FileAsRead>(read);
+    const FileToCopy &source = std::get<FileToCopy>(opened);
     // Checked on the file that is open, so that no link swapped in meanwhile can lead elsewhere.
     if (!within.isEmpty() &&
-        !bytes.resolvedPath.startsWith(within.endsWith(u'/') ? within : within + u'/')) {
+        !source.resolvedPath().startsWith(within.endsWith(u'/') ? within : within + u'/')) {
         outcome.skipped = true;
         return outcome;
     }
-    const WriteResult written = writeRegularFile(file.target, bytes.bytes);
-    if (const auto *error = std::get_if<FileError>(&written))
+    const Result<Done> copied = copyToNewFile(source, file.target);
+    if (const auto *error = std::get_if<FileError>(&copied))
         outcome.failure = PageFailure{PageFailure::Step::Save, file.target, *error};
     return outcome;
 }

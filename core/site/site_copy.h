@@ -40,6 +40,6 @@ struct CopyOutcome {
     std::optional<PageFailure> failure;
 };
 
-// Copies a file byte for byte through the atomic writer. A link is followed only to a file inside
+// Copies a file as it is, its time kept (copyToNewFile). A link is followed only to a file inside
 // within (resolved), as the compressor follows a page's; anywhere where within is empty.
 CopyOutcome copyOtherFile(const OtherFile &file, const QString &within);
