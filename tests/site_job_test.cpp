@@ -31,6 +31,7 @@ const Files kSite{
     {QStringLiteral("sub/deeper/c.XHTML"), "  <pre>\n  kept  \n</pre>  \n  z  "},
     {QStringLiteral("style.css"), "  body { }  \n"},
     {QStringLiteral("logo.png"), QByteArray("\x89PNG\r\n\x1a\n  \0\0  ", 14)},
+    {QStringLiteral(".nojekyll"), QByteArray()},
     // Not walked for pages, but part of the site.
     {QStringLiteral(".git/config"), "  [core]  \n"},
     {QStringLiteral(".git/page.html"), "  not a page here  \n"},
@@ -163,7 +164,7 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     // Beside the pages, a copy of a folder holds its other files as they are.
     if (place == Place::NewFolder && way != u"pages")
         for (const QString &other :
-             {QStringLiteral("style.css"), QStringLiteral("logo.png"),
+             {QStringLiteral("style.css"), QStringLiteral("logo.png"), QStringLiteral(".nojekyll"),
               QStringLiteral(".git/config"), QStringLiteral(".git/page.html")})
             expected.insert(other, kSite[other]);
 

@@ -540,8 +540,10 @@ Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
     if (const auto created = file.create(name, status.st_mode & 0777); failed(created))
         return created;
 
-    // A piece at a time, so that a film in a site takes no more memory than a page.
-    QByteArray piece(qsizetype{1} << 20, Qt::Uninitialized);
+    // A piece at a time, so that a film in a site takes no more memory than a page; a small file
+    // takes a piece of its own size, and its end is told by the read after it.
+    QByteArray piece(qBound(qint64{1}, qint64(status.st_size) + 1, qint64{1} << 20),
+                     Qt::Uninitialized);
     for (off_t offset = 0;;) {
         const ssize_t got = ::pread(from, piece.data(), size_t(piece.size()), offset);
         if (got < 0) {

@@ -505,8 +505,12 @@ Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
     TemporaryFile file(std::move(folder));
     if (const auto created = file.create(name); failed(created)) return created;
 
-    // A piece at a time, so that a film in a site takes no more memory than a page.
-    QByteArray piece(qsizetype{1} << 20, Qt::Uninitialized);
+    // A piece at a time, so that a film in a site takes no more memory than a page; a small file
+    // takes a piece of its own size, and its end is told by the read after it.
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(from, &size)) return readErrorFromCode(::GetLastError());
+    QByteArray piece(qBound(qint64{1}, qint64(size.QuadPart) + 1, qint64{1} << 20),
+                     Qt::Uninitialized);
     for (qint64 offset = 0;;) {
         OVERLAPPED position = at(offset);
         DWORD got = 0;
