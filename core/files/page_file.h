@@ -7,6 +7,7 @@
 #include <QtGlobal>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "core/files/file_error.h"
 
@@ -140,7 +141,8 @@ class FileToCopy {
 public:
     struct Opened;  // the platform's open file
 
-    FileToCopy(Opened *opened, QString resolvedPath);  // takes it over
+    FileToCopy(Opened *opened, QString resolvedPath)  // takes it over
+        : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
     // Where it lies, every link resolved, taken from the open file itself.
     const QString &resolvedPath() const { return resolvedPath_; }
 

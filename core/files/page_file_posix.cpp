@@ -509,10 +509,8 @@ Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
 
 struct FileToCopy::Opened {
     FileDescriptor file;
+    struct stat status;  // as it was opened
 };
-
-FileToCopy::FileToCopy(Opened *opened, QString resolvedPath)
-    : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
 
 void FileToCopy::End::operator()(Opened *opened) const {
     delete opened;
@@ -525,13 +523,12 @@ Result<FileToCopy> openToCopy(const QString &path) {
     FileDescriptor &file = std::get<FileDescriptor>(opened);
     const auto resolved = resolvedPathOf(file.get(), path, status);
     if (!resolved) return FileError{FileError::Kind::Replaced, {}};
-    return FileToCopy(new FileToCopy::Opened{std::move(file)}, *resolved);
+    return FileToCopy(new FileToCopy::Opened{std::move(file), status}, *resolved);
 }
 
 Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
     const int from = source.opened_->file.get();
-    struct stat status {};
-    if (::fstat(from, &status) != 0) return readErrorFromErrno(errno);
+    const struct stat &status = source.opened_->status;
     const QFileInfo info(QFileInfo(target).absoluteFilePath());
     const FileDescriptor folder(openFolder(info.absolutePath()));
     if (folder.get() < 0) return writeErrorFromErrno(errno);

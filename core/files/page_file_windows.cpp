@@ -473,11 +473,8 @@ Result<FileAsRead> readResolvedFile(const QString &path, qint64 maxSize) {
 }
 
 struct FileToCopy::Opened {
-    Handle handle;
+    OpenedFile file;
 };
-
-FileToCopy::FileToCopy(Opened *opened, QString resolvedPath)
-    : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
 
 void FileToCopy::End::operator()(Opened *opened) const {
     delete opened;
@@ -489,12 +486,12 @@ Result<FileToCopy> openToCopy(const QString &path) {
     OpenedFile &file = std::get<OpenedFile>(opened);
     auto resolved = resolvedPathOf(file.handle.get(), path);
     if (auto *error = std::get_if<FileError>(&resolved)) return *error;
-    return FileToCopy(new FileToCopy::Opened{std::move(file.handle)},
+    return FileToCopy(new FileToCopy::Opened{std::move(file)},
                       std::get<QString>(std::move(resolved)));
 }
 
 Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
-    const HANDLE from = source.opened_->handle.get();
+    const HANDLE from = source.opened_->file.handle.get();
     FILE_BASIC_INFO old{};
     if (!::GetFileInformationByHandleEx(from, FileBasicInfo, &old, sizeof old))
         return readErrorFromCode(::GetLastError());
@@ -507,9 +504,7 @@ Result<Done> copyToNewFile(const FileToCopy &source, const QString &target) {
 
     // A piece at a time, so that a film in a site takes no more memory than a page; a small file
     // takes a piece of its own size, and its end is told by the read after it.
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(from, &size)) return readErrorFromCode(::GetLastError());
-    QByteArray piece(qBound(qint64{1}, qint64(size.QuadPart) + 1, qint64{1} << 20),
+    QByteArray piece(qBound(qint64{1}, source.opened_->file.facts.size + 1, qint64{1} << 20),
                      Qt::Uninitialized);
     for (qint64 offset = 0;;) {
         OVERLAPPED position = at(offset);
