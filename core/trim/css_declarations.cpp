@@ -13,7 +13,8 @@ QByteArrayView withoutVendorPrefix(QByteArrayView name) {
 
 }  // namespace
 
-bool declarationKeepsSpaces(const std::vector<Token> &tokens, qsizetype begin, qsizetype end) {
+bool declarationKeeps(const std::vector<Token> &tokens, qsizetype begin, qsizetype end,
+                      Keeping keeping) {
     while (begin < end && tokens[begin].type == Type::Whitespace) ++begin;
     if (begin == end || tokens[begin].type != Type::Ident) return false;
     const QByteArrayView property = withoutVendorPrefix(tokens[begin].value);
@@ -23,11 +24,16 @@ bool declarationKeepsSpaces(const std::vector<Token> &tokens, qsizetype begin, q
     if (i == end || tokens[i].type != Type::Colon) return false;
     for (++i; i < end; ++i) {
         const Token &token = tokens[i];
-        if (token.type == Type::Ident &&
-            isOneOf(withoutVendorPrefix(token.value), {"pre", "pre-wrap", "break-spaces",
-                                                       "preserve", "preserve-spaces", "pre-space"}))
+        if (token.type != Type::Ident) {
+            if (token.type == Type::Function && isOneOf(token.value, {"var", "env", "attr"}))
+                return true;
+            continue;
+        }
+        const QByteArrayView value = withoutVendorPrefix(token.value);
+        if (isOneOf(value, {"pre", "pre-wrap", "break-spaces", "preserve", "preserve-spaces",
+                            "pre-space"}))
             return true;
-        if (token.type == Type::Function && isOneOf(token.value, {"var", "env", "attr"}))
+        if (keeping == Keeping::LineEnds && isOneOf(value, {"pre-line", "preserve-breaks"}))
             return true;
     }
     return false;
@@ -35,7 +41,7 @@ bool declarationKeepsSpaces(const std::vector<Token> &tokens, qsizetype begin, q
 
 }  // namespace css
 
-bool declarationsKeepSpaces(QByteArrayView utf8Declarations) {
+bool declarationsKeep(QByteArrayView utf8Declarations, Keeping keeping) {
     using namespace css;
     const std::vector<Token> tokens = tokensOf(utf8Declarations);
     qsizetype start = 0;
@@ -45,7 +51,7 @@ bool declarationsKeepSpaces(QByteArrayView utf8Declarations) {
             continue;
         }
         if (i == qsizetype(tokens.size()) || tokens[i].type == Type::Semicolon) {
-            if (declarationKeepsSpaces(tokens, start, i)) return true;
+            if (declarationKeeps(tokens, start, i, keeping)) return true;
             start = i + 1;
         }
     }

@@ -80,7 +80,11 @@ public:
         auto reading = std::make_shared<SheetReading>();
         const std::vector<Token> tokens = css::tokensOf(cssText(sheet, encoding));
         reading->imports = importsOf(tokens);
-        css::readKeepingRules(tokens, reading->compounds, reading->wholePage);
+        for (const Keeping keeping : {Keeping::Spaces, Keeping::LineEnds}) {
+            SheetReading::Rules &rules =
+                keeping == Keeping::Spaces ? reading->keepingSpaces : reading->keepingLineEnds;
+            css::readKeepingRules(tokens, keeping, rules.compounds, rules.wholePage);
+        }
         const std::lock_guard lock(mutex_);
         entries_.push_front({sheet, encoding, reading});
         if (entries_.size() > kKept) entries_.pop_back();

@@ -21,11 +21,19 @@ FileEncoding styleSheetEncoding(QByteArrayView sheet, const FileEncoding &enviro
 QStringList styleSheetImports(const QByteArray &sheet, const FileEncoding &encoding);
 
 // What a style sheet says: the sheets it imports, and the compounds of its rules that keep
-// spaces. Each sheet is read once however many pages link it.
+// spaces, and of those that keep line ends. Each sheet is read once however many pages link it.
 struct SheetReading {
+    struct Rules {
+        std::vector<KeepingSelectors::Compound> compounds;
+        bool wholePage = false;
+    };
     QStringList imports;
-    std::vector<KeepingSelectors::Compound> compounds;
-    bool wholePage = false;
+    Rules keepingSpaces;
+    Rules keepingLineEnds;
+
+    const Rules &keeping(Keeping keeping) const {
+        return keeping == Keeping::Spaces ? keepingSpaces : keepingLineEnds;
+    }
 };
 std::shared_ptr<const SheetReading> sheetReading(const QByteArray &sheet,
                                                  const FileEncoding &encoding);

@@ -8,14 +8,15 @@ namespace css {
 
 namespace {
 
-// Reads a sheet's rules into the selectors that keep spaces.
+// Reads a sheet's rules into the selectors that keep white space.
 class RuleReader {
 public:
     using Compound = KeepingSelectors::Compound;
     using Alternatives = std::vector<Compound>;
 
-    RuleReader(const std::vector<Token> &tokens, std::vector<Compound> &found, bool &wholePage)
-        : tokens_(tokens), found_(found), wholePage_(wholePage) {}
+    RuleReader(const std::vector<Token> &tokens, Keeping keeping, std::vector<Compound> &found,
+               bool &wholePage)
+        : tokens_(tokens), keeping_(keeping), found_(found), wholePage_(wholePage) {}
 
     void read() { readBlock(0, qsizetype(tokens_.size()), nullptr); }
 
@@ -24,7 +25,7 @@ private:
     static constexpr std::size_t kMostAlternatives = 64;
 
     // Reads the declarations and rules from begin to end, nested in a rule with the selectors
-    // parent (none at the top); answers whether a declaration there keeps spaces.
+    // parent (none at the top); answers whether a declaration there keeps white space.
     bool readBlock(qsizetype begin, qsizetype end, const Alternatives *parent) {
         bool keeps = false;
         for (qsizetype i = begin; i < end;) {
@@ -55,7 +56,7 @@ private:
                     found_.insert(found_.end(), selectors.begin(), selectors.end());
                     if (selectors.empty()) wholePage_ = true;
                 }
-            } else if (parent && declarationKeepsSpaces(tokens_, i, stop)) {
+            } else if (parent && declarationKeeps(tokens_, i, stop, keeping_)) {
                 keeps = true;
             }
             i = after;
@@ -249,15 +250,16 @@ private:
     }
 
     const std::vector<Token> &tokens_;
+    const Keeping keeping_;
     std::vector<Compound> &found_;
     bool &wholePage_;
 };
 
 }  // namespace
 
-void readKeepingRules(const std::vector<Token> &tokens,
+void readKeepingRules(const std::vector<Token> &tokens, Keeping keeping,
                       std::vector<KeepingSelectors::Compound> &found, bool &wholePage) {
-    RuleReader(tokens, found, wholePage).read();
+    RuleReader(tokens, keeping, found, wholePage).read();
 }
 
 }  // namespace css

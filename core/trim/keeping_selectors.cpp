@@ -57,8 +57,9 @@ bool passes(const KeepingSelectors::AttributeTest &test, QByteArrayView value) {
 
 void KeepingSelectors::addSheet(const QByteArray &sheet, const FileEncoding &encoding) {
     const std::shared_ptr<const SheetReading> reading = sheetReading(sheet, encoding);
-    if (reading->wholePage) wholePage_ = true;
-    for (const Compound &compound : reading->compounds) add(compound);
+    const SheetReading::Rules &rules = reading->keeping(keeping_);
+    if (rules.wholePage) wholePage_ = true;
+    for (const Compound &compound : rules.compounds) add(compound);
 }
 
 void KeepingSelectors::add(Compound compound) {

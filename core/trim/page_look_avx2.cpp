@@ -12,7 +12,7 @@ struct Avx2Block {
     static constexpr qsizetype kSize = 32;
     using Mask = std::uint32_t;
     struct Masks {
-        Mask elements, equals, es, spaces, doubleQuotes, singleQuotes, lineEnds;
+        Mask elements, equals, es, spaces, doubleQuotes, singleQuotes, lineEnds, hyphens;
     };
 
     [[gnu::always_inline]] static Masks masks(const char *p) {
@@ -45,7 +45,8 @@ struct Avx2Block {
                 bits(spaces),
                 bits(is(here, '"')),
                 bits(is(here, '\'')),
-                bits(_mm256_or_si256(crs, lfs))};
+                bits(_mm256_or_si256(crs, lfs)),
+                bits(is(here, '-'))};
     }
 };
 

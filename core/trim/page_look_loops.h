@@ -8,8 +8,8 @@
 // A Block type tells its width (kSize), its mask type (Mask, whose bit i stands for byte i) and
 // the masks of the block at p (masks; it reads the two bytes behind the block too): where a <
 // stands before p, l, x, s, m or te, in either case; where a = stands; where an e or E, a double
-// quote, a single quote, a line end and white space stand. The places of a < are looked at
-// closely; those of a = are mostly told by the masks alone.
+// quote, a single quote, a line end, white space and a - stand. The places of a < and a - are
+// looked at closely; those of a = are mostly told by the masks alone.
 
 struct LookSpan {
     const char *begin;  // of the page
@@ -50,6 +50,18 @@ inline bool namesElement(const char *p, const char *end) {
     return false;
 }
 
+// Whether the - at p is the first in a tag's name, as the name of a custom element has one: the
+// name starts with a letter behind a <, and holds no white space, /, > or - before it. Looking
+// back stops at the - before, so that each byte is looked at once however many - a page holds.
+inline bool startsCustomElementName(const char *begin, const char *p) {
+    const char *name = p;
+    while (name > begin && !isLookSpace(name[-1]) && name[-1] != '<' && name[-1] != '>' &&
+           name[-1] != '/' && name[-1] != '-')
+        --name;
+    const char first = static_cast<char>(*name | 0x20);
+    return name < p && name > begin && name[-1] == '<' && first >= 'a' && first <= 'z';
+}
+
 // Whether the = at p ends the name of a style, white-space or xml:space attribute.
 inline bool namesStyle(const char *begin, const char *p) {
     while (p > begin && isLookSpace(p[-1])) --p;
@@ -82,6 +94,7 @@ inline bool lookAtBytes(const char *begin, const char *from, const char *to, con
     for (const char *p = from; p < to; ++p) {
         if (*p == '<' && namesElement(p, end)) return true;
         if (*p == '=' && equalsCounts(begin, p, end)) return true;
+        if (*p == '-' && startsCustomElementName(begin, p)) return true;
     }
     return false;
 }
@@ -147,7 +160,7 @@ template <typename Block>
         const Mask closely = masks.equals & ((masks.spaces >> 1) | (Mask{1} << (kSize - 1)) |
                                              ((masks.es | masks.spaces) << 1) | Mask{1});
         const Mask look =
-            masks.elements | closely |
+            masks.elements | closely | masks.hyphens |
             (masks.equals == 0
                  ? Mask{0}
                  : unclearValues<Mask>(masks.doubleQuotes, masks.equals, masks.lineEnds) |
@@ -158,6 +171,9 @@ template <typename Block>
         }
         for (Mask found = masks.equals; found != 0; found &= found - 1) {
             if (equalsCountsIn<Block>(span, p, __builtin_ctzll(found), masks)) return true;
+        }
+        for (Mask found = masks.hyphens; found != 0; found &= found - 1) {
+            if (startsCustomElementName(span.begin, p + __builtin_ctzll(found))) return true;
         }
     }
     return lookAtBytes(span.begin, p, span.to, span.end);

@@ -32,10 +32,14 @@ struct Gathered {
     bool hasBase = false;
 };
 
-// The kinds of script a type names, as the HTML standard reads a script's type and language.
-enum class ScriptKind { Classic, Module, Data, Markup, ClassicAndMarkup };
+// The kinds of script a type names, as the HTML standard reads a script's type and language:
+// JavaScript, JSON and other data, and the types that a browser does not run, whose text the
+// page's own scripts read. Of those, the templates of HTML that libraries put into the page are
+// read as markup; the text of any other type is read as written, since its line starts may
+// matter (Markdown, Python, YAML, a shader, a template of a kind the rule does not know).
+enum class ScriptKind { Classic, Module, Data, Markup, ClassicAndMarkup, AsWritten };
 
-ScriptKind scriptKind(const Tag &tag) {
+ScriptKind scriptKind(const Tag &tag, bool markdownSlides) {
     const Attribute *type = tag.attribute("type");
     QByteArray name;
     if (type) {
@@ -72,7 +76,28 @@ ScriptKind scriptKind(const Tag &tag) {
         name == "text/babel" || name == "text/jsx" || name == "text/typescript" ||
         name == "application/typescript")
         return ScriptKind::ClassicAndMarkup;
-    return ScriptKind::Markup;
+    static const QByteArrayList kHtmlTemplates{"text/template",
+                                               "text/html",
+                                               "text/x-template",
+                                               "text/ng-template",
+                                               "text/handlebars",
+                                               "text/x-handlebars",
+                                               "text/x-handlebars-template",
+                                               "text/mustache",
+                                               "text/x-mustache",
+                                               "text/x-mustache-template",
+                                               "text/x-jquery-tmpl",
+                                               "text/x-jsrender",
+                                               "text/x-kendo-template",
+                                               "text/x-underscore-template",
+                                               "text/x-lodash-template",
+                                               "text/x-dot-template",
+                                               "text/x-tmpl",
+                                               "text/ractive"};
+    // A presentation's slides in Markdown come in a text/template script, inside a section marked
+    // data-markdown.
+    if (kHtmlTemplates.contains(name) && !markdownSlides) return ScriptKind::Markup;
+    return ScriptKind::AsWritten;
 }
 
 // What a reading of a page shares with the readings of the scripts of markup inside it.
@@ -80,10 +105,12 @@ struct Reading {
     const char *page = nullptr;
     FileEncoding encoding;
     CharacterSteps steps{FileEncoding::Utf8};
+    Keeping keeping = Keeping::Spaces;
     const KeepingSelectors *selectors = nullptr;
     std::vector<ByteRange> *ranges = nullptr;
     Gathered *gathered = nullptr;  // a reading that looks for the page's <base>
     bool wholePage = false;
+    bool markdownSlides = false;  // an element marked data-markdown was read
 };
 
 // Reads the markup from begin to end as HTML's tokenizer does, with the tree builder's open
@@ -172,6 +199,8 @@ private:
             return tag_.after;
         }
         if (reading_.gathered) gather();
+        if (!reading_.markdownSlides && tag_.attribute("data-markdown"))
+            reading_.markdownSlides = true;
         const bool keeps = keepsSpaces();
         if (keeps && (tag_.id == TagId::Html || tag_.id == TagId::Body)) {
             reading_.wholePage = true;
@@ -204,8 +233,11 @@ private:
         if (kept && !keeps) close(tag_.lessThan);
     }
 
-    // Whether the element of the start tag just read keeps its spaces.
+    // Whether the element of the start tag just read keeps its spaces (or, for a reading of line
+    // ends, its line ends).
     bool keepsSpaces() const {
+        // A custom element's script may read its text as written: a Markdown or code block.
+        if (tag_.name.contains('-')) return true;
         switch (tag_.id) {
             case TagId::Pre:
             case TagId::Textarea:
@@ -222,13 +254,15 @@ private:
                 const QByteArrayView value = attribute.value;
                 if ((containsFolded(value, "space") || value.contains('\\') ||
                      value.contains('&')) &&
-                    declarationsKeepSpaces(attributeValueText(value, reading_.encoding)))
+                    declarationsKeep(attributeValueText(value, reading_.encoding),
+                                     reading_.keeping))
                     return true;
             } else if (sameTagName(attribute.name, "xml:space")) {
                 if (sameTagName(trimmedValue(attribute.value), "preserve")) return true;
             } else if (sameTagName(attribute.name, "white-space")) {
-                if (declarationsKeepSpaces("white-space:" +
-                                           attributeValueText(attribute.value, reading_.encoding)))
+                if (declarationsKeep(
+                        "white-space:" + attributeValueText(attribute.value, reading_.encoding),
+                        reading_.keeping))
                     return true;
             }
         }
@@ -249,7 +283,7 @@ private:
         // Content that keeps its spaces keeps all of a script's; a reading that looks for the
         // <base> still looks into markup.
         const bool ranges = !elements_.keepsSpaces();
-        const ScriptKind kind = scriptKind(tag_);
+        const ScriptKind kind = scriptKind(tag_, reading_.markdownSlides);
         switch (kind) {
             case ScriptKind::Classic:
             case ScriptKind::Module:
@@ -269,6 +303,9 @@ private:
                 [[fallthrough]];
             case ScriptKind::Markup:
                 if (ranges || reading_.gathered) PageReader(reading_, begin, end).read();
+                return;
+            case ScriptKind::AsWritten:
+                if (ranges) keep(begin, end);
                 return;
         }
     }
@@ -370,12 +407,13 @@ private:
 }  // namespace
 
 std::vector<ByteRange> keptStretches(QByteArrayView page, const FileEncoding &encoding,
-                                     const KeepingSelectors *selectors) {
+                                     const KeepingSelectors *selectors, Keeping keeping) {
     std::vector<ByteRange> ranges;
     std::vector<ByteRange> secondRanges;
     Reading reading;
     reading.page = page.data();
     reading.encoding = encoding;
+    reading.keeping = keeping;
     reading.steps = CharacterSteps(encoding);
     reading.selectors = selectors;
     reading.ranges = &ranges;
@@ -402,8 +440,10 @@ std::vector<ByteRange> keptStretches(QByteArrayView page, const FileEncoding &en
             [&] { secondReader.read(); });
         const auto *firstMarkup =
             static_cast<const char *>(std::memchr(middle, '<', std::size_t(end - middle)));
+        // A presentation marked in the first half reads the templates of the second as
+        // Markdown, which the second half's reading cannot know.
         if (stopped == (firstMarkup ? firstMarkup : end) && firstReader.atRest() &&
-            !reading.wholePage) {
+            !reading.wholePage && !reading.markdownSlides) {
             ranges.insert(ranges.end(), secondRanges.begin(), secondRanges.end());
             reading.wholePage = second.wholePage;
         } else {

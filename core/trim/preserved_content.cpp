@@ -26,9 +26,10 @@ std::vector<ByteRange> merged(std::vector<ByteRange> ranges) {
 
 }  // namespace
 
-std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context) {
+std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context,
+                                        Keeping keeping) {
     if (page.isEmpty() || context.holdsNothing || !mayHoldPreservedContent(page)) return {};
-    KeepingSelectors selectors;
+    KeepingSelectors selectors(keeping);
     if (context.styleElements) {
         for (const QByteArray &text : *context.styleElements)
             selectors.addSheet(text, context.encoding);
@@ -41,5 +42,5 @@ std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &
     const ByteRange wholePage{0, page.size()};
     if (selectors.keepWholePage()) return {wholePage};
     return merged(
-        keptStretches(page, context.encoding, selectors.isEmpty() ? nullptr : &selectors));
+        keptStretches(page, context.encoding, selectors.isEmpty() ? nullptr : &selectors, keeping));
 }

@@ -7,6 +7,7 @@
 
 #include "core/encoding/encoding.h"
 #include "core/trim/byte_range.h"
+#include "core/trim/css_declarations.h"
 
 // A style sheet read beside a page: one it links, or one that such a sheet imports, with the
 // encoding a browser reads it in (styleSheetEncoding).
@@ -37,15 +38,24 @@ struct PageContext {
 //    start of the tag that closes it, or to the end of the page: pre, textarea, listing, xmp and
 //    plaintext; an element whose style attribute sets white-space (or white-space-collapse) to a
 //    value that keeps spaces, character references and CSS escapes read (see
-//    declarationsKeepSpaces), or whose white-space attribute does, or that has
+//    declarationsKeep), or whose white-space attribute does, or that has
 //    xml:space="preserve"; an element that a rule of the page's style sheets may select (its
 //    <style> elements, the sheets it links and those they import; see KeepingSelectors); the
 //    text of a script inside SVG or MathML, which the tokenizer reads as markup;
+//  - the content of a custom element (a name with a hyphen), whose script may read its text as
+//    written;
 //  - a quoted attribute value, of any attribute in any tag, that holds a line end;
 //  - in a classic or module script, template literals and continued strings that span lines
 //    (see findScriptStretches);
-//  - in a script of a type that is not JavaScript, JSON or an import map (text/template,
-//    text/html, any unknown type), which holds markup that scripts put into the page, whatever
-//    these rules keep of its content read as a page of its own;
+//  - in a script of a template of HTML (text/template, text/x-handlebars-template, ...), which
+//    holds markup that scripts put into the page, whatever these rules keep of its content read
+//    as a page of its own; unless a presentation marks it as Markdown (data-markdown);
+//  - all the text of a script of any other type that is not JavaScript or JSON (Markdown,
+//    Python, YAML, ...), which the page's scripts read as written;
 //  - all of a page where a rule that keeps spaces may select its root (*, html, body, :root).
-std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context = {});
+//
+// Keeping::LineEnds asks instead where a page's line ends are shown as they are: the same, and
+// where white-space is pre-line (or white-space-collapse preserve-breaks), which shows a line
+// left empty as an empty line, though not the spaces at a line's ends.
+std::vector<ByteRange> preservedContent(QByteArrayView page, const PageContext &context = {},
+                                        Keeping keeping = Keeping::Spaces);
