@@ -71,21 +71,22 @@ inline bool preservesSpaces(const QByteArray &name, const std::optional<QByteArr
     static const QByteArrayList voidElements{
         "area", "base",  "basefont", "bgsound", "br",   "col",   "embed",  "frame", "hr", "image",
         "img",  "input", "keygen",   "link",    "meta", "param", "source", "track", "wbr"};
-    if (byName.contains(name)) return true;
+    // A custom element's script may read its text as written.
+    if (byName.contains(name) || name.contains('-')) return true;
     return style && !voidElements.contains(name) && styleKeepsSpaces(*style);
 }
 
 }  // namespace reference_detail
 
 // For each byte of page, whether it lies in the content of an element that preserves white
-// space (core/trim/preserved_content.h). The page goes through the states of HTML's tokenizer one
-// byte at a time, with what its tree builder does to them: a start tag of one of these elements,
-// outside any such content, opens it; a start tag of the same name inside counts one deeper; an
-// end tag of that name counts one back, and the content ends at the < of the one that closes
-// it. A quoted attribute value that holds a line end is preserved between its quotes. A tag that
-// the page ends inside is no tag. The less-than-sign states of comments, which only report
-// errors, are left out. (What a browser does beyond this, with style sheets, scripts, SVG and the
-// tree builder's own rules, the trim's tests give row by row.)
+// space, or of a custom element (core/trim/preserved_content.h). The page goes through the states
+// of HTML's tokenizer one byte at a time, with what its tree builder does to them: a start tag of
+// one of these elements, outside any such content, opens it; a start tag of the same name inside
+// counts one deeper; an end tag of that name counts one back, and the content ends at the < of the
+// one that closes it. A quoted attribute value that holds a line end is preserved between its
+// quotes. A tag that the page ends inside is no tag. The less-than-sign states of comments, which
+// only report errors, are left out. (What a browser does beyond this, with style sheets, scripts,
+// SVG and the tree builder's own rules, the trim's tests give row by row.)
 inline std::vector<bool> referencePreserved(const QByteArray &page) {
     using namespace reference_detail;
     enum class State {
@@ -379,13 +380,20 @@ inline std::vector<bool> referencePreserved(const QByteArray &page) {
 // The line trim of core/trim/line_trim.h, with the bytes whose spaces stay given. A line ends at
 // CR LF, CR or LF; it loses the spaces at both of its ends that are not preserved, and keeps its
 // line end, a lone CR becoming CR LF. A last line without one gets LF where the page has a LF but
-// no CR, CR LF otherwise. A byte-order mark at the start, or behind the spaces the page starts
-// with, stays; the first line starts behind it.
-inline QByteArray referenceTrimKeeping(const QByteArray &in, const std::vector<bool> &preserved) {
+// no CR, CR LF otherwise, unless its last byte is preserved. A byte-order mark at the start, or
+// behind the spaces the page starts with, stays; the first line starts behind it.
+//
+// With keptLineEnds given, the deep trim: tabs go as spaces do, and a line left empty goes with
+// its line end unless that line end is preserved or in keptLineEnds; a byte-order mark behind the
+// blanks and line ends the page starts with stays, at the start.
+inline QByteArray referenceTrimKeeping(const QByteArray &in, const std::vector<bool> &preserved,
+                                       const std::vector<bool> *keptLineEnds = nullptr) {
+    const bool deep = keptLineEnds != nullptr;
+    const auto isBlank = [deep](char c) { return c == ' ' || (deep && c == '\t'); };
     const bool lfPage = in.contains('\n') && !in.contains('\r');
     QByteArray out;
     qsizetype i = 0;
-    while (i < in.size() && in[i] == ' ') ++i;
+    while (i < in.size() && (isBlank(in[i]) || (deep && (in[i] == '\r' || in[i] == '\n')))) ++i;
     if (in.mid(i, 3) == "\xEF\xBB\xBF") {
         out += in.mid(i, 3);
         i += 3;
@@ -397,20 +405,18 @@ inline QByteArray referenceTrimKeeping(const QByteArray &in, const std::vector<b
         while (lineEnd < in.size() && in[lineEnd] != '\r' && in[lineEnd] != '\n') ++lineEnd;
         qsizetype first = i;
         qsizetype last = lineEnd;
-        while (first < last && in[first] == ' ' && !preserved[first]) ++first;
-        while (last > first && in[last - 1] == ' ' && !preserved[last - 1]) --last;
-        out += in.mid(first, last - first);
+        while (first < last && isBlank(in[first]) && !preserved[first]) ++first;
+        while (last > first && isBlank(in[last - 1]) && !preserved[last - 1]) --last;
+        const bool empty = first == last;
         if (lineEnd == in.size()) {
-            out += lfPage ? "\n" : "\r\n";
+            if (deep && empty) break;
+            out += in.mid(first, last - first);
+            if (!preserved[in.size() - 1]) out += lfPage ? "\n" : "\r\n";
             break;
         }
-        if (in[lineEnd] == '\n') {
-            out += '\n';
-            i = lineEnd + 1;
-        } else {
-            out += "\r\n";
-            i = lineEnd + (in.mid(lineEnd, 2) == "\r\n" ? 2 : 1);
-        }
+        const bool dropped = deep && empty && !preserved[lineEnd] && !(*keptLineEnds)[lineEnd];
+        if (!dropped) out += in.mid(first, last - first) + (in[lineEnd] == '\n' ? "\n" : "\r\n");
+        i = lineEnd + (in.mid(lineEnd, 2) == "\r\n" ? 2 : 1);
     }
     return out;
 }
@@ -418,6 +424,12 @@ inline QByteArray referenceTrimKeeping(const QByteArray &in, const std::vector<b
 // The trim with what referencePreserved preserves.
 inline QByteArray referenceTrim(const QByteArray &in) {
     return referenceTrimKeeping(in, referencePreserved(in));
+}
+
+// The deep trim with what referencePreserved preserves, which keeps line ends as it keeps spaces.
+inline QByteArray referenceDeepTrim(const QByteArray &in) {
+    const std::vector<bool> preserved = referencePreserved(in);
+    return referenceTrimKeeping(in, preserved, &preserved);
 }
 
 // For each byte of a page, whether one of the stretches ranges lies over it.
@@ -432,8 +444,8 @@ std::vector<bool> bytesIn(qsizetype size, const Ranges &ranges) {
 
 // What breaks the rule of ByteRange (core/trim/byte_range.h) in the stretches a page's trim
 // keeps, or an empty text: they lie in page order within the page, none overlapping or empty,
-// each right behind a byte that is no space, or at the start, and up to a byte that is neither a
-// space nor a line end, or the end.
+// each right behind a byte that is no space or tab, or at the start, and up to a byte that is
+// neither a space, a tab nor a line end, or the end.
 template <typename Ranges>
 QByteArray rangeFault(const QByteArray &page, const Ranges &ranges) {
     qsizetype last = -1;
@@ -442,10 +454,12 @@ QByteArray rangeFault(const QByteArray &page, const Ranges &ranges) {
             " at " + QByteArray::number(range.begin) + ".." + QByteArray::number(range.end);
         if (range.begin <= last || range.end <= range.begin || range.end > page.size())
             return "out of order, empty or outside the page" + where;
-        if (range.begin > 0 && page[range.begin - 1] == ' ') return "starts behind a space" + where;
+        if (range.begin > 0 && (page[range.begin - 1] == ' ' || page[range.begin - 1] == '\t'))
+            return "starts behind a space or tab" + where;
         if (range.end < page.size()) {
             const char at = page[range.end];
-            if (at == ' ' || at == '\r' || at == '\n') return "ends at a space or line end" + where;
+            if (at == ' ' || at == '\t' || at == '\r' || at == '\n')
+                return "ends at a space, tab or line end" + where;
         }
         last = range.end;
     }

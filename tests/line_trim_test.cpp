@@ -34,6 +34,8 @@ private Q_SLOTS:
     void initTestCase() { SKIP_WHERE_THE_PROCESSOR_LACKS_THE_NAMED_KERNEL_LEVEL(); }
     void matchesReference_data();
     void matchesReference();
+    void deepTrimMatchesReference_data() { matchesReference_data(); }
+    void deepTrimMatchesReference();
     void loadsBigPages_data();
     void loadsBigPages();
     void keepsPreservedContentOfBigPages_data();
@@ -101,6 +103,15 @@ void LineTrimTest::matchesReference_data() {
         << QByteArray("<a data-x='x  \r\n  y'>  \r\n");
     QTest::newRow("a value in single quotes across CR LF, behind = and spaces")
         << QByteArray("<a title = 'x  \r\n  y'>  \r\n");
+    // Tabs shield spaces at the standard level and go with them at the deep one; lines of blanks
+    // only are left empty, and at the deep level go.
+    QTest::newRow("tabs and spaces at both ends") << QByteArray(" \t x\t \r\n\t");
+    QTest::newRow("lines left empty") << QByteArray("x\n \t\n\n\r");
+    // A custom element's name holds a -: the look finds it in any block, as it finds no element
+    // in a - elsewhere.
+    QTest::newRow("custom elements") << QByteArray(" <x-ab>  a \t\n\n  </x-ab>  b \n");
+    QTest::newRow("a - in text and in a value is no element")
+        << QByteArray(" a-b <p class=\"c-d\"> -x \t\n");
 }
 
 namespace {
@@ -132,6 +143,16 @@ std::optional<QByteArray> trimFault(const QByteArray &input, qsizetype middleSte
     return std::nullopt;
 }
 
+// What is wrong with the deep trim of input, or nothing. It has no kernels of its own: the look
+// that finds a custom element does.
+std::optional<QByteArray> deepTrimFault(const QByteArray &input) {
+    const QByteArray trimmed = trimLines(ExactBytes(input).view(), {}, TrimLevel::Deep);
+    if (trimmed != referenceDeepTrim(input)) return input.toHex(' ') + " deep";
+    if (trimLines(ExactBytes(trimmed).view(), {}, TrimLevel::Deep) != trimmed)
+        return trimmed.toHex(' ') + " trimmed deeply again";
+    return std::nullopt;
+}
+
 }  // namespace
 
 void LineTrimTest::matchesReference() {
@@ -145,6 +166,20 @@ void LineTrimTest::matchesReference() {
              length += length < kEveryCut ? 1 : 3 * kCutStep) {
             const qsizetype middleStep = length <= kEveryCut ? kCutStep : 11 * kCutStep;
             if (const auto fault = trimFault(run.sliced(start, length), middleStep))
+                QFAIL(fault->constData());
+        }
+    }
+}
+
+// The same runs at the deep level, each cut once.
+void LineTrimTest::deepTrimMatchesReference() {
+    QFETCH(QByteArray, unit);
+    constexpr qsizetype kLongest = 3 * 64 + 16;
+    const QByteArray run = unit.repeated(kLongest / unit.size() + 2);
+    const qsizetype startStep = std::max<qsizetype>(1, unit.size() / kStarts);
+    for (qsizetype start = 0; start < unit.size(); start += startStep) {
+        for (qsizetype length = 0; length <= kLongest; length += kCutStep) {
+            if (const auto fault = deepTrimFault(run.sliced(start, length)))
                 QFAIL(fault->constData());
         }
     }
@@ -265,7 +300,14 @@ namespace {
 void addShownRow(const char *name, const QByteArray &page, const QByteArray &trimmed,
                  const FileEncoding &encoding = FileEncoding::Utf8,
                  const QByteArrayList &sheets = {}) {
-    QTest::newRow(name) << page << encoding << sheets << trimmed;
+    QTest::newRow(name) << page << encoding << sheets << trimmed << QByteArray();
+}
+
+// The same with its trim at the deep level too.
+void addDeepRow(const char *name, const QByteArray &page, const QByteArray &trimmed,
+                const QByteArray &deep, const FileEncoding &encoding = FileEncoding::Utf8,
+                const QByteArrayList &sheets = {}) {
+    QTest::newRow(name) << page << encoding << sheets << trimmed << deep;
 }
 
 }  // namespace
@@ -273,12 +315,14 @@ void addShownRow(const char *name, const QByteArray &page, const QByteArray &tri
 // What the trim keeps where a browser shows spaces for other reasons than an element's name or
 // its own style: what a reading of the page as a browser reads it gives, which the plain
 // reference above does not follow. Each row is trimmed in its own buffer, and in place, whole and
-// cut in two at each line.
+// cut in two at each line; and at the deep level, where it keeps the same stretches and the line
+// ends that pre-line shows, as its own column says where it has one.
 void LineTrimTest::keepsWhatABrowserShows_data() {
     QTest::addColumn<QByteArray>("page");
     QTest::addColumn<FileEncoding>("encoding");
     QTest::addColumn<QByteArrayList>("sheets");
     QTest::addColumn<QByteArray>("trimmed");
+    QTest::addColumn<QByteArray>("deep");  // null where the stretches found tell it alone
 
     // Attribute values that span lines are shown and read as written.
     addShownRow("a title across lines", "<p title=\"one  \n   two\">\n  x  \n</p>",
@@ -420,7 +464,8 @@ void LineTrimTest::keepsWhatABrowserShows_data() {
         QTest::addRow("%s keeps the whole page", root)
             << "  <style>" + QByteArray(root) + " { white-space: pre }</style>\n  x  \n"
             << FileEncoding::Utf8 << QByteArrayList()
-            << "  <style>" + QByteArray(root) + " { white-space: pre }</style>\n  x  \n";
+            << "  <style>" + QByteArray(root) + " { white-space: pre }</style>\n  x  \n"
+            << QByteArray();
     }
     addShownRow(
         "failure: pre-line, nowrap, a rule in a comment, another class",
@@ -481,7 +526,7 @@ void LineTrimTest::keepsWhatABrowserShows_data() {
                 preDiv + "<table><tr><td></div>\n  a  \n</td></tr></table>\n  b  \n</div>\nc\n");
     addShownRow("a </span> is ignored while a div is open inside it",
                 "<span style=\"white-space:pre\"><div>\n  a  \n</span>\n  b  \n</div>\n  c  ",
-                "<span style=\"white-space:pre\"><div>\n  a  \n</span>\n  b  \n</div>\n  c  \n");
+                "<span style=\"white-space:pre\"><div>\n  a  \n</span>\n  b  \n</div>\n  c  ");
     addShownRow("a formatting element a browser opens again behind the paragraph that closed it",
                 "<p><b style=\"white-space:pre\">x</p>\n   y  \n</b>\n  z  ",
                 "<p><b style=\"white-space:pre\">x</p>\n   y  \n</b>\nz\n");
@@ -498,7 +543,95 @@ void LineTrimTest::keepsWhatABrowserShows_data() {
                 "<table><tr><td style=\"white-space:pre\">\n  a  \n<td>\nb\n</table>\n");
     addShownRow("failure: the end tag of an ancestor not held closes nothing: spaces stay longer",
                 "<section>" + preDiv + "\n  a  \n</section>\n  b  ",
-                "<section>" + preDiv + "\n  a  \n</section>\n  b  \n");
+                "<section>" + preDiv + "\n  a  \n</section>\n  b  ");
+
+    // Text that the page's scripts read as written keeps its bytes at both levels.
+    addDeepRow("Markdown in a script",
+               "<script type=\"text/markdown\">\n  # Title\n\n      code  \n\t- item\n</script>\n"
+               "\t x \t\n",
+               "<script type=\"text/markdown\">\n  # Title\n\n      code  \n\t- item\n</script>\n"
+               "\t x \t\n",
+               "<script type=\"text/markdown\">\n  # Title\n\n      code  \n\t- item\n</script>\n"
+               "x\n");
+    const QByteArray python(
+        "<script type=\"py\">\n  def f():\n      return 1\n\n</script>\n<script "
+        "type=\"text/python\">\n  if x:\n\t  y()\n</script>\n<script type=\"text/yaml\">\n  a:\n"
+        "    - b\n</script>\n");
+    addDeepRow("Python and YAML in scripts of their types", python + "  y  ", python + "y\n",
+               python + "y\n");
+    const QByteArray slides(
+        "\n  <script type=\"text/template\">\n    ## Slide\n    ```\n    if x:\n        y()\n"
+        "\n    ```\n  </script>\n</section>");
+    const QByteArray slidesTrimmed = QByteArray(slides).replace("\n  <script", "\n<script");
+    addDeepRow("a template that a presentation marks as Markdown",
+               "<section data-markdown>" + slides + "\n\n",
+               "<section data-markdown>" + slidesTrimmed + "\n\n",
+               "<section data-markdown>" + slidesTrimmed + "\n");
+    addDeepRow("a custom element that renders Markdown, and <py-script>",
+               "<md-block>\n\t# Title\n\n\t\tcode\n</md-block>\n<py-script>\n  print(1)\n"
+               "</py-script>\n\t x \n",
+               "<md-block>\n\t# Title\n\n\t\tcode\n</md-block>\n<py-script>\n  print(1)\n"
+               "</py-script>\n\t x\n",
+               "<md-block>\n\t# Title\n\n\t\tcode\n</md-block>\n<py-script>\n  print(1)\n"
+               "</py-script>\nx\n");
+    addShownRow("a custom element ends where a browser ends it: not at its end tag inside a div",
+                "<x-a><div></x-a>\n  a  \n</div>\n  b  ", "<x-a><div></x-a>\n  a  \n</div>\n  b  ");
+    addShownRow("failure: a - in an attribute's name or value opens nothing",
+                "<p data-a-b=\"c-d\">\n  x-y  \n</p>", "<p data-a-b=\"c-d\">\nx-y\n</p>\n");
+
+    // A page that ends inside content whose spaces are kept ends as it did.
+    addDeepRow("a page that ends inside a pre", "<pre>\n  a  ", "<pre>\n  a  ", "<pre>\n  a  ");
+    addDeepRow("a page that ends inside a textarea, CR LF", "  <textarea>\r\n\ta",
+               "<textarea>\r\n\ta", "<textarea>\r\n\ta");
+    addDeepRow("a page that ends inside plaintext", "<plaintext>\n\ta \t", "<plaintext>\n\ta \t",
+               "<plaintext>\n\ta \t");
+    addDeepRow("failure: a page that ends behind a closed pre gets its line end",
+               "<pre> a </pre>  ", "<pre> a </pre>\r\n", "<pre> a </pre>\r\n");
+
+    // The deep level: tabs go where spaces go, and lines left empty go, but for what is kept.
+    addDeepRow("tabs at both ends of lines, CR LF", "\t<p>\r\n\t\t  x\t \r\n\t</p>\r\n",
+               "\t<p>\r\n\t\t  x\t\r\n\t</p>\r\n", "<p>\r\nx\r\n</p>\r\n");
+    addDeepRow("lines left empty go", "<ul>\n\n\t<li>a</li>\n \t \n\t<li>b</li>\n\n</ul>\n\n",
+               "<ul>\n\n\t<li>a</li>\n\t\n\t<li>b</li>\n\n</ul>\n\n",
+               "<ul>\n<li>a</li>\n<li>b</li>\n</ul>\n");
+    addDeepRow("a pre keeps its tabs and empty lines, the lines around it go",
+               "\t<pre>\n\t\ta\n\n\t</pre>\n\n\tx", "\t<pre>\n\t\ta\n\n\t</pre>\n\n\tx\n",
+               "<pre>\n\t\ta\n\n\t</pre>\nx\n");
+    addDeepRow("pre-line keeps its empty lines, not its blanks",
+               "<p style=\"white-space: pre-line\">\n\ta\t\n\n\tb\n</p>\n\n",
+               "<p style=\"white-space: pre-line\">\n\ta\t\n\n\tb\n</p>\n\n",
+               "<p style=\"white-space: pre-line\">\na\n\nb\n</p>\n");
+    const QByteArray breaks(
+        "<style>.a { white-space-collapse: preserve-breaks } p { white-space: pre-line }</style>\n"
+        "<div class=\"a\">\n\tx\n\n</div>\n<p>\n\n</p>\n\n<b>\n\n</b>");
+    addDeepRow("pre-line and preserve-breaks through a style sheet", breaks, breaks + "\n",
+               "<style>.a { white-space-collapse: preserve-breaks } p { white-space: pre-line "
+               "}</style>\n<div class=\"a\">\nx\n\n</div>\n<p>\n\n</p>\n<b>\n</b>\n");
+    addDeepRow("pre-line in a linked sheet", "<link rel=stylesheet href=a.css>\n<p>\n\n</p>\n\n",
+               "<link rel=stylesheet href=a.css>\n<p>\n\n</p>\n\n",
+               "<link rel=stylesheet href=a.css>\n<p>\n\n</p>\n", FileEncoding::Utf8,
+               {"p { white-space: pre-line }"});
+    addDeepRow("failure: nowrap keeps no line ends",
+               "<p style=\"white-space: nowrap\">\n\n\tx\n</p>",
+               "<p style=\"white-space: nowrap\">\n\n\tx\n</p>\n",
+               "<p style=\"white-space: nowrap\">\nx\n</p>\n");
+    addDeepRow("a value across lines keeps its empty line and tabs",
+               "<a title=\"a\n\n\tb\">\n\n\tx</a>", "<a title=\"a\n\n\tb\">\n\n\tx</a>\n",
+               "<a title=\"a\n\n\tb\">\nx</a>\n");
+    addDeepRow("a template literal keeps its empty lines",
+               "<script>\n\tt = `\n\n\ta`;\n\n\tu = 1;\n</script>",
+               "<script>\n\tt = `\n\n\ta`;\n\n\tu = 1;\n</script>\n",
+               "<script>\nt = `\n\n\ta`;\nu = 1;\n</script>\n");
+    addDeepRow("a byte-order mark behind tabs", "\t\xEF\xBB\xBF\t<p>\n", "\t\xEF\xBB\xBF\t<p>\n",
+               "\xEF\xBB\xBF<p>\n");
+    addDeepRow("a byte-order mark behind empty lines", "\r\n\t\r\n\xEF\xBB\xBF\r\n<p>",
+               "\r\n\t\r\n\xEF\xBB\xBF\r\n<p>\r\n", "\xEF\xBB\xBF<p>\r\n");
+    addDeepRow("GB18030 with tabs", gbkMeta + "\t<p>\xd6\xd0\xce\xc4\t\n\t\t\xd6\xd0 \n</p>",
+               gbkMeta + "\t<p>\xd6\xd0\xce\xc4\t\n\t\t\xd6\xd0\n</p>\n",
+               gbkMeta + "<p>\xd6\xd0\xce\xc4\n\xd6\xd0\n</p>\n", FileEncoding::Gb18030);
+    addDeepRow("lone CRs become CR LF, and the empty lines between them go", "a\r\r \r\tb",
+               "a\r\n\r\n\r\n\tb\r\n", "a\r\nb\r\n");
+    addDeepRow("a page of blanks only is left empty", " \t\n\t \r\n ", "\t\n\t\r\n\r\n", "");
 }
 
 void LineTrimTest::keepsWhatABrowserShows() {
@@ -506,12 +639,18 @@ void LineTrimTest::keepsWhatABrowserShows() {
     QFETCH(FileEncoding, encoding);
     QFETCH(QByteArrayList, sheets);
     QFETCH(QByteArray, trimmed);
+    QFETCH(QByteArray, deep);
     PageContext context;
     context.encoding = encoding;
     for (const QByteArray &sheet : sheets) context.linkedSheets.push_back({sheet, encoding});
 
-    const QByteArray fault = rangeFault(page, preservedContent(ExactBytes(page).view(), context));
-    QVERIFY2(fault.isEmpty(), fault.constData());
+    const std::vector<ByteRange> kept = preservedContent(ExactBytes(page).view(), context);
+    const std::vector<ByteRange> keptLineEnds =
+        preservedContent(ExactBytes(page).view(), context, Keeping::LineEnds);
+    for (const auto *ranges : {&kept, &keptLineEnds}) {
+        const QByteArray fault = rangeFault(page, *ranges);
+        QVERIFY2(fault.isEmpty(), fault.constData());
+    }
     QCOMPARE(trimLines(ExactBytes(page).view(), context), trimmed);
     QCOMPARE(trimLinesInPlace(page, context), trimmed);
     for (qsizetype middle = 0; middle < page.size(); middle = lineStartNear(page, middle)) {
@@ -521,6 +660,12 @@ void LineTrimTest::keepsWhatABrowserShows() {
     }
     // A page saved right away and opened again keeps what it kept.
     QCOMPARE(trimLines(trimmed, context), trimmed);
+
+    const std::vector<bool> lineEndBytes = bytesIn(page.size(), keptLineEnds);
+    const QByteArray deeply = trimLines(ExactBytes(page).view(), context, TrimLevel::Deep);
+    QCOMPARE(deeply, referenceTrimKeeping(page, bytesIn(page.size(), kept), &lineEndBytes));
+    if (!deep.isNull()) QCOMPARE(deeply, deep);
+    QCOMPARE(trimLines(deeply, context, TrimLevel::Deep), deeply);
 }
 
 QTEST_APPLESS_MAIN(LineTrimTest)

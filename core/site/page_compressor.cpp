@@ -77,7 +77,7 @@ bool isInside(const QString &path, const QString &folder) {
     return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
-CompressedPage compress(const PageJob &job, bool verifying, bool comparing) {
+CompressedPage compress(const PageJob &job, bool verifying, bool comparing, TrimLevel level) {
     using Output = PageOutput;
     auto read = readPage(job.source);
     if (const auto *error = std::get_if<FileError>(&read))
@@ -101,8 +101,11 @@ CompressedPage compress(const PageJob &job, bool verifying, bool comparing) {
     std::vector<UnreadStyleSheet> unread;
     const PageContext context =
         readPageContext(file.bytes, job.source == u'-' ? QString() : job.source, {}, unread);
-    auto compressed = checkedSize(compares ? trimLines(file.bytes, context)
-                                           : trimLinesInPlace(std::move(file.bytes), context));
+    // The deep trim has no version in the page's own buffer: it is asked for, and most pages
+    // are small.
+    auto compressed = checkedSize(compares || level == TrimLevel::Deep
+                                      ? trimLines(file.bytes, context, level)
+                                      : trimLinesInPlace(std::move(file.bytes), context));
     if (const auto *error = std::get_if<FileError>(&compressed))
         return failedPage(failure(PageFailure::Step::Compress, job.source, *error));
 
@@ -123,10 +126,10 @@ CompressedPage compress(const PageJob &job, bool verifying, bool comparing) {
 
 // Reads the page of a job and compresses it: the work that keeps a core busy. A page found in a
 // folder PATH that is, links followed, not inside that folder is skipped.
-CompressedPage compressPage(const PageJob &job, bool verifying, bool comparing) {
+CompressedPage compressPage(const PageJob &job, bool verifying, bool comparing, TrimLevel level) {
     if (job.unfit) return failedPage(failure(PageFailure::Step::Open, job.source, *job.unfit));
     try {
-        return compress(job, verifying, comparing);
+        return compress(job, verifying, comparing, level);
     } catch (const std::bad_alloc &) {
         return failedPage(outOfMemory(job));
     }
@@ -301,7 +304,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
         const auto goesOn = [&] { return !run.stopped() && !(check && check->gaveUp()); };
         for (qsizetype i = 0; goesOn() && (i = next++) < total;) {
             compressing.acquire();
-            CompressedPage page = compressPage(jobs[i], check != nullptr, run.compares);
+            CompressedPage page = compressPage(jobs[i], check != nullptr, run.compares, run.level);
             compressing.release();
             // Shown in the browser outside the slots of the cores: it waits for the browser.
             if (check && page.original.isEmpty()) check->skip(i);

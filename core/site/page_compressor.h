@@ -6,6 +6,7 @@
 #include "core/files/file_error.h"
 #include "core/site/page_finder.h"
 #include "core/site/page_outcome.h"
+#include "core/trim/line_trim.h"
 
 class RenderCheck;
 
@@ -25,6 +26,7 @@ public:
 // How a run goes.
 struct CompressionRun {
     int threads = 1;  // pages compressed at once
+    TrimLevel level = TrimLevel::Standard;
     // Asked before each page is started, from any thread: once it says yes, no page is started
     // any more; those under way are finished and reported, the others are not.
     std::function<bool()> stopped = [] { return false; };
@@ -38,7 +40,8 @@ struct CompressionRun {
 };
 
 // Compresses the pages of jobs, each exactly as opening it in the window and saving it right away
-// would, and stores each where its job says. Each outcome goes to report on the calling thread,
+// would (at the deep level, as the window's site job does at that level), and stores each where
+// its job says. Each outcome goes to report on the calling thread,
 // in the order of jobs, as soon as it and those before it are known; between outcomes, and at
 // least ten times a second, report learns how many pages are done.
 void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,

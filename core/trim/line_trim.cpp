@@ -8,6 +8,7 @@
 #include "core/kernels/byte_block.h"
 #include "core/kernels/kernel_level.h"
 #include "core/kernels/two_halves.h"
+#include "core/trim/deep_trim.h"
 #include "core/trim/line_trim_loops.h"
 #include "core/trim/preserved_content.h"
 
@@ -45,13 +46,25 @@ TrimmedLines trimPart(TrimLoops::Loop loop, const char *page, const char *from, 
 constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 
 // Behind spaces, a mark stands at the start of the trimmed page, where it is one when the page is
-// opened again: so it is taken as one already, and the spaces go with the first line. Copies the
-// mark to out and answers where the page goes on, or answers p where there is no mark.
-const char *takeByteOrderMark(const char *p, const char *end, char *&out) {
+// opened again: so it is taken as one already, and the spaces go with the first line. At the deep
+// level so it is behind the tabs and the empty lines that go too.
+// Copies the mark to out and answers where the page goes on, or answers p where there is no mark.
+const char *takeByteOrderMark(const char *p, const char *end, char *&out,
+                              TrimLevel level = TrimLevel::Standard) {
     const char *mark = skipSpaces<PortableScan>(p, end);
+    if (level == TrimLevel::Deep) {
+        while (mark < end && (*mark == ' ' || *mark == '\t' || *mark == '\r' || *mark == '\n'))
+            ++mark;
+    }
     if (!QByteArrayView(mark, end).startsWith(kByteOrderMark)) return p;
     out = std::copy(mark, mark + kByteOrderMark.size(), out);
     return mark + kByteOrderMark.size();
+}
+
+// Whether a page ends inside content whose spaces are kept: an element left open to the end, such
+// as a pre, textarea or plaintext, shows a line end added there.
+bool endsInKeptContent(const std::vector<ByteRange> &ranges, qsizetype size) {
+    return !ranges.empty() && ranges.back().end == size;
 }
 
 // The line end that a last line without one gets.
@@ -118,7 +131,7 @@ private:
 
 }  // namespace
 
-QByteArray trimLines(QByteArrayView input, const PageContext &context) {
+QByteArray trimLines(QByteArrayView input, const PageContext &context, TrimLevel level) {
     // Each input byte gives at most two output bytes (a lone CR becomes CR LF), and a last line
     // without a line end gains two. Pages of this reservation that are never written are never
     // touched, so they cost address space only; a block copied ahead of the output always fits.
@@ -126,11 +139,16 @@ QByteArray trimLines(QByteArrayView input, const PageContext &context) {
     const char *const page = input.data();
     const char *const end = page + input.size();
     char *out = output.data();
-    const char *const p = takeByteOrderMark(page, end, out);
+    const char *const p = takeByteOrderMark(page, end, out, level);
     const std::vector<ByteRange> ranges = preservedContent(input, context);
-    const TrimmedLines trimmed = trimPart(trimLoops().intoOwnBuffer, page, p, end, out, ranges);
+    const TrimmedLines trimmed =
+        level == TrimLevel::Deep
+            ? trimLinesDeeply(page, p, end, out, ranges,
+                              preservedContent(input, context, Keeping::LineEnds))
+            : trimPart(trimLoops().intoOwnBuffer, page, p, end, out, ranges);
     out = trimmed.out;
-    if (trimmed.lastLineOpen) out = endLastLine(out, endsLinesWithLf(input));
+    if (trimmed.lastLineOpen && !endsInKeptContent(ranges, input.size()))
+        out = endLastLine(out, endsLinesWithLf(input));
     output.resize(out - output.constData());
     output.squeeze();
     return output;
@@ -153,7 +171,8 @@ QByteArray trimLinesInPlace(QByteArray page, qsizetype middle, const PageContext
     // The two parts of a big page on two cores take about a fifth less than one part on one.
     inTwoHalves(
         size, [&first] { first.trim(); }, [&second] { second.trim(); });
-    const bool lastLineOpen = middle < size ? second.lastLineOpen() : first.lastLineOpen();
+    const bool lastLineOpen = (middle < size ? second.lastLineOpen() : first.lastLineOpen()) &&
+                              !endsInKeptContent(ranges, size);
 
     // The second part's result goes behind the first's: within the page's buffer it only moves
     // down, and whatever lies elsewhere is copied. Only then may the result grow, for a last

@@ -22,7 +22,7 @@ constexpr QByteArrayView kSheetMark("\n@@sheet@@\n");
 // is and trims every line outside them, at the kernel level in use (ZEREDIZ_KERNELS names a lower
 // one), in a buffer of its own and in the page's; each stretch keeps to the rule of ByteRange.
 // The page ends where its memory ends, so a read past it stops the run. A trimmed page trims to
-// itself, as a saved page that is opened again must.
+// itself, as a saved page that is opened again must; at the deep level too.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const QByteArrayView input(data, static_cast<qsizetype>(size));
     const qsizetype mark = input.indexOf(kSheetMark);
@@ -47,5 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray inPlace =
         trimLinesInPlace(bytes, lineStartNear(page, page.size() / 2), context);
     require(inPlace == trimmed, input, "trimLinesInPlace", "differs from trimLines");
+
+    // The deep level keeps the same stretches, and the line ends of those that keep line ends.
+    const std::vector<ByteRange> lineEnds = preservedContent(page, context, Keeping::LineEnds);
+    require(rangeFault(bytes, lineEnds).isEmpty(), input, "preservedContent",
+            "a stretch of kept line ends breaks the rule of ByteRange");
+    const std::vector<bool> lineEndBytes = bytesIn(bytes.size(), lineEnds);
+    const QByteArray deep = trimLines(page, context, TrimLevel::Deep);
+    require(deep == referenceTrimKeeping(bytes, bytesIn(bytes.size(), ranges), &lineEndBytes),
+            input, "trimLines",
+            "the deep trim differs from the plain one with the stretches found");
+    require(trimLines(deep, context, TrimLevel::Deep) == deep, input, "trimLines",
+            "a deeply trimmed page trims to another");
     return 0;
 }
