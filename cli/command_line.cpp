@@ -19,10 +19,11 @@ QString description() {
         "listing、xmp、plaintext 里的，style 属性或样式表（网页里的 <style>、它链接的本机上的"
         "样式表和其中 @import 的）设了 white-space: pre 等的元素里的，SVG 里 "
         "xml:space=\"preserve\" 的元素里的，跨行的属性值里的，脚本里跨行的模板字符串和续行的字符串"
-        "里的，以及 text/template "
-        "等脚本里的这些；浏览器显示的内容不变。网页链接的样式表读不到（在网上、"
-        "不存在、无法读取）时，当它不存在来压缩，并在标准错误上提一次它的名字。每个网页的结果与在 "
-        "Zerediz 窗口里打开再保存完全相同，编码不变。\n"
+        "里的，text/template 等 HTML 模板脚本里的这些，以及网页的脚本照原样读的："
+        "其他类型的脚本（Markdown、Python、YAML 等）和自定义元素（名字里有“-”的元素）的全部"
+        "内容；浏览器显示的内容不变。网页在保留的内容里结束、没有行尾时，不添加行尾。网页链接的"
+        "样式表读不到（在网上、不存在、无法读取）时，当它不存在来压缩，并在标准错误上提一次它的"
+        "名字。每个网页的结果与在 Zerediz 窗口里打开再保存完全相同，编码不变。\n"
         "\n"
         "PATH 是文件或文件夹。文件夹逐层查找，只取名字以 .htm、.html、.xhtml 或 .shtml 结尾的"
         "文件（不分大小写，--ext 可以改）；名字以“.”开头的文件夹和指向文件夹的链接不进入。文件夹里"
@@ -49,7 +50,12 @@ QString description() {
         "文件夹，结束后删除；它不联网，也不开端口，只通过管道和本程序通信。浏览器中途意外退出时会"
         "重新启动一次；第二次退出就停止，已经写入的网页保留，其余的不动。--verify 看不到点击、输入"
         "等操作之后网页的样子，也看不到服务器的回答（网络上的样式表、脚本和图片，以及服务器生成的"
-        "内容）。");
+        "内容）。\n"
+        "\n"
+        "加 --deep 时压缩得更深：凡是去掉空格的地方，也去掉行首行尾的制表符（U+0009），"
+        "去完以后变空的行连同它的行尾一起去掉；上面说的保留的内容照样一个字节不动，pre-line "
+        "的元素里的空行也保留。用制表符缩进的网页用它才压缩得动。不加 --deep 时的结果与窗口里"
+        "打开再保存的相同；加了以后与窗口里选“深度压缩”压缩整个文件夹的相同。");
 }
 
 QString epilogue() {
@@ -66,6 +72,7 @@ QString epilogue() {
         "  zerediz-compress site/                      就地压缩 site 里的所有网页\n"
         "  zerediz-compress --output-dir dist/ site/   压缩到 dist/，site 不变\n"
         "  zerediz-compress --check site/              列出 site 里还需要压缩的网页\n"
+        "  zerediz-compress --deep site/               连制表符和空行一起压缩\n"
         "  zerediz-compress - < a.html > a.min.html    从标准输入压缩到标准输出\n"
         "  zerediz-compress --verify site/             只改写在浏览器里看起来一样的网页\n");
 }
@@ -88,6 +95,9 @@ struct Options {
     QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
                             QStringLiteral("同时压缩 N 个文件（默认：CPU 核数）。"),
                             QStringLiteral("N")};
+    QCommandLineOption deep{
+        QStringLiteral("deep"),
+        QStringLiteral("深度压缩：也去掉行首行尾的制表符，以及去完以后变空的行。")};
     QCommandLineOption verify{
         QStringLiteral("verify"),
         QStringLiteral("在浏览器里比较每个会变的网页压缩前后的样子，只写入看起来一样的网页。")};
@@ -179,6 +189,7 @@ std::variant<CompressRequest, CommandLineAnswer> requestOf(const QCommandLinePar
                 QStringLiteral("-j 要一个正整数，却给了“%1”。").arg(parser.value(options.jobs)));
     }
 
+    if (parser.isSet(options.deep)) request.level = TrimLevel::Deep;
     request.verify = parser.isSet(options.verify);
     if (!request.verify && (parser.isSet(options.browser) || parser.isSet(options.verifyTimeout)))
         return compressUsageError(
@@ -209,8 +220,9 @@ std::variant<CompressRequest, CommandLineAnswer> parseCompressRequest(
     parser.setApplicationDescription(description());
     const Options options;
     parser.addOptions({options.output, options.outputDir, options.check, options.null,
-                       options.extensions, options.jobs, options.verify, options.browser,
-                       options.verifyTimeout, options.quiet, options.help, options.version});
+                       options.extensions, options.jobs, options.deep, options.verify,
+                       options.browser, options.verifyTimeout, options.quiet, options.help,
+                       options.version});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("要压缩的网页文件或文件夹；“-”是标准输入。"),
                                  QStringLiteral("PATH..."));

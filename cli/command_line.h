@@ -6,6 +6,7 @@
 
 #include "core/site/page_finder.h"
 #include "core/terminal/command_line.h"
+#include "core/trim/line_trim.h"
 
 // What `zerediz-compress [选项] PATH...` asks for.
 struct CompressRequest {
@@ -18,6 +19,7 @@ struct CompressRequest {
     QStringList paths;       // as given; "-" stands for standard input and output
     QStringList extensions;  // lower case, without the dot
     int jobs = 1;
+    TrimLevel level = TrimLevel::Standard;  // --deep: Deep
     bool quiet = false;
     bool nullEnded = false;  // --check's list ends each name with a NUL instead of a line end
     // --verify: each page that changes is written only where a browser shows it as it showed the

@@ -47,6 +47,7 @@ int main(int argc, char *argv[]) {
     for (const QString &path : plan.leftovers) report.leftover(path);
     CompressionRun run;
     run.threads = request.jobs;
+    run.level = request.level;
     run.stopped = [] { return stopSignal() != 0; };
     run.check = check.get();
     compressAll(plan.jobs, run, report);

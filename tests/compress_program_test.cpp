@@ -17,6 +17,7 @@ enum Trouble {
     kHardLink,         // site/hard.html, another name of site/a.html
     kHardLinkOutside,  // other/a-too.html, another name of site/a.html
     kMirrorInside,     // site/min, a mirror from an earlier run, inside the tree
+    kTabs,             // site/tabs.html, indented with tabs, with lines left empty
 };
 
 void makeTrouble(Tree &tree, Trouble trouble) {
@@ -37,6 +38,9 @@ void makeTrouble(Tree &tree, Trouble trouble) {
             break;
         case kMirrorInside:
             tree.add("site/min/a.html", "<p>a</p>\r\n");
+            break;
+        case kTabs:
+            tree.add("site/tabs.html", "\t<ul>\r\n\r\n\t\t<li>t</li>\t\r\n \t\r\n\t</ul>\r\n");
             break;
     }
 }
@@ -163,6 +167,32 @@ void CompressProgramTest::compressesWhatItIsAskedFor_data() {
         << QStringList{s("site/min/a.html<site/a.html"), s("site/min/b.htm<site/b.htm"),
                        s("site/min/gb.html<site/gb.html"), s("site/min/sub/c.HTML<site/sub/c.HTML")}
         << s("4 个文件：3 个已写入，1 个无需写入；37 字节 → 29 字节，节省 21.6%。\n");
+    // The deep level in each way of writing: tabs and lines left empty go too.
+    const QStringList deepInPlace = inPlace + QStringList{s("site/tabs.html<site/tabs.html")};
+    row("--deep, in place", kTabs)
+        << QStringList{s("--deep"), s("site")} << QByteArray() << 0 << QByteArray() << deepInPlace
+        << s("5 个文件：4 个已改写，1 个无需改写；73 字节 → 54 字节，节省 26.0%。\n");
+    row("--deep --output-dir", kTabs)
+        << QStringList{s("--deep"), s("--output-dir"), s("out"), s("site/tabs.html")}
+        << QByteArray() << 0 << QByteArray() << QStringList{s("out/tabs.html<site/tabs.html")}
+        << s("1 个文件：1 个已写入；36 字节 → 25 字节，节省 30.6%。\n");
+    row("--deep -o", kTabs) << QStringList{s("--deep"), s("-o"), s("single.html"),
+                                           s("site/tabs.html")}
+                            << QByteArray() << 0 << QByteArray()
+                            << QStringList{s("single.html<site/tabs.html")}
+                            << s("1 个文件：1 个已写入；36 字节 → 25 字节，节省 30.6%。\n");
+    row("--deep --check lists what only the deep level changes", kTabs)
+        << QStringList{s("--deep"), s("--check"), s("site/b.htm"), s("site/tabs.html")}
+        << QByteArray() << 1 << QByteArray("site/tabs.html\n") << QStringList()
+        << s("2 个文件：1 个需要压缩，1 个无需压缩；46 字节 → 35 字节，可节省 23.9%。\n");
+    row("--check without --deep: tabs shield spaces", kTabs)
+        << QStringList{s("--check"), s("site/tabs.html")} << QByteArray() << 1
+        << QByteArray("site/tabs.html\n") << QStringList()
+        << s("1 个文件：1 个需要压缩；36 字节 → 35 字节，可节省 2.8%。\n");
+    row("--deep, standard input to standard output")
+        << QStringList{s("--deep"), s("-")} << QByteArray("\t<p>\n\n \t x\t \n") << 0
+        << QByteArray("<p>\nx\n") << QStringList()
+        << s("1 个文件：1 个已写入；13 字节 → 6 字节，节省 53.8%。\n");
     row("a temporary file left behind is reported and never taken for a page", kLeftover)
         << QStringList{s("--ext"), s("htm,html,tmp"), s("site")} << QByteArray() << 0
         << QByteArray() << inPlace

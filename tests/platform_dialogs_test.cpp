@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void fileDialogStartsWithName();
     void messageBoxes_data();
     void messageBoxes();
+    void siteQuestion_data();
+    void siteQuestion();
 };
 
 void PlatformDialogsTest::fileDialogSpeaksChinese_data() {
@@ -222,6 +225,102 @@ void PlatformDialogsTest::messageBoxes() {
     }
     QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
     QCOMPARE(frame.center(), window.form.frameGeometry().center());
+}
+
+void PlatformDialogsTest::siteQuestion_data() {
+    using Place = PlatformDialogs::SitePlace;
+    QTest::addColumn<bool>("browser");   // one was found: the question offers to check pages
+    QTest::addColumn<bool>("tickDeep");  // 深度压缩 is ticked
+    QTest::addColumn<QString>("press");  // a button's caption, Enter, Esc or the close box
+    QTest::addColumn<PlatformDialogs::SitePlace>("place");  // the answer
+    QTest::addColumn<bool>("verify");                       // to check each page in the browser
+    QTest::addColumn<bool>("deep");                         // to trim deeply
+
+    QTest::newRow("压缩到新文件夹, the browser's box as it is")
+        << true << false << QStringLiteral("压缩到新文件夹") << Place::NewFolder << true << false;
+    QTest::newRow("Enter answers 压缩到新文件夹")
+        << true << false << QStringLiteral("Enter") << Place::NewFolder << true << false;
+    QTest::newRow("原地压缩, 深度压缩 ticked")
+        << true << true << QStringLiteral("原地压缩") << Place::InPlace << true << true;
+    QTest::newRow("no browser: 深度压缩 alone")
+        << false << true << QStringLiteral("压缩到新文件夹") << Place::NewFolder << false << true;
+    QTest::newRow("取消") << true << true << QStringLiteral("取消") << Place::Cancel << true
+                          << true;
+    QTest::newRow("Esc") << true << false << QStringLiteral("Esc") << Place::Cancel << true
+                         << false;
+    QTest::newRow("close box") << false << false << QStringLiteral("close box") << Place::Cancel
+                               << false << false;
+}
+
+// The question before a site job: its boxes, 深度压缩 unticked each time it is asked, its buttons
+// and the answer they give, the whole title, centred on the window.
+void PlatformDialogsTest::siteQuestion() {
+    QFETCH(bool, browser);
+    QFETCH(bool, tickDeep);
+    QFETCH(QString, press);
+    QFETCH(PlatformDialogs::SitePlace, place);
+    QFETCH(bool, verify);
+    QFETCH(bool, deep);
+    const QString title = QStringLiteral("Zerediz");
+    Form1Harness window;
+    window.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+    window.form.move(30, 40);
+    QStringList boxes;
+    QList<bool> ticked;
+    QStringList buttons;
+    int width = 0;
+    QRect frame;
+    const std::function<bool(QDialog &)> answer = [&](QDialog &dialog) {
+        if (!dialog.isVisible()) return false;
+        width = dialog.width();
+        frame = dialog.frameGeometry();
+        for (QCheckBox *box : dialog.findChildren<QCheckBox *>()) {
+            boxes.append(box->text());
+            ticked.append(box->isChecked());
+            if (tickDeep && box->text().startsWith(QStringLiteral("深度压缩"))) box->click();
+        }
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            buttons.append(button->text());
+        buttons.sort();
+        if (press == u"Esc")
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else if (press == u"Enter")
+            QTest::keyClick(&dialog, Qt::Key_Return);
+        else if (press == u"close box")
+            dialog.windowHandle()->close();
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            if (button->text() == press) button->click();
+        return true;
+    };
+    QtPlatformDialogs dialogs;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int needed = QFontMetrics(bold).horizontalAdvance(title) +
+                       15 * QFontMetrics(QApplication::font()).height() / 2;
+    const QString deepBox = QStringLiteral("深度压缩（也去掉行首行尾的制表符和空行）");
+    // Asked twice, the second time without a tick: it starts as the first did.
+    for (const bool second : {false, true}) {
+        boxes.clear();
+        ticked.clear();
+        buttons.clear();
+        if (second) tickDeep = false;
+        whenShown<QDialog>(answer);
+        const PlatformDialogs::SiteChoice choice = dialogs.askSiteJob(
+            &window.form, title, QStringLiteral("压缩“site”中的 4 个网页（1.2 KB）？"), browser);
+        QCOMPARE(choice.place, place);
+        QCOMPARE(choice.verify, verify);
+        QCOMPARE(choice.deep, deep && !second);
+        const QStringList shownBoxes =
+            browser ? QStringList{QStringLiteral("在浏览器中核对每个网页"), deepBox}
+                    : QStringList{deepBox};
+        QCOMPARE(boxes, shownBoxes);
+        QCOMPARE(ticked, browser ? (QList<bool>{true, false}) : (QList<bool>{false}));
+        QCOMPARE(buttons, (QStringList{QStringLiteral("压缩到新文件夹"), QStringLiteral("原地压缩"),
+                                       QStringLiteral("取消")}));
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+        QCOMPARE(frame.center(), window.form.frameGeometry().center());
+    }
 }
 
 QTEST_MAIN(PlatformDialogsTest)

@@ -25,7 +25,7 @@ using Files = QMap<QString, QByteArray>;  // relative path: bytes
 
 // A small site: pages that change, one that does not, and files that are no pages.
 const Files kSite{
-    {QStringLiteral("index.html"), "  <p>a</p>  \r\n  b\r\n"},
+    {QStringLiteral("index.html"), "  <p>a</p>  \r\n\t\r\n  b\r\n"},
     {QStringLiteral("done.html"), "done\r\n"},
     {QStringLiteral("sub/b.htm"), "\t x \n  y  \n"},
     {QStringLiteral("sub/deeper/c.XHTML"), "  <pre>\n  kept  \n</pre>  \n  z  "},
@@ -116,25 +116,38 @@ void SiteJobTest::writesWhatZeredizCompressWrites_data() {
     QTest::addColumn<QString>("summary");  // what the summary starts with
     QTest::addColumn<bool>("openFolder");  // 打开文件夹 is clicked
     QTest::addColumn<bool>("hasFilm");     // the site holds a file larger than any page
+    QTest::addColumn<bool>("deep");        // 深度压缩 is ticked
 
     const QString four = QStringLiteral("已处理 4 个网页：3 个已压缩，1 个无需改动，0 个失败。");
     const QString two = QStringLiteral("已处理 2 个网页：1 个已压缩，1 个无需改动，0 个失败。");
     QTest::newRow("a folder dropped, into a new folder")
-        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << true << false;
+        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << true << false
+        << false;
     QTest::newRow("a folder dropped, in place")
-        << "drop" << Place::InPlace << 0 << QStringLiteral("site") << four << true << false;
+        << "drop" << Place::InPlace << 0 << QStringLiteral("site") << four << true << false
+        << false;
     QTest::newRow("the new folder's name taken twice")
         << "drop" << Place::NewFolder << 2 << QStringLiteral("site-压缩 (3)") << four << false
-        << false;
+        << false << false;
     QTest::newRow("zerediz FOLDER, into a new folder")
         << "command line" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false
-        << false;
+        << false << false;
     QTest::newRow("several pages dropped, into a new folder")
-        << "pages" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << two << false << false;
+        << "pages" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << two << false << false
+        << false;
     QTest::newRow("several pages dropped, in place")
-        << "pages" << Place::InPlace << 0 << QStringLiteral("site") << two << false << false;
+        << "pages" << Place::InPlace << 0 << QStringLiteral("site") << two << false << false
+        << false;
     QTest::newRow("a film larger than any page, into a new folder")
-        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false << true;
+        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false << true
+        << false;
+    // Tabs and lines left empty go too, as zerediz-compress --deep takes them.
+    QTest::newRow("a folder dropped, deeply, into a new folder")
+        << "drop" << Place::NewFolder << 0 << QStringLiteral("site-压缩") << four << false << false
+        << true;
+    QTest::newRow("several pages dropped, deeply, in place")
+        << "pages" << Place::InPlace << 0 << QStringLiteral("site") << two << false << false
+        << true;
 }
 
 void SiteJobTest::writesWhatZeredizCompressWrites() {
@@ -145,6 +158,7 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     QFETCH(QString, summary);
     QFETCH(bool, openFolder);
     QFETCH(bool, hasFilm);
+    QFETCH(bool, deep);
     const QStringList pages{site_ + QStringLiteral("/index.html"),
                             site_ + QStringLiteral("/done.html")};
     const QStringList paths = way == u"pages" ? pages : QStringList{site_};
@@ -157,6 +171,7 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     QStringList arguments;
     if (place == Place::NewFolder)
         arguments << QStringLiteral("--output-dir") << QStringLiteral("out");
+    if (deep) arguments << QStringLiteral("--deep");
     for (const QString &path : paths) arguments << QStringLiteral("site") + path.mid(site_.size());
     QCOMPARE(runCompress(reference, arguments).exitCode, 0);
     Files expected = filesBelow(
@@ -186,7 +201,7 @@ void SiteJobTest::writesWhatZeredizCompressWrites() {
     }
 
     Form1Harness window;
-    window.dialogs.siteAnswers.append({place, false});
+    window.dialogs.siteAnswers.append({place, false, deep});
     window.dialogs.openFolder = openFolder;
     window.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.form));

@@ -394,6 +394,7 @@ void Form1::runSiteJob(const QStringList &paths, const QString &folder) {
     if (choice.place == PlatformDialogs::SitePlace::Cancel) return;
 
     SiteTask task{paths, folder, {}, {}};
+    if (choice.deep) task.level = TrimLevel::Deep;
     if (choice.verify && std::holds_alternative<QString>(browser))
         task.browser = std::get<QString>(browser);
     if (choice.place == PlatformDialogs::SitePlace::NewFolder) {

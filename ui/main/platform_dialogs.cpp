@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -85,7 +86,7 @@ std::optional<QString> runFileDialog(QWidget *parent, QFileDialog::AcceptMode mo
 // for the title. Window managers draw titles in bold, and beside them an icon and up to three
 // buttons with gaps around each; openbox shows a (dead) maximise button beside the minimise
 // button of every window that has one, and cut "Zerediz" short in a box a line height narrower.
-void makeRoomForTitle(QMessageBox &box, const QString &title) {
+void makeRoomForTitle(QWidget &box, const QString &title) {
     auto *grid = qobject_cast<QGridLayout *>(box.layout());
     if (!grid) return;
     QFont bold = box.font();
@@ -108,6 +109,68 @@ protected:
         QMessageBox::showEvent(event);
         if (QWidget *owner = parentWidget()) centreOn(*this, *owner->window());
     }
+};
+
+// The question before a site job: its text, a check box for each choice and the three buttons,
+// laid out as a message box lays out its own, which holds one check box only. Esc and the close
+// box stand for 取消. 深度压缩 starts unticked each time it is asked, since it is never the
+// default.
+class SiteQuestion : public QDialog {
+public:
+    SiteQuestion(QWidget *parent, const QString &title, const QString &text, bool offerVerify)
+        : QDialog(parent) {
+        setWindowTitle(title);
+        auto *grid = new QGridLayout(this);
+        auto *icon = new QLabel(this);
+        const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        icon->setPixmap(
+            style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(iconSize));
+        auto *label = new QLabel(text, this);
+        label->setTextFormat(Qt::PlainText);
+        grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
+        grid->addWidget(label, 0, 1);
+        if (offerVerify) {
+            verify_ = new QCheckBox(QStringLiteral("在浏览器中核对每个网页"), this);
+            verify_->setChecked(true);
+            grid->addWidget(verify_, 1, 1);
+        }
+        deep_ = new QCheckBox(QStringLiteral("深度压缩（也去掉行首行尾的制表符和空行）"), this);
+        grid->addWidget(deep_, 2, 1);
+        auto *buttons = new QDialogButtonBox(this);
+        newFolder_ =
+            buttons->addButton(QStringLiteral("压缩到新文件夹"), QDialogButtonBox::AcceptRole);
+        inPlace_ = buttons->addButton(QStringLiteral("原地压缩"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+        newFolder_->setDefault(true);
+        grid->addWidget(buttons, 3, 0, 1, 2);
+        connect(buttons, &QDialogButtonBox::clicked, this, [this](QAbstractButton *button) {
+            clicked_ = button;
+            button == newFolder_ || button == inPlace_ ? accept() : reject();
+        });
+        makeRoomForTitle(*this, title);
+    }
+
+    PlatformDialogs::SiteChoice choice() const {
+        PlatformDialogs::SiteChoice choice;
+        if (clicked_ == newFolder_) choice.place = PlatformDialogs::SitePlace::NewFolder;
+        if (clicked_ == inPlace_) choice.place = PlatformDialogs::SitePlace::InPlace;
+        choice.verify = verify_ && verify_->isChecked();
+        choice.deep = deep_->isChecked();
+        return choice;
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override {
+        QDialog::showEvent(event);
+        if (QWidget *owner = parentWidget()) centreOn(*this, *owner->window());
+    }
+
+private:
+    QCheckBox *verify_ = nullptr;
+    QCheckBox *deep_;
+    QPushButton *newFolder_;
+    QPushButton *inPlace_;
+    QAbstractButton *clicked_ = nullptr;
 };
 
 // How far a site job is: the count, a bar, the page under way, and 取消. Esc and the close box
@@ -225,25 +288,9 @@ bool QtPlatformDialogs::askToReplace(QWidget *parent, const QString &title, cons
 
 PlatformDialogs::SiteChoice QtPlatformDialogs::askSiteJob(QWidget *parent, const QString &title,
                                                           const QString &text, bool offerVerify) {
-    CentredMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    QPushButton *newFolder =
-        box.addButton(QStringLiteral("压缩到新文件夹"), QMessageBox::AcceptRole);
-    QPushButton *inPlace = box.addButton(QStringLiteral("原地压缩"), QMessageBox::AcceptRole);
-    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(newFolder);
-    box.setEscapeButton(cancel);
-    if (offerVerify) {
-        auto *verify = new QCheckBox(QStringLiteral("在浏览器中核对每个网页"), &box);
-        verify->setChecked(true);
-        box.setCheckBox(verify);
-    }
-    makeRoomForTitle(box, title);
-    box.exec();
-    SiteChoice choice;
-    choice.verify = box.checkBox() && box.checkBox()->isChecked();
-    if (box.clickedButton() == newFolder) choice.place = SitePlace::NewFolder;
-    if (box.clickedButton() == inPlace) choice.place = SitePlace::InPlace;
-    return choice;
+    SiteQuestion question(parent, title, text, offerVerify);
+    question.exec();
+    return question.choice();
 }
 
 void QtPlatformDialogs::showProgress(QWidget *parent, const QString &title, SiteJob &job) {

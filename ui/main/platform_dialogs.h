@@ -18,6 +18,7 @@ public:
     struct SiteChoice {
         SitePlace place = SitePlace::Cancel;
         bool verify = false;  // each changed page is checked in the browser first
+        bool deep = false;    // the tabs and the lines left empty go too (TrimLevel::Deep)
     };
 
     virtual ~PlatformDialogs() = default;
@@ -40,7 +41,8 @@ public:
 
     // The question before a site job, with the buttons 压缩到新文件夹 (the default), 原地压缩 and
     // 取消; Esc and the close box answer 取消. Where offerVerify, a box "在浏览器中核对每个网页",
-    // checked at first.
+    // checked at first; always a box "深度压缩（也去掉行首行尾的制表符和空行）", unchecked at
+    // first.
     virtual SiteChoice askSiteJob(QWidget *parent, const QString &title, const QString &text,
                                   bool offerVerify) = 0;
     // Shows how far the job is, modal to parent's window, until it is finished: the count, the

@@ -205,6 +205,7 @@ void SiteJob::copyOtherFiles() {
 void SiteJob::compressPages(const JobPlan &plan) {
     CompressionRun run;
     run.threads = QThread::idealThreadCount();
+    run.level = task_.level;
     run.stopped = [this] { return cancelled_.load(); };
     run.compares = true;
     std::unique_ptr<RenderCheck> check;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/site/page_finder.h"
+#include "core/trim/line_trim.h"
 
 // What a site job is asked to do: the pages of a folder, or pages dropped together, compressed in
 // place or into a new folder beside them.
@@ -17,6 +18,7 @@ struct SiteTask {
     // Where a new folder is the target: that folder, made already; empty for in place.
     QString copy;
     QString browser;  // where each changed page is checked first: the browser; empty for none
+    TrimLevel level = TrimLevel::Standard;
 };
 
 // What became of a site job; each page counts for each of its names.
