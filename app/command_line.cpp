@@ -43,7 +43,9 @@ std::variant<StartRequest, CommandLineAnswer> parseStartRequest(const QStringLis
         "给出文件夹时（或者把文件夹、一次把几个网页拖到窗口上），压缩其中所有的网页，和 "
         "zerediz-compress 一样：先问压缩到新文件夹（旁边的“名字-压缩”，其他文件照原样复制）还是"
         "原地压缩，再显示进度，最后汇总。找得到浏览器时，可以先在浏览器中核对每个网页，显示会变的"
-        "保持原样。窗口里的文本不受影响。\n"
+        "保持原样。勾选“深度压缩”时，也去掉行首行尾的制表符和去完以后变空的行，和 "
+        "zerediz-compress --deep 一样；它每次都不勾选，打开的单个网页总是只去空格。窗口里的文本"
+        "不受影响。\n"
         "\n"
         "打开的单个网页不在浏览器里检查。在命令行里一次压缩许多网页，用 zerediz-compress（见 "
         "zerediz-compress(1)）。"));

@@ -47,7 +47,7 @@ constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 
 // Behind spaces, a mark stands at the start of the trimmed page, where it is one when the page is
 // opened again: so it is taken as one already, and the spaces go with the first line. At the deep
-// level so it is behind the tabs and the empty lines that go too.
+// level the same holds behind the tabs and the empty lines the page starts with, which go too.
 // Copies the mark to out and answers where the page goes on, or answers p where there is no mark.
 const char *takeByteOrderMark(const char *p, const char *end, char *&out,
                               TrimLevel level = TrimLevel::Standard) {

@@ -4,16 +4,17 @@
 The pages are written here, each once with LF and once with CR LF line ends, with the style sheets
 some of them link; the real corpora named on the command line (folders of pages, such as the
 Python documentation that Debian installs) are copied as they are. Each tree is copied once more
-and compressed in place by zerediz-compress, so that every page finds its style sheets, scripts and
-images beside it in both. Every page and its compressed copy are then loaded in one Chromium with
+for each level of the trim and compressed in place by zerediz-compress at that level (the standard
+one, and --deep), so that every page finds its style sheets, scripts and images beside it in
+each. Every page and its compressed copy are then loaded in one Chromium with
 a fixed viewport, once with JavaScript off and once with it on, and these must be equal: the
 rendered text (innerText, the values of text areas and inputs, the document's encoding), the
 values of the attributes a person sees (title, alt, placeholder, value), and the full-page
 screenshot, taken in tiles. Each page of our own must also lose the spaces of its ordinary
-indentation.
+indentation (at the deep level only, for the pages indented with tabs).
 
-The real corpora are compressed with --verify, which shows each page in the browser itself, with
-pages planted beside theirs that look different once compressed (verify_run.py): --verify must
+The real corpora are compressed with --verify at each level, which shows each page in the browser
+itself, with pages planted beside theirs that look different once compressed (verify_run.py): --verify must
 leave exactly those. A corpus marked --confirm is then looked at here too: each page --verify
 wrote must look the same here, and each planted page, compressed without --verify, must look
 different here as well.
@@ -366,6 +367,113 @@ $ ls -l
 ]
 
 
+# Pages indented with tabs, as many editors write them: the deep level compresses them, the
+# standard one leaves them as they are.
+TAB_PAGES = [
+    ("tabs_chinese", "utf-8", "用制表符缩进的页面", """\
+\t<h1>用制表符缩进的页面</h1>
+\t<div class="content">
+\t\t<p>
+\t\t\t这一段用制表符缩进，
+\t\t\t换行以后接着写。\t
+
+\t\t</p>
+\t\t<ul>
+\t\t\t<li>第一项</li>
+\t\t\t<li>第二项 <b>加粗</b>\x20\t
+\t\t\t\t<i>斜体</i>\u3000全角空格</li>
+\t\t</ul>
+\t\t\x20\t
+\t\t<pre>
+\t缩进一个制表符
+\t\t两个制表符：代码\t
+
+\t空行以后\x20
+\t\t</pre>
+\t\t<p style="white-space: pre-line">
+\t\t\tpre-line 保留换行，
+
+\t\t\t也保留空行
+\t\t</p>
+\t\t<p class="note" title="跨行的
+\t\t\t提示">\t带提示的段落</p>
+\t</div>
+"""),
+    ("tabs_gbk", "gbk", "GBK 制表符缩进", """\
+\t<h1>GBK 编码、用制表符缩进</h1>
+\t<table>
+\t\t<tr>
+\t\t\t<td>\t单元格\t</td>
+\t\t\t<td>
+\t\t\t\t第二格
+\t\t\t</td>
+\t\t</tr>
+\t</table>
+
+\t<textarea rows="4" cols="30">
+\t文本框里的制表符
+\t\t保留
+
+\t</textarea>
+\t<script>
+\t\tvar 说明 = `模板字符串
+\t\t\t保留制表符
+
+\t\t和空行`;
+\t\tdocument.write("<pre>" + 说明 + "</pre>");
+\t</script>
+"""),
+    # Text that the page's scripts read as written, shown by a script: a presentation's Markdown
+    # slide, Markdown, Python and YAML in scripts of their types, custom elements.
+    ("text_read_as_written", "utf-8", "Text read as written", """\
+\t<h1>Text that the page's scripts read as written</h1>
+\t<section data-markdown>
+\t\t<script type="text/template">
+\t\t\t## A slide
+\t\t\t\t    indented code in the slide
+
+\t\t</script>
+\t</section>
+\t<script type="text/markdown">
+    # Markdown
+        a code block\x20\x20
+\t\ttabbed
+\t</script>
+\t<script type="text/python">
+def f():
+\treturn 1
+
+  </script>
+\t<script type="text/yaml">
+  list:
+\t- item
+  </script>
+\t<md-block>
+    # A custom element
+\t    whose text its script shows\x20
+
+\t</md-block>
+\t<py-script>
+for i in range(3):
+    print(i)
+\t</py-script>
+\t<pre id="out"></pre>
+\t<script>
+\t\tfor (const name of ["md-block", "py-script"]) {
+\t\t\tcustomElements.define(name, class extends HTMLElement {
+\t\t\t\tconnectedCallback() {
+\t\t\t\t\tconst pre = document.createElement("pre");
+\t\t\t\t\tpre.textContent = JSON.stringify(this.textContent);
+\t\t\t\t\tthis.replaceChildren(pre);
+\t\t\t\t}
+\t\t\t});
+\t\t}
+\t\tdocument.getElementById("out").textContent = Array.from(
+\t\t\tdocument.querySelectorAll("script[type]"), s => JSON.stringify(s.textContent)).join("\\n");
+\t</script>
+"""),
+]
+
 # Pages that are cut short: no end tags after their last element.
 OPEN_ENDED_PAGES = [
     ("unclosed_pre", "utf-8", "Unclosed pre", """\
@@ -383,6 +491,37 @@ OPEN_ENDED_PAGES = [
   last
 """),
 ]
+
+# Pages that end inside an element that keeps its spaces, without a line end: they end as they
+# did.
+NO_LINE_END_PAGES = [
+    ("unclosed_pre_no_line_end", "utf-8", "Unclosed pre, no line end", """\
+  <h1>A pre that the page ends in</h1>
+  <pre>
+    first
+\tsecond\x20\x20"""),
+    ("unclosed_textarea_no_line_end", "utf-8", "Unclosed textarea, no line end", """\
+  <h1>A text area that the page ends in</h1>
+  <textarea rows="4" cols="30">
+    first
+\tlast"""),
+    ("plaintext_no_line_end", "utf-8", "plaintext, no line end", """\
+  <h1>plaintext without a line end at the end</h1>
+  <plaintext>
+    in plaintext
+\tlast"""),
+    ("unclosed_listing_no_line_end", "utf-8", "Unclosed listing, no line end", """\
+  <h1>A listing that the page ends in</h1>
+  <listing>
+    in a listing\x20"""),
+]
+
+# Every page of our own.
+OWN_PAGES = PAGES + TAB_PAGES + OPEN_ENDED_PAGES + NO_LINE_END_PAGES
+
+# The levels of the trim: the folder each tree is compressed into, and the options that ask for
+# the level.
+LEVELS = [("compressed", []), ("compressed-deep", ["--deep"])]
 
 # The files beside our own pages that some of them link.
 FILES = {
@@ -408,7 +547,7 @@ class CheckError(Exception):
 def write_pages(folder):
     """Writes our pages in every line end, and the files they link; returns the pages' names."""
     pages = []
-    for group, tail in ((PAGES, TAIL), (OPEN_ENDED_PAGES, "")):
+    for group, tail in ((PAGES + TAB_PAGES, TAIL), (OPEN_ENDED_PAGES + NO_LINE_END_PAGES, "")):
         for name, charset, title, body in group:
             text = HEAD.format(charset=charset, title=title) + body + tail
             for suffix, line_end in LINE_ENDS:
@@ -432,9 +571,9 @@ def pages_of(folder):
     return sorted(found)
 
 
-def compress_in_place(compressor, folder):
+def compress_in_place(compressor, folder, options):
     try:
-        run = subprocess.run([compressor, "-q", folder], capture_output=True, text=True)
+        run = subprocess.run([compressor, "-q", *options, folder], capture_output=True, text=True)
     except OSError as error:
         raise CheckError(f"cannot run {compressor}: {error.strerror}") from error
     if run.returncode != 0:
@@ -634,23 +773,23 @@ def first_difference(before, after, picture_stem):
     return None
 
 
-def check_page(browser, tree, name, shots, charset=None, must_shrink=False):
+def check_page(browser, tree, compressed, name, shots, charset=None, must_shrink=False):
     """Prints the page's lines, one for scripts off and one for on; returns how many of the two
-    rendered the same after compression."""
+    rendered the same after compression into the folder compressed."""
     before_path = os.path.join(tree, "pages", name)
-    after_path = os.path.join(tree, "compressed", name)
+    after_path = os.path.join(tree, compressed, name)
     sizes = f"{os.path.getsize(before_path)} -> {os.path.getsize(after_path)} bytes"
     passed = 0
     for scripts in (False, True):
-        label = f"{os.path.basename(tree)}/{name}, scripts {'on' if scripts else 'off'}"
+        label = f"{os.path.basename(tree)}/{compressed}/{name}, scripts {'on' if scripts else 'off'}"
         browser.allow_scripts(scripts)
         before, after = browser.render(before_path), browser.render(after_path)
         # A page that failed to load, or was read in another encoding, would compare as nothing.
         if (charset and before.encoding.lower() != charset) or not before.text.strip():
             raise CheckError(f"{label} rendered as {before.encoding} "
                              f"with text {before.text[:40]!r}")
-        stem = os.path.join(shots, f"{os.path.basename(tree)}-{name.replace(os.sep, '-')}"
-                                   f"-scripts-{'on' if scripts else 'off'}")
+        stem = os.path.join(shots, f"{os.path.basename(tree)}-{compressed}-"
+                                   f"{name.replace(os.sep, '-')}-scripts-{'on' if scripts else 'off'}")
         difference = first_difference(before, after, stem)
         if difference is None and must_shrink and \
                 os.path.getsize(after_path) >= os.path.getsize(before_path):
@@ -687,14 +826,14 @@ def check_planted(browser, compressor, tree, name, shots):
     return difference is not None
 
 
-def verify_corpus(compressor, tree, names):
-    """Compresses the pages names of tree's compressed copy with --verify; returns how many were
-    judged as they must be."""
+def verify_corpus(compressor, tree, compressed, options, names):
+    """Compresses the pages names of tree's copy compressed with --verify and options; returns
+    how many were judged as they must be."""
     status, left, others = verify_run.verify_in_place(
-        compressor, os.path.join(tree, "compressed"), names, VERIFY_SECONDS)
+        compressor, os.path.join(tree, compressed), names, VERIFY_SECONDS, options)
     if status not in (0, 1):
         raise CheckError(f"{compressor} --verify failed with status {status}: {' '.join(others)}")
-    return verify_run.judge(os.path.basename(tree), names, left, others)
+    return verify_run.judge(f"{os.path.basename(tree)}/{compressed}", names, left, others)
 
 
 def parse_arguments(arguments):
@@ -746,12 +885,13 @@ def main(arguments):
             sample = pages_of(os.path.join(tree, "pages"))[::every]
             trees.append((tree, sample + verify_run.plant(os.path.join(tree, "pages")), False,
                           confirm))
-        for tree, _, _, _ in [own] + trees:
-            shutil.copytree(os.path.join(tree, "pages"), os.path.join(tree, "compressed"))
-        compress_in_place(compressor, os.path.join(ours, "compressed"))
-        for tree, pages, _, _ in trees:
-            checks += len(pages)
-            passed += verify_corpus(compressor, tree, pages)
+        for compressed, options in LEVELS:
+            for tree, _, _, _ in [own] + trees:
+                shutil.copytree(os.path.join(tree, "pages"), os.path.join(tree, compressed))
+            compress_in_place(compressor, os.path.join(ours, compressed), options)
+            for tree, pages, _, _ in trees:
+                checks += len(pages)
+                passed += verify_corpus(compressor, tree, compressed, options, pages)
         planted = {name for name, _, _ in verify_run.PLANTED}
         browser = Browser(CHROMIUM)
         try:
@@ -764,11 +904,15 @@ def main(arguments):
                         passed += check_planted(browser, compressor, tree, name, shots)
                         continue
                     charset = None
+                    stem = name.split(".")[0]
                     if mine:
-                        stem = name.split(".")[0]
-                        charset = next(c for n, c, _, _ in PAGES + OPEN_ENDED_PAGES if n == stem)
-                    checks += 2
-                    passed += check_page(browser, tree, name, shots, charset, must_shrink=mine)
+                        charset = next(c for n, c, _, _ in OWN_PAGES if n == stem)
+                    for compressed, options in LEVELS:
+                        # Pages indented with tabs shrink only at the deep level.
+                        shrinks = mine and (options or all(n != stem for n, _, _, _ in TAB_PAGES))
+                        checks += 2
+                        passed += check_page(browser, tree, compressed, name, shots, charset,
+                                             must_shrink=shrinks)
         finally:
             browser.close()
     except CheckError as error:

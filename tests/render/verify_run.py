@@ -51,11 +51,12 @@ def plant(folder):
     return [name for name, _, _ in PLANTED]
 
 
-def verify_in_place(compressor, folder, names, seconds):
-    """Runs --verify on the pages names of folder, in place; its status, the pages it left with
-    the rest of their lines, and every other line it said."""
+def verify_in_place(compressor, folder, names, seconds, options=()):
+    """Runs --verify with options on the pages names of folder, in place; its status, the pages
+    it left with the rest of their lines, and every other line it said."""
     run = subprocess.run([os.path.abspath(compressor), "-q", "--verify", "--verify-timeout",
-                          str(seconds), *names], cwd=folder, capture_output=True, text=True)
+                          str(seconds), *options, *names], cwd=folder, capture_output=True,
+                         text=True)
     left = {}
     others = []
     for line in run.stderr.splitlines():
