@@ -442,7 +442,7 @@ std::vector<bool> bytesIn(qsizetype size, const Ranges &ranges) {
     return inside;
 }
 
-// What breaks the rule of ByteRange (core/trim/byte_range.h) in the stretches a page's trim
+// What breaks the rule of ByteRange (core/html/byte_range.h) in the stretches a page's trim
 // keeps, or an empty text: they lie in page order within the page, none overlapping or empty,
 // each right behind a byte that is no space or tab, or at the start, and up to a byte that is
 // neither a space, a tab nor a line end, or the end.

@@ -9,7 +9,7 @@
 #include "core/encoding/charset_converter.h"
 #include "core/encoding/utf8_check.h"
 #include "core/kernels/byte_block.h"
-#include "core/kernels/two_halves.h"
+#include "core/two_halves/two_halves.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "core/encoding/page_converter.h"
 #include "core/encoding/two_byte_characters.h"
 #include "core/files/page_memory.h"
-#include "core/kernels/two_halves.h"
+#include "core/two_halves/two_halves.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <set>
 
+#include "core/css/css_reader.h"
 #include "core/files/page_file.h"
-#include "core/trim/css_reader.h"
 #include "core/trim/page_look.h"
 #include "core/trim/style_sheet_links.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/trim/byte_range.h"
+#include "core/html/byte_range.h"
 #include "core/trim/line_trim_loops.h"
 
 // The loop of the deep trim, which a user asks for: every line loses the spaces and the tabs at

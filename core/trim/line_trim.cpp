@@ -7,10 +7,10 @@
 
 #include "core/kernels/byte_block.h"
 #include "core/kernels/kernel_level.h"
-#include "core/kernels/two_halves.h"
 #include "core/trim/deep_trim.h"
 #include "core/trim/line_trim_loops.h"
 #include "core/trim/preserved_content.h"
+#include "core/two_halves/two_halves.h"
 
 namespace {
 

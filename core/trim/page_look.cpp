@@ -1,8 +1,8 @@
 #include "core/trim/page_look.h"
 
 #include "core/kernels/kernel_level.h"
-#include "core/kernels/two_halves.h"
 #include "core/trim/page_look_loops.h"
+#include "core/two_halves/two_halves.h"
 
 namespace {
 

@@ -3,15 +3,15 @@
 #include <QByteArrayList>
 #include <cstring>
 
-#include "core/kernels/two_halves.h"
-#include "core/trim/character_references.h"
-#include "core/trim/character_steps.h"
-#include "core/trim/css_declarations.h"
-#include "core/trim/folded_text.h"
-#include "core/trim/html_tags.h"
-#include "core/trim/keeping_selectors.h"
-#include "core/trim/open_elements.h"
-#include "core/trim/script_reader.h"
+#include "core/css/css_declarations.h"
+#include "core/css/keeping_selectors.h"
+#include "core/encoding/character_steps.h"
+#include "core/html/character_references.h"
+#include "core/html/folded_text.h"
+#include "core/html/html_tags.h"
+#include "core/html/open_elements.h"
+#include "core/javascript/script_reader.h"
+#include "core/two_halves/two_halves.h"
 
 namespace {
 

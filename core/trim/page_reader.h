@@ -4,9 +4,9 @@
 #include <QString>
 #include <vector>
 
+#include "core/css/css_declarations.h"
 #include "core/encoding/encoding.h"
-#include "core/trim/byte_range.h"
-#include "core/trim/css_declarations.h"
+#include "core/html/byte_range.h"
 
 class KeepingSelectors;
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/trim/keeping_selectors.h"
+#include "core/css/keeping_selectors.h"
 #include "core/trim/page_look.h"
 #include "core/trim/page_reader.h"
 #include "core/trim/style_sheet_links.h"

@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/css/css_declarations.h"
 #include "core/encoding/encoding.h"
-#include "core/trim/byte_range.h"
-#include "core/trim/css_declarations.h"
+#include "core/html/byte_range.h"
 
 // A style sheet read beside a page: one it links, or one that such a sheet imports, with the
 // encoding a browser reads it in (styleSheetEncoding).

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/trim/character_references.h"
-#include "core/trim/character_steps.h"
-#include "core/trim/css_reader.h"
-#include "core/trim/folded_text.h"
-#include "core/trim/html_tags.h"
+#include "core/css/css_reader.h"
+#include "core/encoding/character_steps.h"
+#include "core/html/character_references.h"
+#include "core/html/folded_text.h"
+#include "core/html/html_tags.h"
 #include "core/trim/page_reader.h"
 
 namespace {

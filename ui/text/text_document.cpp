@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/encoding/utf8_check.h"
-#include "core/kernels/two_halves.h"
+#include "core/two_halves/two_halves.h"
 #include "ui/text/block_sums.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "core/trim/keeping_selectors.h"
+#include "core/css/keeping_selectors.h"
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 
-#include "core/trim/character_references.h"
-#include "core/trim/css_reader.h"
-#include "core/trim/css_tokens.h"
+#include "core/css/css_reader.h"
+#include "core/css/css_tokens.h"
+#include "core/html/character_references.h"
 
 namespace {
 

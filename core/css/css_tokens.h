@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/trim/word_lists.h"
+#include "core/html/word_lists.h"
 
 // CSS as its tokenizer reads it (comments, strings, escapes such as \77 or \-, blocks), in UTF-8:
 // text in another encoding is converted first. The readers of declarations and style sheets take

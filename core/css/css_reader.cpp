@@ -1,12 +1,12 @@
-#include "core/trim/css_reader.h"
+#include "core/css/css_reader.h"
 
 #include <QString>
 #include <deque>
 #include <mutex>
 
-#include "core/trim/character_references.h"
-#include "core/trim/css_rules.h"
-#include "core/trim/css_tokens.h"
+#include "core/css/css_rules.h"
+#include "core/css/css_tokens.h"
+#include "core/html/character_references.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/trim/character_references.h"
+#include "core/html/character_references.h"
 
 #include <algorithm>
 #include <string_view>

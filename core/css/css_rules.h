@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "core/trim/css_declarations.h"
-#include "core/trim/css_tokens.h"
-#include "core/trim/keeping_selectors.h"
+#include "core/css/css_declarations.h"
+#include "core/css/css_tokens.h"
+#include "core/css/keeping_selectors.h"
 
 namespace css {
 

@@ -1,6 +1,6 @@
-#include "core/trim/open_elements.h"
+#include "core/html/open_elements.h"
 
-#include "core/trim/tag_sets.h"
+#include "core/html/tag_sets.h"
 
 using tag_sets::kDefaultScope;
 using tag_sets::kFormatting;

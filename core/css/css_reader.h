@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/css/keeping_selectors.h"
 #include "core/encoding/encoding.h"
-#include "core/trim/keeping_selectors.h"
 
 // What a style sheet says about the spaces of a page's elements, and where it leads: the
 // encoding it is read in, the sheets it imports, its rules that keep spaces.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/trim/html_tags.h"
+#include "core/html/html_tags.h"
 
 // The sets of elements that the rules of HTML's tree construction name, as the tree builder
 // (OpenElements) tests them.

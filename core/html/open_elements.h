@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/trim/html_tags.h"
+#include "core/html/html_tags.h"
 
 // How the tokenizer reads the bytes behind a start tag: as markup, as text that ends only at the
 // element's own end tag (RAWTEXT: style, xmp, ...; RCDATA: textarea, title; script data), or as

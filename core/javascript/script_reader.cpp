@@ -1,9 +1,9 @@
-#include "core/trim/script_reader.h"
+#include "core/javascript/script_reader.h"
 
 #include <QByteArrayView>
 #include <cstring>
 
-#include "core/trim/word_lists.h"
+#include "core/html/word_lists.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 #include <vector>
 
-#include "core/trim/css_tokens.h"
+#include "core/css/css_tokens.h"
 
 // What of an element's white space a browser shows as written: its spaces (and with them its
 // tabs and line ends), or its line ends alone, as pre-line shows them.

@@ -2,7 +2,7 @@
 
 #include <QByteArrayView>
 
-#include "core/trim/html_tags.h"
+#include "core/html/html_tags.h"
 
 // Bytes of a page compared with a name or word given in lower case, ASCII letters without case,
 // as HTML compares tag names, attribute names and keywords.

@@ -1,8 +1,8 @@
-#include "core/trim/css_rules.h"
+#include "core/css/css_rules.h"
 
 #include <algorithm>
 
-#include "core/trim/css_declarations.h"
+#include "core/css/css_declarations.h"
 
 namespace css {
 

@@ -1,4 +1,4 @@
-#include "core/trim/html_tags.h"
+#include "core/html/html_tags.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "core/trim/character_steps.h"
+#include "core/encoding/character_steps.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "core/trim/css_tokens.h"
+#include "core/css/css_tokens.h"
 
 #include <QString>
 

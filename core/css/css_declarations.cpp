@@ -1,4 +1,4 @@
-#include "core/trim/css_declarations.h"
+#include "core/css/css_declarations.h"
 
 namespace css {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "core/trim/byte_range.h"
-#include "core/trim/character_steps.h"
+#include "core/encoding/character_steps.h"
+#include "core/html/byte_range.h"
 
 enum class ScriptSyntax { Classic, Module };
 

@@ -4,9 +4,9 @@
 #include <QByteArrayView>
 #include <vector>
 
+#include "core/css/css_declarations.h"
 #include "core/encoding/encoding.h"
-#include "core/trim/css_declarations.h"
-#include "core/trim/html_tags.h"
+#include "core/html/html_tags.h"
 
 // The selectors of the rules that keep spaces (or line ends, as the reading asks), each cut down to
 // what an element must have for the selector to select it, erring towards selecting: the last
