@@ -126,6 +126,9 @@ void SiteJobTest::writesWhatZeredizCompressWrites_data() {
     QTest::newRow("a folder dropped, in place")
         << "drop" << Place::InPlace << 0 << QStringLiteral("site") << four << true << false
         << false;
+    QTest::newRow("the new folder's name taken once")
+        << "drop" << Place::NewFolder << 1 << QStringLiteral("site-压缩 (2)") << four << false
+        << false << false;
     QTest::newRow("the new folder's name taken twice")
         << "drop" << Place::NewFolder << 2 << QStringLiteral("site-压缩 (3)") << four << false
         << false << false;
