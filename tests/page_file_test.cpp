@@ -110,14 +110,16 @@ void PageFileTest::followsLinks() {
 
 void PageFileTest::temporaryNames_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("saved");  // at most 255 bytes in UTF-8: a name every system takes
+    // Whether every system takes the page and its temporary file: Wine keeps Windows' names in
+    // UTF-8 on Linux's file systems, where a long Chinese name's temporary file does not fit.
+    QTest::addColumn<bool>("saved");
     const QString emoji = QString::fromUcs4(U"\U0001F600");
     QTest::newRow("a short name, whole") << QStringLiteral("index.html") << true;
     QTest::newRow("a long name, cut") << QString(250, u'a') + QStringLiteral(".htm") << true;
     QTest::newRow("a long Chinese name, cut at a character's end")
-        << QString(83, u'中') + QStringLiteral(".htm") << true;
+        << QString(83, u'中') + QStringLiteral(".htm") << false;
     QTest::newRow("characters beyond the BMP, cut at a character's end")
-        << emoji.repeated(62) + QStringLiteral(".htm") << true;
+        << emoji.repeated(62) + QStringLiteral(".htm") << false;
     QTest::newRow("characters beyond the BMP, long for UTF-16 too")
         << emoji.repeated(126) + QStringLiteral(".htm") << false;
 }

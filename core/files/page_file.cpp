@@ -24,7 +24,7 @@ QString temporaryNameSuffix() {
     return QLatin1String(kTemporaryMark) + random + QLatin1String(kTemporaryEnd);
 }
 
-// Fails for a result that is no Done, and says why.
+// Why a step failed; null where it did not.
 template <typename T>
 const FileError *errorOf(const Result<T> &result) {
     return std::get_if<FileError>(&result);

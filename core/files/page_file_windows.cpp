@@ -371,7 +371,10 @@ Result<FileLocation> locationOf(const QString &path) {
     if (const auto *error = std::get_if<FileError>(&system)) return *error;
     const std::wstring &full = std::get<std::wstring>(system);
     const std::size_t separator = full.rfind(L'\\');
-    return FileLocation{pathFromSystem(full.substr(0, separator + 1)),
+    // A drive's root keeps its separator: C: alone is where drive C stands now.
+    std::wstring folder = full.substr(0, separator);
+    if (folder.ends_with(L':')) folder += L'\\';
+    return FileLocation{pathFromSystem(folder),
                         QString::fromStdWString(full.substr(separator + 1))};
 }
 
