@@ -174,7 +174,8 @@ public:
     // target; answers what could not be kept.
     virtual Result<QList<LostAttribute>> keepRights(const FileHandle &file,
                                                     const SaveTarget &target) = 0;
-    // Gives a copy the time and the look of the file it copies.
+    // Gives a copy the modification time of the file it copies, and what else a file manager's
+    // copy keeps of it (on Windows whether it is hidden, a system file, left out of the index).
     virtual Result<Done> keepLooks(const FileHandle &file, const OpenedFile &source) = 0;
     // What the entry name of folder is, a link not followed.
     virtual Result<FileFacts> lookAt(const Folder &folder, const QString &name) = 0;
