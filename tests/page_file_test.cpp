@@ -23,6 +23,8 @@ private Q_SLOTS:
     void failureKeepsTarget();
     void followsLinks_data();
     void followsLinks();
+    void temporaryNames_data();
+    void temporaryNames();
 
 private:
     QTemporaryDir openDir_;  // the pages of the open rows, made once for all of them
@@ -104,6 +106,47 @@ void PageFileTest::followsLinks() {
     }
     QCOMPARE(entries(dir_->filePath(QStringLiteral("real"))),
              QStringList{QStringLiteral("page.htm")});
+}
+
+void PageFileTest::temporaryNames_data() {
+    QTest::addColumn<QString>("name");
+    // Whether every system takes the page and its temporary file: Wine keeps Windows' names in
+    // UTF-8 on Linux's file systems, where a long Chinese name's temporary file does not fit.
+    QTest::addColumn<bool>("saved");
+    const QString emoji = QString::fromUcs4(U"\U0001F600");
+    QTest::newRow("a short name, whole") << QStringLiteral("index.html") << true;
+    QTest::newRow("a long name, cut") << QString(250, u'a') + QStringLiteral(".htm") << true;
+    QTest::newRow("a long Chinese name, cut at a character's end")
+        << QString(83, u'中') + QStringLiteral(".htm") << false;
+    QTest::newRow("characters beyond the BMP, cut at a character's end")
+        << emoji.repeated(62) + QStringLiteral(".htm") << false;
+    QTest::newRow("characters beyond the BMP, long for UTF-16 too")
+        << emoji.repeated(126) + QStringLiteral(".htm") << false;
+}
+
+// A temporary file is named after its page, cut where the name would be too long for the file
+// system, never inside a character, so that a person and zerediz-compress can tell what it is.
+void PageFileTest::temporaryNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, saved);
+    const QString temporary = temporaryFileName(name);
+    QVERIFY(isTemporaryFileName(temporary));
+    QVERIFY(nameLength(temporary) <= kLongestName);
+    QVERIFY(QStringView(temporary).isValidUtf16());
+    // The page's name, cut no shorter than it must be.
+    const QString kept = temporary.mid(1, temporary.size() - 1 - temporaryFileName({}).size() + 1);
+    QVERIFY(name.startsWith(kept));
+    if (kept.size() < name.size()) {
+        const qsizetype next = name[kept.size()].isHighSurrogate() ? 2 : 1;
+        QVERIFY(nameLength(temporary) + nameLength(QStringView(name).sliced(kept.size(), next)) >
+                kLongestName);
+    }
+    if (!saved) return;
+    const QString page = dir_->filePath(name);
+    QCOMPARE(failure(savePage(page, "page", FileEncoding::Utf8)), QString());
+    QCOMPARE(failure(savePage(page, "saved over", FileEncoding::Utf8)), QString());
+    QCOMPARE(readFile(page), QByteArray("saved over"));
+    QCOMPARE(entries(dir_->path()), QStringList{name});
 }
 
 QTEST_GUILESS_MAIN(PageFileTest)

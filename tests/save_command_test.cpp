@@ -3,8 +3,48 @@
 
 #include "app/application_setup.h"
 #include "byte_samples.h"
+#include "core/files/file_error_text.h"
+#include "failing_disk.h"
 #include "form1_harness.h"
 #include "test_files.h"
+
+namespace {
+
+// The ways the window's Save writes a page.
+enum SavePath {
+    kNewPage,
+    kReplaced,
+    kHardLink,      // written in place, so that both names get the text
+    kClosedFolder,  // a folder that takes no new file: written in place
+    kOnlyInPlace,   // a file that cannot be replaced (mounted on its own): written in place after
+                    // all
+};
+
+const QList<const char *> kSavePathNames{"a new page", "over a page", "over a hard link",
+                                         "in a folder that takes no new file",
+                                         "over a page that cannot be replaced"};
+
+const QByteArray kOldPage(
+    "<p>\r\nthe old page, with a line longer than the new text's\r\n</p>\r\n");
+
+// What the page is to hold: written in place, a file grows in a folder that takes no new file and
+// shrinks elsewhere, so that its old tail must be cut off.
+QByteArray newText(SavePath path) {
+    if (path == kHardLink || path == kOnlyInPlace) return "<p>\r\nnew\r\n</p>";
+    return "<p>\r\n  the new text, longer than the old page  \r\n  and its line  \r\n</p>";
+}
+
+// Makes what a save of path meets in dir: the page, or its name alone; answers the page's path.
+QString setUpSave(SavePath path, const QTemporaryDir &dir, FailingDisk &disk) {
+    const QString page = dir.filePath(QStringLiteral("page.htm"));
+    if (path != kNewPage) writeFile(dir, QStringLiteral("page.htm"), kOldPage);
+    if (path == kHardLink) makeHardLink(page, dir.filePath(QStringLiteral("other name.htm")));
+    if (path == kClosedFolder) disk.closeFolders();
+    if (path == kOnlyInPlace) disk.refuseReplacing();
+    return page;
+}
+
+}  // namespace
 
 class SaveCommandTest : public QObject {
     Q_OBJECT
@@ -23,6 +63,8 @@ private Q_SLOTS:
     void refusesCharacterTheEncodingCannotHold();
     void failureKeepsTargetAndText_data();
     void failureKeepsTargetAndText();
+    void survivesFailingDisk_data();
+    void survivesFailingDisk();
     void followsLinks();
 
 private:
@@ -240,6 +282,60 @@ void SaveCommandTest::failureKeepsTargetAndText() {
     QCOMPARE(box.text, QStringLiteral("无法保存文件：") + path + u'\n' + reason);
     window.save(std::nullopt);
     QCOMPARE(window.dialogs.startPaths.last(), page);
+}
+
+void SaveCommandTest::survivesFailingDisk_data() {
+    addFaultTable(kSavePathNames, [](int path) {
+        const QTemporaryDir dir;
+        FailingDisk disk;
+        const QString page = setUpSave(SavePath(path), dir, disk);
+        Form1Harness window;
+        window.setText(newText(SavePath(path)));
+        const FileSystemInUse failing(disk);
+        window.save(page);
+        return disk.calls();
+    });
+}
+
+// Whichever step of a save fails, the page holds its old bytes or exactly its new ones, nothing is
+// left behind, and the window says why, keeping the text; or the save went another way around.
+void SaveCommandTest::survivesFailingDisk() {
+    QFETCH(int, path);
+    QFETCH(int, call);
+    QFETCH(int, fault);
+    FailingDisk disk;
+    disk.failCall(call, FailingDisk::Fault(fault));
+    const QString page = setUpSave(SavePath(path), *dir_, disk);
+    const QStringList before = tree(dir_->path());
+    const QByteArray text = newText(SavePath(path));
+    Form1Harness window;
+    window.setText(text);
+    {
+        const FileSystemInUse failing(disk);
+        window.save(page);
+    }
+
+    const QByteArray written = readFile(page);
+    const QByteArray old = path == kNewPage ? QByteArray() : kOldPage;
+    QVERIFY2(written == text || written == old, written.constData());
+    if (path == kHardLink)
+        QCOMPARE(readFile(dir_->filePath(QStringLiteral("other name.htm"))), written);
+    QStringList after = tree(dir_->path());
+    if (path == kNewPage) after.removeOne(page);
+    QCOMPARE(after, before);
+
+    QCOMPARE(window.dialogs.shown.size(), 1);
+    const QString &shown = window.dialogs.shown.first().text;
+    if (call == 0 ||
+        routedAround(disk.calls().value(call - 1), FailingDisk::Fault(fault), path != kNewPage)) {
+        QCOMPARE(shown, QStringLiteral("压缩完成：）"));
+        QCOMPARE(written, text);
+        return;
+    }
+    QVERIFY(disk.failure());
+    QCOMPARE(shown,
+             QStringLiteral("无法保存文件：") + page + u'\n' + fileErrorText(*disk.failure()));
+    QCOMPARE(window.textBytes(), text);
 }
 
 // A symbolic link stays a link, and the file it points to gets the text.

@@ -44,16 +44,15 @@ std::optional<QByteArray> attributeValue(int fd, const QByteArray &name) {
 
 }  // namespace
 
-Result<Done> takeOwner(int to, const struct stat &old) {
+Result<Done> takeOwner(int to, uid_t owner, gid_t group) {
     struct stat own {};
     if (::fstat(to, &own) != 0) return writeErrorFromErrno(errno);
-    if ((own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
-        ::fchown(to, old.st_uid, old.st_gid) != 0)
+    if ((own.st_uid != owner || own.st_gid != group) && ::fchown(to, owner, group) != 0)
         return writeErrorFromErrno(errno);
     return Done{};
 }
 
-Result<QList<LostAttribute>> copyAttributes(int from, const struct stat &old, int to) {
+Result<QList<LostAttribute>> copyAttributes(int from, mode_t mode, int to) {
     QList<LostAttribute> lost;
     bool hadList = false;
     const auto names = attributeNames(from);
@@ -78,7 +77,7 @@ Result<QList<LostAttribute>> copyAttributes(int from, const struct stat &old, in
         return writeErrorFromErrno(errno);
 
     // The bits come after the list: setting the list sets the bits too, its mask in the group's.
-    mode_t mode = old.st_mode & 07777;
+    mode &= 07777;
     for (const LostAttribute &attribute : lost)
         if (attribute.name == QLatin1String(kAccessControlList) || attribute.name == u'*')
             mode &= ~mode_t(S_IRWXG);

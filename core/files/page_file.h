@@ -10,24 +10,16 @@
 #include <utility>
 
 #include "core/files/file_error.h"
+#include "core/files/file_system.h"
 
-// Page files as the system keeps them: reading one, writing one atomically or in place, and the
-// rights and attributes a new file takes over from the one it replaces. Each platform has its own
-// file of these (page_file_posix.cpp, ...).
+// Page files: reading one, writing one atomically or in place, with the rights and attributes a
+// new file takes over from the one it replaces, and copying other files. Every step is written
+// here once, for every system, on the primitives of the file system in use (file_system.h).
 
 // The largest page, in bytes, that is read or made. The text area's positions are int-based in
 // places, so 2 GiB is a hard wall; half of it keeps well clear and still takes a file far larger
 // than any real page.
 inline constexpr qint64 kMaxDocumentSize = qint64{1} << 30;
-
-// Which file a file is, whatever name it is reached by: its device and its number there (on
-// Windows, its volume's serial number and its file index).
-struct FileIdentity {
-    quint64 device = 0;
-    quint64 index = 0;
-
-    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
-};
 
 // Reads the whole content of a regular file. Anything else (a folder, FIFO, device or socket) is
 // refused without reading from it, so that a FIFO or /dev/zero cannot block or fill memory; so is
@@ -51,13 +43,6 @@ Result<QByteArray> readStandardInput(qint64 maxSize);
 
 // Writes all of bytes to standard output.
 Result<Done> writeStandardOutput(QByteArrayView bytes);
-
-// An extended attribute that a new file could not be given, and why.
-struct LostAttribute {
-    QString name;
-    FileError why;
-    friend bool operator==(const LostAttribute &, const LostAttribute &) = default;
-};
 
 // What a save that succeeded could not keep of the file it replaced.
 struct Written {
@@ -115,21 +100,19 @@ WriteResult writeRegularFile(const QString &path, QByteArrayView bytes,
 // never finished leaves no temporary file.
 class StartedWrite {
 public:
-    struct Steps;  // how far the platform's writer got, and what it holds to go on
+    struct Steps;  // how far the writer got, and what it holds to go on
 
-    explicit StartedWrite(WriteResult done) : done_(std::move(done)) {}
-    explicit StartedWrite(Steps *steps) : steps_(steps) {}  // takes them over
+    explicit StartedWrite(WriteResult done);
+    explicit StartedWrite(std::unique_ptr<Steps> steps);
+    StartedWrite(StartedWrite &&) noexcept;
+    StartedWrite &operator=(StartedWrite &&) noexcept;
+    ~StartedWrite();
 
 private:
     friend WriteResult finishWrite(StartedWrite write);
-    // The platform's, as the steps are.
-    static WriteResult finish(Steps &steps);
-    struct EndSteps {
-        void operator()(Steps *steps) const;
-    };
 
     std::optional<WriteResult> done_;
-    std::unique_ptr<Steps, EndSteps> steps_;
+    std::unique_ptr<Steps> steps_;
 };
 
 StartedWrite startWrite(const QString &path, QByteArrayView bytes, const TargetRule &rule = {});
@@ -139,20 +122,15 @@ WriteResult finishWrite(StartedWrite write);
 // whatever links are swapped after.
 class FileToCopy {
 public:
-    struct Opened;  // the platform's open file
-
-    FileToCopy(Opened *opened, QString resolvedPath)  // takes it over
-        : opened_(opened), resolvedPath_(std::move(resolvedPath)) {}
+    FileToCopy(OpenedFile opened, QString resolvedPath)
+        : opened_(std::move(opened)), resolvedPath_(std::move(resolvedPath)) {}
     // Where it lies, every link resolved, taken from the open file itself.
     const QString &resolvedPath() const { return resolvedPath_; }
 
 private:
     friend Result<Done> copyToNewFile(const FileToCopy &source, const QString &target);
-    struct End {
-        void operator()(Opened *opened) const;
-    };
 
-    std::unique_ptr<Opened, End> opened_;
+    OpenedFile opened_;  // and what opening it learned: its size, rights and time
     QString resolvedPath_;
 };
 
@@ -175,10 +153,10 @@ Result<Done> syncFolder(const QString &path);
 // any file.
 void ignoreFileSizeSignal();
 
-// What a temporary file's name has behind the dot and the page's name: the program's mark, random
-// letters and .tmp, always kTemporarySuffixLength ASCII characters.
-QString temporaryNameSuffix();
-inline constexpr qsizetype kTemporarySuffixLength = 19;
+// A new name for a temporary file beside the file called name, unlikely to be taken: hidden, named
+// after the file and the program, with random letters, and ending in .tmp. A long name is cut, at
+// a character's end, so that the result stays within the longest name the file system takes.
+QString temporaryFileName(const QString &name);
 
 // Whether a file's name is one of those that writeRegularFile writes before they replace their
 // target, such as ".index.html.zerediz-k3Xw9Q.tmp" beside index.html: hidden, named after the

@@ -109,6 +109,8 @@ Result<FileFacts> factsOf(HANDLE handle) {
     FileFacts facts;
     facts.identity = {info.dwVolumeSerialNumber,
                       (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts.kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileFacts::Kind::Folder
+                                                                  : FileFacts::Kind::Regular;
     facts.attributes = info.dwFileAttributes;
     facts.names = info.nNumberOfLinks;
     facts.size = (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/files/file_error.h"
-#include "core/files/page_file.h"
+#include "core/files/file_system.h"
 
 // How the Windows side of the seams names the files it opens: wide calls only, every path in the
 // form that takes any length, and the names Windows keeps for its devices refused.
@@ -29,15 +29,8 @@ QString pathFromSystem(const std::wstring &path);
 // leads to that same file.
 Result<QString> resolvedPathOf(HANDLE handle, const QString &path);
 
-// What GetFileInformationByHandle tells of an open file: which file it is, its names and size.
-struct FileFacts {
-    FileIdentity identity;
-    DWORD attributes = 0;
-    qint64 names = 1;  // hard links
-    qint64 size = 0;
-};
-
-// The facts of the file open as handle; why they cannot be had.
+// What GetFileInformationByHandle tells of the file open as handle: which file it is, a folder or
+// not, its attributes, names and size; why that cannot be had.
 Result<FileFacts> factsOf(HANDLE handle);
 
 // An open handle of a file or folder, closed when it goes out of scope unless close() was called
@@ -57,6 +50,8 @@ public:
 
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     HANDLE get() const { return handle_; }
+    // Hands the handle over to be closed by whoever takes it.
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
 
     // Closes the handle, and says why that failed.
     Result<Done> close();
