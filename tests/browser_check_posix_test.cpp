@@ -13,6 +13,7 @@
 #include "compress_program.h"
 #include "compress_program_posix.h"
 #include "compress_tree.h"
+#include "core/browser/page_verifier.h"
 
 // zerediz-compress --verify on Linux: real pages in Debian's Chromium, whose look the trim keeps
 // or, through what their scripts do, does not; a page that hangs Chromium's renderer; Chromium
@@ -98,6 +99,8 @@ class BrowserCheckPosixTest : public QObject {
 private Q_SLOTS:
     void looksAsChromiumShowsIt_data();
     void looksAsChromiumShowsIt();
+    void catchesWhatATrimCouldGetWrong_data();
+    void catchesWhatATrimCouldGetWrong();
     void stopsCleanly_data();
     void stopsCleanly();
     void survivesACrashedTab();
@@ -165,8 +168,8 @@ const std::vector<ChromiumPage> &chromiumPages() {
          "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<div id=\"l\" style=\"border-top: 1px "
          "solid\"></div>\n<script>l.style.marginTop = (s.textContent.length > 2 ? 1 : 0) + "
          "'px';</script>\n",
-         "显示会变，保持原样：check/line.html：画面不同：第 1 个 body 的位置和大小从“8,8 "
-         "1008×21”变成了“8,8 1008×20”"},
+         "显示会变，保持原样：check/line.html：画面不同：第 1 个 html 的位置和大小从“0,0 "
+         "1024×37”变成了“0,0 1024×36”"},
         {"a page whose script keeps the spaces of a hidden inline-block, which shifts a box",
          "inline.html",
          "<!DOCTYPE html>\n<span id=\"s\" style=\"display: inline-block; visibility: hidden\">\n"
@@ -196,6 +199,11 @@ const std::vector<ChromiumPage> &chromiumPages() {
          "<script>\n      document.body.dataset.ready = 'yes';\n    </script>\n  </body>\n"
          "</html>\n",
          ""},
+        {"a page whose declared charset the trim brings near its start: read otherwise",
+         "charset.html",
+         "<!DOCTYPE html>\n<p>caf\xc3\xa9</p>\n" + QByteArray(1100, ' ') +
+             "\n<meta charset=\"windows-1252\">\n",
+         "显示会变，保持原样：check/charset.html：文字不同：第 2 行“café”变成了“cafÃ©”"},
         {"a page that animates is compared at its start, and written", "animated.html",
          "<!DOCTYPE html>\n<style>\n  @keyframes slide { to { margin-left: 500px } }\n  .moving { "
          "animation: slide 1s infinite }\n</style>\n<marquee>  moving text  </marquee>\n  <div "
@@ -269,6 +277,73 @@ void BrowserCheckPosixTest::looksAsChromiumShowsIt() {
     }
     QCOMPARE(processesWith(run.browser.temporary(), false), QList<pid_t>());
     run.browser.verifyCleanedUp();
+}
+
+void BrowserCheckPosixTest::catchesWhatATrimCouldGetWrong_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("compressed");
+    QTest::addColumn<QString>("verdict");  // how it starts; empty: the two look the same
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    QTest::newRow("an indented page, where nothing runs a script: the same")
+        << kIndented << referenceTrim(kIndented) << QString();
+    QTest::newRow("a pre trimmed, where nothing runs a script: its text")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<pre>\n    kept\n</pre>\n")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<pre>\nkept\n</pre>\n")
+        << s("文字不同：第 2 行“    kept”变成了“kept”");
+    QTest::newRow("a pre in a noscript trimmed: its text, without scripts alone")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<noscript><pre>\n    "
+               "kept\n</pre></noscript>\n")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<noscript><pre>\nkept\n"
+               "</pre></noscript>\n")
+        << s("文字不同：第 2 行“    kept”变成了“kept”（不运行脚本时）");
+    QTest::newRow("a title over lines trimmed, where nothing runs a script: an attribute")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<p title=\"a\n    b\">x</p>\n")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<p title=\"a\nb\">x</p>\n")
+        << s("属性不同：第 1 个 p 的 title 从“a↵    b”变成了“a↵b”");
+    QTest::newRow("the kept spaces of a hidden inline-block trimmed: a box shifted")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<span style=\"display: "
+               "inline-block; visibility: hidden; white-space: pre\">\n    x</span><b>box</b>\n")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<span style=\"display: "
+               "inline-block; visibility: hidden; white-space: pre\">\nx</span><b>box</b>\n")
+        << s("画面不同：第 1 个 span 的位置和大小从“8,8 ");
+}
+
+// The check itself, against what a faulty trim could write where a real one would not: each kind
+// of difference is seen, in Debian's Chromium, whichever way the page is shown.
+void BrowserCheckPosixTest::catchesWhatATrimCouldGetWrong() {
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, compressed);
+    QFETCH(QString, verdict);
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    Tree tree;
+    tree.add("check/page.html", page);
+    const BrowserRun browser;
+    qputenv("TMPDIR", QFile::encodeName(browser.temporary()));
+    VerifierSettings settings;
+    settings.browser = kChromium;
+    settings.seconds = 30;
+    auto started = PageVerifier::start(settings);
+    qunsetenv("TMPDIR");
+    QVERIFY(std::holds_alternative<std::unique_ptr<PageVerifier>>(started));
+    auto verifier = std::move(std::get<std::unique_ptr<PageVerifier>>(started));
+    const RenderVerdict found = verifier->verify(tree.path("check/page.html"), page, compressed);
+    verifier.reset();
+    if (verdict.isEmpty()) {
+        QVERIFY2(found.kind == RenderVerdict::Kind::Same,
+                 qPrintable(renderDifferenceText(found.difference) +
+                            renderFailureText(found.failure, 30)));
+    } else {
+        QVERIFY2(found.kind == RenderVerdict::Kind::Differs,
+                 qPrintable(renderFailureText(found.failure, 30)));
+        const QString said = renderDifferenceText(found.difference);
+        QVERIFY2(said.startsWith(verdict), qPrintable(said));
+    }
+    QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
 }
 
 namespace {
