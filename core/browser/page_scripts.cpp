@@ -8,10 +8,9 @@ namespace {
 
 const char kRead[] = R"js(// zerediz:read
 (async (options) => {
-  if (options.scripts) {
-    await document.fonts.ready;
+  await document.fonts.ready;
+  if (options.scripts)
     await new Promise(done => requestAnimationFrame(() => requestAnimationFrame(done)));
-  }
   // The attributes a person sees, each element named by its tag and its number among the elements
   // of that tag in the document.
   const attributes = [];

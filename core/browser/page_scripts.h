@@ -10,8 +10,8 @@
 
 // What to read of a page once it has loaded.
 struct PageReading {
-    // The page's scripts ran: first wait for its fonts and for two frames, so that what the load
-    // events of its scripts did is laid out and drawn.
+    // The page's scripts may have run: wait for two frames, so that what the load events of its
+    // scripts did is laid out and drawn. Its fonts are waited for in any case.
     bool scripts = true;
     // Besides the text and the attributes a person sees, the look: what the browser lays out and
     // paints from.

@@ -28,9 +28,10 @@ const QString kCompressedLook = QStringLiteral("compressed");
 
 using Rendering = std::variant<PageRendering, RenderFailure>;
 
-// Reads what tab shows with scripts on, pictures of what the look cannot tell included.
-Rendering lookAt(RenderTab &tab, const QString &key, Deadline deadline) {
-    auto read = tab.read({true, true, key}, deadline);
+// Reads what tab shows with scripts on, pictures of what the look cannot tell included; where
+// scripts may have run, once they have had two frames.
+Rendering lookAt(RenderTab &tab, const QString &key, Deadline deadline, bool scripts = true) {
+    auto read = tab.read({scripts, true, key}, deadline);
     auto *rendering = std::get_if<PageRendering>(&read);
     if (rendering && (rendering->wholePicture || !rendering->regions.isEmpty())) {
         if (auto failure = tab.photograph(*rendering, deadline)) return *failure;
@@ -40,9 +41,9 @@ Rendering lookAt(RenderTab &tab, const QString &key, Deadline deadline) {
 
 // Shows bytes in tab with scripts on, and reads it.
 Rendering showAndLook(RenderTab &tab, const QString &url, const QByteArray &bytes,
-                      const QString &key, Deadline deadline) {
+                      const QString &key, Deadline deadline, bool scripts = true) {
     if (auto failure = tab.show(url, bytes, true, deadline)) return *failure;
-    return lookAt(tab, key, deadline);
+    return lookAt(tab, key, deadline, scripts);
 }
 
 // Shows bytes in tab with scripts off, and reads its text and attributes.
@@ -223,15 +224,21 @@ RenderVerdict PageVerifier::check(TabPair &tabs, const QString &url, const QByte
     std::optional<PageRendering> before;  // the page, with scripts, as its tab shows it
     std::optional<PageRendering> after;   // likewise, its compressed form
     if (withoutScripts) {
-        Rendering shown = showAndLook(pageTab, url, page, kPageLook, deadline);
+        Rendering shown = showAndLook(pageTab, url, page, kPageLook, deadline, false);
         if (auto *failure = std::get_if<RenderFailure>(&shown)) return unchecked(*failure);
         before = std::get<PageRendering>(std::move(shown));
         withoutScripts = !before->scripted;
+        // The browser found a script after all: it is given its frames.
+        if (!withoutScripts) {
+            shown = lookAt(pageTab, kPageLook, deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&shown)) return unchecked(*failure);
+            before = std::get<PageRendering>(std::move(shown));
+        }
         if (withoutScripts && readInSameEncoding(page, compressed)) {
             auto became = pageTab.become(compressed, before->charset, deadline);
             if (auto *failure = std::get_if<RenderFailure>(&became)) return unchecked(*failure);
             if (std::get<bool>(became)) {
-                Rendering now = lookAt(pageTab, kCompressedLook, deadline);
+                Rendering now = lookAt(pageTab, kCompressedLook, deadline, false);
                 if (auto *failure = std::get_if<RenderFailure>(&now)) return unchecked(*failure);
                 if (!firstDifference(*before, std::get<PageRendering>(now))) return {};
                 // A difference counts only as both show it, each shown anew.
