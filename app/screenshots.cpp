@@ -72,7 +72,7 @@ public:
     explicit PhotographedSiteDialogs(const QDir &folder) : folder_(folder) {}
     QStringList missed;  // the pictures not taken
     // The job is checked in the browser: only its progress dialog is photographed, once it tells
-    // the time left, and then cancelled.
+    // the time left a few pages in, and then cancelled.
     bool checkInBrowser = false;
 
     std::optional<QString> openFileName(QWidget *parent, const QString &startPath) override {
@@ -104,8 +104,14 @@ public:
             QTimer::singleShot(0, &job, [this, &job] {
                 QObject::connect(
                     &job, &SiteJob::progressed, &job,
-                    [this, &job](qsizetype, qsizetype, const QString &, const QString &pace) {
-                        if (taken_ || !pace.contains(QStringLiteral("剩余约"))) return;
+                    [this, &job](qsizetype done, qsizetype total, const QString &,
+                                 const QString &pace) {
+                        // A few pages in, where the pace says something of the rest.
+                        if (photographing_ || done < total / 30 ||
+                            !pace.contains(QStringLiteral("剩余约")))
+                            return;
+                        // Reports already on their way come after the disconnection too.
+                        photographing_ = true;
                         job.disconnect(&job);
                         // Once the dialog has drawn it; then 取消.
                         QTimer::singleShot(300, [this] {
@@ -168,6 +174,7 @@ private:
     QtPlatformDialogs qt_;
     QDir folder_;
     bool taken_ = false;
+    bool photographing_ = false;
 };
 
 // A site of many small pages, some compressed already, a style sheet, and a page whose link leads
