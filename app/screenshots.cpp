@@ -1,6 +1,7 @@
 // Photographs the windows for the README: the main window as it starts, the About window that
 // its menu item 关于 brings up, the Open dialog on a folder of pages, and the question, progress
-// dialog and summary of a folder compressed whole. Run it on a real display server (xvfb-run
+// dialog and summary of a folder compressed whole; then the progress dialog of a folder checked in
+// the machine's browser, once it tells the time left. Run it on a real display server (xvfb-run
 // does).
 #include <QAction>
 #include <QApplication>
@@ -70,6 +71,9 @@ class PhotographedSiteDialogs final : public PlatformDialogs {
 public:
     explicit PhotographedSiteDialogs(const QDir &folder) : folder_(folder) {}
     QStringList missed;  // the pictures not taken
+    // The job is checked in the browser: only its progress dialog is photographed, once it tells
+    // the time left a few pages in, and then cancelled.
+    bool checkInBrowser = false;
 
     std::optional<QString> openFileName(QWidget *parent, const QString &startPath) override {
         return qt_.openFileName(parent, startPath);
@@ -89,11 +93,39 @@ public:
     }
     SiteChoice askSiteJob(QWidget *parent, const QString &title, const QString &text,
                           bool offerVerify) override {
-        whenShown(QStringLiteral("site-question.png"), QStringLiteral("原地压缩"));
+        whenShown(checkInBrowser ? QString() : QStringLiteral("site-question.png"),
+                  QStringLiteral("原地压缩"));
         return qt_.askSiteJob(parent, title, text, offerVerify);
     }
-    // Photographed about half way, once the dialog has shown how far the job is.
+    // Photographed about half way, once the dialog has shown how far the job is; checked in the
+    // browser, once it tells the time left.
     void showProgress(QWidget *parent, const QString &title, SiteJob &job) override {
+        if (checkInBrowser) {
+            QTimer::singleShot(0, &job, [this, &job] {
+                QObject::connect(
+                    &job, &SiteJob::progressed, &job,
+                    [this, &job](qsizetype done, qsizetype total, const QString &,
+                                 const QString &pace) {
+                        // A few pages in, where the pace says something of the rest.
+                        if (photographing_ || done < total / 30 ||
+                            !pace.contains(QStringLiteral("剩余约")))
+                            return;
+                        // Reports already on their way come after the disconnection too.
+                        photographing_ = true;
+                        job.disconnect(&job);
+                        // Once the dialog has drawn it; then 取消.
+                        QTimer::singleShot(300, [this] {
+                            QWidget *dialog = QApplication::activeModalWidget();
+                            taken_ = save(dialog, QStringLiteral("site-progress-verify.png"));
+                            for (QPushButton *button : dialog->findChildren<QPushButton *>())
+                                if (button->text() == u"取消") button->click();
+                        });
+                    });
+            });
+            qt_.showProgress(parent, title, job);
+            if (!taken_) missed.append(QStringLiteral("site-progress-verify.png"));
+            return;
+        }
         QTimer::singleShot(0, &job, [this, &job] {
             QObject::connect(&job, &SiteJob::progressed, &job,
                              [this, &job](qsizetype done, qsizetype total) {
@@ -108,8 +140,8 @@ public:
     }
     bool showSummary(QWidget *parent, const QString &title, const QString &text,
                      const QString &details) override {
-        whenShown(QStringLiteral("site-summary.png"), QStringLiteral("确定"),
-                  QStringLiteral("显示"));
+        whenShown(checkInBrowser ? QString() : QStringLiteral("site-summary.png"),
+                  QStringLiteral("确定"), checkInBrowser ? QString() : QStringLiteral("显示"));
         return qt_.showSummary(parent, title, text, details);
     }
     void showFolder(const QString &) override {}
@@ -121,8 +153,8 @@ private:
     bool save(QWidget *window, const QString &file) {
         return window && window->grab().save(folder_.filePath(file), "PNG");
     }
-    // Photographs the box once it shows, after clicking first (where it has that button), then
-    // clicks answer.
+    // Photographs the box once it shows (unless file is empty), after clicking first (where it has
+    // that button), then clicks answer.
     void whenShown(const QString &file, const QString &answer, const QString &first = {}) {
         QTimer::singleShot(500, [=, this] {
             QWidget *box = QApplication::activeModalWidget();
@@ -130,9 +162,9 @@ private:
             for (QPushButton *button : buttons)
                 if (!first.isEmpty() && button->text().startsWith(first)) button->click();
             QTest::qWait(200);
-            if (!save(box, file)) missed.append(file);
+            if (!file.isEmpty() && !save(box, file)) missed.append(file);
             // The browser's check would take its time over every page.
-            if (box)
+            if (box && !checkInBrowser)
                 for (QCheckBox *check : box->findChildren<QCheckBox *>()) check->setChecked(false);
             for (QPushButton *button : buttons)
                 if (button->text() == answer) button->click();
@@ -142,6 +174,7 @@ private:
     QtPlatformDialogs qt_;
     QDir folder_;
     bool taken_ = false;
+    bool photographing_ = false;
 };
 
 // A site of many small pages, some compressed already, a style sheet, and a page whose link leads
@@ -161,12 +194,14 @@ bool fillSite(const QString &site) {
                        site + QStringLiteral("/旧版首页.html"));
 }
 
-// Compresses a site in place, through the question, the progress dialog and the summary.
-bool photographSiteJob(const QDir &folder) {
+// Compresses a site in place, through the question, the progress dialog and the summary; checked
+// in the browser, only until its progress dialog tells the time left.
+bool photographSiteJob(const QDir &folder, bool checkInBrowser) {
     QTemporaryDir dir;
     const QString site = dir.filePath(QStringLiteral("我的网站"));
     if (!dir.isValid() || !fillSite(site)) return false;
     PhotographedSiteDialogs dialogs(folder);
+    dialogs.checkInBrowser = checkInBrowser;
     Form1 form1(dialogs);
     form1.show();
     if (!QTest::qWaitForWindowExposed(&form1)) return false;
@@ -197,5 +232,5 @@ int main(int argc, char *argv[]) {
         return 1;
     if (!photographOpenDialog(folder, QStringLiteral("open-dialog.png"))) return 1;
     form1.hide();
-    return photographSiteJob(folder) ? 0 : 1;
+    return photographSiteJob(folder, false) && photographSiteJob(folder, true) ? 0 : 1;
 }

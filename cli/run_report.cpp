@@ -14,20 +14,25 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr int kWidestBar = 30;
 constexpr int kNarrowestBar = 10;
 
-// What fits in room columns: the bar with the counts, else the counts, else the bare numbers,
-// else nothing.
-QString barLine(qsizetype done, qsizetype total, int room) {
+// What fits in room columns: the bar with the counts, the pace and the time left; else without
+// the bar, then without the pace, then without the time left; else the bare numbers, else nothing.
+QString barLine(qsizetype done, qsizetype total, const QString &pace, const QString &left,
+                int room) {
     const QString numbers = QStringLiteral("%1/%2").arg(done).arg(total);
     const QString counts = numbers + QStringLiteral(" 个文件");
-    const int barRoom = room - displayColumns(counts) - int(sizeof("[] ") - 1);
+    const QString paced = pace.isEmpty() ? counts : counts + u'，' + pace + u'，' + left;
+    const int barRoom = room - displayColumns(paced) - int(sizeof("[] ") - 1);
     if (barRoom >= kNarrowestBar) {
         const auto width = qMin(barRoom, kWidestBar);
         const auto filled = static_cast<int>(width * done / total);
         return u'[' + QString(filled, u'#') + QString(width - filled, u'-') + QStringLiteral("] ") +
-               counts;
+               paced;
     }
-    if (displayColumns(counts) <= room) return counts;
-    if (displayColumns(numbers) <= room) return numbers;
+    QStringList lines{paced};
+    if (!left.isEmpty()) lines.append(counts + u'，' + left);
+    lines.append({counts, numbers});
+    for (const QString &line : lines)
+        if (displayColumns(line) <= room) return line;
     return {};
 }
 
@@ -47,8 +52,10 @@ QString interruptionText(int signal, qsizetype untouched) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(bool wanted)
-    : enabled_(wanted && isTerminal(Stream::Error)), start_(std::chrono::steady_clock::now()) {}
+ProgressBar::ProgressBar(bool wanted, qsizetype total)
+    : enabled_(wanted && isTerminal(Stream::Error)),
+      start_(std::chrono::steady_clock::now()),
+      pace_(total, start_) {}
 
 void ProgressBar::show(qsizetype done, qsizetype total) {
     if (!enabled_ || total <= 0) return;
@@ -57,7 +64,12 @@ void ProgressBar::show(qsizetype done, qsizetype total) {
     // The last column stays free: a line that fills it makes some terminals wrap there and then,
     // and the next carriage return would leave the bar behind on the line above. The width is
     // asked each time, as the window may be resized while the run goes on.
-    const QString line = barLine(done, total, terminalColumns(Stream::Error) - 1);
+    QString pace, left;
+    if (const auto estimate = pace_.estimate(done, now)) {
+        pace = QStringLiteral("每秒 %1 个").arg(paceNumberText(estimate->pagesPerSecond));
+        left = timeLeftText(estimate->secondsLeft);
+    }
+    const QString line = barLine(done, total, pace, left, terminalColumns(Stream::Error) - 1);
     if (line.isEmpty()) {
         clear();
         return;
@@ -82,7 +94,7 @@ RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> 
       nameEnd_(request.nullEnded ? '\0' : '\n'),
       // Standard input is read as it comes, for as long as it takes: a bar would only flash
       // once it is all there.
-      bar_(!request.quiet && !request.readsStandardInput()),
+      bar_(!request.quiet && !request.readsStandardInput(), qsizetype(jobs.size())),
       jobs_(qsizetype(jobs.size())),
       verifySeconds_(request.verifySeconds) {
     for (const PageJob &job : jobs) untouched_ += 1 + job.otherNames.size();

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the windows on a virtual X display for the README: docs/screenshots/form1.png,
-# form2.png, open-dialog.png, and site-question.png, site-progress.png and site-summary.png. Uses its own build folder, so that it does not disturb build/.
+# form2.png, open-dialog.png, site-question.png, site-progress.png, site-summary.png and
+# site-progress-verify.png (the progress of a site checked in the machine's browser, which must be
+# installed). Uses its own build folder, so that it does not disturb build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,4 +18,4 @@ LANG=C.UTF-8 QT_QPA_PLATFORM=xcb QT_FONT_DPI=96 \
     xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -dpi 96" \
     "$build/app/zerediz_screenshots" docs/screenshots
 echo "written: docs/screenshots/form1.png form2.png open-dialog.png site-question.png" \
-    "site-progress.png site-summary.png"
+    "site-progress.png site-summary.png site-progress-verify.png"

@@ -2,13 +2,17 @@
 """Times zerediz-compress with and without --verify on the real corpora that setup installs.
 
 Each corpus is copied twice into WORK_DIR, as it is (LF) and with every line end of its pages
-made CR LF; each run compresses a fresh copy of one of them in place, with -j1 and with -j2. It
-prints one line of JSON a run: pages, seconds, pages per second, the exit status, the pages left
-and the load of the machine when it ended, and writes them all to WORK_DIR/speed.json.
+made CR LF; each run compresses a fresh copy of one of them in place, with -j1 and with -j2. Where
+several builds are named, each setting runs every build in turn before the next setting, so that
+they meet the same machine; the first build is the one the others are held against. It prints one
+line of JSON a run: the build, pages, seconds, pages per second, the exit status, the pages left,
+the load of the machine when it ended and, for every build but the first, how many times the
+first build's pages per second it made; and writes them all to WORK_DIR/speed.json.
 
-Usage: verify_speed.py COMPRESSOR WORK_DIR
+Usage: verify_speed.py [--corpus NAME] [--verify-only] COMPRESSOR... WORK_DIR
 """
 
+import argparse
 import json
 import os
 import shutil
@@ -57,21 +61,36 @@ def timed_run(compressor, work, corpus, verify, jobs):
 
 
 def main(arguments):
-    if len(arguments) != 2:
-        print("usage: verify_speed.py COMPRESSOR WORK_DIR", file=sys.stderr)
-        return 2
-    compressor, work = os.path.abspath(arguments[0]), os.path.abspath(arguments[1])
+    parser = argparse.ArgumentParser(description="Times zerediz-compress on the real corpora.")
+    parser.add_argument("--corpus", action="append", choices=[name for name, _ in CORPORA],
+                        help="only this corpus (may be given twice)")
+    parser.add_argument("--verify-only", action="store_true", help="only the runs with --verify")
+    parser.add_argument("compressors", nargs="+", metavar="COMPRESSOR")
+    parser.add_argument("work", metavar="WORK_DIR")
+    options = parser.parse_args(arguments)
+    compressors = [os.path.abspath(path) for path in options.compressors]
+    work = os.path.abspath(options.work)
     os.makedirs(work, exist_ok=True)
     results = []
     for name, source in CORPORA:
+        if options.corpus and name not in options.corpus:
+            continue
         for ending in ("lf", "crlf"):
             corpus = copy_of(work, name, source, ending)
-            for verify in (False, True):
+            for verify in (False, True) if not options.verify_only else (True,):
                 for jobs in (1, 2):
-                    row = {"corpus": name, "ending": ending, "verify": verify, "jobs": jobs,
-                           **timed_run(compressor, work, corpus, verify, jobs)}
-                    print(json.dumps(row, ensure_ascii=False), flush=True)
-                    results.append(row)
+                    first = None
+                    for compressor in compressors:
+                        row = {"build": compressor, "corpus": name, "ending": ending,
+                               "verify": verify, "jobs": jobs,
+                               **timed_run(compressor, work, corpus, verify, jobs)}
+                        if first is None:
+                            first = row
+                        else:
+                            row["times_first"] = round(
+                                row["pages_per_second"] / first["pages_per_second"], 2)
+                        print(json.dumps(row, ensure_ascii=False), flush=True)
+                        results.append(row)
     with open(os.path.join(work, "speed.json"), "w", encoding="utf-8") as file:
         json.dump(results, file, ensure_ascii=False, indent=1)
     return 0

@@ -47,19 +47,24 @@ public:
         };
     }
 
-    // What the stand-in logged: "start PID ARGUMENTS..." and "show URL scripts=on|off".
+    // What the stand-in logged: "start PID ARGUMENTS...", "show URL scripts=on|off" and
+    // "become URL".
     QStringList log() const {
         QFile file(logPath());
         if (!file.open(QIODevice::ReadOnly)) return {};
         return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
     }
-    // The file names of the pages the stand-in was shown, with scripts on or off, in order.
+    // The file names of the pages the stand-in was shown, with scripts "on" or "off", or put in
+    // place of the page shown ("become"), in order.
     QStringList shown() const {
         QStringList pages;
-        for (const QString &line : log())
+        for (const QString &line : log()) {
             if (line.startsWith(QStringLiteral("show ")))
                 pages.append(line.section(u'/', -1).replace(QStringLiteral(" scripts="),
                                                             QStringLiteral(" ")));
+            else if (line.startsWith(QStringLiteral("become ")))
+                pages.append(line.section(u'/', -1) + QStringLiteral(" become"));
+        }
         return pages;
     }
     // Waits, not for ever, until the stand-in has started number times; the id of that start's

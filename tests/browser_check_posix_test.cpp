@@ -4,13 +4,16 @@
 #include <sys/mount.h>
 #include <unistd.h>
 #include <QDirIterator>
+#include <QRegularExpression>
 #include <QTest>
 #include <cstdio>
 #include <memory>
 
 #include "browser_check.h"
 #include "compress_program.h"
+#include "compress_program_posix.h"
 #include "compress_tree.h"
+#include "core/browser/page_verifier.h"
 
 // zerediz-compress --verify on Linux: real pages in Debian's Chromium, whose look the trim keeps
 // or, through what their scripts do, does not; a page that hangs Chromium's renderer; Chromium
@@ -48,19 +51,21 @@ qint64 processorTicks(pid_t pid) {
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : 0;
 }
 
-// Waits, not for ever, for a renderer of the run that spins in a script; 0 where none did.
-pid_t waitForSpinningRenderer(const QString &temporary) {
+// Waits, not for ever, for count renderers of the run that spin in a script; those it found.
+QList<pid_t> waitForSpinningRenderers(const QString &temporary, qsizetype count) {
     const qint64 spinning = 2 * ::sysconf(_SC_CLK_TCK);
-    for (int wait = 0; wait < 60000; wait += 10) {
+    QList<pid_t> found;
+    for (int wait = 0; wait < 60000 && found.size() < count; wait += 10) {
+        found.clear();
         for (const pid_t pid : processesWith(temporary, false)) {
             QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
             if (file.open(QIODevice::ReadOnly) && file.readAll().contains("--type=renderer") &&
                 processorTicks(pid) > spinning)
-                return pid;
+                found.append(pid);
         }
         QThread::msleep(10);
     }
-    return 0;
+    return found;
 }
 
 // Waits, not for ever, until pages holds its compressed bytes.
@@ -96,6 +101,8 @@ class BrowserCheckPosixTest : public QObject {
 private Q_SLOTS:
     void looksAsChromiumShowsIt_data();
     void looksAsChromiumShowsIt();
+    void catchesWhatATrimCouldGetWrong_data();
+    void catchesWhatATrimCouldGetWrong();
     void stopsCleanly_data();
     void stopsCleanly();
     void survivesACrashedTab();
@@ -103,6 +110,8 @@ private Q_SLOTS:
     void refusesWhatIsNoBrowser();
     void findsNoBrowser();
     void startsFromALongTemporaryFolder();
+    void showsTheTimeLeft_data();
+    void showsTheTimeLeft();
 
 private:
     // One run of Chromium over every page of looksAsChromiumShowsIt, made for its first row.
@@ -138,12 +147,65 @@ const std::vector<ChromiumPage> &chromiumPages() {
          "<script>i.title = s.textContent;</script>\n",
          "显示会变，保持原样：check/attribute.html：属性不同：第 1 个 img 的 title "
          "从“↵    x”变成了“↵x”"},
+        {"a page whose script puts the spaces in an image's stand-in text: alt", "alt.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span><img id=\"i\" src=\"none.png\">\n"
+         "<script>i.alt = s.textContent;</script>\n",
+         "显示会变，保持原样：check/alt.html：属性不同：第 1 个 img 的 alt 从“↵    x”变成了“↵x”"},
+        {"a page whose script puts the spaces in a field's hint: placeholder", "placeholder.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span><input id=\"i\">\n"
+         "<script>i.placeholder = s.textContent;</script>\n",
+         "显示会变，保持原样：check/placeholder.html：属性不同：第 1 个 input 的 placeholder "
+         "从“↵    x”变成了“↵x”"},
+        {"a page whose script puts the spaces in a field: value", "value.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span><input id=\"i\">\n"
+         "<script>i.value = s.textContent;</script>\n",
+         "显示会变，保持原样：check/value.html：属性不同：第 1 个 input 的 value 从“    "
+         "x”变成了“x”"},
         {"a page whose script sizes a box by the spaces: the picture alone", "picture.html",
          "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<div id=\"b\" style=\"background: red; "
          "height: 10px\"></div>\n<script>b.style.width = s.textContent.length * 10 + "
          "'px';</script>\n",
-         "显示会变，保持原样：check/picture.html：画面不同（整页 1024×768 "
-         "像素，文字和属性都一样）"},
+         "显示会变，保持原样：check/picture.html：画面不同：第 1 个 div 的位置和大小从“8,"},
+        {"a page whose script moves a line by a pixel for the spaces", "line.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<div id=\"l\" style=\"border-top: 1px "
+         "solid\"></div>\n<script>l.style.marginTop = (s.textContent.length > 2 ? 1 : 0) + "
+         "'px';</script>\n",
+         "显示会变，保持原样：check/line.html：画面不同：第 1 个 html 的位置和大小从“0,0 "
+         "1024×37”变成了“0,0 1024×36”"},
+        {"a page whose script keeps the spaces of a hidden inline-block, which shifts a box",
+         "inline.html",
+         "<!DOCTYPE html>\n<span id=\"s\" style=\"display: inline-block; visibility: hidden\">\n"
+         "    x</span><span style=\"background: red\">box</span>\n"
+         "<script>s.style.whiteSpace = 'pre';</script>\n",
+         "显示会变，保持原样：check/inline.html：画面不同：第 1 个 span 的位置和大小从“8,8 "},
+        {"a page whose script colours a paragraph by the spaces", "colour.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<p id=\"p\">text</p>\n"
+         "<script>p.style.color = s.textContent.length > 2 ? 'rgb(0, 0, 1)' : 'black';</script>\n",
+         "显示会变，保持原样：check/colour.html：画面不同：第 1 个 p 的 style 属性从“color: rgb(0, "
+         "0, 1);”变成了“color: black;”"},
+        {"a page whose script draws the spaces on a canvas, which the look cannot tell",
+         "canvas.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<canvas id=\"c\" width=\"100\" "
+         "height=\"20\"></canvas>\n<script>c.getContext('2d').fillRect(0, 0, "
+         "s.textContent.length * 10, 10);</script>\n",
+         "显示会变，保持原样：check/canvas.html：画面不同：第 1 个 canvas "
+         "画出来的不一样（文字、属性和布局都一样）"},
+        {"a page whose script paints a new colour each time is not checked", "unsteady.html",
+         "<!DOCTYPE html>\n<span id=\"s\">\n    x</span>\n<div id=\"b\" style=\"height: "
+         "10px\"></div>\n<script>b.style.background = '#' + Math.floor(Math.random() * "
+         "0x1000000).toString(16).padStart(6, '0');</script>\n",
+         "无法检查，保持原样：check/unsteady.html：它每次显示都不一样（动画或脚本），无法比较"},
+        {"a page whose script changes nothing the trim took looks the same, and is written",
+         "scripted.html",
+         "<!DOCTYPE html>\n<html>\n  <body>\n    <p>\n      text on\n      lines\n    </p>\n    "
+         "<script>\n      document.body.dataset.ready = 'yes';\n    </script>\n  </body>\n"
+         "</html>\n",
+         ""},
+        {"a page whose declared charset the trim brings near its start: read otherwise",
+         "charset.html",
+         "<!DOCTYPE html>\n<p>caf\xc3\xa9</p>\n" + QByteArray(1100, ' ') +
+             "\n<meta charset=\"windows-1252\">\n",
+         "显示会变，保持原样：check/charset.html：文字不同：第 2 行“café”变成了“cafÃ©”"},
         {"a page that animates is compared at its start, and written", "animated.html",
          "<!DOCTYPE html>\n<style>\n  @keyframes slide { to { margin-left: 500px } }\n  .moving { "
          "animation: slide 1s infinite }\n</style>\n<marquee>  moving text  </marquee>\n  <div "
@@ -217,6 +279,73 @@ void BrowserCheckPosixTest::looksAsChromiumShowsIt() {
     }
     QCOMPARE(processesWith(run.browser.temporary(), false), QList<pid_t>());
     run.browser.verifyCleanedUp();
+}
+
+void BrowserCheckPosixTest::catchesWhatATrimCouldGetWrong_data() {
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("compressed");
+    QTest::addColumn<QString>("verdict");  // how it starts; empty: the two look the same
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    QTest::newRow("an indented page, where nothing runs a script: the same")
+        << kIndented << referenceTrim(kIndented) << QString();
+    QTest::newRow("a pre trimmed, where nothing runs a script: its text")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<pre>\n    kept\n</pre>\n")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<pre>\nkept\n</pre>\n")
+        << s("文字不同：第 2 行“    kept”变成了“kept”");
+    QTest::newRow("a pre in a noscript trimmed: its text, without scripts alone")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<noscript><pre>\n    "
+               "kept\n</pre></noscript>\n")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<noscript><pre>\nkept\n"
+               "</pre></noscript>\n")
+        << s("文字不同：第 2 行“    kept”变成了“kept”（不运行脚本时）");
+    QTest::newRow("a title over lines trimmed, where nothing runs a script: an attribute")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<p title=\"a\n    b\">x</p>\n")
+        << QByteArray("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<p title=\"a\nb\">x</p>\n")
+        << s("属性不同：第 1 个 p 的 title 从“a↵    b”变成了“a↵b”");
+    QTest::newRow("the kept spaces of a hidden inline-block trimmed: a box shifted")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<span style=\"display: "
+               "inline-block; visibility: hidden; white-space: pre\">\n    x</span><b>box</b>\n")
+        << QByteArray(
+               "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<span style=\"display: "
+               "inline-block; visibility: hidden; white-space: pre\">\nx</span><b>box</b>\n")
+        << s("画面不同：第 1 个 span 的位置和大小从“8,8 ");
+}
+
+// The check itself, against what a faulty trim could write where a real one would not: each kind
+// of difference is seen, in Debian's Chromium, whichever way the page is shown.
+void BrowserCheckPosixTest::catchesWhatATrimCouldGetWrong() {
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, compressed);
+    QFETCH(QString, verdict);
+    if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
+    Tree tree;
+    tree.add("check/page.html", page);
+    const BrowserRun browser;
+    qputenv("TMPDIR", QFile::encodeName(browser.temporary()));
+    VerifierSettings settings;
+    settings.browser = kChromium;
+    settings.seconds = 30;
+    auto started = PageVerifier::start(settings);
+    qunsetenv("TMPDIR");
+    QVERIFY(std::holds_alternative<std::unique_ptr<PageVerifier>>(started));
+    auto verifier = std::move(std::get<std::unique_ptr<PageVerifier>>(started));
+    const RenderVerdict found = verifier->verify(tree.path("check/page.html"), page, compressed);
+    verifier.reset();
+    if (verdict.isEmpty()) {
+        QVERIFY2(found.kind == RenderVerdict::Kind::Same,
+                 qPrintable(renderDifferenceText(found.difference) +
+                            renderFailureText(found.failure, 30)));
+    } else {
+        QVERIFY2(found.kind == RenderVerdict::Kind::Differs,
+                 qPrintable(renderFailureText(found.failure, 30)));
+        const QString said = renderDifferenceText(found.difference);
+        QVERIFY2(said.startsWith(verdict), qPrintable(said));
+    }
+    QCOMPARE(processesWith(browser.temporary(), false), QList<pid_t>());
+    browser.verifyCleanedUp();
 }
 
 namespace {
@@ -298,8 +427,8 @@ void BrowserCheckPosixTest::stopsCleanly() {
     browser.verifyCleanedUp();
 }
 
-// A tab whose renderer dies while it shows a page, as a renderer that crashes: that page is left
-// and named, and the next one is checked in a tab of its own and written.
+// Tabs whose renderers die while they show a page, as renderers that crash: that page is left and
+// named, and the next one is checked in tabs of its own and written.
 void BrowserCheckPosixTest::survivesACrashedTab() {
     if (!QFileInfo(kChromium).isExecutable()) QSKIP("Debian's chromium is not installed");
     Tree tree;
@@ -312,9 +441,10 @@ void BrowserCheckPosixTest::survivesACrashedTab() {
         {QStringLiteral("--verify"), QStringLiteral("--browser"), kChromium, QStringLiteral("-j1"),
          QStringLiteral("--verify-timeout"), QStringLiteral("60"), QStringLiteral("check")},
         {}, browser.setUp(), [&](qint64) {
-            const pid_t renderer = waitForSpinningRenderer(browser.temporary());
-            QVERIFY(renderer > 0);
-            ::kill(renderer, SIGKILL);
+            // The page spins in both of its tabs, as it is and as it would be written.
+            const QList<pid_t> renderers = waitForSpinningRenderers(browser.temporary(), 2);
+            QCOMPARE(renderers.size(), 2);
+            for (const pid_t renderer : renderers) ::kill(renderer, SIGKILL);
         });
     QVERIFY2(run.standardError.startsWith(
                  "无法检查，保持原样：check/a.html：浏览器显示它的标签页崩溃了\n"),
@@ -441,6 +571,77 @@ void BrowserCheckPosixTest::startsFromALongTemporaryFolder() {
     for (const QString &left : ours()) QVERIFY2(before.contains(left), qPrintable(left));
     QCOMPARE(QDir(longFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+void BrowserCheckPosixTest::showsTheTimeLeft_data() {
+    QTest::addColumn<bool>("verify");  // with the stand-in, slowed down; else each page's disk
+    QTest::newRow("with the browser") << true;
+    QTest::newRow("without the browser, on a slow disk") << false;
+}
+
+// A run long enough to tell its pace, at a terminal: the progress line says how many pages a second
+// and how long the rest takes, in Chinese, and goes at the end, leaving the summary alone.
+void BrowserCheckPosixTest::showsTheTimeLeft() {
+    QFETCH(bool, verify);
+    if (!compressProgram().emulator.isEmpty()) QSKIP("the program runs under an emulator");
+    constexpr int pages = 16;
+    Tree tree;
+    for (int i = 0; i < pages; ++i)
+        tree.add(qPrintable(QStringLiteral("many/p%1.html").arg(i, 2, 10, QChar(u'0'))), kIndented);
+    const BrowserRun browser;
+    QStringList arguments{QStringLiteral("-j1"), QStringLiteral("many")};
+    QString program = compressProgram().path;
+    if (verify) {
+        arguments.prepend(BrowserRun::standIn());
+        arguments.prepend(QStringLiteral("--browser"));
+        arguments.prepend(QStringLiteral("--verify"));
+    } else {
+        // Each page is read a third of a second late, as strace holds back its opening, one after
+        // the other with -j1.
+        QStringList traced{QStringLiteral("-f"), QStringLiteral("-qq"),
+                           QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                           QStringLiteral("-e"), QStringLiteral("trace=openat"),
+                           QStringLiteral("-e"), QStringLiteral("inject=openat:delay_exit=300000")};
+        for (int i = 0; i < pages; ++i)
+            traced << QStringLiteral("-P")
+                   << QStringLiteral("many/p%1.html").arg(i, 2, 10, QChar(u'0'));
+        arguments = traced + QStringList{program} + arguments;
+        program = QStringLiteral("strace");
+    }
+    PseudoTerminal terminal(100);
+    QProcess process;
+    process.setWorkingDirectory(tree.root());
+    const auto setUp = browser.setUp(QStringLiteral("slow"));
+    setUp(process);
+    if (!verify) {
+        // LeakSanitizer, where the program has it, cannot look for leaks under strace.
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(
+            QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        process.setProcessEnvironment(environment);
+    }
+    process.setChildProcessModifier([&] { terminal.becomeStandardError(); });
+    process.start(program, arguments);
+    QVERIFY(process.waitForStarted());
+    terminal.closeTerminalSide();
+    const bool told = terminal.readUntil("剩余约");
+    terminal.readToEnd();
+    process.waitForFinished(-1);
+    const QString written = QString::fromUtf8(terminal.written());
+    QVERIFY2(told, qPrintable(written));
+    const QRegularExpression line(
+        QStringLiteral("\\[[#-]+\\] \\d+/%1 个文件，每秒 [\\d.]+ 个，剩余约 \\d+ (秒|分钟)")
+            .arg(pages));
+    QVERIFY2(written.contains(line), qPrintable(written));
+    // What strace itself says of the paths it watches comes first, and stays.
+    QStringList screen = terminal.screenOf(terminal.written());
+    screen.removeIf([](const QString &each) { return !each.contains(QStringLiteral("个文件")); });
+    QVERIFY2(screen.size() == 1, qPrintable(screen.join(u'\n')));
+    QVERIFY2(screen.first().startsWith(QStringLiteral("%1 个文件：%1 个已改写；").arg(pages)),
+             qPrintable(screen.first()));
+    QCOMPARE(process.exitCode(), 0);
+    browser.verifyCleanedUp();
 }
 
 QTEST_GUILESS_MAIN(BrowserCheckPosixTest)

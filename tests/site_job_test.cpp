@@ -1,4 +1,7 @@
 #include <QDirIterator>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/command_line.h"
@@ -6,6 +9,7 @@
 #include "compress_program.h"
 #include "core/files/page_file.h"
 #include "form1_harness.h"
+#include "ui/main/platform_dialogs.h"
 #include "ui/main/site_job.h"
 #ifdef Q_OS_UNIX
 #include "file_rights_posix.h"
@@ -90,6 +94,8 @@ private Q_SLOTS:
     void closingDuringAJobAsksFirst();
     void saysWhenThereIsNoPage_data();
     void saysWhenThereIsNoPage();
+    void progressSaysTheTimeLeft_data();
+    void progressSaysTheTimeLeft();
 #ifdef Q_OS_UNIX
     void namesEachPageThatFailed_data();
     void namesEachPageThatFailed();
@@ -375,6 +381,89 @@ void SiteJobTest::saysWhenThereIsNoPage() {
     QCOMPARE(window.dialogs.shown.size(), 1);
     QCOMPARE(window.dialogs.shown.first().text, QString(box).replace(QStringLiteral("%1"), empty));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
+}
+
+void SiteJobTest::progressSaysTheTimeLeft_data() {
+    QTest::addColumn<bool>("verify");  // in the stand-in browser, slowed down; else on a slow disk
+    QTest::newRow("checked in the browser") << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("without the browser, on a slow disk") << false;
+#endif
+}
+
+// The real progress dialog, during a job long enough to tell its pace: once it can, it says how
+// many pages a second go and how long the rest takes.
+void SiteJobTest::progressSaysTheTimeLeft() {
+    QFETCH(bool, verify);
+    if (verify && BrowserRun::standIn().isEmpty()) QSKIP("no stand-in browser in this build");
+    constexpr int kPages = 32;
+    const QString many = dir_->filePath(QStringLiteral("many"));
+    Files pages;
+    for (int i = 0; i < kPages; ++i)
+        pages.insert(QStringLiteral("p%1.html").arg(i, 2, 10, QLatin1Char('0')),
+                     "  <p>page</p>  \r\n");
+    writeTree(many, pages);
+    const BrowserRun browser;
+    qputenv("ZEREDIZ_STAND_IN", "slow");
+    qputenv("ZEREDIZ_STAND_IN_LOG", QFile::encodeName(dir_->filePath(QStringLiteral("log"))));
+#ifdef Q_OS_UNIX
+    // Each page is read a third of a second late: strace, following every thread of this
+    // process, holds back its opening.
+    std::optional<QProcess> slowDisk;
+    if (!verify) {
+        QStringList arguments{
+            QStringLiteral("-f"), QStringLiteral("-qq"),
+            QStringLiteral("-o"), QStringLiteral("/dev/null"),
+            QStringLiteral("-e"), QStringLiteral("trace=openat"),
+            QStringLiteral("-e"), QStringLiteral("inject=openat:delay_exit=300000"),
+            QStringLiteral("-p"), QString::number(QCoreApplication::applicationPid())};
+        for (auto page = pages.begin(); page != pages.end(); ++page)
+            arguments << QStringLiteral("-P") << many + u'/' + page.key();
+        slowDisk.emplace();
+        slowDisk->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        slowDisk->start(QStringLiteral("strace"), arguments);
+        if (!slowDisk->waitForStarted()) QSKIP("no strace");
+        QFile status(QStringLiteral("/proc/self/status"));
+        bool traced = false;
+        for (int wait = 0; !traced && wait < 10000; wait += 10) {
+            QThread::msleep(10);
+            traced =
+                status.open(QIODevice::ReadOnly) && !status.readAll().contains("TracerPid:\t0\n");
+            status.close();
+        }
+        if (!traced) QSKIP("strace cannot follow this process");
+    }
+#endif
+    SiteTask task;
+    task.paths = {many};
+    task.folder = many;
+    task.browser = verify ? BrowserRun::standIn() : QString();
+    SiteJob job(task);
+    QString told;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            for (const QLabel *label : dialog->findChildren<QLabel *>())
+                if (label->text().contains(QStringLiteral("剩余约"))) told = label->text();
+    });
+    watch.start(20);
+    job.start();
+    QtPlatformDialogs().showProgress(nullptr, QStringLiteral("Zerediz"), job);
+    job.wait();
+#ifdef Q_OS_UNIX
+    if (slowDisk) {
+        slowDisk->terminate();
+        slowDisk->waitForFinished();
+    }
+#endif
+    qunsetenv("ZEREDIZ_STAND_IN");
+    qunsetenv("ZEREDIZ_STAND_IN_LOG");
+    static const QRegularExpression line(
+        QStringLiteral("^每秒 [\\d.]+ 个网页，剩余约 \\d+ (秒|分钟)$"));
+    QVERIFY2(line.match(told).hasMatch(), qPrintable(told));
+    QVERIFY2(summaryText(job.summary())
+                 .startsWith(QStringLiteral("已处理 %1 个网页：%1 个已压缩").arg(kPages)),
+             qPrintable(summaryText(job.summary())));
 }
 
 #ifdef Q_OS_UNIX

@@ -1,8 +1,10 @@
 #include "core/browser/page_verifier.h"
 
 #include <QUrl>
+#include <future>
 
 #include "core/browser/running_browser.h"
+#include "core/browser/static_page.h"
 
 namespace {
 
@@ -18,6 +20,44 @@ RenderVerdict differs(RenderDifference difference) {
     verdict.kind = RenderVerdict::Kind::Differs;
     verdict.difference = std::move(difference);
     return verdict;
+}
+
+// The names each tab keeps the look it read under, to be asked about once the two differ.
+const QString kPageLook = QStringLiteral("page");
+const QString kCompressedLook = QStringLiteral("compressed");
+
+using Rendering = std::variant<PageRendering, RenderFailure>;
+
+// Reads what tab shows with scripts on, pictures of what the look cannot tell included; where
+// scripts may have run, once they have had two frames.
+Rendering lookAt(RenderTab &tab, const QString &key, Deadline deadline, bool scripts = true) {
+    auto read = tab.read({scripts, true, key}, deadline);
+    auto *rendering = std::get_if<PageRendering>(&read);
+    if (rendering && (rendering->wholePicture || !rendering->regions.isEmpty())) {
+        if (auto failure = tab.photograph(*rendering, deadline)) return *failure;
+    }
+    return read;
+}
+
+// Shows bytes in tab with scripts on, and reads it.
+Rendering showAndLook(RenderTab &tab, const QString &url, const QByteArray &bytes,
+                      const QString &key, Deadline deadline, bool scripts = true) {
+    if (auto failure = tab.show(url, bytes, true, deadline)) return *failure;
+    return lookAt(tab, key, deadline, scripts);
+}
+
+// Shows bytes in tab with scripts off, and reads its text and attributes.
+Rendering showWithoutScripts(RenderTab &tab, const QString &url, const QByteArray &bytes,
+                             Deadline deadline) {
+    if (auto failure = tab.show(url, bytes, false, deadline)) return *failure;
+    return tab.read({false, false, {}}, deadline);
+}
+
+// The first failure of two.
+std::optional<RenderFailure> failureOf(const Rendering &first, const Rendering &second) {
+    if (const auto *failure = std::get_if<RenderFailure>(&first)) return *failure;
+    if (const auto *failure = std::get_if<RenderFailure>(&second)) return *failure;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -83,14 +123,14 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
     RenderVerdict verdict;
     for (bool again = false;; again = true) {
         std::shared_ptr<RunningBrowser> browser;
-        std::unique_ptr<RenderTab> tab;
+        std::optional<TabPair> tabs;
         int generation = 0;
         {
             const std::lock_guard lock(mutex_);
             browser = browser_;
             generation = generation_;
             if (!idle_.empty()) {
-                tab = std::move(idle_.back());
+                tabs = std::move(idle_.back());
                 idle_.pop_back();
             }
         }
@@ -98,29 +138,33 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
             verdict = unchecked({RenderFailure::Kind::GaveUp, {}});
             break;
         }
-        if (!tab) {
+        if (!tabs) {
             const Deadline deadline =
                 std::chrono::steady_clock::now() + std::chrono::seconds(settings_.seconds);
-            auto opened = RenderTab::open(browser->connection(), deadline);
-            if (auto *failure = std::get_if<RenderFailure>(&opened))
+            auto first = RenderTab::open(browser->connection(), deadline);
+            auto second = std::holds_alternative<RenderFailure>(first)
+                              ? std::move(first)
+                              : RenderTab::open(browser->connection(), deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&second))
                 verdict = unchecked(*failure);
             else
-                tab = std::move(std::get<std::unique_ptr<RenderTab>>(opened));
+                tabs = TabPair{std::move(std::get<std::unique_ptr<RenderTab>>(first)),
+                               std::move(std::get<std::unique_ptr<RenderTab>>(second))};
         }
-        if (tab) verdict = check(*tab, url, page, compressed);
+        if (tabs) verdict = check(*tabs, url, page, compressed);
         const bool browserGone = verdict.kind == RenderVerdict::Kind::Unchecked &&
                                  verdict.failure.kind == RenderFailure::Kind::BrowserGone;
         if (browserGone) {
-            tab.reset();
+            tabs.reset();
             // A page is shown again once, in the browser started again: not for ever, should
             // it be what ends the browser. Its second end is the browser's too.
             if (restart(generation) && !again) continue;
-        } else if (tab && verdict.kind != RenderVerdict::Kind::Unchecked) {
+        } else if (tabs && verdict.kind != RenderVerdict::Kind::Unchecked) {
             const std::lock_guard lock(mutex_);
-            if (generation == generation_) idle_.push_back(std::move(tab));
+            if (generation == generation_) idle_.push_back(std::move(*tabs));
         }
-        // A tab that timed out or crashed is closed here, which ends its renderer.
-        tab.reset();
+        // Tabs that timed out or crashed are closed here, which ends their renderers.
+        tabs.reset();
         verdict.browserRestarted = again;
         break;
     }
@@ -132,45 +176,127 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
     return verdict;
 }
 
-RenderVerdict PageVerifier::check(RenderTab &tab, const QString &url, const QByteArray &page,
+RenderVerdict PageVerifier::check(TabPair &tabs, const QString &url, const QByteArray &page,
                                   const QByteArray &compressed) {
     const Deadline deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(settings_.seconds);
-    const auto show = [&](const QByteArray &bytes, bool scripts) {
-        return tab.render(url, bytes, scripts, scripts, deadline);
+    RenderTab &pageTab = *tabs.page;
+    RenderTab &compressedTab = *tabs.compressed;
+    using Pair = std::pair<PageRendering, PageRendering>;
+    // Both shown with scripts, side by side: the page in its tab, its compressed form in the
+    // other, at once.
+    const auto showBoth = [&]() -> std::variant<Pair, RenderFailure> {
+        auto later = std::async(std::launch::async, [&] {
+            return showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
+        });
+        const Rendering before = showAndLook(pageTab, url, page, kPageLook, deadline);
+        const Rendering after = later.get();
+        if (auto failure = failureOf(before, after)) return *failure;
+        return Pair(std::get<PageRendering>(before), std::get<PageRendering>(after));
     };
-    // Both, one after the other: the first difference between them, or the failure.
-    const auto compare =
-        [&](bool scripts,
-            PageRendering *first) -> std::variant<std::optional<RenderDifference>, RenderFailure> {
-        auto before = show(page, scripts);
-        if (auto *failure = std::get_if<RenderFailure>(&before)) return *failure;
-        auto after = show(compressed, scripts);
-        if (auto *failure = std::get_if<RenderFailure>(&after)) return *failure;
-        if (first) *first = std::get<PageRendering>(before);
-        auto difference =
-            firstDifference(std::get<PageRendering>(before), std::get<PageRendering>(after));
-        if (difference) difference->scriptsOff = !scripts;
-        return difference;
+    // The first difference that shows: where the look differs, the whole pages are photographed,
+    // in the tabs that still show them, and the pictures tell.
+    using Seen = std::variant<std::optional<RenderDifference>, RenderFailure>;
+    const auto shows = [&](PageRendering &first, RenderTab *firstTab, PageRendering &second,
+                           RenderTab *secondTab) -> Seen {
+        auto difference = firstDifference(first, second);
+        if (!difference || difference->kind != RenderDifference::Kind::Look) return difference;
+        for (auto [rendering, tab] : {std::pair(&first, firstTab), std::pair(&second, secondTab)})
+            if (tab)
+                if (auto failure = tab->photographPage(*rendering, deadline)) return *failure;
+        return firstDifference(first, second);
+    };
+    // Names what differs in the look, as each tab read it.
+    const auto described = [&](RenderDifference difference) -> RenderVerdict {
+        if (difference.kind == RenderDifference::Kind::Look) {
+            auto before = pageTab.lookEntry(kPageLook, difference.entry, deadline);
+            auto after = compressedTab.lookEntry(kCompressedLook, difference.entry, deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&before)) return unchecked(*failure);
+            if (auto *failure = std::get_if<RenderFailure>(&after)) return unchecked(*failure);
+            describeLook(difference, std::get<QStringList>(before), std::get<QStringList>(after));
+        }
+        return differs(std::move(difference));
     };
 
-    PageRendering first;
-    auto withScripts = compare(true, &first);
-    if (auto *failure = std::get_if<RenderFailure>(&withScripts)) return unchecked(*failure);
-    if (std::get<std::optional<RenderDifference>>(withScripts)) {
-        PageRendering second;
-        auto again = compare(true, &second);
-        if (auto *failure = std::get_if<RenderFailure>(&again)) return unchecked(*failure);
-        if (auto &difference = std::get<std::optional<RenderDifference>>(again)) {
-            // The page as it is, shown twice, must look the same for a difference to count.
-            if (firstDifference(first, second))
-                return unchecked({RenderFailure::Kind::Unsteady, {}});
-            return differs(*difference);
+    // Where nothing runs a script, the page shown once stands for itself without scripts too, and
+    // its compressed form is its text put in place.
+    bool withoutScripts = !mayRunScripts(page) && !mayRunScripts(compressed);
+    std::optional<PageRendering> before;  // the page, with scripts, as its tab shows it
+    std::optional<PageRendering> after;   // likewise, its compressed form
+    if (withoutScripts) {
+        Rendering shown = showAndLook(pageTab, url, page, kPageLook, deadline, false);
+        if (auto *failure = std::get_if<RenderFailure>(&shown)) return unchecked(*failure);
+        before = std::get<PageRendering>(std::move(shown));
+        withoutScripts = !before->scripted;
+        // The browser found a script after all: it is given its frames.
+        if (!withoutScripts) {
+            shown = lookAt(pageTab, kPageLook, deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&shown)) return unchecked(*failure);
+            before = std::get<PageRendering>(std::move(shown));
+        }
+        if (withoutScripts && readInSameEncoding(page, compressed)) {
+            auto became = pageTab.become(compressed, before->charset, deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&became)) return unchecked(*failure);
+            if (std::get<bool>(became)) {
+                Rendering now = lookAt(pageTab, kCompressedLook, deadline, false);
+                if (auto *failure = std::get_if<RenderFailure>(&now)) return unchecked(*failure);
+                if (!firstDifference(*before, std::get<PageRendering>(now))) return {};
+                // A difference counts only as both show it, each shown anew.
+                before.reset();
+            }
         }
     }
-    auto withoutScripts = compare(false, nullptr);
-    if (auto *failure = std::get_if<RenderFailure>(&withoutScripts)) return unchecked(*failure);
-    if (auto &difference = std::get<std::optional<RenderDifference>>(withoutScripts))
-        return differs(*difference);
+    if (!before) {
+        auto both = showBoth();
+        if (auto *failure = std::get_if<RenderFailure>(&both)) return unchecked(*failure);
+        std::tie(before, after) = std::get<Pair>(std::move(both));
+    } else {
+        Rendering shown = showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
+        if (auto *failure = std::get_if<RenderFailure>(&shown)) return unchecked(*failure);
+        after = std::get<PageRendering>(std::move(shown));
+    }
+    withoutScripts = withoutScripts && !before->scripted && !after->scripted;
+    Seen first = shows(*before, &pageTab, *after, &compressedTab);
+    if (auto *failure = std::get_if<RenderFailure>(&first)) return unchecked(*failure);
+    if (std::get<std::optional<RenderDifference>>(first)) {
+        // Both shown once more: the page must look as it did the first time for a difference to
+        // count, and its picture, should its look not be the same, is taken now, while it shows.
+        if (auto failure = pageTab.photographPage(*before, deadline)) return unchecked(*failure);
+        auto again = showBoth();
+        if (auto *failure = std::get_if<RenderFailure>(&again)) return unchecked(*failure);
+        auto &[page2, compressed2] = std::get<Pair>(again);
+        Seen steady = shows(*before, nullptr, page2, &pageTab);
+        if (auto *failure = std::get_if<RenderFailure>(&steady)) return unchecked(*failure);
+        if (std::get<std::optional<RenderDifference>>(steady))
+            return unchecked({RenderFailure::Kind::Unsteady, {}});
+        Seen seen = shows(page2, &pageTab, compressed2, &compressedTab);
+        if (auto *failure = std::get_if<RenderFailure>(&seen)) return unchecked(*failure);
+        if (auto &difference = std::get<std::optional<RenderDifference>>(seen))
+            return described(*difference);
+        withoutScripts = withoutScripts && !page2.scripted && !compressed2.scripted;
+        after = compressed2;
+    }
+    if (withoutScripts) return {};
+
+    // Without scripts, the page shown again; its compressed form put in place in it where the
+    // browser reads it alike, else shown beside it.
+    Rendering plain = showWithoutScripts(pageTab, url, page, deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&plain)) return unchecked(*failure);
+    const PageRendering &plainPage = std::get<PageRendering>(plain);
+    if (plainPage.charset == after->charset) {
+        auto became = pageTab.become(compressed, after->charset, deadline);
+        if (auto *failure = std::get_if<RenderFailure>(&became)) return unchecked(*failure);
+        if (std::get<bool>(became)) {
+            Rendering now = pageTab.read({false, false, {}}, deadline);
+            if (auto *failure = std::get_if<RenderFailure>(&now)) return unchecked(*failure);
+            if (!firstDifference(plainPage, std::get<PageRendering>(now))) return {};
+        }
+    }
+    Rendering plainCompressed = showWithoutScripts(compressedTab, url, compressed, deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&plainCompressed)) return unchecked(*failure);
+    if (auto seen = firstDifference(plainPage, std::get<PageRendering>(plainCompressed))) {
+        seen->scriptsOff = true;
+        return differs(*seen);
+    }
     return {};
 }

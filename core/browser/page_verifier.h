@@ -39,15 +39,22 @@ struct RenderVerdict {
 };
 
 // Proof, page by page, that a compressed page looks as the page did: a browser on the machine
-// shows both, in one tab one after the other, and they must give the same text with the page's
-// scripts on and with them off, the same attributes a person sees, and, with scripts on, the same
-// full-page picture. Pictures are taken twice before a difference counts: a page that animates or
-// whose scripts draw something new each time looks different from itself, and is not checked.
+// shows both, side by side in two tabs, and they must give the same text with the page's scripts
+// on and with them off, the same attributes a person sees, and, with scripts on, the same look:
+// every box's place and size, every run of text, every attribute and style sheet the browser
+// paints from (see readingScript), and a picture of whatever the look cannot tell. A difference
+// counts only once both are shown again: a page that animates or whose scripts draw something new
+// each time looks different from itself, and is not checked.
 //
-// Several pages are checked at once, each in a tab of its own. A page that does not finish by its
-// time limit or crashes its tab is not checked; its tab is closed. The browser ending is survived
-// once: it is started again, and the pages it was showing are shown again; after a second end
-// nothing more is checked.
+// What needs no second showing is not shown twice. A page in which nothing runs a script shows the
+// same without scripts, and its compressed form, which the browser reads into the same elements
+// with other text, is that text put in place in the page shown, which the browser lays out again.
+// Likewise for any page without its scripts, once both have been shown with them.
+//
+// Several pages are checked at once, each in two tabs of its own. A page that does not finish by
+// its time limit or crashes a tab is not checked; its tabs are closed. The browser ending is
+// survived once: it is started again, and the pages it was showing are shown again; after a second
+// end nothing more is checked.
 class PageVerifier {
 public:
     // Starts the browser, or tells why it could not.
@@ -67,9 +74,15 @@ public:
     int seconds() const { return settings_.seconds; }
 
 private:
+    // The tabs a page is checked in: the page as it is in one, as it would be written in the other.
+    struct TabPair {
+        std::unique_ptr<RenderTab> page;
+        std::unique_ptr<RenderTab> compressed;
+    };
+
     explicit PageVerifier(VerifierSettings settings);
-    // What showing the page in tab found, or the failure of the tab or browser.
-    RenderVerdict check(RenderTab &tab, const QString &url, const QByteArray &page,
+    // What showing the page in tabs found, or the failure of a tab or the browser.
+    RenderVerdict check(TabPair &tabs, const QString &url, const QByteArray &page,
                         const QByteArray &compressed);
     // After the browser of generation ended: starts it again, once, unless another thread did;
     // whether there is a browser to go on with.
@@ -78,9 +91,9 @@ private:
     VerifierSettings settings_;
     mutable std::mutex mutex_;
     std::condition_variable tabFreed_;
-    int freeTabs_ = 0;                              // guarded by mutex_
-    std::shared_ptr<RunningBrowser> browser_;       // guarded by mutex_
-    std::vector<std::unique_ptr<RenderTab>> idle_;  // guarded by mutex_: open tabs of browser_
-    int generation_ = 0;                            // guarded by mutex_: browsers started, less one
-    bool gaveUp_ = false;                           // guarded by mutex_
+    int freeTabs_ = 0;                         // guarded by mutex_
+    std::shared_ptr<RunningBrowser> browser_;  // guarded by mutex_
+    std::vector<TabPair> idle_;                // guarded by mutex_: open tabs of browser_
+    int generation_ = 0;                       // guarded by mutex_: browsers started, less one
+    bool gaveUp_ = false;                      // guarded by mutex_
 };

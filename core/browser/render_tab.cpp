@@ -9,37 +9,6 @@ namespace {
 
 using Silence = DevToolsConnection::Silence;
 
-// What the page shows, read in a world of its own, so that nothing a page's script changes in its
-// globals (Array, JSON, ...) changes the reading. Where the page's scripts run, it first waits for
-// the page's fonts and for two frames, so that what the load events of its scripts did is laid
-// out and drawn. Each element is named by its tag and its number among those of the same tag.
-const char kReadPage[] = R"js(
-(async () => {
-  WAIT
-  const attributes = [];
-  const counts = new Map();
-  for (const element of document.querySelectorAll('*')) {
-    const tag = element.localName;
-    const number = (counts.get(tag) || 0) + 1;
-    counts.set(tag, number);
-    for (const name of ['title', 'alt', 'placeholder', 'value']) {
-      const value = name === 'value' && element instanceof HTMLInputElement
-          ? element.value : element.getAttribute(name);
-      if (value !== null) attributes.push([tag + ' ' + number, name, value]);
-    }
-  }
-  const root = document.documentElement;
-  const shown = root ? (typeof root.innerText === 'string' ? root.innerText : root.textContent) : '';
-  const areas = Array.from(document.querySelectorAll('textarea'),
-                           (area, i) => '[textarea ' + (i + 1) + ']\n' + area.value);
-  return {text: [document.title, shown, ...areas].join('\n'), attributes};
-})()
-)js";
-const char kWaitForFrames[] = R"js(
-  await document.fonts.ready;
-  await new Promise(done => requestAnimationFrame(() => requestAnimationFrame(done)));
-)js";
-
 RenderFailure failureOf(Silence silence) {
     switch (silence) {
         case Silence::TimeUp:
@@ -198,8 +167,14 @@ std::variant<std::unique_ptr<RenderTab>, RenderFailure> RenderTab::open(
     return tab;
 }
 
-std::optional<RenderFailure> RenderTab::load(const QString &url, const QByteArray &bytes,
-                                             Deadline deadline) {
+std::optional<RenderFailure> RenderTab::show(const QString &url, const QByteArray &bytes,
+                                             bool scripts, Deadline deadline) {
+    if (scripts_ != scripts) {
+        auto answer = call(QStringLiteral("Emulation.setScriptExecutionDisabled"),
+                           {{QLatin1String("value"), !scripts}}, deadline);
+        if (auto *failure = std::get_if<RenderFailure>(&answer)) return *failure;
+        scripts_ = scripts;
+    }
     const int navigation = connection_.send(inbox_, QStringLiteral("Page.navigate"),
                                             {{QLatin1String("url"), url}}, session_);
     QString loader;
@@ -263,50 +238,97 @@ std::optional<RenderFailure> RenderTab::load(const QString &url, const QByteArra
     return std::nullopt;
 }
 
-std::variant<PageRendering, RenderFailure> RenderTab::render(const QString &url,
-                                                             const QByteArray &bytes, bool scripts,
-                                                             bool picture, Deadline deadline) {
-    if (scripts_ != scripts) {
-        auto answer = call(QStringLiteral("Emulation.setScriptExecutionDisabled"),
-                           {{QLatin1String("value"), !scripts}}, deadline);
-        if (auto *failure = std::get_if<RenderFailure>(&answer)) return *failure;
-        scripts_ = scripts;
-    }
-    if (auto failure = load(url, bytes, deadline)) return *failure;
-
+std::variant<QJsonValue, RenderFailure> RenderTab::evaluate(const QString &script,
+                                                            Deadline deadline) {
     auto world = call(QStringLiteral("Page.createIsolatedWorld"),
                       {{QLatin1String("frameId"), frame_},
                        {QLatin1String("worldName"), QLatin1String("zerediz")}},
                       deadline);
     if (auto *failure = std::get_if<RenderFailure>(&world)) return *failure;
-    const QString reading = QString::fromLatin1(kReadPage).replace(
-        QLatin1String("WAIT"), scripts ? QLatin1String(kWaitForFrames) : QLatin1String());
-    auto read = call(QStringLiteral("Runtime.evaluate"),
-                     {{QLatin1String("expression"), reading},
-                      {QLatin1String("contextId"),
-                       std::get<QJsonObject>(world).value(QLatin1String("executionContextId"))},
-                      {QLatin1String("returnByValue"), true},
-                      {QLatin1String("awaitPromise"), true}},
-                     deadline);
-    if (auto *failure = std::get_if<RenderFailure>(&read)) return *failure;
-    const QJsonObject &answer = std::get<QJsonObject>(read);
-    if (answer.contains(QLatin1String("exceptionDetails")))
+    auto run = call(QStringLiteral("Runtime.evaluate"),
+                    {{QLatin1String("expression"), script},
+                     {QLatin1String("contextId"),
+                      std::get<QJsonObject>(world).value(QLatin1String("executionContextId"))},
+                     {QLatin1String("returnByValue"), true},
+                     {QLatin1String("awaitPromise"), true}},
+                    deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&run)) return *failure;
+    const QJsonObject &answer = std::get<QJsonObject>(run);
+    if (answer.contains(QLatin1String("exceptionDetails"))) {
+        const QJsonObject details = answer.value(QLatin1String("exceptionDetails")).toObject();
+        const QString thrown = details.value(QLatin1String("exception"))
+                                   .toObject()
+                                   .value(QLatin1String("description"))
+                                   .toString();
         return RenderFailure{RenderFailure::Kind::NotShown,
-                             answer.value(QLatin1String("exceptionDetails"))
-                                 .toObject()
-                                 .value(QLatin1String("text"))
-                                 .toString()};
-    const QJsonObject shown =
-        answer.value(QLatin1String("result")).toObject().value(QLatin1String("value")).toObject();
+                             thrown.isEmpty() ? details.value(QLatin1String("text")).toString()
+                                              : thrown.section(u'\n', 0, 0)};
+    }
+    return answer.value(QLatin1String("result")).toObject().value(QLatin1String("value"));
+}
+
+std::variant<PageRendering, RenderFailure> RenderTab::read(const PageReading &reading,
+                                                           Deadline deadline) {
+    auto value = evaluate(readingScript(reading), deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&value)) return *failure;
+    const QJsonObject shown = std::get<QJsonValue>(value).toObject();
     PageRendering rendering;
     rendering.text = shown.value(QLatin1String("text")).toString();
-    for (const QJsonValue value : shown.value(QLatin1String("attributes")).toArray()) {
-        const QJsonArray attribute = value.toArray();
+    for (const QJsonValue attribute : shown.value(QLatin1String("attributes")).toArray()) {
+        const QJsonArray parts = attribute.toArray();
         rendering.attributes.append(
-            {attribute.at(0).toString(), attribute.at(1).toString(), attribute.at(2).toString()});
+            {parts.at(0).toString(), parts.at(1).toString(), parts.at(2).toString()});
     }
-    if (!picture) return rendering;
+    rendering.charset = shown.value(QLatin1String("charset")).toString();
+    if (!reading.look) return rendering;
+    rendering.look =
+        QByteArray::fromBase64(shown.value(QLatin1String("look")).toString().toLatin1());
+    for (const QJsonValue region : shown.value(QLatin1String("regions")).toArray()) {
+        const QJsonArray parts = region.toArray();
+        rendering.regions.append(
+            {parts.at(0).toString(), QRectF(parts.at(1).toDouble(), parts.at(2).toDouble(),
+                                            parts.at(3).toDouble(), parts.at(4).toDouble())});
+    }
+    rendering.wholePicture = shown.value(QLatin1String("whole")).toBool();
+    rendering.scripted = shown.value(QLatin1String("scripted")).toBool(true);
+    return rendering;
+}
 
+std::variant<QByteArray, RenderFailure> RenderTab::screenshot(const QRectF &area,
+                                                              Deadline deadline) {
+    // PNG, which loses nothing; encoded for speed, which a digest does not mind. Beyond the
+    // window, as the page is laid out whole.
+    auto shot = call(QStringLiteral("Page.captureScreenshot"),
+                     {{QLatin1String("format"), QLatin1String("png")},
+                      {QLatin1String("clip"), QJsonObject{{QLatin1String("x"), area.x()},
+                                                          {QLatin1String("y"), area.y()},
+                                                          {QLatin1String("width"), area.width()},
+                                                          {QLatin1String("height"), area.height()},
+                                                          {QLatin1String("scale"), 1}}},
+                      {QLatin1String("captureBeyondViewport"), true},
+                      {QLatin1String("optimizeForSpeed"), true}},
+                     deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&shot)) return *failure;
+    // The same picture is the same text of base64: it need not be decoded.
+    return QCryptographicHash::hash(
+        std::get<QJsonObject>(shot).value(QLatin1String("data")).toString().toLatin1(),
+        QCryptographicHash::Sha256);
+}
+
+std::optional<RenderFailure> RenderTab::photograph(PageRendering &rendering, Deadline deadline) {
+    rendering.regionPictures.clear();
+    for (const PictureRegion &region : rendering.regions) {
+        auto shot = screenshot(region.area, deadline);
+        if (auto *failure = std::get_if<RenderFailure>(&shot)) return *failure;
+        rendering.regionPictures.append(std::get<QByteArray>(shot));
+    }
+    if (rendering.wholePicture) return photographPage(rendering, deadline);
+    return std::nullopt;
+}
+
+std::optional<RenderFailure> RenderTab::photographPage(PageRendering &rendering,
+                                                       Deadline deadline) {
+    if (!rendering.pagePicture.isEmpty()) return std::nullopt;
     auto metrics = call(QStringLiteral("Page.getLayoutMetrics"), {}, deadline);
     if (auto *failure = std::get_if<RenderFailure>(&metrics)) return *failure;
     const QJsonObject size =
@@ -314,22 +336,25 @@ std::variant<PageRendering, RenderFailure> RenderTab::render(const QString &url,
     rendering.pictureSize = {
         qMax(kWindow.width(), int(std::ceil(size.value(QLatin1String("width")).toDouble()))),
         qMax(kWindow.height(), int(std::ceil(size.value(QLatin1String("height")).toDouble())))};
-    // PNG, which loses nothing; encoded for speed, which a digest does not mind.
-    auto shot = call(QStringLiteral("Page.captureScreenshot"),
-                     {{QLatin1String("format"), QLatin1String("png")},
-                      {QLatin1String("clip"),
-                       QJsonObject{{QLatin1String("x"), 0},
-                                   {QLatin1String("y"), 0},
-                                   {QLatin1String("width"), rendering.pictureSize.width()},
-                                   {QLatin1String("height"), rendering.pictureSize.height()},
-                                   {QLatin1String("scale"), 1}}},
-                      {QLatin1String("captureBeyondViewport"), true},
-                      {QLatin1String("optimizeForSpeed"), true}},
-                     deadline);
+    auto shot = screenshot(QRectF(QPointF(), QSizeF(rendering.pictureSize)), deadline);
     if (auto *failure = std::get_if<RenderFailure>(&shot)) return *failure;
-    // The same picture is the same text of base64: it need not be decoded.
-    rendering.picture = QCryptographicHash::hash(
-        std::get<QJsonObject>(shot).value(QLatin1String("data")).toString().toLatin1(),
-        QCryptographicHash::Sha256);
-    return rendering;
+    rendering.pagePicture = std::get<QByteArray>(shot);
+    return std::nullopt;
+}
+
+std::variant<bool, RenderFailure> RenderTab::become(const QByteArray &bytes, const QString &charset,
+                                                    Deadline deadline) {
+    auto value = evaluate(becomeScript(bytes, charset), deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&value)) return *failure;
+    return std::get<QJsonValue>(value).toObject().value(QLatin1String("same")).toBool();
+}
+
+std::variant<QStringList, RenderFailure> RenderTab::lookEntry(const QString &key, qsizetype index,
+                                                              Deadline deadline) {
+    auto value = evaluate(lookEntryScript(key, index), deadline);
+    if (auto *failure = std::get_if<RenderFailure>(&value)) return *failure;
+    QStringList entry;
+    for (const QJsonValue part : std::get<QJsonValue>(value).toArray())
+        entry.append(part.toString());
+    return entry;
 }

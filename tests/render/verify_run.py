@@ -1,7 +1,8 @@
 """zerediz-compress --verify on a copy of a real corpus, with pages planted in it to look different.
 
 Each planted page's script shows the spaces that the trim takes from it, in a way that no reading
-of the page without running it can foresee: as text, in a tooltip, in the width of a box. --verify
+of the page without running it can foresee: as text, in a tooltip, in the width of a box, in a
+line a pixel lower, in a colour. --verify
 must leave exactly the planted pages, each named with what differs, and write every other page it
 is given; the render check then looks at both kinds itself (render_check.py).
 """
@@ -36,6 +37,22 @@ PLANTED = [
     x</span>
 <div id="b" style="background: red; height: 10px"></div>
 <script>b.style.width = s.textContent.length * 10 + 'px';</script>
+"""),
+    ("zerediz-planted-line.html", "画面不同", """\
+<!DOCTYPE html>
+<meta charset="utf-8">
+<span id="s">
+    x</span>
+<div id="l" style="border-top: 1px solid"></div>
+<script>l.style.marginTop = (s.textContent.length > 2 ? 1 : 0) + 'px';</script>
+"""),
+    ("zerediz-planted-colour.html", "画面不同", """\
+<!DOCTYPE html>
+<meta charset="utf-8">
+<span id="s">
+    x</span>
+<p id="p">text</p>
+<script>p.style.color = s.textContent.length > 2 ? 'rgb(0, 0, 1)' : 'black';</script>
 """),
 ]
 

@@ -5,12 +5,26 @@
 // browser collapses spaces, so that a page and its compressed form look the same to it; its
 // picture follows its text.
 //
+// Its look (see readingScript) is a few entries that follow its text too, and it reads a page as
+// scripted where it holds "<script". It puts a page's bytes in place of the page shown as it shows
+// them, and logs that too.
+//
 // What it does differently is asked for by words in a page:
 //   stand-in:text-differs        its text is the page's bytes as they are
 //   stand-in:scripts-off-differs the same, with scripts off only
-//   stand-in:attribute-differs   an image's alt holds the page's bytes as they are
-//   stand-in:picture-differs     its picture follows the page's bytes as they are
-//   stand-in:unsteady            its picture is new each time it is shown
+//   stand-in:title-differs       an image's title holds the page's bytes as they are; likewise
+//   stand-in:alt-differs         its alt, and a text field's placeholder and value
+//   stand-in:placeholder-differs
+//   stand-in:value-differs
+//   stand-in:line-moves          a line one pixel high lies a pixel lower for each page's spaces
+//   stand-in:box-shifts          a box lies further right for each of the page's spaces
+//   stand-in:colour-differs      a paragraph's colour follows the page's bytes
+//   stand-in:unseen-moves        a box that its picture does not show lies further right for
+//                                each of the page's spaces
+//   stand-in:canvas-differs      a canvas, which its look cannot tell, shows the page's bytes
+//   stand-in:picture-differs     its look cannot tell at all; its picture follows the bytes
+//   stand-in:unsteady            its look is new each time it is shown
+//   stand-in:cannot-become       the bytes put in place of the page do not read alike
 //   stand-in:hang                the page never finishes loading
 //   stand-in:crash               its tab crashes
 //   stand-in:dies-in-start-N     the whole stand-in ends at once, in its first N starts
@@ -19,8 +33,9 @@
 //   silent   it reads the pipe and never answers
 //   pieces   it writes its messages a few bytes at a time
 //   slow     it takes a while to show each page
-// ZEREDIZ_STAND_IN_LOG names a file it adds a line to for each start and each page shown. At its
-// start it writes a file into its profile and one into its temporary folder, as browsers do.
+// ZEREDIZ_STAND_IN_LOG names a file it adds a line to for each start, each page shown and each
+// page put in place of one. At its start it writes a file into its profile and one into its
+// temporary folder, as browsers do.
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -31,6 +46,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <map>
+#include <string>
 
 #include "stand_in_pipe.h"
 
@@ -65,11 +81,25 @@ QString collapsed(const QString &markup) {
 struct Session {
     QString target;
     bool scripts = true;
+    QString url;
     QString pageText;
     QString rawText;
     int navigation = 0;  // the id of the navigation waiting for its page's bytes
     QString loader;
+    std::map<QString, QStringList> looks;  // the entries read, by the name they are kept under
+    QStringList look;                      // the entries last read, which its picture shows
 };
+
+// The spaces in a page's bytes, which the trim takes some of.
+int spacesIn(const QString &page) {
+    return int(page.count(u' '));
+}
+
+// The options a script of zerediz's is called with: the JSON of its last line.
+QJsonObject optionsOf(const QString &script) {
+    const QString call = script.trimmed().section(u'\n', -1);
+    return QJsonDocument::fromJson(call.mid(call.indexOf(u'(') + 1).chopped(1).toUtf8()).object();
+}
 
 class StandIn {
 public:
@@ -143,6 +173,7 @@ private:
             answer(command, {});
         } else if (method == u"Page.navigate" && session) {
             session->navigation = command.value(QStringLiteral("id")).toInt();
+            session->url = params.value(QStringLiteral("url")).toString();
             session->loader = QStringLiteral("loader-") + number;
             const QJsonArray headers{
                 QJsonObject{{QStringLiteral("name"), QStringLiteral("Content-Type")},
@@ -166,17 +197,22 @@ private:
         } else if (method == u"Page.createIsolatedWorld") {
             answer(command, {{QStringLiteral("executionContextId"), counter_}});
         } else if (method == u"Runtime.evaluate" && session) {
-            answer(command, {{QStringLiteral("result"),
-                              QJsonObject{{QStringLiteral("type"), QStringLiteral("object")},
-                                          {QStringLiteral("value"), rendering(*session)}}}});
+            answer(
+                command,
+                {{QStringLiteral("result"),
+                  QJsonObject{{QStringLiteral("type"), QStringLiteral("object")},
+                              {QStringLiteral("value"),
+                               evaluate(*session,
+                                        params.value(QStringLiteral("expression")).toString())}}}});
         } else if (method == u"Page.getLayoutMetrics") {
             answer(
                 command,
                 {{QStringLiteral("cssContentSize"),
                   QJsonObject{{QStringLiteral("width"), 1024}, {QStringLiteral("height"), 768}}}});
         } else if (method == u"Page.captureScreenshot" && session) {
-            answer(command,
-                   {{QStringLiteral("data"), QString::fromLatin1(picture(*session).toBase64())}});
+            const QJsonObject clip = params.value(QStringLiteral("clip")).toObject();
+            answer(command, {{QStringLiteral("data"),
+                              QString::fromLatin1(picture(*session, clip).toBase64())}});
         } else {
             answer(command, {});
         }
@@ -207,24 +243,95 @@ private:
                {QStringLiteral("name"), QStringLiteral("load")}});
     }
 
-    QJsonObject rendering(const Session &session) const {
-        const bool raw = session.rawText.contains(QStringLiteral("stand-in:text-differs")) ||
-                         (!session.scripts &&
-                          session.rawText.contains(QStringLiteral("stand-in:scripts-off-differs")));
-        QJsonArray attributes;
-        if (session.rawText.contains(QStringLiteral("stand-in:attribute-differs")))
-            attributes.append(
-                QJsonArray{QStringLiteral("img 1"), QStringLiteral("alt"), session.rawText});
-        return {{QStringLiteral("text"), raw ? session.rawText : session.pageText},
-                {QStringLiteral("attributes"), attributes}};
+    QJsonValue evaluate(Session &session, const QString &script) {
+        const QJsonObject options = optionsOf(script);
+        if (script.startsWith(QStringLiteral("// zerediz:read")))
+            return rendering(session, options);
+        if (script.startsWith(QStringLiteral("// zerediz:entry"))) {
+            // ((key, index) => ...)("page", 3)
+            const QString call = script.trimmed().section(u'\n', -1);
+            const QString key = call.section(u'"', 1, 1);
+            const int index = call.section(u',', -1).chopped(1).trimmed().toInt();
+            return QJsonArray::fromStringList(session.looks[key].value(index).split(u'\x01'));
+        }
+        if (script.startsWith(QStringLiteral("// zerediz:become"))) {
+            if (session.rawText.contains(QStringLiteral("stand-in:cannot-become")))
+                return QJsonObject{{QStringLiteral("same"), false}};
+            log(QStringLiteral("become %1").arg(session.url));
+            const QString page = QString::fromUtf8(QByteArray::fromBase64(
+                options.value(QStringLiteral("bytes")).toString().toLatin1()));
+            session.rawText = page;
+            session.pageText = collapsed(page);
+            return QJsonObject{{QStringLiteral("same"), true}};
+        }
+        return {};
     }
 
-    QByteArray picture(const Session &session) {
-        QString drawn = session.rawText.contains(QStringLiteral("stand-in:picture-differs"))
-                            ? session.rawText
-                            : session.pageText;
-        if (session.rawText.contains(QStringLiteral("stand-in:unsteady")))
-            drawn += QString::number(counter_);
+    QJsonObject rendering(Session &session, const QJsonObject &options) {
+        const QString &raw = session.rawText;
+        const auto asks = [&](const char *word) {
+            return raw.contains(QStringLiteral("stand-in:") + QLatin1String(word));
+        };
+        const bool rawText =
+            asks("text-differs") || (!session.scripts && asks("scripts-off-differs"));
+        QJsonArray attributes;
+        for (const char *name : {"title", "alt", "placeholder", "value"}) {
+            if (!asks((std::string(name) + "-differs").c_str())) continue;
+            const QString element = QLatin1String(name) == u"title" || QLatin1String(name) == u"alt"
+                                        ? QStringLiteral("img 1")
+                                        : QStringLiteral("input 1");
+            attributes.append(QJsonArray{element, QLatin1String(name), raw});
+        }
+        QJsonObject result{{QStringLiteral("text"), rawText ? raw : session.pageText},
+                           {QStringLiteral("attributes"), attributes},
+                           {QStringLiteral("charset"), QStringLiteral("UTF-8")},
+                           {QStringLiteral("type"), QStringLiteral("text/html")}};
+        if (!options.value(QStringLiteral("look")).toBool()) return result;
+        const int spaces = spacesIn(raw);
+        QStringList entries{QStringLiteral("document\x01size\x01"
+                                           "1024×768"),
+                            QStringLiteral("p 1\x01rects\x01"
+                                           "8,8 1008×18\x01@style\x01") +
+                                (asks("colour-differs") ? QStringLiteral("color: #%1").arg(spaces)
+                                                        : QStringLiteral("color: black"))};
+        if (asks("line-moves"))
+            entries.append(QStringLiteral("hr 1\x01rects\x01"
+                                          "8,%1 1008×1")
+                               .arg(30 + spaces));
+        if (asks("box-shifts"))
+            entries.append(QStringLiteral("span 1\x01rects\x01%1,40 20×18").arg(8 + 4 * spaces));
+        if (asks("unseen-moves"))
+            entries.append(QStringLiteral("div 2\x01rects\x01%1,80 20×18").arg(8 + 4 * spaces));
+        if (asks("unsteady"))
+            entries.append(QStringLiteral("div 1\x01rects\x01"
+                                          "8,60 %1×18")
+                               .arg(counter_));
+        QJsonArray regions;
+        if (asks("canvas-differs"))
+            regions.append(QJsonArray{QStringLiteral("canvas 1"), 8, 80, 300, 150});
+        QByteArray hashes;
+        for (const QString &entry : entries)
+            hashes += QCryptographicHash::hash(entry.toUtf8(), QCryptographicHash::Md5).left(8);
+        session.looks[options.value(QStringLiteral("key")).toString()] = entries;
+        session.look = entries;
+        result.insert(QStringLiteral("look"), QString::fromLatin1(hashes.toBase64()));
+        result.insert(QStringLiteral("regions"), regions);
+        result.insert(QStringLiteral("whole"), asks("picture-differs"));
+        result.insert(QStringLiteral("scripted"),
+                      raw.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
+        return result;
+    }
+
+    // A picture of the page, as it draws its text and its look, or of the part that clip names.
+    QByteArray picture(const Session &session, const QJsonObject &clip) {
+        const QString &raw = session.rawText;
+        const bool whole = clip.value(QStringLiteral("y")).toDouble() == 0;
+        const bool follows = raw.contains(whole ? QStringLiteral("stand-in:picture-differs")
+                                                : QStringLiteral("stand-in:canvas-differs"));
+        QString drawn = follows ? raw : session.pageText;
+        if (whole)
+            for (const QString &entry : session.look)
+                if (!entry.startsWith(QStringLiteral("div 2"))) drawn += entry;
         return QCryptographicHash::hash(drawn.toUtf8(), QCryptographicHash::Sha256);
     }
 

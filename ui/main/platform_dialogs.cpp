@@ -173,8 +173,9 @@ private:
     QAbstractButton *clicked_ = nullptr;
 };
 
-// How far a site job is: the count, a bar, the page under way, and 取消. Esc and the close box
-// stand for 取消; the dialog goes only once the job is finished.
+// How far a site job is: the count, a bar, how fast and how long the rest takes once the job can
+// tell, the page under way, and 取消. Esc and the close box stand for 取消; the dialog goes only
+// once the job is finished.
 class SiteProgressDialog : public QDialog {
 public:
     SiteProgressDialog(QWidget *parent, const QString &title, SiteJob &job)
@@ -185,13 +186,17 @@ public:
         count_ = new QLabel(QStringLiteral("正在准备……"), this);
         bar_ = new QProgressBar(this);
         bar_->setRange(0, 0);
+        pace_ = new QLabel(this);
+        // A line of its own from the start, so that the dialog keeps its size once it shows.
+        pace_->setMinimumHeight(fontMetrics().height());
         page_ = new QLabel(this);
         page_->setTextFormat(Qt::PlainText);
         page_->setMinimumWidth(30 * fontMetrics().height());
         auto *buttons = new QDialogButtonBox(this);
         cancel_ = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
         for (QWidget *part : {static_cast<QWidget *>(count_), static_cast<QWidget *>(bar_),
-                              static_cast<QWidget *>(page_), static_cast<QWidget *>(buttons)})
+                              static_cast<QWidget *>(pace_), static_cast<QWidget *>(page_),
+                              static_cast<QWidget *>(buttons)})
             layout->addWidget(part);
         connect(cancel_, &QPushButton::clicked, this, &SiteProgressDialog::reject);
         connect(&job, &SiteJob::progressed, this, &SiteProgressDialog::showProgress);
@@ -216,8 +221,11 @@ protected:
     }
 
 private:
-    void showProgress(qsizetype done, qsizetype total, const QString &page) {
+    void showProgress(qsizetype done, qsizetype total, const QString &page, const QString &pace) {
         if (!cancel_->isEnabled()) return;
+        pace_->setText(!pace.isEmpty() || total == 0 || done >= total
+                           ? pace
+                           : QStringLiteral("正在估计剩余时间……"));
         if (total == 0) {
             count_->setText(QStringLiteral("正在复制其他文件……"));
             page_->setText(page);
@@ -232,6 +240,7 @@ private:
     SiteJob &job_;
     QLabel *count_;
     QProgressBar *bar_;
+    QLabel *pace_;
     QLabel *page_;
     QPushButton *cancel_;
 };

@@ -12,6 +12,7 @@
 #include "core/site/page_compressor.h"
 #include "core/site/page_outcome.h"
 #include "core/site/render_check.h"
+#include "core/site/run_pace.h"
 #include "core/site/site_copy.h"
 
 namespace {
@@ -23,7 +24,7 @@ constexpr int kVerifySeconds = 60;
 class SiteReport final : public CompressionReport {
 public:
     SiteReport(SiteJob &job, const std::vector<PageJob> &jobs, SiteSummary &summary)
-        : job_(job), jobs_(jobs), summary_(summary) {}
+        : job_(job), jobs_(jobs), summary_(summary), pace_(qsizetype(jobs.size())) {}
 
     void page(const PageJob &job, const PageOutcome &outcome) override;
     // The names of the pages that were begun, skipped or not.
@@ -31,7 +32,8 @@ public:
     void progress(qsizetype done) override {
         const qsizetype next = reported_ < qsizetype(jobs_.size()) ? reported_ : reported_ - 1;
         emit job_.progressed(done, qsizetype(jobs_.size()),
-                             next >= 0 ? nameOf(jobs_[next].source) : QString());
+                             next >= 0 ? nameOf(jobs_[next].source) : QString(),
+                             pace_.text(done, RunPace::Clock::now(), QStringLiteral("个网页")));
     }
     void unsyncedFolder(const QString &folder, const FileError &why) override {
         ++summary_.unsyncedFolders;
@@ -49,6 +51,7 @@ private:
     qsizetype reported_ = 0;
     qint64 begun_ = 0;
     std::set<QString> unreadSheets_;  // named already
+    RunPace pace_;
 };
 
 void SiteReport::page(const PageJob &job, const PageOutcome &outcome) {
@@ -192,8 +195,8 @@ void SiteJob::copyOtherFiles() {
     const QString within = resolvedPath(task_.folder);
     for (const OtherFile &file : others.files) {
         if (cancelled_) return;
-        emit progressed(0, 0,
-                        QDir::toNativeSeparators(QDir(task_.folder).relativeFilePath(file.source)));
+        emit progressed(
+            0, 0, QDir::toNativeSeparators(QDir(task_.folder).relativeFilePath(file.source)), {});
         const CopyOutcome copied = copyOtherFile(file, within);
         if (copied.failure) {
             ++summary_.otherFilesFailed;

@@ -64,8 +64,10 @@ public:
     const SiteTask &task() const { return task_; }
 
 signals:
-    // How many pages are done, of how many, and the one under way: from the job's thread.
-    void progressed(qsizetype done, qsizetype total, const QString &page);
+    // How many pages are done, of how many, the one under way, and once it can be told how fast
+    // they go and how long the rest takes ("每秒 6.2 个网页，剩余约 3 分钟"): from the job's
+    // thread.
+    void progressed(qsizetype done, qsizetype total, const QString &page, const QString &pace);
     void finished();
 
 private:
