@@ -87,8 +87,8 @@ PieceFailure convertPiece(CharsetConverter &converter, const char *in, const cha
                 break;
             case Stop::Invalid:
             case Stop::Incomplete:
-                // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
-                // bytes are lost then, and this converter is not one to use.
+                // A stop behind all of the window names no byte that it stopped at: the bytes it
+                // rejected would be lost, and this converter is not one to use.
                 if (next == windowEnd) return PieceFailure::ConverterFailed;
                 // A character cut off by the end of the window starts the next one, whole.
                 if (stop == Stop::Incomplete && !last) break;

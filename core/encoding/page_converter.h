@@ -8,7 +8,7 @@
 
 class TwoByteCharacters;
 
-// A conversion between two encodings through the system's converter that never loses a byte: a
+// A conversion between two encodings through ICU's converter that never loses a byte: a
 // byte the converter rejects (not valid in the source encoding, or a character cut off at the
 // end) is passed through unchanged and the conversion goes on behind it. Both encodings must keep
 // ASCII as it is and use no byte below 0x30 inside a longer character, as UTF-8 and GB18030 do:
