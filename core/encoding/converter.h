@@ -11,7 +11,8 @@
 // are kept unchanged. The result encodes back to exactly bytes, whatever they are:
 //  - UTF-8 is taken as it is;
 //  - GB18030 (which contains code page 936 and GB2312) keeps raw exactly the bytes the converter
-//    rejects or does not give back, which can never join their neighbours into valid UTF-8;
+//    rejects, which can never join their neighbours into valid UTF-8, and every character it reads
+//    comes back as the same bytes;
 //  - any other encoding is converted, and the document checked to encode back to bytes; where
 //    it does not, the checked conversion is done a character at a time, keeping raw what does not
 //    come back; and where even that does not encode back exactly (bytes kept raw that happen to
