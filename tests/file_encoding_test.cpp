@@ -303,16 +303,15 @@ void FileEncodingTest::choosesEncoding_data() {
     row("Shift_JIS lead byte before 0x7F is kept raw",
         metaPage("<meta charset=shift_jis>", "\x93\x7f\x93\xfa"), "CP932",
         metaPage("<meta charset=shift_jis>", "\x93\x7f日"));
-    // ICU reads A6 D9 as the private-use character of GB18030-2000, not as U+FE10, which
-    // GB18030-2005 gave it; U+FE10 has a four-byte code of its own.
+    // A6 D9 is a private-use character, as in GB18030-2005 (GB18030-2022 gives it U+FE10);
+    // U+FE10 has a four-byte code of its own.
     row("GB18030 two-byte code of a private-use character", "<p>\xa6\xd9\x84\x31\x82\x36</p>",
         "GB18030", "<p>\ue78d\ufe10</p>");
     // 95 32 90 31 is U+20087; FE 51 is the private-use character that stood for it before.
     row("GB18030 four-byte code with a two-byte twin", "<p>\x95\x32\x90\x31\xfe\x51</p>", "GB18030",
         "<p>\U00020087\ue816</p>");
-    // 82 35 90 37 is U+9FB4, which GB18030-2005 moved to FE 59; ICU reads FE 59 as the private-use
-    // character of GB18030-2000.
-    row("GB18030 four-byte code that 2005 gave a two-byte code", "<p>\x82\x35\x90\x37\xfe\x59</p>",
+    // 82 35 90 37 is U+9FB4 and FE 59 the private-use U+E81E; GB18030-2022 swaps the two.
+    row("GB18030 four-byte code that 2022 gives a two-byte code", "<p>\x82\x35\x90\x37\xfe\x59</p>",
         "GB18030", "<p>\u9fb4\ue81e</p>");
     // Points and accents are read as the combining characters they are, a byte at a time.
     row("windows-1255 page with a point",
@@ -505,8 +504,8 @@ void FileEncodingTest::roundTripsAcrossPieces_data() {
     QTest::newRow("four-byte characters over several pieces")
         << QByteArray("\x81\x30\x81\x30\xff") << (1 << 20) / 2;
     QTest::newRow("cut-off character at the very end") << QByteArray("a\xd6") << 600000;
-    // Each of these four-byte codes stands for the character that GB18030-2005 gave the two-byte
-    // code behind it, which reads as a private-use character.
+    // Each of these four-byte codes stands for a character of CJK Extension B for which the
+    // two-byte code behind it kept a private-use place.
     const QByteArray twins(
         "\x95\x32\x90\x31\xfe\x51\x95\x32\x90\x33\xfe\x52\x95\x32\x97\x30\xfe\x53\r\n"
         "\x95\x36\xb9\x37\xfe\x6c\x96\x30\xba\x35\xfe\x76\x96\x35\xb6\x30\xfe\x91\r\n");
