@@ -680,6 +680,9 @@ void FileEncodingTest::refusesCharactersTheEncodingCannotHold_data() {
     row("U+034F in a windows-1252 page", "e\u034f\xcc\x81", "WINDOWS-1252", "\u034f", 1);
     row("U+2060 in a Shift_JIS page", "\xe6\x97\xa5\n\n\u2060", "CP932", "\u2060", 3);
     row("U+FEFF in a Big5 page", "\xe4\xb8\xad\ufeff", "BIG5", "\ufeff", 1);
+    // ICU's tables would stand ASCII in for some characters (its fallbacks); a save must not.
+    row("fullwidth ！ in a windows-1252 page", "a\r\n\uff01", "WINDOWS-1252", "\uff01", 2);
+    row("U+30FB in an EUC-KR page", "\xed\x95\x9c\u30fb", "EUC-KR", "\u30fb", 1);
     // The converter is given a long stretch in parts; the character is named where it stands.
     row("U+200B behind 4 KiB of text", "\xc3\xa9" + QByteArray(5000, 'x') + "\u200b",
         "WINDOWS-1252", "\u200b", 1);
