@@ -232,6 +232,14 @@ private:
     // each unit's character starts.
     StepEnd toUtf16(const char *in, const char *end) {
         const char *next = in;
+        // Two units a byte hold what a piece reads as: none of the charsets reads more than one.
+        // The pivot grows to what the pieces need: a converter is made for every page, and many
+        // pages, and lines of them, are short.
+        const auto room = static_cast<std::size_t>(2 * (end - in));
+        if (pivot_.size() < room) {
+            pivot_.resize(room);
+            offsets_.resize(room);
+        }
         UChar *to = pivot_.data();
         UErrorCode error = U_ZERO_ERROR;
         ucnv_toUnicode(source_, &to, pivot_.data() + pivot_.size(), &next, end, offsets_.data(),
@@ -326,9 +334,9 @@ private:
     bool copiesControls_;
     bool targetIsUtf8_;
     int8_t maxCharSize_;
-    // Two units a byte hold what a piece reads as: none of the charsets reads more than one.
-    std::vector<UChar> pivot_ = std::vector<UChar>(2 * kPiece);
-    std::vector<int32_t> offsets_ = std::vector<int32_t>(2 * kPiece);
+    // What a piece reads as, and the byte each unit's character starts at.
+    std::vector<UChar> pivot_;
+    std::vector<int32_t> offsets_;
     int32_t pivotLength_ = 0;
     // Where the output may lack room: the target's bytes, and the pivot's unit of each.
     std::vector<char> scratch_;
