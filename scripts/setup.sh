@@ -7,7 +7,7 @@ packages=(
     cmake g++ make
     clang libclang-rt-14-dev
     qt6-base-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
-    qt6-svg-dev libsimdjson-dev
+    qt6-svg-dev libsimdjson-dev libicu-dev
     fonts-wqy-microhei fonts-arphic-uming
     xvfb xauth desktop-file-utils
     dpkg-dev file lintian appstream

@@ -23,8 +23,8 @@ void CompressLikeWindowTest::writesWhatTheWindowSaves() {
     QRandomGenerator random(gb18030 ? 54936 : 1208);
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("pages")));
-    // GB18030 four-byte codes that the system's converter reads as a two-byte code, characters
-    // cut off at the very end, and pages that declare their charset, with bytes it does not have.
+    // A GB18030 four-byte code with a two-byte twin, characters cut off at the very end, and pages
+    // that declare their charset, with bytes it does not have.
     QByteArrayList pages{
         "  \x95\x32\x90\x31  \r\n \xfe\x51 ", " \xe4\xb8", "\xd6 ",
         "<meta charset=\"big5\">\r\n  \xa4\xa4\xa4\xe5 \x80 \r\n \xa4",

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "byte_samples.h"
-#include "charset_mapping.h"
 #include "core/encoding/converter.h"
 #include "core/pages/save_page.h"
 #include "file_rights_posix.h"
@@ -114,12 +113,6 @@ void PageFilePosixTest::refusesCharacterTheEncodingCannotHold_data() {
     QTest::newRow("character beyond the BMP in a Shift_JIS page")
         << QByteArray("<meta charset=shift_jis>\r\n\x93\xfa\r\n") << 2 << QStringLiteral("😀")
         << reason(2, "😀", "1F600", "CP932") << false;
-    // glibc's GB18030 has no code for the 24 private-use characters that GB18030-2005 gave
-    // to characters of their own; ICU's writes every character.
-    if (!kConvertsWithIcu)
-        QTest::newRow("private-use character in a GB18030 page")
-            << QByteArray("\xd6\xd0\xce\xc4\r\n") << 1 << QStringLiteral("\ue78d")
-            << reason(1, "\ue78d", "E78D", "GB18030") << false;
     QTest::newRow("written in place")
         << latin << 3 << QStringLiteral("中") << reason(3, "中", "4E2D", "WINDOWS-1252") << true;
 }

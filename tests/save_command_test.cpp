@@ -132,6 +132,11 @@ void SaveCommandTest::writesTypedTextUnchanged_data() {
     QTest::newRow("typed into a GB18030 page is GB18030")
         << QByteArray("\xd6\xd0") << QStringLiteral("文€")
         << QByteArray("\xce\xc4\xa2\xe3\xd6\xd0\r\n");
+    // GB18030 holds every character: the private-use ones too, in their two-byte codes, and the
+    // characters that GB18030-2022 moved into those codes in four bytes, as GB18030-2005 has them.
+    QTest::newRow("private-use and vertical forms typed into a GB18030 page")
+        << QByteArray("\xd6\xd0") << QStringLiteral("\ue78d\ufe10")
+        << QByteArray("\xa6\xd9\x84\x31\x82\x36\xd6\xd0\r\n");
     QTest::newRow("typed into a UTF-8 page with a stray byte is UTF-8")
         << QByteArray("<p>中文</p>\xff") << QStringLiteral("文")
         << QByteArray("文<p>中文</p>\xff\r\n");

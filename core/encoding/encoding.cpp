@@ -32,10 +32,10 @@ bool anyName(std::string_view names, Visit visit) {
     return false;
 }
 
-// The labels whose meaning on the web differs from the charset of that name, or which the system's
-// converter does not know, with the converter's name for what browsers read them as.
+// The labels whose meaning on the web differs from the charset of that name, or which ICU does
+// not know, with ICU's name for what browsers read them as.
 struct Family {
-    std::string_view iconvName;
+    std::string_view converterName;
     std::string_view labels;  // separated by spaces
 };
 
@@ -50,8 +50,8 @@ constexpr Family kFamilies[] = {
     {"BIG5", "big5 big5-hkscs cn-big5 csbig5 x-x-big5"},
     {"CP932", "shift_jis shift-jis sjis ms932 ms_kanji csshiftjis windows-31j x-sjis"},
     {"EUC-JP", "euc-jp x-euc-jp cseucpkdfmtjapanese"},
-    // Browsers read these as Windows' code page 949, whose glibc converter swallows the bytes it
-    // rejects; EUC-KR is the part of it that pages are written in.
+    // Browsers read these as Windows' code page 949 (UHC); here they are read as EUC-KR, the part
+    // of it that pages are mostly written in, and the syllables only UHC has stay raw bytes.
     {"EUC-KR",
      "euc-kr cseuckr korean windows-949 ks_c_5601-1987 ks_c_5601-1989 ksc5601 ksc_5601 "
      "iso-ir-149 csksc56011987"},
@@ -68,8 +68,8 @@ constexpr Family kFamilies[] = {
     {"MAC-CYRILLIC", "x-mac-cyrillic x-mac-ukrainian"},
 };
 
-// What may stand in a name handed to the converter: glibc reads more than a name in "//" and
-// ",", so a page must not be able to ask for transliteration or for dropping bytes.
+// What may stand in a name handed to the converter: ICU reads options behind a ',' in a name
+// (",swaplfnl", ",version=1"), so a page must not be able to ask for one.
 bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ||
            c == ':';
@@ -78,7 +78,7 @@ bool isNameCharacter(char c) {
 std::optional<std::string_view> familyName(std::string_view label) {
     for (const Family &family : kFamilies) {
         if (anyName(family.labels, [&](std::string_view name) { return name == label; }))
-            return family.iconvName;
+            return family.converterName;
     }
     return std::nullopt;
 }
@@ -402,9 +402,9 @@ std::optional<FileEncoding> encodingForLabel(QByteArrayView label) {
         name += c;
     }
     // Names in capitals, as the converter lists them and as a message shows them.
-    std::string iconvName(familyName(name).value_or(name));
-    for (char &c : iconvName) c = upper(c);
-    const FileEncoding encoding(iconvName);
+    std::string converterName(familyName(name).value_or(name));
+    for (char &c : converterName) c = upper(c);
+    const FileEncoding encoding(converterName);
     if (encoding == FileEncoding::Utf8 || encoding == FileEncoding::Gb18030) return encoding;
     if (!isSupportedCharset(encoding.name())) return std::nullopt;
     return encoding;

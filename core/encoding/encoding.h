@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-// The encoding a document is stored in on disk, by the name the system's converter knows it by. In
+// The encoding a document is stored in on disk, by the name ICU's converter knows it by. In
 // memory every document is UTF-8. A plain value, so that a document can carry it and the choice can
 // be made before any thread or converter exists.
 class FileEncoding {
@@ -54,9 +54,9 @@ struct TextBuffer {
 //    a character never spans a boundary (not ISO-2022-*, HZ);
 //  - no character is longer than four bytes; and
 //  - the converter gives out each character as soon as it has read it, in both directions (not
-//    glibc's BIG5-HKSCS, CP1255, CP1258, TCVN or *-JISX0213, which hold characters back to
-//    compose them with the next one).
-// The charsets that qualify are a table of the system's names (supportedCharsets); a test
+//    one that holds a letter back to compose it with an accent that may follow, as ICU's
+//    IBM-1390 does).
+// The charsets that qualify are a table of ICU's names (supportedCharsets); a test
 // tries every one of them with every byte sequence up to four bytes long that can start a
 // character.
 bool isSupportedCharset(std::string_view name);
@@ -65,7 +65,7 @@ bool isSupportedCharset(std::string_view name);
 // it is ignored, letters are compared without case, and the usual aliases are known (gb2312, gbk,
 // x-gbk, gb18030, cp936 and euc-cn all read as GB18030, a superset of them all; shift_jis as
 // Windows' code page 932; latin1 and ascii as windows-1252; a page that says UTF-16 but is read
-// as bytes at all is UTF-8). Other labels are taken as the system's converter knows them.
+// as bytes at all is UTF-8). Other labels are taken as ICU's converter knows them.
 // nullopt where the label names no encoding, or one that pages cannot be kept exactly in (see
 // isSupportedCharset).
 std::optional<FileEncoding> encodingForLabel(QByteArrayView label);

@@ -13,32 +13,12 @@
 
 namespace {
 
-// glibc decodes each of the four-byte sequences 95 32 90 31, 95 32 90 33, 95 32 97 30,
-// 95 36 B9 37, 96 30 BA 35 and 96 35 B6 30 to the character that the two-byte codes FE 51, FE 52,
-// FE 53, FE 6C, FE 76 and FE 91 stand for, and encodes that character back as the two-byte code.
-// (ICU gives each of them back as itself, so there the check only costs a little time.)
-// Every two-byte code comes back as itself (the tests go through all of them), so only stretches
-// that may hold a four-byte sequence are checked: a byte from 0x81 up, a digit, a byte from 0x81
-// up and a digit. Two-byte characters never make that pattern, whatever digits stand between
-// them, since no trail byte is a digit. A sequence kept raw cannot join its neighbours into
-// valid UTF-8, because its second and fourth bytes are ASCII.
-bool mayHoldFourByteSequence(QByteArrayView stretch) {
-    const auto high = [&](qsizetype i) { return static_cast<unsigned char>(stretch[i]) >= 0x81; };
-    const auto digit = [&](qsizetype i) {
-        return static_cast<unsigned char>(stretch[i] - '0') <= 9;
-    };
-    for (qsizetype i = 3; i < stretch.size(); ++i) {
-        if (digit(i) && high(i - 1) && digit(i - 2) && high(i - 3)) return true;
-    }
-    return false;
-}
-
-// The whole input in one pass, into fresh memory. A two-byte code may stand for a character beyond
-// the BMP, four bytes in UTF-8; nothing grows more than that, so twice the input always suffices.
+// The whole input in one pass, into fresh memory. No character takes more than twice its bytes in
+// UTF-8 (a two-byte code three, a four-byte code four), so twice the input always suffices.
 // Pages of it that are never written cost address space only. With room given, the result keeps
 // room for that many bytes, for more to be put behind it.
 Result<QByteArray> decodeGb18030AtOnce(QByteArrayView gb, qsizetype room = 0) {
-    PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+    PageConverter toUtf8("UTF-8", "GB18030");
     // Making the table takes a call of the converter for each two-byte code: worth it only for a
     // page far larger than that.
     constexpr qsizetype kTableFrom = qsizetype{64} << 10;
@@ -90,7 +70,7 @@ public:
     // Decodes stretches until none is left or one finds no room; each thread runs this once.
     void work() {
         // Made before any stretch is taken, so that a failure leaves no turn unserved.
-        PageConverter toUtf8("UTF-8", "GB18030", mayHoldFourByteSequence);
+        PageConverter toUtf8("UTF-8", "GB18030");
         toUtf8.lookUpIn(TwoByteCharacters::gb18030());
         // A stretch reaches a little past its place, to the next byte below 0x30; one that reaches
         // as far again is left to be decoded elsewhere.

@@ -87,8 +87,8 @@ PieceFailure convertPiece(CharsetConverter &converter, const char *in, const cha
                 break;
             case Stop::Invalid:
             case Stop::Incomplete:
-                // Some of glibc's converters (UHC, for one) swallow the bytes they reject; the
-                // bytes are lost then, and this converter is not one to use.
+                // A stop behind all of the window names no byte that it stopped at: the bytes it
+                // rejected would be lost, and this converter is not one to use.
                 if (next == windowEnd) return PieceFailure::ConverterFailed;
                 // A character cut off by the end of the window starts the next one, whole.
                 if (stop == Stop::Incomplete && !last) break;
@@ -192,7 +192,7 @@ const char *lookUp(const TwoByteCharacters &table, const char *in, const char *e
 }  // namespace
 
 Result<Done> PageConverter::convert(QByteArrayView input, QByteArray &output) {
-    if (!converter_.isOpen() || (needsCheck_ && !back_.isOpen()))
+    if (!converter_.isOpen() || (back_ && !back_->isOpen()))
         return FileError{FileError::Kind::NoConverter, {}};
     converter_.reset();
     if (output.size() < 64) output.resize(64);
@@ -213,7 +213,7 @@ Result<Done> PageConverter::convert(QByteArrayView input, QByteArray &output) {
         if (other == end) break;
         p = nextBoundary(other, end);
         if (needsCheck_ && needsCheck_(QByteArrayView(other, p))) {
-            convertCheckedPiece(converter_, back_, other, p, out);
+            convertCheckedPiece(converter_, *back_, other, p, out);
             continue;
         }
         const char *unconvertible = nullptr;

@@ -2,13 +2,14 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <optional>
 
 #include "core/encoding/charset_converter.h"
 #include "core/files/file_error.h"
 
 class TwoByteCharacters;
 
-// A conversion between two encodings through the system's converter that never loses a byte: a
+// A conversion between two encodings through ICU's converter that never loses a byte: a
 // byte the converter rejects (not valid in the source encoding, or a character cut off at the
 // end) is passed through unchanged and the conversion goes on behind it. Both encodings must keep
 // ASCII as it is and use no byte below 0x30 inside a longer character, as UTF-8 and GB18030 do:
@@ -31,10 +32,11 @@ public:
     PageConverter(const char *toEncoding, const char *fromEncoding, NeedsCheck needsCheck = nullptr,
                   Unconvertible unconvertible = Unconvertible::PassThrough)
         : converter_(toEncoding, fromEncoding),
-          back_(fromEncoding, toEncoding),
           needsCheck_(needsCheck),
           unconvertible_(unconvertible),
-          toEncoding_(toEncoding) {}
+          toEncoding_(toEncoding) {
+        if (needsCheck_) back_.emplace(fromEncoding, toEncoding);
+    }
 
     // Decodes the two-byte characters that table holds by looking them up; the converter reads
     // only what the table leaves to it.
@@ -46,7 +48,8 @@ public:
 
 private:
     CharsetConverter converter_;
-    CharsetConverter back_;
+    // The way back, which only a check needs.
+    std::optional<CharsetConverter> back_;
     NeedsCheck needsCheck_;
     Unconvertible unconvertible_;
     const char *toEncoding_;

@@ -7,7 +7,7 @@
 
 class CharsetConverter;
 
-// The two-byte characters of a charset such as GB18030, as the system's converter reads them,
+// The two-byte characters of a charset such as GB18030, as the converter reads them,
 // looked up instead of converted one at a time: most of a Chinese page is made of them, and the
 // converter's cost per character is most of the time that decoding one takes. The table is made
 // from the converter itself, one call per code, so it says exactly what the converter says.

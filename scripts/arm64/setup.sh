@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what cross-building the core, zerediz-compress and their tests for arm64 and running
-# them under qemu-user need, where any of it is missing: Debian's cross compiler, Qt for arm64
-# (which brings the host's build tools of Qt, moc among them), and the emulator; and unpacks
+# them under qemu-user need, where any of it is missing: Debian's cross compiler, Qt and ICU for
+# arm64 (Qt brings the host's build tools of Qt, moc among them), and the emulator; and unpacks
 # simdjson for arm64 into folder $1. Usage: setup.sh SIMDJSON_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/../packages.sh"
@@ -13,10 +13,11 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
     "${as_root[@]}" dpkg --add-architecture arm64
     "${apt[@]}" update -qq
 fi
-# The tests run the host's setfacl and setfattr, as an emulated program runs any program of the
-# host; without-pidfds.py lets Qt start processes under the emulator.
-install_packages cmake make g++-aarch64-linux-gnu qt6-base-dev:arm64 qemu-user python3 \
-    python3-seccomp acl attr
+# ICU's development package installs beside the host's, as Qt's does. The tests run the host's
+# setfacl and setfattr, as an emulated program runs any program of the host; without-pidfds.py
+# lets Qt start processes under the emulator.
+install_packages cmake make g++-aarch64-linux-gnu qt6-base-dev:arm64 libicu-dev:arm64 qemu-user \
+    python3 python3-seccomp acl attr
 
 # simdjson's development package is for one architecture at a time: installing arm64's would
 # remove the host's, which the Linux build needs. Its files are unpacked here instead, with the

@@ -1,15 +1,17 @@
-// The system's converter on Windows: ICU's, which the program carries. Wine has no GB18030 code
-// page and Qt for Windows is built without ICU, so Windows' own converters are no choice.
+// The converter, on ICU's common library: Debian's libicu on Linux, and on Windows the copy that
+// the program carries, of the same version (Wine has no GB18030 code page, so Windows' own
+// converters are no choice). So both systems read and write a page alike.
 //
 // A conversion goes through UTF-16 in two steps: the source charset's bytes to UTF-16, where ICU
 // tells for each unit the byte its character starts at, then UTF-16 to the target's bytes. That
 // is what lets every stop point at the exact byte, and the output end behind whole characters
-// only, as iconv does; converter.cpp relies on both.
+// only; converter.cpp relies on both.
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "core/encoding/charset_converter.h"
@@ -18,8 +20,8 @@ namespace {
 
 using Stop = CharsetConverter::Stop;
 
-// ICU's names of the charsets that pages are kept exactly in, and glibc's spellings of them that
-// ICU takes for the same, separated by spaces.
+// ICU's names of the charsets that pages are kept exactly in, and the other spellings of them that
+// it takes for the same (those of glibc among them), separated by spaces.
 constexpr std::string_view kSupportedCharsets =
     "1006 1089 1098 1124 1383 437 5601 646 737 775 813 819 850 851 852 855 856 857 860 861 862 863 "
     "865 866 868 869 8859_1 8859_13 8859_15 8859_2 8859_3 8859_4 8859_5 8859_6 8859_7 8859_8 "
@@ -152,10 +154,24 @@ struct StepEnd {
     int32_t at = 0;  // in the step's input: bytes for the first step, UTF-16 units for the second
 };
 
+// The converters of a conversion's two ends, or none where either is unknown or neither is
+// UTF-8.
+std::pair<UConverter *, UConverter *> openPair(const char *to, const char *from) {
+    UConverter *source = openConverter(from);
+    UConverter *target = openConverter(to);
+    const auto isUtf8 = [](UConverter *converter) { return ucnv_getType(converter) == UCNV_UTF8; };
+    if (source && target && (isUtf8(source) || isUtf8(target))) return {source, target};
+    if (source) ucnv_close(source);
+    if (target) ucnv_close(target);
+    return {nullptr, nullptr};
+}
+
+}  // namespace
+
 // One direction between UTF-8 and a charset (or UTF-8 again), which is all the program converts.
 // So every stop of the second step is at a character's first unit: from UTF-8, a character is one
 // code point, and UTF-8 takes every code point.
-class Conversion {
+class CharsetConverter::Conversion {
 public:
     Conversion(UConverter *source, UConverter *target)
         : source_(source),
@@ -216,6 +232,14 @@ private:
     // each unit's character starts.
     StepEnd toUtf16(const char *in, const char *end) {
         const char *next = in;
+        // Two units a byte hold what a piece reads as: none of the charsets reads more than one.
+        // The pivot grows to what the pieces need: a converter is made for every page, and many
+        // pages, and lines of them, are short.
+        const auto room = static_cast<std::size_t>(2 * (end - in));
+        if (pivot_.size() < room) {
+            pivot_.resize(room);
+            offsets_.resize(room);
+        }
         UChar *to = pivot_.data();
         UErrorCode error = U_ZERO_ERROR;
         ucnv_toUnicode(source_, &to, pivot_.data() + pivot_.size(), &next, end, offsets_.data(),
@@ -310,50 +334,33 @@ private:
     bool copiesControls_;
     bool targetIsUtf8_;
     int8_t maxCharSize_;
-    // Two units a byte hold what a piece reads as: none of the charsets reads more than one.
-    std::vector<UChar> pivot_ = std::vector<UChar>(2 * kPiece);
-    std::vector<int32_t> offsets_ = std::vector<int32_t>(2 * kPiece);
+    // What a piece reads as, and the byte each unit's character starts at.
+    std::vector<UChar> pivot_;
+    std::vector<int32_t> offsets_;
     int32_t pivotLength_ = 0;
     // Where the output may lack room: the target's bytes, and the pivot's unit of each.
     std::vector<char> scratch_;
     std::vector<int32_t> scratchOffsets_;
 };
 
-Conversion *conversionOf(void *handle) {
-    return static_cast<Conversion *>(handle);
+CharsetConverter::CharsetConverter(const char *to, const char *from) {
+    const auto [source, target] = openPair(to, from);
+    if (source) conversion_ = std::make_unique<Conversion>(source, target);
 }
 
-Conversion *openConversion(const char *to, const char *from) {
-    UConverter *source = openConverter(from);
-    UConverter *target = openConverter(to);
-    const auto isUtf8 = [](UConverter *converter) { return ucnv_getType(converter) == UCNV_UTF8; };
-    if (source && target && (isUtf8(source) || isUtf8(target)))
-        return new Conversion(source, target);
-    if (source) ucnv_close(source);
-    if (target) ucnv_close(target);
-    return nullptr;
-}
-
-}  // namespace
-
-CharsetConverter::CharsetConverter(const char *to, const char *from)
-    : handle_(openConversion(to, from)) {}
-
-CharsetConverter::~CharsetConverter() {
-    delete conversionOf(handle_);
-}
+CharsetConverter::~CharsetConverter() = default;
 
 bool CharsetConverter::isOpen() const {
-    return handle_ != nullptr;
+    return conversion_ != nullptr;
 }
 
 void CharsetConverter::reset() {
-    if (isOpen()) conversionOf(handle_)->reset();
+    if (conversion_) conversion_->reset();
 }
 
 CharsetConverter::Stop CharsetConverter::convert(const char *&in, const char *inEnd, char *&out,
                                                  char *outEnd) {
-    return isOpen() ? conversionOf(handle_)->convert(in, inEnd, out, outEnd) : Stop::Failed;
+    return conversion_ ? conversion_->convert(in, inEnd, out, outEnd) : Stop::Failed;
 }
 
 std::string_view supportedCharsets() {
