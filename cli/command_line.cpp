@@ -110,8 +110,9 @@ struct Options {
     QCommandLineOption verifyTimeout{
         QStringLiteral("verify-timeout"),
         QStringLiteral(
-            "--verify 等浏览器启动、等一个网页显示完最多的秒数（默认 60）；超时的网页保持"
-            "原样。"),
+            "--verify 等浏览器启动、等一个网页显示完最多的秒数（默认 %1）；超时的网页保持"
+            "原样。")
+            .arg(kPageSeconds),
         QStringLiteral("SECONDS")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("不显示进度条和统计行，只报告错误。")};

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <variant>
 
+#include "core/browser/page_verifier.h"
 #include "core/site/page_finder.h"
 #include "core/terminal/command_line.h"
 #include "core/trim/line_trim.h"
@@ -27,7 +28,7 @@ struct CompressRequest {
     // get verifySeconds.
     bool verify = false;
     QString browser;
-    int verifySeconds = 60;
+    int verifySeconds = kPageSeconds;
 
     bool readsStandardInput() const { return paths == QStringList{QStringLiteral("-")}; }
     PageSearch search() const { return {output, outputPath, paths, extensions}; }

@@ -1,19 +1,32 @@
 // zerediz-compress: compresses many page files at once, for scripts and build pipelines, with
 // the window's own loader, trim and writer. Needs no display.
 //
-// A run goes one way: the command line becomes a request, the request the jobs of the pages it
-// names, the compressor carries the jobs out, and the report tells what became of them.
+// A run goes one way: the command line becomes a request, the site run finds the pages it names,
+// compresses and stores them, and the report tells what became of them.
 #include <QCoreApplication>
 
 #include "cli/command_line.h"
 #include "cli/run_report.h"
 #include "cli/stop_signals.h"
-#include "cli/verify_start.h"
+#include "core/browser/browser_location.h"
 #include "core/files/page_file.h"
-#include "core/site/page_compressor.h"
-#include "core/site/page_finder.h"
+#include "core/site/site_run.h"
 #include "core/terminal/command_line.h"
 #include "zerediz_version.h"
+
+namespace {
+
+// What to say where the run did nothing at all, and its exit status.
+CommandLineAnswer refusalAnswer(const SiteRefusal &refusal) {
+    if (refusal.plan) return compressUsageError(refusal.plan->reason);
+    if (refusal.browser->kind == BrowserError::Kind::Interrupted)
+        return CommandLineAnswer{
+            QStringLiteral("已中断（%1），什么也没做。\n").arg(signalName(stopSignal())),
+            128 + stopSignal()};
+    return compressUsageError(browserErrorText(*refusal.browser));
+}
+
+}  // namespace
 
 int main(int argc, char *argv[]) {
     catchStopSignals();
@@ -28,31 +41,23 @@ int main(int argc, char *argv[]) {
     if (const auto *answer = std::get_if<CommandLineAnswer>(&parsed)) return printAnswer(*answer);
     const CompressRequest &request = std::get<CompressRequest>(parsed);
 
-    const auto planned = planJobs(request.search());
-    if (const auto *refusal = std::get_if<PlanRefusal>(&planned))
-        return printAnswer(compressUsageError(refusal->reason));
-    const JobPlan &plan = std::get<JobPlan>(planned);
-
-    // The browser starts before any page is written, so that a run without one writes nothing.
-    std::unique_ptr<RenderCheck> check;
+    SiteRequest site;
+    site.search = request.search();
+    site.level = request.level;
+    site.threads = request.jobs;
+    site.pageSeconds = request.verifySeconds;
+    site.stopped = [] { return stopSignal() != 0; };
     if (request.verify) {
-        auto started = startRenderCheck(request);
-        if (const auto *refusal = std::get_if<CommandLineAnswer>(&started))
-            return printAnswer(*refusal);
-        check = std::move(std::get<std::unique_ptr<RenderCheck>>(started));
+        const auto browser =
+            request.browser.isEmpty() ? findBrowser() : namedBrowser(request.browser);
+        if (const auto *error = std::get_if<BrowserError>(&browser))
+            return printAnswer(compressUsageError(browserErrorText(*error)));
+        site.browser = std::get<QString>(browser);
     }
 
-    RunReport report(request, plan.jobs);
-    for (const FolderFailure &failure : plan.unreadableFolders) report.unreadableFolder(failure);
-    for (const QString &path : plan.leftovers) report.leftover(path);
-    CompressionRun run;
-    run.threads = request.jobs;
-    run.level = request.level;
-    run.stopped = [] { return stopSignal() != 0; };
-    run.check = check.get();
-    compressAll(plan.jobs, run, report);
-    if (check && check->gaveUp()) report.browserGaveUp();
-    // The browser closes, and its folder goes, before the run tells how it ended.
-    check.reset();
-    return report.finish(stopSignal());
+    RunReport report(request);
+    const auto ran = runSite(site, report);
+    if (const auto *refusal = std::get_if<SiteRefusal>(&ran))
+        return printAnswer(refusalAnswer(*refusal));
+    return report.finish(std::get<SiteTally>(ran), stopSignal());
 }

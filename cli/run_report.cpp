@@ -52,20 +52,22 @@ QString interruptionText(int signal, qsizetype untouched) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(bool wanted, qsizetype total)
-    : enabled_(wanted && isTerminal(Stream::Error)),
-      start_(std::chrono::steady_clock::now()),
-      pace_(total, start_) {}
+ProgressBar::ProgressBar(bool wanted) : enabled_(wanted && isTerminal(Stream::Error)) {}
 
 void ProgressBar::show(qsizetype done, qsizetype total) {
     if (!enabled_ || total <= 0) return;
     const auto now = std::chrono::steady_clock::now();
+    // The time goes from the first pages on, not from the browser's start.
+    if (!pace_) {
+        pace_.emplace(total, now);
+        start_ = now;
+    }
     if (now - start_ < kQuietTime || (shown_ && now - lastDrawn_ < kRedrawEvery)) return;
     // The last column stays free: a line that fills it makes some terminals wrap there and then,
     // and the next carriage return would leave the bar behind on the line above. The width is
     // asked each time, as the window may be resized while the run goes on.
     QString pace, left;
-    if (const auto estimate = pace_.estimate(done, now)) {
+    if (const auto estimate = pace_->estimate(done, now)) {
         pace = QStringLiteral("每秒 %1 个").arg(paceNumberText(estimate->pagesPerSecond));
         left = timeLeftText(estimate->secondsLeft);
     }
@@ -88,85 +90,54 @@ void ProgressBar::clear() {
     shown_ = false;
 }
 
-RunReport::RunReport(const CompressRequest &request, const std::vector<PageJob> &jobs)
+RunReport::RunReport(const CompressRequest &request)
     : effect_(effectOf(request)),
+      mirror_(request.output == CompressRequest::Output::Mirror),
       quiet_(request.quiet),
       nameEnd_(request.nullEnded ? '\0' : '\n'),
       // Standard input is read as it comes, for as long as it takes: a bar would only flash
       // once it is all there.
-      bar_(!request.quiet && !request.readsStandardInput(), qsizetype(jobs.size())),
-      jobs_(qsizetype(jobs.size())),
-      verifySeconds_(request.verifySeconds) {
-    for (const PageJob &job : jobs) untouched_ += 1 + job.otherNames.size();
-}
+      bar_(!request.quiet && !request.readsStandardInput()) {}
 
-void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
-    if (outcome.notBegun) return;
-    untouched_ -= 1 + job.otherNames.size();
-    for (qsizetype i = 0; i <= job.otherNames.size(); ++i) count(outcome);
-    if (outcome.browserRestarted)
-        notice(QStringLiteral(
-            "浏览器意外退出了，已重新启动，正在检查的网页重新检查（只会重新启动这一次）"));
-    if (outcome.failure) {
-        notice(pageFailureText(*outcome.failure));
-    } else if (outcome.left) {
-        notice(leftPageText(job.source == u'-' ? QStringLiteral("标准输入") : job.source,
-                            *outcome.left, verifySeconds_));
-    } else if (effect_ == Effect::Check && outcome.changed) {
-        listChanged(job.source, nameEnd_);
-        for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
-    }
-    for (const UnreadStyleSheet &sheet : outcome.unreadSheets) {
-        if (unreadSheets_.insert(sheet.name).second) notice(unreadSheetText(sheet));
-    }
-    if (outcome.skipped) notice(skippedLinkText(job.source, outcome.linkTarget));
-    if (!outcome.lostAttributes.isEmpty()) {
-        const QString &file =
-            job.output == CompressRequest::Output::InPlace ? job.source : job.target;
-        notice(cannotKeepAttributesText(file) + u'：' + lostAttributesText(outcome.lostAttributes));
-    }
-}
-
-void RunReport::unreadableFolder(const FolderFailure &failure) {
-    ++unreadableFolders_;
-    notice(cannotOpenText(failure.folder) + u'：' + fileErrorText(failure.why));
-}
-
-void RunReport::unsyncedFolder(const QString &folder, const FileError &why) {
-    ++unsyncedFolders_;
-    notice(cannotSyncFolderText(folder) + u'：' + fileErrorText(why));
-}
-
-void RunReport::leftover(const QString &path) {
-    notice(leftoverFileText(path));
-}
-
-void RunReport::notice(const QString &line) {
+void RunReport::detail(const QString &line) {
     bar_.clear();
     printText(Stream::Error, line + u'\n');
 }
 
-int RunReport::finish(int signal) {
+void RunReport::page(const PageJob &job, const PageOutcome &outcome) {
+    if (effect_ != Effect::Check || !outcome.changed || outcome.failure || outcome.left ||
+        outcome.skipped)
+        return;
+    listChanged(job.source, nameEnd_);
+    for (const QString &name : job.otherNames) listChanged(name, nameEnd_);
+}
+
+void RunReport::progress(qsizetype done, qsizetype total, const QString &current) {
+    Q_UNUSED(current);
+    bar_.show(done, total);
+}
+
+int RunReport::finish(const SiteTally &tally, int signal) {
     bar_.clear();
     if (!flush(Stream::Output)) {
         printText(Stream::Error, QStringLiteral("zerediz-compress：无法写到标准输出。\n"));
         return exit_status::kFailed;
     }
     if (signal != 0) {
-        const QString interruption = interruptionText(signal, untouched_);
-        printText(Stream::Error, quiet_ ? interruption + u'\n' : interruption + summary());
+        const QString interruption = interruptionText(signal, tally.untouched);
+        printText(Stream::Error, quiet_ ? interruption + u'\n' : interruption + summary(tally));
         return 128 + signal;
     }
-    if (browserGaveUp_) {
+    if (tally.browserGaveUp) {
         const QString stop =
             QStringLiteral("浏览器又一次意外退出，压缩停止了，还有 %1 个文件没有处理。")
-                .arg(untouched_);
-        printText(Stream::Error, quiet_ ? stop + u'\n' : stop + summary());
+                .arg(tally.untouched);
+        printText(Stream::Error, quiet_ ? stop + u'\n' : stop + summary(tally));
         return exit_status::kFailed;
     }
-    if (!quiet_) printText(Stream::Error, summary());
-    if (failed_ > 0 || unreadableFolders_ > 0 || unsyncedFolders_ > 0 || lookDifferent_ > 0 ||
-        unchecked_ > 0 || (effect_ == Effect::Check && done_ > 0))
+    if (!quiet_) printText(Stream::Error, summary(tally));
+    if (tally.failed > 0 || tally.unreadableFolders > 0 || tally.unsyncedFolders > 0 ||
+        tally.left() > 0 || (effect_ == Effect::Check && done(tally) > 0))
         return exit_status::kFailed;
     return exit_status::kDone;
 }
@@ -178,53 +149,49 @@ RunReport::Effect RunReport::effectOf(const CompressRequest &request) {
     return Effect::Write;
 }
 
-void RunReport::count(const PageOutcome &outcome) {
-    if (outcome.skipped) return;
-    ++files_;
-    if (outcome.failure) {
-        ++failed_;
-        return;
-    }
-    // A mirror file that already holds the page's compressed bytes is not written, though the
-    // compression changes the page: only what was written counts as done.
-    if (outcome.left)
-        ++(outcome.left->kind == RenderVerdict::Kind::Differs ? lookDifferent_ : unchecked_);
-    else if (effect_ == Effect::Check ? outcome.changed : outcome.written)
-        ++done_;
-    before_ += outcome.sizeBefore;
-    after_ += outcome.sizeAfter;
+// A check counts the pages that would change; the others what they wrote: a mirror file that
+// already holds the page's compressed bytes is not written, though the compression changes it.
+qint64 RunReport::done(const SiteTally &tally) const {
+    return effect_ == Effect::Check ? tally.changed : tally.written;
 }
 
-// Files, how many were done, needed nothing and failed, bytes before and after, share saved.
-QString RunReport::summary() const {
-    QString done, nothingToDo;
+// Files, how many were done, needed nothing, were left and failed, bytes before and after, share
+// saved.
+QString RunReport::summary(const SiteTally &tally) const {
+    QString doneWord, nothingToDo;
     switch (effect_) {
         case Effect::Rewrite:
-            done = QStringLiteral("已改写");
+            doneWord = QStringLiteral("已改写");
             nothingToDo = QStringLiteral("无需改写");
             break;
         case Effect::Write:
-            done = QStringLiteral("已写入");
+            doneWord = QStringLiteral("已写入");
             nothingToDo = QStringLiteral("无需写入");
             break;
         case Effect::Check:
-            done = QStringLiteral("需要压缩");
+            doneWord = QStringLiteral("需要压缩");
             nothingToDo = QStringLiteral("无需压缩");
             break;
     }
-    QString text = QStringLiteral("%1 个文件：%2 个%3").arg(files_).arg(done_).arg(done);
-    if (const qint64 left = files_ - done_ - failed_ - lookDifferent_ - unchecked_; left > 0)
-        text += QStringLiteral("，%1 个%2").arg(left).arg(nothingToDo);
-    if (lookDifferent_ > 0) text += QStringLiteral("，%1 个显示会变").arg(lookDifferent_);
-    if (unchecked_ > 0) text += QStringLiteral("，%1 个无法检查").arg(unchecked_);
-    if (failed_ > 0) text += QStringLiteral("，%1 个失败").arg(failed_);
-    if (unreadableFolders_ > 0)
-        text += QStringLiteral("；%1 个文件夹无法读取").arg(unreadableFolders_);
-    if (unsyncedFolders_ > 0) text += QStringLiteral("；%1 个文件夹无法同步").arg(unsyncedFolders_);
-    text += QStringLiteral("；%1 字节 → %2 字节").arg(before_).arg(after_);
+    const qint64 doneCount = done(tally);
+    QString text =
+        QStringLiteral("%1 个文件：%2 个%3").arg(tally.files).arg(doneCount).arg(doneWord);
+    if (const qint64 rest = tally.files - doneCount - tally.failed - tally.left(); rest > 0)
+        text += QStringLiteral("，%1 个%2").arg(rest).arg(nothingToDo);
+    if (tally.lookDifferent > 0) text += QStringLiteral("，%1 个显示会变").arg(tally.lookDifferent);
+    if (tally.unchecked > 0) text += QStringLiteral("，%1 个无法检查").arg(tally.unchecked);
+    // A copy of the site lacks no page: those left are in it as they are.
+    if (mirror_ && tally.left() > 0) text += QStringLiteral("（已按原样写入）");
+    if (tally.failed > 0) text += QStringLiteral("，%1 个失败").arg(tally.failed);
+    if (tally.unreadableFolders > 0)
+        text += QStringLiteral("；%1 个文件夹无法读取").arg(tally.unreadableFolders);
+    if (tally.unsyncedFolders > 0)
+        text += QStringLiteral("；%1 个文件夹无法同步").arg(tally.unsyncedFolders);
+    text += QStringLiteral("；%1 字节 → %2 字节").arg(tally.before).arg(tally.after);
     // A lone CR becomes CR LF and a last line gains its line end, so a page can also grow.
     const bool check = effect_ == Effect::Check;
-    const double share = before_ > 0 ? 100.0 * double(before_ - after_) / double(before_) : 0.0;
+    const double share =
+        tally.before > 0 ? 100.0 * double(tally.before - tally.after) / double(tally.before) : 0.0;
     if (share >= 0)
         text += QStringLiteral("，%1 %2%")
                     .arg(check ? QStringLiteral("可节省") : QStringLiteral("节省"))

@@ -9,7 +9,8 @@ line of JSON a run: the build, pages, seconds, pages per second, the exit status
 the load of the machine when it ended and, for every build but the first, how many times the
 first build's pages per second it made; and writes them all to WORK_DIR/speed.json.
 
-Usage: verify_speed.py [--corpus NAME] [--verify-only] COMPRESSOR... WORK_DIR
+Usage: verify_speed.py [--corpus NAME] [--ending lf|crlf] [--jobs N] [--verify-only] COMPRESSOR...
+       WORK_DIR
 """
 
 import argparse
@@ -64,6 +65,10 @@ def main(arguments):
     parser = argparse.ArgumentParser(description="Times zerediz-compress on the real corpora.")
     parser.add_argument("--corpus", action="append", choices=[name for name, _ in CORPORA],
                         help="only this corpus (may be given twice)")
+    parser.add_argument("--ending", action="append", choices=["lf", "crlf"],
+                        help="only these line ends (may be given twice)")
+    parser.add_argument("--jobs", action="append", type=int, choices=[1, 2],
+                        help="only this -j (may be given twice)")
     parser.add_argument("--verify-only", action="store_true", help="only the runs with --verify")
     parser.add_argument("compressors", nargs="+", metavar="COMPRESSOR")
     parser.add_argument("work", metavar="WORK_DIR")
@@ -75,10 +80,10 @@ def main(arguments):
     for name, source in CORPORA:
         if options.corpus and name not in options.corpus:
             continue
-        for ending in ("lf", "crlf"):
+        for ending in options.ending or ("lf", "crlf"):
             corpus = copy_of(work, name, source, ending)
             for verify in (False, True) if not options.verify_only else (True,):
-                for jobs in (1, 2):
+                for jobs in options.jobs or (1, 2):
                     first = None
                     for compressor in compressors:
                         row = {"build": compressor, "corpus": name, "ending": ending,

@@ -1,5 +1,6 @@
 #include "core/browser/devtools_connection.h"
 
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 
 #include "core/browser/browser_process.h"
@@ -12,10 +13,19 @@ constexpr auto kInterruptionPoll = std::chrono::milliseconds(100);
 }  // namespace
 
 DevToolsConnection::DevToolsConnection(BrowserProcess &process, std::function<bool()> interrupted)
-    : process_(process), interrupted_(std::move(interrupted)), reader_([this] { read(); }) {}
+    : process_(process),
+      interrupted_(std::move(interrupted)),
+      reader_(QThread::create([this] { read(); })) {
+    reader_->start();
+    // Where the system would start no thread, nothing ever answers: the browser counts as gone.
+    if (!reader_->isRunning() && !reader_->isFinished()) {
+        const QMutexLocker lock(&mutex_);
+        gone_ = true;
+    }
+}
 
 DevToolsConnection::~DevToolsConnection() {
-    reader_.join();
+    reader_->wait();
 }
 
 void DevToolsConnection::read() {
@@ -39,14 +49,14 @@ void DevToolsConnection::read() {
         }
         pending.remove(0, start);
     }
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     gone_ = true;
-    for (auto &[id, inbox] : waiting_) inbox->arrived_.notify_all();
-    for (auto &[session, inbox] : sessions_) inbox->arrived_.notify_all();
+    for (auto &[id, inbox] : waiting_) inbox->arrived_.wakeAll();
+    for (auto &[session, inbox] : sessions_) inbox->arrived_.wakeAll();
 }
 
 void DevToolsConnection::deliver(QJsonObject message) {
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     Inbox *inbox = nullptr;
     if (const QJsonValue id = message.value(QLatin1String("id")); id.isDouble()) {
         const auto found = waiting_.find(id.toInt());
@@ -66,11 +76,11 @@ void DevToolsConnection::deliver(QJsonObject message) {
         inbox = found->second;
     }
     inbox->messages_.push_back(std::move(message));
-    inbox->arrived_.notify_all();
+    inbox->arrived_.wakeAll();
 }
 
 void DevToolsConnection::forget(Inbox &inbox) {
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     std::erase_if(waiting_, [&](const auto &entry) { return entry.second == &inbox; });
     std::erase_if(sessions_, [&](const auto &entry) { return entry.second == &inbox; });
 }
@@ -81,7 +91,7 @@ int DevToolsConnection::send(Inbox &inbox, const QString &method, const QJsonObj
     if (!session.isEmpty()) command.insert(QLatin1String("sessionId"), session);
     int id = 0;
     {
-        const std::lock_guard lock(mutex_);
+        const QMutexLocker lock(&mutex_);
         id = ++lastId_;
         waiting_[id] = &inbox;
     }
@@ -89,19 +99,19 @@ int DevToolsConnection::send(Inbox &inbox, const QString &method, const QJsonObj
     const QByteArray bytes = QJsonDocument(command).toJson(QJsonDocument::Compact) + '\0';
     // One message after another, never two interleaved. A browser gone reads nothing: its end
     // of the pipe tells the reading thread so.
-    const std::lock_guard lock(writing_);
+    const QMutexLocker lock(&writing_);
     process_.write(bytes);
     return id;
 }
 
 void DevToolsConnection::route(const QString &session, Inbox &inbox) {
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     sessions_[session] = &inbox;
 }
 
 DevToolsConnection::Message DevToolsConnection::take(
     Inbox &inbox, Deadline deadline, const std::function<bool(const QJsonObject &)> &found) {
-    std::unique_lock lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     for (;;) {
         for (auto it = inbox.messages_.begin(); it != inbox.messages_.end(); ++it) {
             if (!found(*it)) continue;
@@ -113,7 +123,9 @@ DevToolsConnection::Message DevToolsConnection::take(
         if (interrupted_ && interrupted_()) return Silence::Interrupted;
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return Silence::TimeUp;
-        inbox.arrived_.wait_until(lock, std::min(deadline, now + kInterruptionPoll));
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+            std::min(deadline - now, std::chrono::steady_clock::duration(kInterruptionPoll)));
+        inbox.arrived_.wait(&mutex_, QDeadlineTimer(wait.count()));
     }
 }
 
@@ -131,6 +143,6 @@ DevToolsConnection::Message DevToolsConnection::call(Inbox &inbox, const QString
 }
 
 bool DevToolsConnection::gone() const {
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     return gone_;
 }

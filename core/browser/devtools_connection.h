@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QMutex>
 #include <QString>
+#include <QThread>
+#include <QWaitCondition>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
-#include <thread>
+#include <memory>
 #include <variant>
 
 class BrowserProcess;
@@ -38,7 +39,7 @@ public:
         friend class DevToolsConnection;
         DevToolsConnection &connection_;
         std::deque<QJsonObject> messages_;  // guarded by the connection's mutex
-        std::condition_variable arrived_;
+        QWaitCondition arrived_;
     };
 
     // Why a wait for a message ended without one.
@@ -80,11 +81,11 @@ private:
 
     BrowserProcess &process_;
     std::function<bool()> interrupted_;
-    mutable std::mutex mutex_;
-    std::mutex writing_;
+    mutable QMutex mutex_;
+    QMutex writing_;
     int lastId_ = 0;                       // guarded by mutex_
     std::map<int, Inbox *> waiting_;       // guarded by mutex_: whose answer each id is
     std::map<QString, Inbox *> sessions_;  // guarded by mutex_
     bool gone_ = false;                    // guarded by mutex_
-    std::thread reader_;
+    std::unique_ptr<QThread> reader_;
 };

@@ -1,7 +1,8 @@
 #include "core/browser/page_verifier.h"
 
+#include <QThread>
+
 #include <QUrl>
-#include <future>
 
 #include "core/browser/running_browser.h"
 #include "core/browser/static_page.h"
@@ -82,12 +83,12 @@ PageVerifier::~PageVerifier() {
 }
 
 bool PageVerifier::gaveUp() const {
-    const std::lock_guard lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     return gaveUp_;
 }
 
 bool PageVerifier::restart(int generation) {
-    std::unique_lock lock(mutex_);
+    const QMutexLocker lock(&mutex_);
     if (generation != generation_ || gaveUp_) return !gaveUp_;
     ++generation_;
     idle_.clear();
@@ -95,7 +96,7 @@ bool PageVerifier::restart(int generation) {
     if (generation_ > 1 || (settings_.interrupted && settings_.interrupted())) {
         gaveUp_ = true;
         browser_.reset();
-        tabFreed_.notify_all();
+        tabFreed_.wakeAll();
         return false;
     }
     // The old browser goes once the last page shown in it lets go of it.
@@ -104,7 +105,7 @@ bool PageVerifier::restart(int generation) {
     if (std::holds_alternative<BrowserError>(started)) {
         gaveUp_ = true;
         browser_.reset();
-        tabFreed_.notify_all();
+        tabFreed_.wakeAll();
         return false;
     }
     browser_ = std::move(std::get<std::unique_ptr<RunningBrowser>>(started));
@@ -114,8 +115,8 @@ bool PageVerifier::restart(int generation) {
 RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
                                    const QByteArray &compressed) {
     {
-        std::unique_lock lock(mutex_);
-        tabFreed_.wait(lock, [this] { return freeTabs_ > 0 || gaveUp_; });
+        const QMutexLocker lock(&mutex_);
+        while (freeTabs_ == 0 && !gaveUp_) tabFreed_.wait(&mutex_);
         if (gaveUp_) return unchecked({RenderFailure::Kind::GaveUp, {}});
         --freeTabs_;
     }
@@ -126,7 +127,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
         std::optional<TabPair> tabs;
         int generation = 0;
         {
-            const std::lock_guard lock(mutex_);
+            const QMutexLocker lock(&mutex_);
             browser = browser_;
             generation = generation_;
             if (!idle_.empty()) {
@@ -160,7 +161,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
             // it be what ends the browser. Its second end is the browser's too.
             if (restart(generation) && !again) continue;
         } else if (tabs && verdict.kind != RenderVerdict::Kind::Unchecked) {
-            const std::lock_guard lock(mutex_);
+            const QMutexLocker lock(&mutex_);
             if (generation == generation_) idle_.push_back(std::move(*tabs));
         }
         // Tabs that timed out or crashed are closed here, which ends their renderers.
@@ -169,10 +170,10 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
         break;
     }
     {
-        const std::lock_guard lock(mutex_);
+        const QMutexLocker lock(&mutex_);
         ++freeTabs_;
     }
-    tabFreed_.notify_one();
+    tabFreed_.wakeOne();
     return verdict;
 }
 
@@ -186,11 +187,21 @@ RenderVerdict PageVerifier::check(TabPair &tabs, const QString &url, const QByte
     // Both shown with scripts, side by side: the page in its tab, its compressed form in the
     // other, at once.
     const auto showBoth = [&]() -> std::variant<Pair, RenderFailure> {
-        auto later = std::async(std::launch::async, [&] {
-            return showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
-        });
+        std::optional<Rendering> shownAfter;
+        const auto showCompressed = [&] {
+            shownAfter.emplace(
+                showAndLook(compressedTab, url, compressed, kCompressedLook, deadline));
+        };
+        const std::unique_ptr<QThread> other(QThread::create(showCompressed));
+        other->start();
+        const bool atOnce = other->isRunning() || other->isFinished();
         const Rendering before = showAndLook(pageTab, url, page, kPageLook, deadline);
-        const Rendering after = later.get();
+        // Where the system would start no thread, the two tabs are shown in turn.
+        if (atOnce)
+            other->wait();
+        else
+            showCompressed();
+        const Rendering &after = *shownAfter;
         if (auto failure = failureOf(before, after)) return *failure;
         return Pair(std::get<PageRendering>(before), std::get<PageRendering>(after));
     };

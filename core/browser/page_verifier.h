@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
-#include <condition_variable>
+#include <QWaitCondition>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <variant>
 #include <vector>
 
@@ -15,11 +15,14 @@
 
 class RunningBrowser;
 
+// How long a page may take in the browser, and the browser's start, unless a run asks otherwise.
+inline constexpr int kPageSeconds = 60;
+
 // How pages are checked.
 struct VerifierSettings {
-    QString browser;   // the program
-    int tabs = 1;      // pages shown at once
-    int seconds = 60;  // the time limit of a page, and of the browser's start
+    QString browser;             // the program
+    int tabs = 1;                // pages shown at once
+    int seconds = kPageSeconds;  // the time limit of a page, and of the browser's start
     // Asked while anything waits for the browser: once it says so, waiting ends.
     std::function<bool()> interrupted;
 };
@@ -89,8 +92,8 @@ private:
     bool restart(int generation);
 
     VerifierSettings settings_;
-    mutable std::mutex mutex_;
-    std::condition_variable tabFreed_;
+    mutable QMutex mutex_;
+    QWaitCondition tabFreed_;
     int freeTabs_ = 0;                         // guarded by mutex_
     std::shared_ptr<RunningBrowser> browser_;  // guarded by mutex_
     std::vector<TabPair> idle_;                // guarded by mutex_: open tabs of browser_

@@ -1,16 +1,18 @@
 #include "core/site/page_compressor.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QThread>
+#include <QWaitCondition>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
+#include <memory>
 #include <new>
 #include <optional>
 #include <set>
-#include <thread>
 #include <variant>
 
 #include "core/files/file_error.h"
@@ -124,6 +126,14 @@ CompressedPage compress(const PageJob &job, bool verifying, bool comparing, Trim
     return result;
 }
 
+// A page that the browser leaves stays as it is, and its bytes count as they are; a copy of the
+// site gets it as it is, so that the copy lacks no page.
+void keepAsItIs(const PageJob &job, CompressedPage &page) {
+    page.outcome.sizeAfter = page.outcome.sizeBefore;
+    page.store = job.output == PageOutput::Mirror;
+    if (page.store) page.bytes = std::move(page.original);
+}
+
 // Reads the page of a job and compresses it: the work that keeps a core busy. A page found in a
 // folder PATH that is, links followed, not inside that folder is skipped.
 CompressedPage compressPage(const PageJob &job, bool verifying, bool comparing, TrimLevel level) {
@@ -218,31 +228,6 @@ struct PageInFlight {
     StoreStart store;
 };
 
-// At most a given number of holders at a time. std::counting_semaphore would do, but GCC 12's can
-// miss a release where the system has no futex (mingw-w64), and a worker then waits for ever.
-class Slots {
-public:
-    explicit Slots(int count) : free_(count) {}
-
-    void acquire() {
-        std::unique_lock lock(mutex_);
-        released_.wait(lock, [this] { return free_ > 0; });
-        --free_;
-    }
-    void release() {
-        {
-            const std::lock_guard lock(mutex_);
-            ++free_;
-        }
-        released_.notify_one();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable released_;
-    int free_;  // guarded by mutex_
-};
-
 }  // namespace
 
 void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
@@ -250,8 +235,8 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     RenderCheck *const check = run.check;
     const int threads = run.threads;
     const auto total = static_cast<qsizetype>(jobs.size());
-    std::mutex mutex;
-    std::condition_variable finished;
+    QMutex mutex;
+    QWaitCondition finished;
     std::vector<std::optional<PageOutcome>> outcomes(jobs.size());  // guarded by mutex
     qsizetype done = 0;                                             // guarded by mutex
     qsizetype working = 0;                                          // guarded by mutex
@@ -267,16 +252,17 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     // waits for it: the oldest pages are finished only once more than a window of them, by count
     // and by size, are on their way.
     constexpr qsizetype kStoredAtOnce = 16;
+    constexpr int kProgressEvery = 100;  // milliseconds
     constexpr qsizetype kMostInFlight = 64;
     constexpr qsizetype kMostBytesInFlight = qsizetype{64} << 20;
-    Slots compressing(threads);
+    QSemaphore compressing(threads);
     const auto record = [&](qsizetype index, PageOutcome outcome) {
         {
-            const std::lock_guard lock(mutex);
+            const QMutexLocker lock(&mutex);
             outcomes[index] = std::move(outcome);
             ++done;
         }
-        finished.notify_one();
+        finished.wakeOne();
     };
     const auto finish = [&](PageInFlight page) {
         const PageJob &job = jobs[page.index];
@@ -290,7 +276,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     // Takes the oldest pages in flight while there are too many of them, or all of them.
     const auto takeOldest = [&](bool all) {
         std::vector<PageInFlight> taken;
-        const std::lock_guard lock(mutex);
+        const QMutexLocker lock(&mutex);
         while (!inFlight.empty() && (all || qsizetype(inFlight.size()) > kMostInFlight ||
                                      bytesInFlight > kMostBytesInFlight)) {
             bytesInFlight -= inFlight.front().page.bytes.size();
@@ -310,7 +296,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
             if (check && page.original.isEmpty()) check->skip(i);
             if (check && !page.original.isEmpty() &&
                 !check->passes(i, jobs[i], page.original, page.bytes, page.outcome))
-                page.store = false;
+                keepAsItIs(jobs[i], page);
             page.original = QByteArray();
             if (page.outcome.failure || !page.store) {
                 record(i, std::move(page.outcome));
@@ -318,7 +304,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
             }
             try {
                 StoreStart store = startStoring(jobs[i], page);
-                const std::lock_guard lock(mutex);
+                const QMutexLocker lock(&mutex);
                 bytesInFlight += page.bytes.size();
                 inFlight.push_back({i, std::move(page), std::move(store)});
             } catch (const std::bad_alloc &) {
@@ -328,28 +314,39 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
         }
         for (PageInFlight &oldest : takeOldest(true)) finish(std::move(oldest));
         {
-            const std::lock_guard lock(mutex);
+            const QMutexLocker lock(&mutex);
             --working;
         }
-        finished.notify_one();
+        finished.wakeOne();
     };
     // However many are asked for: each thread holds a page and its result in memory, and a
     // system that cannot start one more would end the program.
     constexpr qsizetype kMostThreads = 256;
-    std::vector<std::jthread> workers;
+    // Threads of Qt's own, the one kind the program starts.
+    std::vector<std::unique_ptr<QThread>> workers;
     const qsizetype count = std::max(qsizetype(threads), kStoredAtOnce);
     // Counted before the first one starts, since the first ones may be done before the last start.
     const qsizetype started = std::min({count, total, kMostThreads});
     working = started;
-    for (qsizetype i = 0; i < started; ++i) workers.emplace_back(work);
+    for (qsizetype i = 0; i < started; ++i) {
+        workers.emplace_back(QThread::create(work));
+        workers.back()->start();
+        // A thread the system would not start takes no page; the others take them all.
+        if (!workers.back()->isRunning() && !workers.back()->isFinished()) {
+            const QMutexLocker lock(&mutex);
+            --working;
+        }
+    }
+    const auto joined = qScopeGuard([&workers] {
+        for (const auto &worker : workers) worker->wait();
+    });
 
     std::set<QString> unsynced;  // the folders of the pages reported, still to be synced
-    std::unique_lock lock(mutex);
+    QMutexLocker lock(&mutex);
     qsizetype reported = 0;
     while (reported < total) {
-        using namespace std::chrono_literals;
-        finished.wait_for(lock, 100ms,
-                          [&] { return outcomes[reported].has_value() || working == 0; });
+        // Progress is told at least ten times a second, pages reported or not.
+        if (!outcomes[reported] && working != 0) finished.wait(&mutex, kProgressEvery);
         // Stopped, every worker gone: what is not reported now never will be.
         if (!outcomes[reported] && working == 0) break;
         std::vector<PageOutcome> ready;
@@ -365,7 +362,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
             report.page(jobs[first + i], ready[i]);
         }
         report.progress(doneNow);
-        lock.lock();
+        lock.relock();
     }
     lock.unlock();
     // Stopped or not, what was reported as written is on the disk when the run ends.

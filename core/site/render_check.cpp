@@ -6,11 +6,11 @@
 #include "core/site/page_outcome.h"
 
 void RenderCheck::takeTurn(qsizetype index, bool shown) {
-    std::unique_lock lock(mutex_);
-    turned_.wait(lock, [&] { return next_ == index && (!shown || showing_ < tabs_); });
+    const QMutexLocker lock(&mutex_);
+    while (next_ != index || (shown && showing_ >= tabs_)) turned_.wait(&mutex_);
     ++next_;
     showing_ += shown;
-    turned_.notify_all();
+    turned_.wakeAll();
 }
 
 void RenderCheck::skip(qsizetype index) {
@@ -28,10 +28,10 @@ bool RenderCheck::passes(qsizetype index, const PageJob &job, const QByteArray &
                                             : QFileInfo(job.source).absoluteFilePath();
     RenderVerdict verdict = verifier_->verify(path, page, compressed);
     {
-        const std::lock_guard lock(mutex_);
+        const QMutexLocker lock(&mutex_);
         --showing_;
     }
-    turned_.notify_all();
+    turned_.wakeAll();
     outcome.browserRestarted = verdict.browserRestarted;
     if (verdict.kind == RenderVerdict::Kind::Same) return true;
     if (verdict.failure.kind == RenderFailure::Kind::GaveUp) {

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLayout>
@@ -10,14 +11,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QThread>
 #include <QUrl>
 
 #include "core/browser/browser_location.h"
 #include "core/files/file_error_text.h"
 #include "core/pages/open_page.h"
 #include "core/pages/save_page.h"
-#include "core/site/folder_walk.h"
-#include "core/site/page_finder.h"
 #include "core/site/site_copy.h"
 #include "ui/about/form2.h"
 #include "ui/main/common_dialog.h"
@@ -104,6 +104,12 @@ void Form1::openFile(const QString &path) {
 
 void Form1::closeEvent(QCloseEvent *event) {
     // A job under way is stopped first, as 取消 stops it; the window closes once it is done.
+    // A site being measured for its question is a moment's work: the window closes after it.
+    if (measuring_) {
+        event->ignore();
+        closeAfterJob_ = true;
+        return;
+    }
     if (siteJob_) {
         event->ignore();
         if (!closeAfterJob_ &&
@@ -339,6 +345,23 @@ bool Form1::eventFilter(QObject *watched, QEvent *event) {
     return true;
 }
 
+// Walks the folder and reads the sizes on a thread of their own, so that the window keeps
+// painting however slow the disk; input waits meanwhile, under the busy cursor.
+std::variant<SiteSize, PlanRefusal> Form1::measureSite(const QStringList &paths) {
+    BusyCursor busy;
+    measuring_ = true;
+    std::optional<std::variant<SiteSize, PlanRefusal>> measured;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> thread(
+        QThread::create([&] { measured.emplace(::measureSite(paths)); }));
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    measuring_ = false;
+    return std::move(*measured);
+}
+
 void Form1::compressFolder(const QString &folder) {
     runSiteJob({folder}, folder);
 }
@@ -352,28 +375,21 @@ void Form1::compressPages(const QStringList &pages) {
 void Form1::runSiteJob(const QStringList &paths, const QString &folder) {
     if (siteJob_) return;
     const QString name = folderName(folder);
-    qint64 pages = 0;
-    qint64 bytes = 0;
-    std::optional<FileError> unreadable;  // the folder itself
-    {
-        BusyCursor busy;
-        PageSearch search;
-        search.output = PageOutput::Check;
-        search.paths = paths;
-        const auto planned = planJobs(search);
-        if (const auto *refusal = std::get_if<PlanRefusal>(&planned)) {
-            warn(refusal->reason);
-            return;
-        }
-        const JobPlan &plan = std::get<JobPlan>(planned);
-        if (!plan.unreadableFolders.empty() && plan.unreadableFolders.front().folder == folder)
-            unreadable = plan.unreadableFolders.front().why;
-        for (const PageJob &job : plan.jobs) {
-            pages += 1 + job.otherNames.size();
-            const auto status = statusOf(job.source);
-            if (const auto *found = std::get_if<FileStatus>(&status)) bytes += found->size;
-        }
+    const auto measured = measureSite(paths);
+    if (closeAfterJob_) {
+        closeAfterJob_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
     }
+    if (const auto *refusal = std::get_if<PlanRefusal>(&measured)) {
+        warn(refusal->reason);
+        return;
+    }
+    const SiteSize &size = std::get<SiteSize>(measured);
+    const qint64 pages = size.pages;
+    const qint64 bytes = size.bytes;
+    std::optional<FileError> unreadable;  // the folder itself
+    if (size.unreadable && size.unreadable->folder == folder) unreadable = size.unreadable->why;
     if (pages == 0 && unreadable) {
         warn(cannotOpenText(folder) + u'\n' + fileErrorText(*unreadable));
         return;

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <variant>
+
+#include "core/site/site_run.h"
 
 class CommonDialog;
 class Form2;
@@ -61,6 +64,7 @@ private:
     void warn(const QString &text);
     void backFromAbout(QPoint place);
     void runSiteJob(const QStringList &paths, const QString &folder);
+    std::variant<SiteSize, PlanRefusal> measureSite(const QStringList &paths);
 
     PlatformDialogs &dialogs_;
     CommonDialog *commonDialog1_;
@@ -73,4 +77,5 @@ private:
     QPointer<Form2> form2_;
     SiteJob *siteJob_ = nullptr;  // the one under way
     bool closeAfterJob_ = false;
+    bool measuring_ = false;  // the site of a job to be asked for
 };

@@ -72,9 +72,6 @@ signals:
 
 private:
     void run();
-    void forgetCopy();
-    void copyOtherFiles();
-    void compressPages(const JobPlan &plan);
 
     const SiteTask task_;
     SiteSummary summary_;  // the job's thread's until it is finished
