@@ -126,10 +126,9 @@ CompressedPage compress(const PageJob &job, bool verifying, bool comparing, Trim
     return result;
 }
 
-// A page that the browser leaves stays as it is, and its bytes count as they are; a copy of the
-// site gets it as it is, so that the copy lacks no page.
+// A page that the browser leaves stays as it is; a copy of the site gets it as it is, so that the
+// copy lacks no page.
 void keepAsItIs(const PageJob &job, CompressedPage &page) {
-    page.outcome.sizeAfter = page.outcome.sizeBefore;
     page.store = job.output == PageOutput::Mirror;
     if (page.store) page.bytes = std::move(page.original);
 }
