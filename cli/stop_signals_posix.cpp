@@ -2,8 +2,8 @@
 #include <pthread.h>
 #include <signal.h>
 #include <string.h>
-#include <QThread>
 #include <atomic>
+#include <thread>
 
 #include "cli/stop_signals.h"
 
@@ -21,11 +21,10 @@ void catchStopSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     // It only ever touches the flag, so it may be left waiting when the program ends. A signal
     // that comes after the first finds the run stopping already.
-    static QThread *const waiter = QThread::create([set] {
+    std::thread([set] {
         int signal = 0;
         if (sigwait(&set, &signal) == 0) stopRequested.store(signal);
-    });
-    waiter->start();
+    }).detach();
 }
 
 int stopSignal() {

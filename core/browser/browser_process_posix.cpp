@@ -13,8 +13,8 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QThread>
+#include <mutex>
 #include <vector>
 
 #include "core/browser/browser_process.h"
@@ -24,13 +24,13 @@ extern char **environ;
 struct BrowserProcess::Native {
     pid_t pid = -1;
     int pipe = -1;  // this program's end of the socket pair
-    QMutex mutex;
+    std::mutex mutex;
     bool reaped = false;  // guarded by mutex
     int status = 0;       // guarded by mutex, once reaped
 
     // Whether it has ended, reaping it if so; waits for it where wait says.
     bool reap(bool wait) {
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         if (reaped) return true;
         for (;;) {
             const pid_t done = ::waitpid(pid, &status, wait ? 0 : WNOHANG);
@@ -200,7 +200,7 @@ bool BrowserProcess::waitForEnd(int milliseconds) {
 
 void BrowserProcess::kill() {
     {
-        const QMutexLocker lock(&native_->mutex);
+        const std::lock_guard lock(native_->mutex);
         // Its session's number is its own; the group goes with it, renderers and all.
         if (!native_->reaped) ::kill(-native_->pid, SIGKILL);
     }
@@ -211,7 +211,7 @@ void BrowserProcess::kill() {
 
 QString BrowserProcess::howItEnded() {
     if (!native_->reap(false)) return {};
-    const QMutexLocker lock(&native_->mutex);
+    const std::lock_guard lock(native_->mutex);
     if (WIFSIGNALED(native_->status)) {
         const char *name = ::sigabbrev_np(WTERMSIG(native_->status));
         return QStringLiteral("信号 SIG") +

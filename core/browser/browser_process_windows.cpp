@@ -6,9 +6,9 @@
 // a Ctrl+C at this program's console does not reach it.
 #include <windows.h>
 #include <QDir>
-#include <QMutex>
 #include <QProcessEnvironment>
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "core/browser/browser_process.h"
@@ -18,7 +18,7 @@ struct BrowserProcess::Native {
     HANDLE job = nullptr;
     HANDLE toBrowser = nullptr;
     HANDLE fromBrowser = nullptr;
-    QMutex mutex;
+    std::mutex mutex;
 
     ~Native() {
         for (HANDLE handle : {process, job, toBrowser, fromBrowser})
@@ -212,7 +212,7 @@ bool BrowserProcess::waitForEnd(int milliseconds) {
 }
 
 void BrowserProcess::kill() {
-    const QMutexLocker lock(&native_->mutex);
+    const std::lock_guard lock(native_->mutex);
     if (native_->job) ::TerminateJobObject(native_->job, 1);
     ::WaitForSingleObject(native_->process, INFINITE);
 }

@@ -1,6 +1,5 @@
 #include "core/browser/devtools_connection.h"
 
-#include <QDeadlineTimer>
 #include <QJsonDocument>
 
 #include "core/browser/browser_process.h"
@@ -13,19 +12,10 @@ constexpr auto kInterruptionPoll = std::chrono::milliseconds(100);
 }  // namespace
 
 DevToolsConnection::DevToolsConnection(BrowserProcess &process, std::function<bool()> interrupted)
-    : process_(process),
-      interrupted_(std::move(interrupted)),
-      reader_(QThread::create([this] { read(); })) {
-    reader_->start();
-    // Where the system would start no thread, nothing ever answers: the browser counts as gone.
-    if (!reader_->isRunning() && !reader_->isFinished()) {
-        const QMutexLocker lock(&mutex_);
-        gone_ = true;
-    }
-}
+    : process_(process), interrupted_(std::move(interrupted)), reader_([this] { read(); }) {}
 
 DevToolsConnection::~DevToolsConnection() {
-    reader_->wait();
+    reader_.join();
 }
 
 void DevToolsConnection::read() {
@@ -49,14 +39,14 @@ void DevToolsConnection::read() {
         }
         pending.remove(0, start);
     }
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     gone_ = true;
-    for (auto &[id, inbox] : waiting_) inbox->arrived_.wakeAll();
-    for (auto &[session, inbox] : sessions_) inbox->arrived_.wakeAll();
+    for (auto &[id, inbox] : waiting_) inbox->arrived_.notify_all();
+    for (auto &[session, inbox] : sessions_) inbox->arrived_.notify_all();
 }
 
 void DevToolsConnection::deliver(QJsonObject message) {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     Inbox *inbox = nullptr;
     if (const QJsonValue id = message.value(QLatin1String("id")); id.isDouble()) {
         const auto found = waiting_.find(id.toInt());
@@ -76,11 +66,11 @@ void DevToolsConnection::deliver(QJsonObject message) {
         inbox = found->second;
     }
     inbox->messages_.push_back(std::move(message));
-    inbox->arrived_.wakeAll();
+    inbox->arrived_.notify_all();
 }
 
 void DevToolsConnection::forget(Inbox &inbox) {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     std::erase_if(waiting_, [&](const auto &entry) { return entry.second == &inbox; });
     std::erase_if(sessions_, [&](const auto &entry) { return entry.second == &inbox; });
 }
@@ -91,7 +81,7 @@ int DevToolsConnection::send(Inbox &inbox, const QString &method, const QJsonObj
     if (!session.isEmpty()) command.insert(QLatin1String("sessionId"), session);
     int id = 0;
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         id = ++lastId_;
         waiting_[id] = &inbox;
     }
@@ -99,19 +89,19 @@ int DevToolsConnection::send(Inbox &inbox, const QString &method, const QJsonObj
     const QByteArray bytes = QJsonDocument(command).toJson(QJsonDocument::Compact) + '\0';
     // One message after another, never two interleaved. A browser gone reads nothing: its end
     // of the pipe tells the reading thread so.
-    const QMutexLocker lock(&writing_);
+    const std::lock_guard lock(writing_);
     process_.write(bytes);
     return id;
 }
 
 void DevToolsConnection::route(const QString &session, Inbox &inbox) {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     sessions_[session] = &inbox;
 }
 
 DevToolsConnection::Message DevToolsConnection::take(
     Inbox &inbox, Deadline deadline, const std::function<bool(const QJsonObject &)> &found) {
-    const QMutexLocker lock(&mutex_);
+    std::unique_lock lock(mutex_);
     for (;;) {
         for (auto it = inbox.messages_.begin(); it != inbox.messages_.end(); ++it) {
             if (!found(*it)) continue;
@@ -123,9 +113,7 @@ DevToolsConnection::Message DevToolsConnection::take(
         if (interrupted_ && interrupted_()) return Silence::Interrupted;
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return Silence::TimeUp;
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-            std::min(deadline - now, std::chrono::steady_clock::duration(kInterruptionPoll)));
-        inbox.arrived_.wait(&mutex_, QDeadlineTimer(wait.count()));
+        inbox.arrived_.wait_until(lock, std::min(deadline, now + kInterruptionPoll));
     }
 }
 
@@ -143,6 +131,6 @@ DevToolsConnection::Message DevToolsConnection::call(Inbox &inbox, const QString
 }
 
 bool DevToolsConnection::gone() const {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     return gone_;
 }

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
+#include <mutex>
+#include <thread>
 #include <variant>
 
 class BrowserProcess;
@@ -39,7 +38,7 @@ public:
         friend class DevToolsConnection;
         DevToolsConnection &connection_;
         std::deque<QJsonObject> messages_;  // guarded by the connection's mutex
-        QWaitCondition arrived_;
+        std::condition_variable arrived_;
     };
 
     // Why a wait for a message ended without one.
@@ -81,11 +80,11 @@ private:
 
     BrowserProcess &process_;
     std::function<bool()> interrupted_;
-    mutable QMutex mutex_;
-    QMutex writing_;
+    mutable std::mutex mutex_;
+    std::mutex writing_;
     int lastId_ = 0;                       // guarded by mutex_
     std::map<int, Inbox *> waiting_;       // guarded by mutex_: whose answer each id is
     std::map<QString, Inbox *> sessions_;  // guarded by mutex_
     bool gone_ = false;                    // guarded by mutex_
-    std::unique_ptr<QThread> reader_;
+    std::thread reader_;
 };

@@ -1,8 +1,7 @@
 #include "core/browser/page_verifier.h"
 
-#include <QThread>
-
 #include <QUrl>
+#include <future>
 
 #include "core/browser/running_browser.h"
 #include "core/browser/static_page.h"
@@ -83,12 +82,12 @@ PageVerifier::~PageVerifier() {
 }
 
 bool PageVerifier::gaveUp() const {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     return gaveUp_;
 }
 
 bool PageVerifier::restart(int generation) {
-    const QMutexLocker lock(&mutex_);
+    std::unique_lock lock(mutex_);
     if (generation != generation_ || gaveUp_) return !gaveUp_;
     ++generation_;
     idle_.clear();
@@ -96,7 +95,7 @@ bool PageVerifier::restart(int generation) {
     if (generation_ > 1 || (settings_.interrupted && settings_.interrupted())) {
         gaveUp_ = true;
         browser_.reset();
-        tabFreed_.wakeAll();
+        tabFreed_.notify_all();
         return false;
     }
     // The old browser goes once the last page shown in it lets go of it.
@@ -105,7 +104,7 @@ bool PageVerifier::restart(int generation) {
     if (std::holds_alternative<BrowserError>(started)) {
         gaveUp_ = true;
         browser_.reset();
-        tabFreed_.wakeAll();
+        tabFreed_.notify_all();
         return false;
     }
     browser_ = std::move(std::get<std::unique_ptr<RunningBrowser>>(started));
@@ -115,8 +114,8 @@ bool PageVerifier::restart(int generation) {
 RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
                                    const QByteArray &compressed) {
     {
-        const QMutexLocker lock(&mutex_);
-        while (freeTabs_ == 0 && !gaveUp_) tabFreed_.wait(&mutex_);
+        std::unique_lock lock(mutex_);
+        tabFreed_.wait(lock, [this] { return freeTabs_ > 0 || gaveUp_; });
         if (gaveUp_) return unchecked({RenderFailure::Kind::GaveUp, {}});
         --freeTabs_;
     }
@@ -127,7 +126,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
         std::optional<TabPair> tabs;
         int generation = 0;
         {
-            const QMutexLocker lock(&mutex_);
+            const std::lock_guard lock(mutex_);
             browser = browser_;
             generation = generation_;
             if (!idle_.empty()) {
@@ -161,7 +160,7 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
             // it be what ends the browser. Its second end is the browser's too.
             if (restart(generation) && !again) continue;
         } else if (tabs && verdict.kind != RenderVerdict::Kind::Unchecked) {
-            const QMutexLocker lock(&mutex_);
+            const std::lock_guard lock(mutex_);
             if (generation == generation_) idle_.push_back(std::move(*tabs));
         }
         // Tabs that timed out or crashed are closed here, which ends their renderers.
@@ -170,10 +169,10 @@ RenderVerdict PageVerifier::verify(const QString &path, const QByteArray &page,
         break;
     }
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         ++freeTabs_;
     }
-    tabFreed_.wakeOne();
+    tabFreed_.notify_one();
     return verdict;
 }
 
@@ -187,21 +186,11 @@ RenderVerdict PageVerifier::check(TabPair &tabs, const QString &url, const QByte
     // Both shown with scripts, side by side: the page in its tab, its compressed form in the
     // other, at once.
     const auto showBoth = [&]() -> std::variant<Pair, RenderFailure> {
-        std::optional<Rendering> shownAfter;
-        const auto showCompressed = [&] {
-            shownAfter.emplace(
-                showAndLook(compressedTab, url, compressed, kCompressedLook, deadline));
-        };
-        const std::unique_ptr<QThread> other(QThread::create(showCompressed));
-        other->start();
-        const bool atOnce = other->isRunning() || other->isFinished();
+        auto later = std::async(std::launch::async, [&] {
+            return showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
+        });
         const Rendering before = showAndLook(pageTab, url, page, kPageLook, deadline);
-        // Where the system would start no thread, the two tabs are shown in turn.
-        if (atOnce)
-            other->wait();
-        else
-            showCompressed();
-        const Rendering &after = *shownAfter;
+        const Rendering after = later.get();
         if (auto failure = failureOf(before, after)) return *failure;
         return Pair(std::get<PageRendering>(before), std::get<PageRendering>(after));
     };

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <variant>
 #include <vector>
 
@@ -92,8 +92,8 @@ private:
     bool restart(int generation);
 
     VerifierSettings settings_;
-    mutable QMutex mutex_;
-    QWaitCondition tabFreed_;
+    mutable std::mutex mutex_;
+    std::condition_variable tabFreed_;
     int freeTabs_ = 0;                         // guarded by mutex_
     std::shared_ptr<RunningBrowser> browser_;  // guarded by mutex_
     std::vector<TabPair> idle_;                // guarded by mutex_: open tabs of browser_

@@ -1,8 +1,8 @@
 #include "core/css/css_reader.h"
 
-#include <QMutex>
 #include <QString>
 #include <deque>
+#include <mutex>
 
 #include "core/css/css_rules.h"
 #include "core/css/css_tokens.h"
@@ -72,7 +72,7 @@ class SheetReadings {
 public:
     std::shared_ptr<const SheetReading> of(const QByteArray &sheet, const FileEncoding &encoding) {
         {
-            const QMutexLocker lock(&mutex_);
+            const std::lock_guard lock(mutex_);
             for (const Entry &entry : entries_) {
                 if (entry.encoding == encoding && entry.bytes == sheet) return entry.reading;
             }
@@ -85,7 +85,7 @@ public:
                 keeping == Keeping::Spaces ? reading->keepingSpaces : reading->keepingLineEnds;
             css::readKeepingRules(tokens, keeping, rules.compounds, rules.wholePage);
         }
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         entries_.push_front({sheet, encoding, reading});
         if (entries_.size() > kKept) entries_.pop_back();
         return reading;
@@ -98,7 +98,7 @@ private:
         FileEncoding encoding;
         std::shared_ptr<const SheetReading> reading;
     };
-    QMutex mutex_;
+    std::mutex mutex_;
     std::deque<Entry> entries_;  // guarded by mutex_, the newest first
 };
 

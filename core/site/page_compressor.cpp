@@ -1,18 +1,16 @@
 #include "core/site/page_compressor.h"
 
 #include <QFileInfo>
-#include <QMutex>
-#include <QScopeGuard>
-#include <QSemaphore>
-#include <QThread>
-#include <QWaitCondition>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
-#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <set>
+#include <thread>
 #include <variant>
 
 #include "core/files/file_error.h"
@@ -227,6 +225,31 @@ struct PageInFlight {
     StoreStart store;
 };
 
+// At most a given number of holders at a time. std::counting_semaphore would do, but GCC 12's can
+// miss a release where the system has no futex (mingw-w64), and a worker then waits for ever.
+class Slots {
+public:
+    explicit Slots(int count) : free_(count) {}
+
+    void acquire() {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return free_ > 0; });
+        --free_;
+    }
+    void release() {
+        {
+            const std::lock_guard lock(mutex_);
+            ++free_;
+        }
+        released_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    int free_;  // guarded by mutex_
+};
+
 }  // namespace
 
 void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
@@ -234,8 +257,8 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     RenderCheck *const check = run.check;
     const int threads = run.threads;
     const auto total = static_cast<qsizetype>(jobs.size());
-    QMutex mutex;
-    QWaitCondition finished;
+    std::mutex mutex;
+    std::condition_variable finished;
     std::vector<std::optional<PageOutcome>> outcomes(jobs.size());  // guarded by mutex
     qsizetype done = 0;                                             // guarded by mutex
     qsizetype working = 0;                                          // guarded by mutex
@@ -251,17 +274,16 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     // waits for it: the oldest pages are finished only once more than a window of them, by count
     // and by size, are on their way.
     constexpr qsizetype kStoredAtOnce = 16;
-    constexpr int kProgressEvery = 100;  // milliseconds
     constexpr qsizetype kMostInFlight = 64;
     constexpr qsizetype kMostBytesInFlight = qsizetype{64} << 20;
-    QSemaphore compressing(threads);
+    Slots compressing(threads);
     const auto record = [&](qsizetype index, PageOutcome outcome) {
         {
-            const QMutexLocker lock(&mutex);
+            const std::lock_guard lock(mutex);
             outcomes[index] = std::move(outcome);
             ++done;
         }
-        finished.wakeOne();
+        finished.notify_one();
     };
     const auto finish = [&](PageInFlight page) {
         const PageJob &job = jobs[page.index];
@@ -275,7 +297,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
     // Takes the oldest pages in flight while there are too many of them, or all of them.
     const auto takeOldest = [&](bool all) {
         std::vector<PageInFlight> taken;
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         while (!inFlight.empty() && (all || qsizetype(inFlight.size()) > kMostInFlight ||
                                      bytesInFlight > kMostBytesInFlight)) {
             bytesInFlight -= inFlight.front().page.bytes.size();
@@ -303,7 +325,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
             }
             try {
                 StoreStart store = startStoring(jobs[i], page);
-                const QMutexLocker lock(&mutex);
+                const std::lock_guard lock(mutex);
                 bytesInFlight += page.bytes.size();
                 inFlight.push_back({i, std::move(page), std::move(store)});
             } catch (const std::bad_alloc &) {
@@ -313,39 +335,28 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
         }
         for (PageInFlight &oldest : takeOldest(true)) finish(std::move(oldest));
         {
-            const QMutexLocker lock(&mutex);
+            const std::lock_guard lock(mutex);
             --working;
         }
-        finished.wakeOne();
+        finished.notify_one();
     };
     // However many are asked for: each thread holds a page and its result in memory, and a
     // system that cannot start one more would end the program.
     constexpr qsizetype kMostThreads = 256;
-    // Threads of Qt's own, the one kind the program starts.
-    std::vector<std::unique_ptr<QThread>> workers;
+    std::vector<std::jthread> workers;
     const qsizetype count = std::max(qsizetype(threads), kStoredAtOnce);
     // Counted before the first one starts, since the first ones may be done before the last start.
     const qsizetype started = std::min({count, total, kMostThreads});
     working = started;
-    for (qsizetype i = 0; i < started; ++i) {
-        workers.emplace_back(QThread::create(work));
-        workers.back()->start();
-        // A thread the system would not start takes no page; the others take them all.
-        if (!workers.back()->isRunning() && !workers.back()->isFinished()) {
-            const QMutexLocker lock(&mutex);
-            --working;
-        }
-    }
-    const auto joined = qScopeGuard([&workers] {
-        for (const auto &worker : workers) worker->wait();
-    });
+    for (qsizetype i = 0; i < started; ++i) workers.emplace_back(work);
 
     std::set<QString> unsynced;  // the folders of the pages reported, still to be synced
-    QMutexLocker lock(&mutex);
+    std::unique_lock lock(mutex);
     qsizetype reported = 0;
     while (reported < total) {
-        // Progress is told at least ten times a second, pages reported or not.
-        if (!outcomes[reported] && working != 0) finished.wait(&mutex, kProgressEvery);
+        using namespace std::chrono_literals;
+        finished.wait_for(lock, 100ms,
+                          [&] { return outcomes[reported].has_value() || working == 0; });
         // Stopped, every worker gone: what is not reported now never will be.
         if (!outcomes[reported] && working == 0) break;
         std::vector<PageOutcome> ready;
@@ -361,7 +372,7 @@ void compressAll(const std::vector<PageJob> &jobs, const CompressionRun &run,
             report.page(jobs[first + i], ready[i]);
         }
         report.progress(doneNow);
-        lock.relock();
+        lock.lock();
     }
     lock.unlock();
     // Stopped or not, what was reported as written is on the disk when the run ends.

@@ -6,11 +6,11 @@
 #include "core/site/page_outcome.h"
 
 void RenderCheck::takeTurn(qsizetype index, bool shown) {
-    const QMutexLocker lock(&mutex_);
-    while (next_ != index || (shown && showing_ >= tabs_)) turned_.wait(&mutex_);
+    std::unique_lock lock(mutex_);
+    turned_.wait(lock, [&] { return next_ == index && (!shown || showing_ < tabs_); });
     ++next_;
     showing_ += shown;
-    turned_.wakeAll();
+    turned_.notify_all();
 }
 
 void RenderCheck::skip(qsizetype index) {
@@ -28,10 +28,10 @@ bool RenderCheck::passes(qsizetype index, const PageJob &job, const QByteArray &
                                             : QFileInfo(job.source).absoluteFilePath();
     RenderVerdict verdict = verifier_->verify(path, page, compressed);
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         --showing_;
     }
-    turned_.wakeAll();
+    turned_.notify_all();
     outcome.browserRestarted = verdict.browserRestarted;
     if (verdict.kind == RenderVerdict::Kind::Same) return true;
     if (verdict.failure.kind == RenderFailure::Kind::GaveUp) {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "core/browser/page_verifier.h"
 #include "core/site/page_finder.h"
@@ -34,8 +34,8 @@ private:
 
     std::unique_ptr<PageVerifier> verifier_;
     const int tabs_;
-    QMutex mutex_;
-    QWaitCondition turned_;
+    std::mutex mutex_;
+    std::condition_variable turned_;
     qsizetype next_ = 0;  // guarded by mutex_: the job whose turn it is
     int showing_ = 0;     // guarded by mutex_
 };
