@@ -67,10 +67,12 @@ package: build
 # A finding stops the test that made it. The suppression files name what is reported from inside
 # other libraries; nothing of ours is suppressed.
 SANITIZE_FLAGS := -O1 -g -fno-omit-frame-pointer -fno-sanitize-recover=all
+# Some rows of the browser's tests start processes from the test's own process while its threads
+# run; ThreadSanitizer would otherwise end such a child as soon as it starts a thread.
 SANITIZER_OPTIONS := ASAN_OPTIONS=detect_stack_use_after_return=1:strict_init_order=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1 \
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp:die_after_fork=0
 FUZZ_SECONDS ?= 60
 
 build-address/CMakeCache.txt: | setup
