@@ -1,7 +1,6 @@
 #include "core/files/page_file.h"
 
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <atomic>
 #include <limits>
 
@@ -419,10 +418,22 @@ QString temporaryFileName(const QString &name) {
 }
 
 bool isTemporaryFileName(const QString &name) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\..+\\.zerediz-[A-Za-z0-9]{%1}\\.tmp$").arg(kRandomLetters),
-        QRegularExpression::DotMatchesEverythingOption);
-    return pattern.match(name).hasMatch();
+    // ".NAME.zerediz-LETTERS.tmp", the letters ASCII letters and digits. Matched by hand: a
+    // regular expression matched on a thread leaves Qt a stack of that thread's own to free as
+    // it ends, and under Wine that end can keep the whole process from ending.
+    constexpr QStringView middle = u".zerediz-";
+    constexpr QStringView end = u".tmp";
+    const qsizetype lettersAt = name.size() - end.size() - kRandomLetters;
+    const qsizetype middleAt = lettersAt - middle.size();
+    if (middleAt < 2 || !name.startsWith(u'.') || !name.endsWith(end) ||
+        QStringView(name).sliced(middleAt, middle.size()) != middle)
+        return false;
+    for (const QChar c : QStringView(name).sliced(lettersAt, kRandomLetters)) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')))
+            return false;
+    }
+    return true;
 }
 
 namespace {
