@@ -15,10 +15,6 @@
 #include "file_rights_posix.h"
 #include "unprivileged_posix.h"
 #endif
-#if defined(_WIN32)
-#include <windows.h>
-#include <cstdio>
-#endif
 
 // A folder, or pages dropped together, compressed whole from the window: what lands on the disk is
 // what zerediz-compress writes for the same folder, and the window's own text is left alone.
@@ -599,20 +595,5 @@ void SiteJobTest::leavesPagesThatLookDifferent() {
 }
 #endif
 
-#if defined(_WIN32)
-// Under Wine a process that ran site jobs in the window sometimes never ends once its tests are
-// done, stuck on its way out behind the last line of the report. The result is known by then, so
-// the process ends at once with it.
-int main(int argc, char *argv[]) {
-    QApplication app(argc, argv);
-    QTEST_SET_MAIN_SOURCE_PATH
-    SiteJobTest test;
-    const int result = QTest::qExec(&test, argc, argv);
-    std::fflush(nullptr);
-    ::TerminateProcess(::GetCurrentProcess(), UINT(result));
-    return result;
-}
-#else
 QTEST_MAIN(SiteJobTest)
-#endif
 #include "site_job_test.moc"
