@@ -21,7 +21,7 @@ void catchStopSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     // It only ever touches the flag, so it may be left waiting when the program ends. A signal
     // that comes after the first finds the run stopping already.
-    std::thread([set] {
+    std::jthread([set] {
         int signal = 0;
         if (sigwait(&set, &signal) == 0) stopRequested.store(signal);
     }).detach();

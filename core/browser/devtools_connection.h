@@ -86,5 +86,5 @@ private:
     std::map<int, Inbox *> waiting_;       // guarded by mutex_: whose answer each id is
     std::map<QString, Inbox *> sessions_;  // guarded by mutex_
     bool gone_ = false;                    // guarded by mutex_
-    std::thread reader_;
+    std::jthread reader_;
 };

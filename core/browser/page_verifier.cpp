@@ -1,7 +1,7 @@
 #include "core/browser/page_verifier.h"
 
 #include <QUrl>
-#include <future>
+#include <thread>
 
 #include "core/browser/running_browser.h"
 #include "core/browser/static_page.h"
@@ -186,13 +186,14 @@ RenderVerdict PageVerifier::check(TabPair &tabs, const QString &url, const QByte
     // Both shown with scripts, side by side: the page in its tab, its compressed form in the
     // other, at once.
     const auto showBoth = [&]() -> std::variant<Pair, RenderFailure> {
-        auto later = std::async(std::launch::async, [&] {
-            return showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
+        std::optional<Rendering> after;
+        std::jthread later([&] {
+            after = showAndLook(compressedTab, url, compressed, kCompressedLook, deadline);
         });
         const Rendering before = showAndLook(pageTab, url, page, kPageLook, deadline);
-        const Rendering after = later.get();
-        if (auto failure = failureOf(before, after)) return *failure;
-        return Pair(std::get<PageRendering>(before), std::get<PageRendering>(after));
+        later.join();
+        if (auto failure = failureOf(before, *after)) return *failure;
+        return Pair(std::get<PageRendering>(before), std::get<PageRendering>(*after));
     };
     // The first difference that shows: where the look differs, the whole pages are photographed,
     // in the tabs that still show them, and the pictures tell.

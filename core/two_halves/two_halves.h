@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QtGlobal>
-#include <future>
-#include <utility>
+#include <system_error>
+#include <thread>
 
 // Work on a big page done in two halves at once, on two cores. Below this size a second thread
 // costs more than it saves, and most pages people have are far below it.
@@ -17,8 +17,11 @@ void inTwoHalves(qsizetype size, First &&first, Second &&second) {
         second();
         return;
     }
-    auto other =
-        std::async(std::launch::async | std::launch::deferred, std::forward<Second>(second));
+    std::jthread other;
+    try {
+        other = std::jthread([&second] { second(); });
+    } catch (const std::system_error &) {
+        second();
+    }
     first();
-    other.get();
 }

@@ -11,8 +11,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
-#include <QThread>
 #include <QUrl>
+#include <thread>
 
 #include "core/browser/browser_location.h"
 #include "core/files/file_error_text.h"
@@ -352,12 +352,12 @@ std::variant<SiteSize, PlanRefusal> Form1::measureSite(const QStringList &paths)
     measuring_ = true;
     std::optional<std::variant<SiteSize, PlanRefusal>> measured;
     QEventLoop loop;
-    const std::unique_ptr<QThread> thread(
-        QThread::create([&] { measured.emplace(::measureSite(paths)); }));
-    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
+    std::jthread thread([&] {
+        measured.emplace(::measureSite(paths));
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    thread->wait();
+    thread.join();
     measuring_ = false;
     return std::move(*measured);
 }

@@ -78,16 +78,15 @@ SiteJob::~SiteJob() {
 }
 
 void SiteJob::start() {
-    thread_.reset(QThread::create([this] {
+    thread_ = std::jthread([this] {
         run();
         finished_ = true;
         emit finished();
-    }));
-    thread_->start();
+    });
 }
 
 void SiteJob::wait() {
-    if (thread_) thread_->wait();
+    if (thread_.joinable()) thread_.join();
 }
 
 void SiteJob::run() {

@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "core/site/page_finder.h"
 #include "core/trim/line_trim.h"
@@ -79,5 +79,5 @@ private:
     std::atomic<bool> finished_ = false;
     // A thread of Qt's own: with a std::thread that emitted the signals, Qt Core crashed on a
     // thread of its own under Wine once a second job had run in the process.
-    std::unique_ptr<QThread> thread_;
+    std::jthread thread_;
 };
