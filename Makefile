@@ -117,6 +117,7 @@ windows: windows-setup $(WINDOWS_BUILD)/CMakeCache.txt
 	scripts/windows/package.sh $(WINDOWS_BUILD) $(VERSION) \
 		$(WINDOWS_BUILD)/zerediz.exe $(WINDOWS_BUILD)/zerediz-compress.exe
 	scripts/windows/check-package.sh $(WINDOWS_BUILD) $(VERSION)
+	scripts/windows/check-window-ends.sh $(WINDOWS_BUILD) 5
 
 # The tests under Wine, then the bytes zerediz-compress.exe writes for every page of the tests
 # against those of the Linux build.

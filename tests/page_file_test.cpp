@@ -25,6 +25,8 @@ private Q_SLOTS:
     void followsLinks();
     void temporaryNames_data();
     void temporaryNames();
+    void tellsTemporaryNames_data();
+    void tellsTemporaryNames();
 
 private:
     QTemporaryDir openDir_;  // the pages of the open rows, made once for all of them
@@ -147,6 +149,34 @@ void PageFileTest::temporaryNames() {
     QCOMPARE(failure(savePage(page, "saved over", FileEncoding::Utf8)), QString());
     QCOMPARE(readFile(page), QByteArray("saved over"));
     QCOMPARE(entries(dir_->path()), QStringList{name});
+}
+
+// What a folder's walk leaves out as a save's leftover, and only that: a person's own files may
+// look alike.
+void PageFileTest::tellsTemporaryNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("temporary");
+    QTest::newRow("one of ours") << temporaryFileName(QStringLiteral("index.html")) << true;
+    QTest::newRow("one of ours, for a name of one letter")
+        << QStringLiteral(".a.zerediz-Zz09aZ.tmp") << true;
+    QTest::newRow("one of ours, for a Chinese name")
+        << temporaryFileName(QStringLiteral("首页.htm")) << true;
+    QTest::newRow("a page") << QStringLiteral("index.html") << false;
+    QTest::newRow("no name before the letters") << QStringLiteral("..zerediz-Zz09aZ.tmp") << false;
+    QTest::newRow("not hidden") << QStringLiteral("a.zerediz-Zz09aZ.tmp") << false;
+    QTest::newRow("a letter short") << QStringLiteral(".a.zerediz-Zz09a.tmp") << false;
+    QTest::newRow("a letter over") << QStringLiteral(".a.zerediz-Zz09aZZ.tmp") << false;
+    QTest::newRow("a letter that is no ASCII letter")
+        << QStringLiteral(".a.zerediz-Zz09a中.tmp") << false;
+    QTest::newRow("a dash among the letters") << QStringLiteral(".a.zerediz-Zz-9aZ.tmp") << false;
+    QTest::newRow("another ending") << QStringLiteral(".a.zerediz-Zz09aZ.tmp~") << false;
+    QTest::newRow("another program's") << QStringLiteral(".a.zerediy-Zz09aZ.tmp") << false;
+}
+
+void PageFileTest::tellsTemporaryNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, temporary);
+    QCOMPARE(isTemporaryFileName(name), temporary);
 }
 
 QTEST_GUILESS_MAIN(PageFileTest)
