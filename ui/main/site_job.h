@@ -77,7 +77,7 @@ private:
     SiteSummary summary_;  // the job's thread's until it is finished
     std::atomic<bool> cancelled_ = false;
     std::atomic<bool> finished_ = false;
-    // A thread of Qt's own: with a std::thread that emitted the signals, Qt Core crashed on a
-    // thread of its own under Wine once a second job had run in the process.
+    // Its signals reach the window through queued calls, as the window's objects live on the
+    // interface thread.
     std::jthread thread_;
 };
