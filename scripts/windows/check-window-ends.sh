@@ -52,10 +52,16 @@ xvfb-run -a --server-args="-screen 0 1024x768x24 -dpi 96" bash -c '
         rm -rf "site-压缩"
         wine "Z:${build//\//\\}\\zerediz.exe" site &
         program=$!
-        # The window and its question come a few seconds after the process.
-        sleep 10
-        kill -0 "$program" 2>/dev/null || fail "zerediz.exe ended before its question"
-        xdotool key Return
+        # The window and its question come some seconds after the process, more on a busy
+        # machine: where the job has not begun a while after Enter, the question was not there
+        # yet. A job of these pages is done in a moment once begun.
+        for _ in 1 2 3; do
+            sleep 10
+            kill -0 "$program" 2>/dev/null || fail "zerediz.exe ended before its question"
+            xdotool key Return
+            for _ in $(seq 20); do [[ -e "site-压缩" ]] && break; sleep 1; done
+            [[ -e "site-压缩" ]] && break
+        done
         for _ in $(seq 120); do
             [[ $(find "site-压缩" -name "*.html" 2>/dev/null | wc -l) -eq 40 ]] && break
             sleep 1
