@@ -13,13 +13,8 @@ scratch=$(mktemp -d)
 trap 'WINEPREFIX=$scratch/wine /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-# A prefix of its own, so that an installation never stays in the one the tests use. Most of a
-# prefix is Wine's own DLLs, which nothing here changes: they are linked, not copied (hundreds of
-# megabytes); the registry files, which Wine rewrites, are copied.
-cp -al "$wine_prefix" "$scratch/wine"
-for registry in "$scratch"/wine/*.reg; do
-    cp --remove-destination "$wine_prefix/${registry##*/}" "$registry"
-done
+# A prefix of its own, so that an installation never stays in the one the tests use.
+copy_wine_prefix "$scratch/wine"
 # No WINEPATH: the programs must find every DLL in their own folder.
 wine() { WINEPREFIX=$scratch/wine WINEDEBUG=-all /usr/lib/wine/wine64 "$@"; }
 # The wineserver lives on behind the programs; the uninstaller even returns before its work is

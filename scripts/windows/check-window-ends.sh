@@ -13,13 +13,7 @@ install_packages xvfb xauth xdotool imagemagick
 
 scratch=$(mktemp -d)
 trap 'WINEPREFIX=$scratch/cache/wine /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
-# A prefix of its own, whose desktop is made on the virtual display (see check-package.sh).
-mkdir -p "$scratch/cache"
-ln -s "$qt_prefix" "$icu_prefix" "$windows_cache/fonts" "$scratch/cache/"
-cp -al "$wine_prefix" "$scratch/cache/wine"
-for registry in "$scratch"/cache/wine/*.reg; do
-    cp --remove-destination "$wine_prefix/${registry##*/}" "$registry"
-done
+scratch_windows_cache "$scratch/cache"
 # A site of a few dozen pages in two folders, indented as people write them, and a style sheet.
 mkdir -p "$scratch/site/文档"
 for i in $(seq 40); do

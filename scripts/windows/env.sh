@@ -23,6 +23,25 @@ unpack_prebuilt() {
 }
 shared_windows=$(dirname "${BASH_SOURCE[0]}")/../../../shared/windows
 
+# A copy of the Wine prefix in $1, so that what a script installs or sets there never stays in the
+# one the tests use. Most of a prefix is Wine's own DLLs, which nothing changes: they are linked,
+# not copied (hundreds of megabytes); the registry files, which Wine rewrites, are copied.
+copy_wine_prefix() {
+    cp -al "$wine_prefix" "$1"
+    local registry
+    for registry in "$1"/*.reg; do
+        cp --remove-destination "$wine_prefix/${registry##*/}" "$registry"
+    done
+}
+
+# A cache of its own in $1, for ZEREDIZ_WINDOWS_CACHE: Qt, ICU and the fonts as they are, and a
+# copy of the prefix, whose desktop is then made on the display the script runs on.
+scratch_windows_cache() {
+    mkdir -p "$1"
+    ln -s "$qt_prefix" "$icu_prefix" "$windows_cache/fonts" "$1/"
+    copy_wine_prefix "$1/wine"
+}
+
 source "$(dirname "${BASH_SOURCE[0]}")/../packages.sh"
 
 # Downloads the Debian source package $1 into the current folder. The machines list only binary
